@@ -1,0 +1,119 @@
+#include "app/app_delegate.h"
+
+#include "platform/registry.h"
+#include "service/qor_tools.h"
+
+namespace {
+
+constexpr char kStartOnBoot[] = "StartOnBoot";
+constexpr char kStartTitle[] = "Start orvane Storage Gateway";
+constexpr char kStopTitle[] = "Stop orvane Storage Gateway";
+
+}  // namespace
+
+AppDelegate::AppDelegate(platform::StatusBar& statusBar, platform::Dispatch& dispatch,
+                         platform::UserDefaults& defaults, const platform::Bundle& bundle)
+    : statusBar_(statusBar),
+      dispatch_(dispatch),
+      defaults_(defaults),
+      bundle_(bundle),
+      statusIconOk_(loadIcon("StatusBarIcon")),
+      statusIconError_(loadIcon("StatusBarIconError")),
+      statusIconStopped_(loadIcon("StatusBarIconStopped")) {}
+
+std::shared_ptr<platform::Image> AppDelegate::loadIcon(const std::string& name) {
+    auto image = statusBar_.imageNamed(name);
+    // The bundle is broken; the menu still works, with an empty icon.
+    if (!image) platform::log("The status icon " + name + " is missing from the application's resources");
+    return image;
+}
+
+void AppDelegate::applicationDidFinishLaunching() { setupStatusBarMenu(); }
+
+bool AppDelegate::perform(const platform::Selector& selector) {
+    if (selector == "pediodicallyUpdateMenu") {
+        pediodicallyUpdateMenu();
+        return true;
+    }
+    return false;
+}
+
+void AppDelegate::setupStatusBarMenu() {
+    const std::string version = bundle_.infoString("CFBundleShortVersionString").value_or("unknown");
+    const std::string bundleName = bundle_.infoString("CFBundleName").value_or("App");
+    platform::log("OrvaneStorageGatewayApp version " + version + " start");
+
+    defaults_.registerDefaults({{kStartOnBoot, true}});
+
+    statusBarItem_ = statusBar_.makeStatusItem(platform::kSquareStatusItemLength);
+    if (statusIconOk_) statusIconOk_->setTemplate(true);
+    statusBarItem_->setButtonImage(statusIconOk_);
+
+    statusBarItem_->setMenu(buildMenu(bundleName));
+    updateMenu();
+    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
+                                [this] { perform("pediodicallyUpdateMenu"); });
+}
+
+std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundleName) {
+    auto menu = statusBar_.makeMenu();
+    menu->setAutoenablesItems(false);
+    auto add = [&](const std::string& title, const platform::Selector& action) {
+        auto item = statusBar_.makeItem(title, action, "");
+        menu->addItem(item);
+        return item;
+    };
+    auto separator = [&] { menu->addItem(statusBar_.makeSeparator()); };
+
+    menuItemStatus_ = add("Status: ?", "");
+    menuItemStatus_->setEnabled(false);
+    menuItemStartStop_ = add(kStopTitle, "startStopAction");
+    separator();
+    menuItemConfigure_ = add("Configure...", "configureAction");
+    menuItemConfigure_->setEnabled(false);
+    add("Setup Wizard...", "setupWizardAction");
+    menuItemStartOnLogin_ = add("Start at boot", "startOnLoginAction");
+    menuItemShowConfigBackups_ = add("Show Configuration Backups", "showConfigIniBackupsAction");
+    menuItemShowConfigBackups_->setAlternate(true);
+    menuItemShowConfigBackups_->setKeyEquivalentModifierMask(platform::kOptionKeyMask);
+    separator();
+    add("Show Service Logs", "showServiceLogsAction");
+    auto showApplicationLogs = add("Show Application Logs", "showApplicationLogsAction");
+    showApplicationLogs->setAlternate(true);
+    showApplicationLogs->setKeyEquivalentModifierMask(platform::kOptionKeyMask);
+    separator();
+    add("About " + bundleName, "aboutAction");
+    add("Quit", "quitApplication");
+    return menu;
+}
+
+void AppDelegate::updateMenu() {
+    qorStatus_ = QorTools::getStatus();
+    menuItemStatus_->setTitle("Status: " + std::string(rawValue(qorStatus_)));
+    menuItemStartStop_->setTitle(kStartTitle);
+    std::shared_ptr<platform::Image> icon;
+    switch (qorStatus_) {
+        case QorStatus::Running:
+            menuItemStartStop_->setTitle(kStopTitle);
+            icon = statusIconOk_;
+            break;
+        case QorStatus::Failed:
+        case QorStatus::Unknown:
+            icon = statusIconError_;
+            break;
+        case QorStatus::Stopped:
+            icon = statusIconStopped_;
+            break;
+    }
+    if (icon) icon->setTemplate(true);
+    if (statusBarItem_ && statusBarItem_->hasButton()) statusBarItem_->setButtonImage(icon);
+
+    menuItemConfigure_->setEnabled(QorTools::isConfigured());
+    menuItemShowConfigBackups_->setEnabled(platform::files().exists(QorTools::backupDirectoryURL()));
+}
+
+void AppDelegate::pediodicallyUpdateMenu() {
+    updateMenu();
+    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
+                                [this] { perform("pediodicallyUpdateMenu"); });
+}

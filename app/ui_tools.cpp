@@ -1,0 +1,15 @@
+#include "app/ui_tools.h"
+
+#include "platform/registry.h"
+
+void UiTools::showAlert(const std::string& messageText, const std::string& informativeText) {
+    platform::alerts().runModal(
+        platform::Alert{messageText, informativeText, platform::AlertStyle::Warning, {"OK"}});
+}
+
+void UiTools::enqueueAlert(std::string messageText, std::string informativeText) {
+    platform::dispatch().main().async(
+        [messageText = std::move(messageText), informativeText = std::move(informativeText)] {
+            showAlert(messageText, informativeText);
+        });
+}

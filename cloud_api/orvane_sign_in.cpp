@@ -1,0 +1,84 @@
+#include "cloud_api/orvane_paths.h"
+#include "cloud_api/orvane_requests.h"
+#include "platform/random_source.h"
+#include "platform/registry.h"
+#include "platform/workspace.h"
+
+namespace {
+
+constexpr std::string_view kInstanceIdKey = "app_instance_id";
+constexpr std::string_view kCodeAlphabet = "0123456789ABCDEF";
+constexpr std::size_t kCodeLength = 64;
+
+}  // namespace
+
+std::string OrvaneRequests::appInstanceId() {
+    const std::string key(kInstanceIdKey);
+    if (auto stored = platform::defaults().stringForKey(key)) return *stored;
+    std::string id = platform::random().uuidString();
+    platform::defaults().setValue(key, id);
+    return id;
+}
+
+std::string OrvaneRequests::makeAuthCode() {
+    std::string code;
+    code.reserve(kCodeLength);
+    for (std::size_t i = 0; i < kCodeLength; ++i) {
+        code += kCodeAlphabet[platform::random().uniform(kCodeAlphabet.size())];
+    }
+    return code;
+}
+
+std::optional<std::string> OrvaneRequests::startLogin(bool forceLogin) {
+    const std::string installationId = appInstanceId();
+    const std::string code = makeAuthCode();
+    auto base = configuredBaseURL();
+    if (!base) return std::nullopt;
+    const std::string page = *base + orvane_paths::signInPage(forceLogin, code, installationId);
+    if (!platform::urlSession().isValidURL(page)) return std::nullopt;
+    platform::workspace().openURL(page);
+    return *base + orvane_paths::poll(code);
+}
+
+void OrvaneRequests::getOrvaneCredentialsOrRetry(
+    const std::string& url, int retryCount, std::shared_ptr<OrvaneRequestCancellation> cancellation,
+    CredentialsCompletion completion) {
+    platform::dispatch().global().asyncAfter(
+        platform::seconds(firstPollDelay),
+        [url, retryCount, cancellation = std::move(cancellation),
+         completion = std::move(completion)]() mutable {
+            attemptCredentials(url, retryCount, std::move(cancellation), std::move(completion));
+        });
+}
+
+void OrvaneRequests::attemptCredentials(const std::string& url, int retryCount,
+                                        std::shared_ptr<OrvaneRequestCancellation> cancellation,
+                                        CredentialsCompletion completion) {
+    if (cancellation && cancellation->isCancelled()) {
+        platform::log("getOrvaneCredentialsOrRetry was cancelled");
+        return;
+    }
+    auto onCredentials = [url, retryCount, cancellation, completion](
+                             std::optional<OrvaneCredentials> credentials, const std::string&) {
+        if (credentials) {
+            completion(std::move(credentials));
+        } else if (retryCount < lastPollRetry) {
+            platform::dispatch().global().asyncAfter(
+                platform::seconds(pollPause), [url, retryCount, cancellation, completion] {
+                    attemptCredentials(url, retryCount + 1, cancellation, completion);
+                });
+        } else {
+            completion(std::nullopt);
+        }
+    };
+    auto request = makeRequest(url, "GET");
+    if (!request) {
+        // A poll URL that cannot be sent counts as a failed poll, like any other.
+        onCredentials(std::nullopt, "");
+        return;
+    }
+    sendRequest(*request, std::string("<auth>"), std::nullopt,
+                [onCredentials](std::optional<std::string> data, std::string message) {
+                    decodeResponse<OrvaneCredentials>(data, message, onCredentials);
+                });
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace platform {
+
+// An error's description, readable by a person.
+struct FileError {
+    std::string description;
+};
+
+template <class T>
+using FileResult = std::variant<T, FileError>;
+
+// File operations whose durability matters; plain queries use std::filesystem.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual FileResult<std::string> readFile(const std::filesystem::path& path) = 0;
+    // Replaces the file in one step: a temporary file in the same folder is written, flushed to
+    // disk, given the old file's mode and renamed over it. On failure the old file is unchanged.
+    virtual std::optional<FileError> replaceFile(const std::filesystem::path& path,
+                                                 const std::string& contents) = 0;
+    // Copies bytes and mode; fails when the target exists.
+    virtual std::optional<FileError> copyFileExclusive(const std::filesystem::path& from,
+                                                       const std::filesystem::path& to) = 0;
+    virtual std::optional<FileError> createDirectories(const std::filesystem::path& path) = 0;
+    virtual bool exists(const std::filesystem::path& path) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/dispatch.h"
+#include "platform/url_session.h"
+
+namespace platform::linux_impl {
+
+// One request in flight, across its redirections. Owned by the session's worker thread.
+struct CurlTransfer {
+    UrlRequest request;
+    DataTaskCompletion completion;
+    CURL* easy = nullptr;
+    curl_slist* headerList = nullptr;
+    std::string data;
+    HeaderList responseHeaders;
+    int redirects = 0;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    CurlTransfer(UrlRequest request, DataTaskCompletion completion);
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    // Sets the easy handle up for the current request; false when libcurl refuses.
+    bool configure(std::optional<Duration> timeoutCap);
+    // The request for the next hop when the reply is a redirection to follow.
+    std::optional<UrlRequest> redirectRequest(long status) const;
+};
+
+// A readable sentence for a failed transfer.
+UrlError transportError(CURLcode code);
+UrlError cancelledError();
+UrlError tooManyRedirectsError();
+
+}  // namespace platform::linux_impl

@@ -1,0 +1,142 @@
+#include "platform/linux/posix_process_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+extern char** environ;
+
+namespace platform::linux_impl {
+namespace {
+
+std::string errorText(int error) { return std::generic_category().message(error); }
+
+class Spawn {
+public:
+    Spawn() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attr);
+    }
+    ~Spawn() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+};
+
+int exitStatus(int wstatus) {
+    if (WIFEXITED(wstatus)) return WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus)) return WTERMSIG(wstatus);
+    return -1;
+}
+
+int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+int remainingMs(std::chrono::steady_clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+// Appends what can be read now; false at end of file or on error.
+bool drain(int fd, std::string& out) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            out.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+}  // namespace
+
+ProcessResult PosixProcessRunner::run(const std::string& executable,
+                                      const std::vector<std::string>& args,
+                                      std::chrono::milliseconds timeout) {
+    ProcessResult result;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        result.startError = errorText(errno);
+        return result;
+    }
+    const int readEnd = pipeFds[0], writeEnd = pipeFds[1];
+
+    Spawn spawn;
+    posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDERR_FILENO);
+    // A group of its own, so a time-out can end whatever the child started too.
+    posix_spawnattr_setpgroup(&spawn.attr, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&spawn.attr, &defaults);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&spawn.attr, &none);
+    posix_spawnattr_setflags(&spawn.attr,
+                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, executable.c_str(), &spawn.actions, &spawn.attr,
+                                 argv.data(), environ);
+    ::close(writeEnd);
+    if (rc != 0) {
+        ::close(readEnd);
+        result.startError = errorText(rc);
+        return result;
+    }
+    ::fcntl(readEnd, F_SETFL, O_NONBLOCK);
+    const int pidFd = pidfdOpen(pid);
+
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool pipeOpen = true;
+    bool exited = false;
+    int wstatus = 0;
+    while (!exited) {
+        pollfd fds[2] = {{pipeOpen ? readEnd : -1, POLLIN, 0}, {pidFd, POLLIN, 0}};
+        // Without a pid descriptor, look at the child every few milliseconds.
+        const int wait = pidFd >= 0 ? remainingMs(deadline) : std::min(remainingMs(deadline), 10);
+        const int ready = ::poll(fds, 2, wait);
+        if (ready < 0 && errno != EINTR) break;
+        if (pipeOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+            pipeOpen = drain(readEnd, result.output);
+        }
+        if (::waitpid(pid, &wstatus, WNOHANG) == pid) {
+            exited = true;
+            break;
+        }
+        if (remainingMs(deadline) == 0) {
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, &wstatus, 0);
+            result.timedOut = true;
+            break;
+        }
+    }
+    if (!exited && !result.timedOut) ::waitpid(pid, &wstatus, 0);
+    // What the child wrote before it exited; a descendant that keeps the pipe open is not waited for.
+    if (pipeOpen) drain(readEnd, result.output);
+    ::close(readEnd);
+    if (pidFd >= 0) ::close(pidFd);
+    result.status = exitStatus(wstatus);
+    return result;
+}
+
+}  // namespace platform::linux_impl

@@ -1,0 +1,159 @@
+#include "platform/qt/qt_status_bar.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPalette>
+
+namespace platform::qt {
+
+QIcon QtImage::renderedIcon() const {
+    if (!template_) return icon_;
+    const QColor tint = QGuiApplication::palette().color(QPalette::WindowText);
+    QIcon tinted;
+    for (const QSize& size : icon_.availableSizes()) {
+        QImage image = icon_.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(image.rect(), tint);
+        painter.end();
+        tinted.addPixmap(QPixmap::fromImage(image));
+    }
+    return tinted;
+}
+
+QtMenuItem::QtMenuItem(const std::string& title, Selector action, std::string keyEquivalent,
+                       std::shared_ptr<ActionRouter> router)
+    : action_(std::make_unique<QAction>(QString::fromStdString(title))),
+      selector_(std::move(action)),
+      keyEquivalent_(std::move(keyEquivalent)) {
+    action_->setIconVisibleInMenu(false);
+    QObject::connect(action_.get(), &QAction::triggered, [router, selector = selector_] {
+        if (router->responder && !selector.empty()) router->responder->perform(selector);
+    });
+}
+
+QtMenuItem::QtMenuItem() : action_(std::make_unique<QAction>()) { action_->setSeparator(true); }
+
+void QtMenuItem::setTitle(const std::string& title) { action_->setText(QString::fromStdString(title)); }
+
+void QtMenuItem::setState(ControlState state) {
+    state_ = state;
+    action_->setCheckable(state == ControlState::On || action_->isCheckable());
+    action_->setChecked(state == ControlState::On);
+}
+
+void QtMenuItem::setAlternate(bool alternate) {
+    alternate_ = alternate;
+    if (flagsChanged) flagsChanged();
+}
+
+void QtMenuItem::setKeyEquivalentModifierMask(unsigned mask) {
+    modifierMask_ = mask;
+    if (flagsChanged) flagsChanged();
+}
+
+QtMenu::QtMenu() {
+    menu_.installEventFilter(this);
+    QObject::connect(&menu_, &QMenu::aboutToShow, [this] {
+        showAlternates(QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier);
+    });
+}
+
+QtMenu::~QtMenu() { menu_.removeEventFilter(this); }
+
+void QtMenu::addItem(std::shared_ptr<MenuItem> item) {
+    auto qtItem = std::dynamic_pointer_cast<QtMenuItem>(item);
+    if (!qtItem) return;
+    qtItem->flagsChanged = [this] { showAlternates(optionHeld_); };
+    items_.push_back(qtItem);
+    menu_.addAction(qtItem->qaction());
+    showAlternates(optionHeld_);
+}
+
+std::vector<std::shared_ptr<MenuItem>> QtMenu::items() const {
+    return {items_.begin(), items_.end()};
+}
+
+void QtMenu::showAlternates(bool optionHeld) {
+    optionHeld_ = optionHeld;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const auto& item = items_[i];
+        const bool isOptionAlternate =
+            item->isAlternate() && (item->keyEquivalentModifierMask() & kOptionKeyMask);
+        if (!isOptionAlternate || i == 0 || items_[i - 1]->isSeparator()) {
+            if (!item->isAlternate()) item->qaction()->setVisible(true);
+            continue;
+        }
+        item->qaction()->setVisible(optionHeld);
+        items_[i - 1]->qaction()->setVisible(!optionHeld);
+    }
+}
+
+bool QtMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &menu_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Alt) {
+            showAlternates(event->type() == QEvent::KeyPress);
+            // Left to the menu, Alt would close it.
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QtStatusItem::QtStatusItem(double length) : length_(length) {
+    // The panel opens the menu on a right click; a left click should open it too.
+    QObject::connect(&tray_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger && tray_.contextMenu()) {
+            tray_.contextMenu()->popup(QCursor::pos());
+        }
+    });
+}
+
+void QtStatusItem::setButtonImage(std::shared_ptr<Image> image) {
+    image_ = std::move(image);
+    auto qtImage = std::dynamic_pointer_cast<QtImage>(image_);
+    tray_.setIcon(qtImage ? qtImage->renderedIcon() : QIcon());
+    if (!tray_.isVisible()) tray_.show();
+}
+
+void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
+    menu_ = std::move(menu);
+    auto qtMenu = std::dynamic_pointer_cast<QtMenu>(menu_);
+    tray_.setContextMenu(qtMenu ? qtMenu->qmenu() : nullptr);
+}
+
+QtStatusBar::QtStatusBar(const Bundle& bundle)
+    : bundle_(bundle), router_(std::make_shared<ActionRouter>()) {}
+
+std::shared_ptr<StatusItem> QtStatusBar::makeStatusItem(double length) {
+    auto item = std::make_shared<QtStatusItem>(length);
+    statusItems_.push_back(item);
+    return item;
+}
+
+std::shared_ptr<Menu> QtStatusBar::makeMenu() { return std::make_shared<QtMenu>(); }
+
+std::shared_ptr<MenuItem> QtStatusBar::makeItem(const std::string& title, const Selector& action,
+                                                const std::string& keyEquivalent) {
+    return std::make_shared<QtMenuItem>(title, action, keyEquivalent, router_);
+}
+
+std::shared_ptr<MenuItem> QtStatusBar::makeSeparator() { return std::make_shared<QtMenuItem>(); }
+
+std::shared_ptr<Image> QtStatusBar::imageNamed(const std::string& name) {
+    auto file = bundle_.resourcePath(name, "png");
+    if (!file) return nullptr;
+    QIcon icon;
+    icon.addFile(QString::fromStdString(file->string()));
+    // A double-resolution drawing for high-density panels, when the bundle has one.
+    if (auto hiDpi = bundle_.resourcePath(name + "@2x", "png")) {
+        icon.addFile(QString::fromStdString(hiDpi->string()));
+    }
+    return std::make_shared<QtImage>(name, icon);
+}
+
+}  // namespace platform::qt

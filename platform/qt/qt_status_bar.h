@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QAction>
+#include <QIcon>
+#include <QImage>
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/bundle.h"
+#include "platform/status_bar.h"
+
+namespace platform::qt {
+
+// Where menu actions go: the application's delegate, once it exists.
+struct ActionRouter {
+    Responder* responder = nullptr;
+};
+
+class QtImage : public Image {
+public:
+    QtImage(std::string name, QIcon icon) : name_(std::move(name)), icon_(std::move(icon)) {}
+    std::string name() const override { return name_; }
+    void setTemplate(bool isTemplate) override { template_ = isTemplate; }
+    bool isTemplate() const override { return template_; }
+    // As drawn: a template image takes the panel's text colour and keeps only its own alpha.
+    QIcon renderedIcon() const;
+
+private:
+    std::string name_;
+    QIcon icon_;
+    bool template_ = false;
+};
+
+class QtMenuItem : public MenuItem {
+public:
+    QtMenuItem(const std::string& title, Selector action, std::string keyEquivalent,
+               std::shared_ptr<ActionRouter> router);
+    // A separator.
+    QtMenuItem();
+
+    bool isSeparator() const override { return action_->isSeparator(); }
+    std::string title() const override { return action_->text().toStdString(); }
+    void setTitle(const std::string& title) override;
+    Selector action() const override { return selector_; }
+    std::string keyEquivalent() const override { return keyEquivalent_; }
+    bool isEnabled() const override { return action_->isEnabled(); }
+    void setEnabled(bool enabled) override { action_->setEnabled(enabled); }
+    ControlState state() const override { return state_; }
+    void setState(ControlState state) override;
+    bool isAlternate() const override { return alternate_; }
+    void setAlternate(bool alternate) override;
+    unsigned keyEquivalentModifierMask() const override { return modifierMask_; }
+    void setKeyEquivalentModifierMask(unsigned mask) override;
+
+    QAction* qaction() const { return action_.get(); }
+    // Told when the item's alternate flags change, so the menu can pair it again.
+    std::function<void()> flagsChanged;
+
+private:
+    std::unique_ptr<QAction> action_;
+    Selector selector_;
+    std::string keyEquivalent_;
+    ControlState state_ = ControlState::Off;
+    bool alternate_ = false;
+    unsigned modifierMask_ = 0;
+};
+
+// A QMenu whose Option alternates replace the item above them while Alt is held.
+class QtMenu : public QObject, public Menu {
+public:
+    QtMenu();
+    ~QtMenu() override;
+    bool autoenablesItems() const override { return autoenables_; }
+    void setAutoenablesItems(bool autoenables) override { autoenables_ = autoenables; }
+    void addItem(std::shared_ptr<MenuItem> item) override;
+    std::vector<std::shared_ptr<MenuItem>> items() const override;
+
+    QMenu* qmenu() { return &menu_; }
+    void showAlternates(bool optionHeld);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QMenu menu_;
+    std::vector<std::shared_ptr<QtMenuItem>> items_;
+    bool autoenables_ = true;
+    bool optionHeld_ = false;
+};
+
+class QtStatusItem : public StatusItem {
+public:
+    explicit QtStatusItem(double length);
+    double length() const override { return length_; }
+    bool hasButton() const override { return true; }
+    std::shared_ptr<Image> buttonImage() const override { return image_; }
+    void setButtonImage(std::shared_ptr<Image> image) override;
+    std::shared_ptr<Menu> menu() const override { return menu_; }
+    void setMenu(std::shared_ptr<Menu> menu) override;
+    QSystemTrayIcon& trayIcon() { return tray_; }
+
+private:
+    double length_;
+    QSystemTrayIcon tray_;
+    std::shared_ptr<Image> image_;
+    std::shared_ptr<Menu> menu_;
+};
+
+class QtStatusBar : public StatusBar {
+public:
+    explicit QtStatusBar(const Bundle& bundle);
+    void setResponder(Responder* responder) { router_->responder = responder; }
+
+    std::shared_ptr<StatusItem> makeStatusItem(double length) override;
+    std::shared_ptr<Menu> makeMenu() override;
+    std::shared_ptr<MenuItem> makeItem(const std::string& title, const Selector& action,
+                                       const std::string& keyEquivalent) override;
+    std::shared_ptr<MenuItem> makeSeparator() override;
+    std::shared_ptr<Image> imageNamed(const std::string& name) override;
+
+    const std::vector<std::shared_ptr<QtStatusItem>>& statusItems() const { return statusItems_; }
+
+private:
+    const Bundle& bundle_;
+    std::shared_ptr<ActionRouter> router_;
+    std::vector<std::shared_ptr<QtStatusItem>> statusItems_;
+};
+
+}  // namespace platform::qt

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/alert.h"
+#include "platform/bundle.h"
+#include "platform/clock.h"
+#include "platform/dispatch.h"
+#include "platform/file_system.h"
+#include "platform/log.h"
+#include "platform/process_runner.h"
+#include "platform/system_paths.h"
+#include "platform/user_defaults.h"
+
+namespace platform {
+
+class UrlSession;
+class RandomSource;
+class Workspace;
+
+// The services that stateless classes reach the platform through. `main` installs them once,
+// before any other thread starts; tests install their own for the length of one test.
+struct Services {
+    std::shared_ptr<Log> log;
+    std::shared_ptr<Dispatch> dispatch;
+    std::shared_ptr<ProcessRunner> processes;
+    std::shared_ptr<SystemPaths> paths;
+    std::shared_ptr<FileSystem> files;
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<AlertPresenter> alerts;
+    std::shared_ptr<UserDefaults> defaults;
+    std::shared_ptr<Bundle> mainBundle;
+    std::shared_ptr<UrlSession> urlSession;
+    std::shared_ptr<RandomSource> random;
+    std::shared_ptr<Workspace> workspace;
+};
+
+const Services& services();
+void installServices(Services services);
+
+// Installs services for the lifetime of the object and restores the previous ones afterwards.
+class ScopedServices {
+public:
+    explicit ScopedServices(Services services);
+    ~ScopedServices();
+    ScopedServices(const ScopedServices&) = delete;
+    ScopedServices& operator=(const ScopedServices&) = delete;
+
+private:
+    Services previous_;
+};
+
+// The installed service of a kind; aborts with a clear message when none is installed, since
+// that is a wiring fault in `main` or a test fixture.
+Log& logger();
+Dispatch& dispatch();
+ProcessRunner& processes();
+SystemPaths& paths();
+FileSystem& files();
+Clock& clock();
+AlertPresenter& alerts();
+UserDefaults& defaults();
+Bundle& mainBundle();
+UrlSession& urlSession();
+RandomSource& random();
+Workspace& workspace();
+
+}  // namespace platform

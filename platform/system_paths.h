@@ -1,0 +1,15 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace platform {
+
+// Maps the system's fixed absolute paths ("/Library/...", "/bin/launchctl") onto this machine.
+class SystemPaths {
+public:
+    virtual ~SystemPaths() = default;
+    virtual std::filesystem::path resolve(std::string_view absolutePath) const = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,70 @@
+#include "platform/testing/doubles.h"
+
+#include <algorithm>
+
+namespace platform::testing {
+
+void MemoryUserDefaults::registerDefaults(const std::map<std::string, DefaultValue>& values) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, value] : values) registered_[key] = value;
+}
+
+std::optional<DefaultValue> MemoryUserDefaults::value(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    if (auto it = persistent_.find(key); it != persistent_.end()) return it->second;
+    if (auto it = registered_.find(key); it != registered_.end()) return it->second;
+    return std::nullopt;
+}
+
+void MemoryUserDefaults::setValue(const std::string& key, const DefaultValue& value) {
+    std::lock_guard lock(mutex_);
+    persistent_[key] = value;
+}
+
+std::optional<std::string> FakeBundle::infoString(const std::string& key) const {
+    auto it = info.find(key);
+    return it == info.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
+std::optional<std::filesystem::path> FakeBundle::resourcePath(const std::string& name,
+                                                              const std::string& ext) const {
+    const std::string file = ext.empty() ? name : name + "." + ext;
+    if (std::find(resources.begin(), resources.end(), file) == resources.end()) return std::nullopt;
+    return root_ / "Contents" / "Resources" / file;
+}
+
+int RecordingAlerts::runModal(const Alert& alert) {
+    {
+        std::lock_guard lock(mutex_);
+        shown_.push_back(alert);
+    }
+    dispatch_.beginModal();
+    if (onShow) onShow(alert);
+    dispatch_.endModal();
+    return 0;
+}
+
+std::vector<Alert> RecordingAlerts::shown() const {
+    std::lock_guard lock(mutex_);
+    return shown_;
+}
+
+ProcessResult ScriptedProcessRunner::run(const std::string& executable,
+                                         const std::vector<std::string>& args,
+                                         std::chrono::milliseconds) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back({executable, args});
+    return result_;
+}
+
+std::vector<ProcessCall> ScriptedProcessRunner::calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+void ScriptedProcessRunner::setResult(ProcessResult result) {
+    std::lock_guard lock(mutex_);
+    result_ = std::move(result);
+}
+
+}  // namespace platform::testing

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/alert.h"
+#include "platform/bundle.h"
+#include "platform/clock.h"
+#include "platform/dispatch.h"
+#include "platform/process_runner.h"
+#include "platform/user_defaults.h"
+
+namespace platform::testing {
+
+class FixedClock : public Clock {
+public:
+    explicit FixedClock(LocalDateTime now = {}) : now_(now) {}
+    LocalDateTime nowLocal() const override { return now_; }
+    void set(LocalDateTime now) { now_ = now; }
+
+private:
+    LocalDateTime now_;
+};
+
+class MemoryUserDefaults : public UserDefaults {
+public:
+    void registerDefaults(const std::map<std::string, DefaultValue>& values) override;
+    std::optional<DefaultValue> value(const std::string& key) const override;
+    void setValue(const std::string& key, const DefaultValue& value) override;
+    const std::map<std::string, DefaultValue>& persistent() const { return persistent_; }
+
+private:
+    mutable std::mutex mutex_;
+    std::map<std::string, DefaultValue> registered_;
+    std::map<std::string, DefaultValue> persistent_;
+};
+
+class FakeBundle : public Bundle {
+public:
+    explicit FakeBundle(std::filesystem::path root = "/fake/Test.app") : root_(std::move(root)) {}
+    std::filesystem::path bundlePath() const override { return root_; }
+    std::optional<std::string> infoString(const std::string& key) const override;
+    std::optional<std::filesystem::path> resourcePath(const std::string& name,
+                                                      const std::string& ext) const override;
+
+    std::map<std::string, std::string> info;
+    // Resource names ("StatusBarIcon.png") that exist.
+    std::vector<std::string> resources;
+
+private:
+    std::filesystem::path root_;
+};
+
+// Records every alert. `onShow` runs while the alert is "up" (inside the modal session), which
+// lets a test let time pass behind an alert before the user dismisses it.
+class RecordingAlerts : public AlertPresenter {
+public:
+    explicit RecordingAlerts(Dispatch& dispatch) : dispatch_(dispatch) {}
+    int runModal(const Alert& alert) override;
+    std::vector<Alert> shown() const;
+    std::function<void(const Alert&)> onShow;
+
+private:
+    Dispatch& dispatch_;
+    mutable std::mutex mutex_;
+    std::vector<Alert> shown_;
+};
+
+struct ProcessCall {
+    std::string executable;
+    std::vector<std::string> args;
+};
+
+class ScriptedProcessRunner : public ProcessRunner {
+public:
+    ProcessResult run(const std::string& executable, const std::vector<std::string>& args,
+                      std::chrono::milliseconds timeout) override;
+    std::vector<ProcessCall> calls() const;
+    // The next runs answer with this.
+    void setResult(ProcessResult result);
+
+private:
+    mutable std::mutex mutex_;
+    ProcessResult result_;
+    std::vector<ProcessCall> calls_;
+};
+
+}  // namespace platform::testing

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/linux/posix_file_system.h"
+#include "platform/linux/rooted_system_paths.h"
+#include "platform/registry.h"
+#include "platform/testing/doubles.h"
+#include "platform/testing/recording_log.h"
+#include "platform/testing/virtual_dispatch.h"
+
+namespace platform::testing {
+
+// A fresh folder that is removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A whole platform for one test: doubles for time, log, alerts, defaults and the bundle, and the
+// real file system below a temporary system root. Installed in the registry while it lives.
+class TestPlatform {
+public:
+    TestPlatform();
+    ~TestPlatform();
+
+    // The file at a system path ("/Library/...") inside this test's root.
+    std::filesystem::path resolve(std::string_view systemPath) const {
+        return paths->resolve(systemPath);
+    }
+    void writeFile(std::string_view systemPath, const std::string& contents) const;
+
+    TempDir root;
+    std::shared_ptr<RecordingLog> log;
+    std::shared_ptr<VirtualDispatch> dispatch;
+    std::shared_ptr<ScriptedProcessRunner> processes;
+    std::shared_ptr<linux_impl::RootedSystemPaths> paths;
+    std::shared_ptr<linux_impl::PosixFileSystem> files;
+    std::shared_ptr<FixedClock> clock;
+    std::shared_ptr<RecordingAlerts> alerts;
+    std::shared_ptr<MemoryUserDefaults> defaults;
+    std::shared_ptr<FakeBundle> bundle;
+    // Install further services (a URL session, a random source) here before use.
+    Services services;
+
+    // Re-installs `services` after a test changed one of them.
+    void reinstall();
+
+private:
+    std::unique_ptr<ScopedServices> scope_;
+};
+
+}  // namespace platform::testing

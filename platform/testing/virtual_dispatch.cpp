@@ -1,0 +1,125 @@
+#include "platform/testing/virtual_dispatch.h"
+
+#include <algorithm>
+
+namespace platform::testing {
+
+class VirtualDispatch::VirtualQueue : public Queue {
+public:
+    VirtualQueue(VirtualDispatch& owner, std::string label)
+        : owner_(owner), label_(std::move(label)) {}
+    void async(Task task) override { owner_.post(label_, Duration::zero(), std::move(task), false); }
+    void asyncAfter(Duration delay, Task task) override {
+        owner_.post(label_, delay, std::move(task), false);
+    }
+
+private:
+    VirtualDispatch& owner_;
+    std::string label_;
+};
+
+VirtualDispatch::VirtualDispatch()
+    : main_(std::make_unique<VirtualQueue>(*this, "main")),
+      global_(std::make_unique<VirtualQueue>(*this, "global")) {}
+
+VirtualDispatch::~VirtualDispatch() = default;
+
+Queue& VirtualDispatch::main() { return *main_; }
+Queue& VirtualDispatch::global() { return *global_; }
+
+std::shared_ptr<Queue> VirtualDispatch::makeSerialQueue(const std::string& label) {
+    return std::make_shared<VirtualQueue>(*this, label);
+}
+
+void VirtualDispatch::performAfterDelay(Duration delay, Task task) {
+    post("main", delay, std::move(task), true);
+}
+
+void VirtualDispatch::post(const std::string& queue, Duration delay, Task task,
+                           bool waitsForModal) {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(
+            Entry{now_ + std::max(delay, Duration::zero()), nextSeq_++, queue, std::move(task),
+                  waitsForModal});
+    }
+    posted_.notify_all();
+}
+
+void VirtualDispatch::beginModal() {
+    std::lock_guard lock(mutex_);
+    ++modalDepth_;
+}
+
+void VirtualDispatch::endModal() {
+    std::lock_guard lock(mutex_);
+    if (--modalDepth_ > 0) return;
+    // What fell due during the alert runs now, in its original order.
+    for (auto& entry : parked_) {
+        entry.due = now_;
+        entry.seq = nextSeq_++;
+        entry.waitsForModal = false;
+        pending_.push_back(std::move(entry));
+    }
+    parked_.clear();
+}
+
+void VirtualDispatch::advance(Duration by) {
+    std::unique_lock lock(mutex_);
+    const Duration until = now_ + by;
+    for (;;) {
+        auto next = std::min_element(pending_.begin(), pending_.end(), [](auto& a, auto& b) {
+            return a.due != b.due ? a.due < b.due : a.seq < b.seq;
+        });
+        if (next == pending_.end() || next->due > until) break;
+        Entry entry = std::move(*next);
+        pending_.erase(next);
+        now_ = std::max(now_, entry.due);
+        if (entry.waitsForModal && modalDepth_ > 0) {
+            parked_.push_back(std::move(entry));
+            continue;
+        }
+        const std::string outer = running_;
+        running_ = entry.queue;
+        lock.unlock();
+        entry.task();
+        lock.lock();
+        running_ = outer;
+    }
+    now_ = std::max(now_, until);
+}
+
+bool VirtualDispatch::pumpUntil(const std::function<bool()>& done,
+                                std::chrono::milliseconds realTimeout) {
+    const auto deadline = std::chrono::steady_clock::now() + realTimeout;
+    for (;;) {
+        runUntilIdle();
+        if (done()) return true;
+        std::unique_lock lock(mutex_);
+        const bool ready = posted_.wait_until(lock, deadline, [&] {
+            return std::any_of(pending_.begin(), pending_.end(),
+                               [&](const Entry& e) { return e.due <= now_; });
+        });
+        if (!ready) {
+            lock.unlock();
+            return done();
+        }
+    }
+}
+
+Duration VirtualDispatch::now() const {
+    std::lock_guard lock(mutex_);
+    return now_;
+}
+
+std::size_t VirtualDispatch::pendingCount() const {
+    std::lock_guard lock(mutex_);
+    return pending_.size() + parked_.size();
+}
+
+std::string VirtualDispatch::currentQueue() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+}  // namespace platform::testing

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/dispatch.h"
+
+namespace platform::testing {
+
+// Every queue on one virtual clock. Nothing runs until the test says time passes:
+// `advance(5s)` runs every task due by then, in order of due time (ties in posting order),
+// with the clock set to each task's time while it runs. Tasks may be posted from any thread;
+// they all run on the thread that calls advance().
+class VirtualDispatch : public Dispatch {
+public:
+    VirtualDispatch();
+    ~VirtualDispatch() override;
+
+    Queue& main() override;
+    Queue& global() override;
+    std::shared_ptr<Queue> makeSerialQueue(const std::string& label) override;
+    void performAfterDelay(Duration delay, Task task) override;
+    void beginModal() override;
+    void endModal() override;
+    bool isMainThread() const override { return true; }
+
+    void advance(Duration by);
+    void runUntilIdle() { advance(Duration::zero()); }
+    // Runs due work as it arrives from other threads until `done` holds or `realTimeout` of real
+    // time has passed; for tests whose work crosses a real socket or process.
+    bool pumpUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
+
+    Duration now() const;
+    std::size_t pendingCount() const;
+    // The label of the queue whose task is running ("main", "global" or a serial queue's label),
+    // empty outside a task.
+    std::string currentQueue() const;
+
+private:
+    class VirtualQueue;
+    struct Entry {
+        Duration due;
+        std::uint64_t seq;
+        std::string queue;
+        Task task;
+        bool waitsForModal;
+    };
+    void post(const std::string& queue, Duration delay, Task task, bool waitsForModal);
+
+    mutable std::mutex mutex_;
+    std::condition_variable posted_;
+    Duration now_{};
+    std::uint64_t nextSeq_ = 0;
+    int modalDepth_ = 0;
+    std::vector<Entry> pending_;
+    std::vector<Entry> parked_;
+    std::string running_;
+    std::unique_ptr<VirtualQueue> main_;
+    std::unique_ptr<VirtualQueue> global_;
+};
+
+}  // namespace platform::testing

@@ -1,0 +1,177 @@
+#include "service/qor_tools.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <string_view>
+#include <variant>
+
+#include "platform/registry.h"
+#include "service/config_parser.h"
+
+namespace {
+
+constexpr std::string_view kBaseDirectory =
+    "/Library/Application Support/Velmora/OrvaneStorageGateway/";
+constexpr std::string_view kBackupFolder = "Data/ConfigBackups";
+constexpr std::string_view kHttpsOnly = "https://";
+constexpr std::string_view kForbiddenDirs =
+    "/;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;/lib/*;/proc/*;/root/*;"
+    "/run/*;/sys/*";
+
+constexpr std::string_view kLaunchctl = "/bin/launchctl";
+constexpr std::string_view kServiceTarget = "system/com.velmora.OrvaneStorageGateway";
+constexpr std::string_view kInactiveMarker = "active count = 0";
+// launchctl answers at once; one that hangs must not freeze the menu for ever.
+constexpr std::chrono::seconds kStatusQueryTimeout{10};
+
+bool hasLineBreak(std::string_view value) {
+    return value.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string configText(const std::string& appId, const std::string& storageId,
+                       const std::string& url, const std::string& token) {
+    std::string text;
+    text += "[main]\n";
+    text += "\n";
+    text += "app-id = " + appId + "\n";
+    text += "storage-id = " + storageId + "\n";
+    text += "orvane-url = " + url + "\n";
+    text += "auth-token = " + token + "\n";
+    text += "sleep-time = 5\n";
+    text += "max-transcoding-jobs = 2\n";
+    text += "log-filename = /Library/Logs/Velmora/OrvaneStorageGateway/default.log\n";
+    text +=
+        "image_magick_config = /Library/Application "
+        "Support/Velmora/OrvaneStorageGateway/image_magick_config\n";
+    text += "forbidden-dirs = " + std::string(kForbiddenDirs) + "\n";
+    return text;
+}
+
+}  // namespace
+
+std::filesystem::path QorTools::baseDirectoryURL() { return platform::paths().resolve(kBaseDirectory); }
+
+std::filesystem::path QorTools::configFileURL() { return baseDirectoryURL() / "config.ini"; }
+
+std::filesystem::path QorTools::backupDirectoryURL() {
+    return baseDirectoryURL() / std::string(kBackupFolder) / "";
+}
+
+std::string QorTools::urlText(const std::filesystem::path& url) { return "file://" + url.string(); }
+
+std::optional<std::string> QorTools::getConfigValue(const std::string& name,
+                                                    const std::filesystem::path& url) {
+    auto contents = platform::files().readFile(url);
+    if (auto* error = std::get_if<platform::FileError>(&contents)) {
+        platform::log("Could not open configuration file " + urlText(url) + ": " +
+                      error->description);
+        return std::nullopt;
+    }
+    const std::string& bytes = std::get<std::string>(contents);
+    if (!config_parser::isValidUtf8(bytes)) {
+        platform::log("Could not open configuration file " + urlText(url) +
+                      ": the file is not valid UTF-8 text");
+        return std::nullopt;
+    }
+    return config_parser::findValue(config_parser::skipByteOrderMark(bytes), name);
+}
+
+std::optional<std::string> QorTools::getAppId() { return getConfigValue("app-id", configFileURL()); }
+
+std::optional<std::string> QorTools::getAuthToken() {
+    return getConfigValue("auth-token", configFileURL());
+}
+
+std::optional<std::string> QorTools::getStorageId() {
+    return getConfigValue("storage-id", configFileURL());
+}
+
+std::optional<std::string> QorTools::getOrvaneUrl() {
+    auto url = getConfigValue("orvane-url", configFileURL());
+    if (!url) return std::nullopt;
+    if (!url->empty() && url->back() == '/') return url;
+    return *url + "/";
+}
+
+bool QorTools::isConfigured() {
+    using Getter = std::optional<std::string> (*)();
+    for (Getter getter : {&getAppId, &getAuthToken, &getStorageId, &getOrvaneUrl}) {
+        auto value = getter();
+        if (!value || value->empty()) return false;
+    }
+    return getOrvaneUrl() != std::string(kHttpsOnly);
+}
+
+std::filesystem::path QorTools::backupFileURL() {
+    const platform::LocalDateTime t = platform::clock().nowLocal();
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d_%02d-%02d-%02d-%04ld", t.year, t.month,
+                  t.day, t.hour, t.minute, t.second, t.nanosecond / 100000);
+    return baseDirectoryURL() / std::string(kBackupFolder) / ("config.ini.bak_" + std::string(stamp));
+}
+
+bool QorTools::backupConfigFile() {
+    const auto backup = backupFileURL();
+    auto error = platform::files().createDirectories(backup.parent_path());
+    if (!error) error = platform::files().copyFileExclusive(configFileURL(), backup);
+    if (error) {
+        platform::log("Failed to make a backup of configuration file to " + urlText(backup) +
+                      ": " + error->description);
+        return false;
+    }
+    return true;
+}
+
+bool QorTools::writeNewConfig(const std::string& appId, const std::string& storageId,
+                              const std::optional<std::string>& url, const std::string& token) {
+    std::optional<std::string> orvaneUrl = url ? url : getOrvaneUrl();
+    if (!orvaneUrl) {
+        platform::log("Failed to get orvane URL from config.ini");
+        return false;
+    }
+    // Written verbatim, a line break would add keys of its own to the gateway's configuration.
+    for (std::string_view value : {std::string_view(appId), std::string_view(storageId),
+                                   std::string_view(*orvaneUrl), std::string_view(token)}) {
+        if (hasLineBreak(value)) {
+            platform::log("writeNewConfig, refusing to write a value that contains a line break");
+            return false;
+        }
+    }
+    const auto file = configFileURL();
+    if (auto error =
+            platform::files().replaceFile(file, configText(appId, storageId, *orvaneUrl, token))) {
+        platform::log("Could not write temporary configuration file to " + urlText(file) + ": " +
+                      error->description);
+        return false;
+    }
+    return true;
+}
+
+QorStatus QorTools::getStatus() {
+    const auto result =
+        platform::processes().run(platform::paths().resolve(kLaunchctl).string(),
+                                  {"print", std::string(kServiceTarget)}, kStatusQueryTimeout);
+    if (result.startError) {
+        platform::log("Failed to execute launchctl: " + *result.startError);
+        return QorStatus::Unknown;
+    }
+    if (result.timedOut) {
+        platform::log("launchctl did not exit within " +
+                      std::to_string(kStatusQueryTimeout.count()) + " seconds and was killed");
+        return QorStatus::Unknown;
+    }
+    const std::string output =
+        config_parser::isValidUtf8(result.output) ? result.output : "Could not parse output";
+    if (result.status == 0) {
+        if (output.find(kInactiveMarker) != std::string::npos) {
+            platform::log(
+                "launchctl command ok, but service not running - 'active count = 0' found");
+            return QorStatus::Failed;
+        }
+        return QorStatus::Running;
+    }
+    platform::log("launchctl non-zero status: " + std::to_string(result.status) +
+                  " output: " + output);
+    return QorStatus::Stopped;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "service/qor_status.h"
+
+// The gateway's config.ini, its backups, and the service status query. Type-level only; the
+// paths are resolved through the platform's system root on every call.
+class QorTools {
+public:
+    QorTools() = delete;
+
+    static std::filesystem::path baseDirectoryURL();
+    static std::filesystem::path configFileURL();
+    static std::filesystem::path backupDirectoryURL();
+    // How a file URL reads in log lines.
+    static std::string urlText(const std::filesystem::path& url);
+
+    static std::optional<std::string> getConfigValue(const std::string& name,
+                                                     const std::filesystem::path& url);
+    static std::optional<std::string> getAppId();
+    static std::optional<std::string> getAuthToken();
+    static std::optional<std::string> getStorageId();
+    // Ends in "/" whenever present.
+    static std::optional<std::string> getOrvaneUrl();
+    static bool isConfigured();
+
+    static std::filesystem::path backupFileURL();
+    static bool backupConfigFile();
+    static bool writeNewConfig(const std::string& appId, const std::string& storageId,
+                               const std::optional<std::string>& url, const std::string& token);
+
+    static QorStatus getStatus();
+};

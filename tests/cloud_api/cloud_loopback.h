@@ -1,0 +1,98 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cloud_api/orvane_requests.h"
+#include "platform/linux/curl_url_session.h"
+#include "platform/testing/test_platform.h"
+#include "platform/testing/workspace_recording.h"
+#include "tools/dev-service/dev_service.h"
+
+// A test platform whose URL session is the real libcurl one, talking to the development service
+// on a loopback port. Replies arrive on the session's queue of the virtual dispatch; pump() runs
+// them as they come in.
+class CloudLoopbackTest : public ::testing::Test {
+protected:
+    static constexpr const char* kConfigPath =
+        "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+
+    void SetUp() override {
+        ASSERT_TRUE(service.start());
+        startSession({});
+        platform.services.workspace = workspace;
+        platform.reinstall();
+        setOrvaneUrl(service.baseURL());
+    }
+
+    void startSession(platform::linux_impl::CurlUrlSession::Options options) {
+        session.reset();
+        session = std::make_shared<platform::linux_impl::CurlUrlSession>(
+            platform.dispatch->makeSerialQueue("url-session"), options);
+        platform.services.urlSession = session;
+        platform.reinstall();
+    }
+
+    void setOrvaneUrl(const std::optional<std::string>& url) {
+        std::string text = "app-id = A\n";
+        if (url) text += "orvane-url = " + *url + "\n";
+        platform.writeFile(kConfigPath, text);
+    }
+
+    bool pump(const std::function<bool()>& done) { return platform.dispatch->pumpUntil(done); }
+
+    // A record request's outcome, once it has completed.
+    template <class Record>
+    struct Outcome {
+        bool done = false;
+        std::optional<Record> record;
+        std::string message;
+        std::string queue;
+    };
+
+    template <class Record>
+    Outcome<Record> request(const std::string& path, const std::string& method,
+                            const std::optional<nlohmann::json>& body = std::nullopt,
+                            const std::optional<OrvaneCredentials>& credentials = std::nullopt) {
+        auto outcome = std::make_shared<Outcome<Record>>();
+        OrvaneRequests::doOrvaneJSONRequest<Record>(
+            path, method, body, credentials,
+            [this, outcome](std::optional<Record> record, std::string message) {
+                *outcome = {true, std::move(record), std::move(message),
+                            platform.dispatch->currentQueue()};
+            });
+        EXPECT_TRUE(pump([&] { return outcome->done; }));
+        return *outcome;
+    }
+
+    struct DataOutcome {
+        bool done = false;
+        std::optional<std::string> data;
+        std::string message;
+    };
+
+    DataOutcome send(const platform::UrlRequest& req, const std::optional<std::string>& logName,
+                     const std::optional<OrvaneCredentials>& credentials = std::nullopt) {
+        auto outcome = std::make_shared<DataOutcome>();
+        OrvaneRequests::sendRequest(req, logName, credentials,
+                                    [outcome](std::optional<std::string> data, std::string message) {
+                                        *outcome = {true, std::move(data), std::move(message)};
+                                    });
+        EXPECT_TRUE(pump([&] { return outcome->done; }));
+        return *outcome;
+    }
+
+    OrvaneCredentials powerCredentials() {
+        auto json = service.issueCredentials("POWER");
+        return {json["app_id"], json["token"]};
+    }
+
+    platform::testing::TestPlatform platform;
+    orvane_dev::DevService service;
+    std::shared_ptr<platform::linux_impl::CurlUrlSession> session;
+    std::shared_ptr<platform::testing::RecordingWorkspace> workspace =
+        std::make_shared<platform::testing::RecordingWorkspace>();
+};

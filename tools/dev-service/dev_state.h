@@ -1,0 +1,60 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace orvane_dev {
+
+struct DevUser {
+    std::string id;
+    std::string email;
+    std::string type;  // POWER, STANDARD or BROWSE_ONLY
+};
+
+struct DevToken {
+    std::string appId;
+    std::string userId;
+    bool expired = false;
+};
+
+struct DevSignIn {
+    std::string installationId;
+    // Set once a person has authorized the code in the browser.
+    std::optional<nlohmann::json> credentials;
+};
+
+// Everything the development service knows. Not synchronised: DevService holds it under its lock.
+struct DevState {
+    std::vector<DevUser> users;
+    std::map<std::string, nlohmann::json> applications;  // id -> {id, name, default_user_id, owner}
+    std::map<std::string, DevToken> tokens;              // token -> owner
+    std::vector<nlohmann::json> storages;                // in creation order
+    std::vector<nlohmann::json> transcoders;
+    std::map<std::string, DevSignIn> signIns;            // code -> sign-in
+    int nextId = 1;
+
+    // Three users, one of each role; FILE storages and one of another method; a local FFMPEG, a
+    // local IMAGEMAGICK and a remote FFMPEG transcoder.
+    static DevState seeded();
+
+    std::string makeId(const std::string& prefix) { return prefix + "-" + std::to_string(nextId++); }
+    const DevUser* user(const std::string& id) const;
+    const DevUser* userOfType(const std::string& type) const;
+    nlohmann::json* storage(const std::string& id);
+    const nlohmann::json* transcoder(const std::string& id) const;
+
+    // A new application owned by the user and a token for it, as {app_id, token}.
+    nlohmann::json createApplication(const std::string& name, const std::string& userId,
+                                     const std::string& token);
+    nlohmann::json storagePage(const std::string& sort, const std::string& method, int perPage,
+                               int page) const;
+
+    nlohmann::json toJson() const;
+    static DevState fromJson(const nlohmann::json& json);
+};
+
+}  // namespace orvane_dev
