@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "cloud_api/orvane_paths.h"
 #include "cloud_api/orvane_requests.h"
 #include "platform/random_source.h"
@@ -43,6 +45,8 @@ std::optional<std::string> OrvaneRequests::startLogin(bool forceLogin) {
 void OrvaneRequests::getOrvaneCredentialsOrRetry(
     const std::string& url, int retryCount, std::shared_ptr<OrvaneRequestCancellation> cancellation,
     CredentialsCompletion completion) {
+    // However the caller counts, the loop never sends more than the designed 41 polls.
+    retryCount = std::clamp(retryCount, 0, lastPollRetry);
     platform::dispatch().global().asyncAfter(
         platform::seconds(firstPollDelay),
         [url, retryCount, cancellation = std::move(cancellation),

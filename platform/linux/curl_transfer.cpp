@@ -1,6 +1,7 @@
 #include "platform/linux/curl_transfer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "platform/linux/curl_url.h"
@@ -160,6 +161,26 @@ UrlError transportError(CURLcode code) {
             return {Kind::other,
                     std::string("The request failed: ") + curl_easy_strerror(code) + "."};
     }
+}
+
+bool hasWireSafeHead(const UrlRequest& request) {
+    const auto safe = [](std::string_view text) {
+        return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    };
+    const std::string method = request.effectiveMethod();
+    const bool methodIsToken = std::all_of(method.begin(), method.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+    });
+    if (!methodIsToken) return false;
+    return std::all_of(request.headers.begin(), request.headers.end(), [&](const auto& header) {
+        return !header.first.empty() && safe(header.first) &&
+               header.first.find(':') == std::string::npos && safe(header.second);
+    });
+}
+
+UrlError unsafeHeadError() {
+    return {UrlError::Kind::other,
+            "The request was not sent because its method or a header holds a line break."};
 }
 
 UrlError cancelledError() { return {UrlError::Kind::cancelled, "The request was cancelled."}; }

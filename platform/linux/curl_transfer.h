@@ -32,6 +32,11 @@ struct CurlTransfer {
     std::optional<UrlRequest> redirectRequest(long status) const;
 };
 
+// Whether the method and every header can go on the wire as they are: a line break or NUL in
+// them would let a value (a token read from a file, say) add headers of its own.
+bool hasWireSafeHead(const UrlRequest& request);
+UrlError unsafeHeadError();
+
 // A readable sentence for a failed transfer.
 UrlError transportError(CURLcode code);
 UrlError cancelledError();

@@ -35,6 +35,9 @@ struct CurlUrlSession::Worker {
 
     Worker(std::shared_ptr<Queue> queue, Options opts)
         : callbackQueue(std::move(queue)), options(opts), multi(curl_multi_init()) {
+        // A burst of requests queues for a few reused connections instead of opening one each,
+        // as a browser does; servers give each open connection a worker.
+        curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, 6L);
         thread = std::thread([this] { run(); });
     }
 
@@ -73,6 +76,10 @@ struct CurlUrlSession::Worker {
     }
 
     void start(std::unique_ptr<CurlTransfer> transfer) {
+        if (!hasWireSafeHead(transfer->request)) {
+            complete(*transfer, std::nullopt, std::nullopt, unsafeHeadError());
+            return;
+        }
         if (!transfer->configure(options.timeoutCap) ||
             curl_multi_add_handle(multi, transfer->easy) != CURLM_OK) {
             complete(*transfer, std::nullopt, std::nullopt, transportError(CURLE_FAILED_INIT));

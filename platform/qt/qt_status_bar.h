@@ -47,8 +47,12 @@ public:
     void setTitle(const std::string& title) override;
     Selector action() const override { return selector_; }
     std::string keyEquivalent() const override { return keyEquivalent_; }
-    bool isEnabled() const override { return action_->isEnabled(); }
-    void setEnabled(bool enabled) override { action_->setEnabled(enabled); }
+    // Kept apart from the QAction's, which also reads false while an alternate is hidden.
+    bool isEnabled() const override { return enabled_; }
+    void setEnabled(bool enabled) override {
+        enabled_ = enabled;
+        action_->setEnabled(enabled);
+    }
     ControlState state() const override { return state_; }
     void setState(ControlState state) override;
     bool isAlternate() const override { return alternate_; }
@@ -64,6 +68,7 @@ private:
     std::unique_ptr<QAction> action_;
     Selector selector_;
     std::string keyEquivalent_;
+    bool enabled_ = true;
     ControlState state_ = ControlState::Off;
     bool alternate_ = false;
     unsigned modifierMask_ = 0;

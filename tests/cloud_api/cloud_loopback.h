@@ -28,8 +28,21 @@ protected:
         setOrvaneUrl(service.baseURL());
     }
 
-    void startSession(platform::linux_impl::CurlUrlSession::Options options) {
+    // The session goes first: its idle keep-alive connections would otherwise hold the server's
+    // stop for the server's whole keep-alive time-out.
+    void TearDown() override {
+        closeSession();
+        service.stop();
+    }
+
+    void closeSession() {
+        platform.services.urlSession.reset();
+        platform.reinstall();
         session.reset();
+    }
+
+    void startSession(platform::linux_impl::CurlUrlSession::Options options) {
+        closeSession();
         session = std::make_shared<platform::linux_impl::CurlUrlSession>(
             platform.dispatch->makeSerialQueue("url-session"), options);
         platform.services.urlSession = session;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <unordered_set>
 
@@ -19,9 +21,16 @@ std::optional<Record> decode(const std::string& text) {
 }
 
 struct Case {
+    const char* name;
     const char* json;
     bool decodes;
 };
+
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+// Test names come from each case's own name field.
+constexpr auto byName = [](const auto& info) { return std::string(info.param.name); };
 
 class UserDecoding : public ::testing::TestWithParam<Case> {};
 
@@ -33,17 +42,18 @@ TEST_P(UserDecoding, FollowsTheStrictRules) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, UserDecoding,
     ::testing::Values(
-        Case{R"({"id":"u1","email":"a@b","type":"POWER"})", true},
-        Case{R"({"id":"u1","email":"a@b","type":"STANDARD","extra":[1,2]})", true},
-        Case{R"({"id":"u1","email":"a@b","type":"BROWSE_ONLY"})", true},
-        Case{R"({"id":"u1","email":"a@b","type":"ADMIN"})", false},
-        Case{R"({"id":"u1","email":"a@b","type":"power"})", false},
-        Case{R"({"id":"u1","email":"a@b","type":1})", false},
-        Case{R"({"id":"u1","email":"a@b","type":null})", false},
-        Case{R"({"id":"u1","email":"a@b"})", false},
-        Case{R"({"id":7,"email":"a@b","type":"POWER"})", false},
-        Case{R"({"id":"u1","email":null,"type":"POWER"})", false},
-        Case{R"(["u1"])", false}, Case{"not json", false}, Case{"", false}));
+        Case{"Power", R"({"id":"u1","email":"a@b","type":"POWER"})", true},
+        Case{"StandardWithUnknownKey", R"({"id":"u1","email":"a@b","type":"STANDARD","extra":[1,2]})", true},
+        Case{"BrowseOnly", R"({"id":"u1","email":"a@b","type":"BROWSE_ONLY"})", true},
+        Case{"UnknownRole", R"({"id":"u1","email":"a@b","type":"ADMIN"})", false},
+        Case{"LowerCaseRole", R"({"id":"u1","email":"a@b","type":"power"})", false},
+        Case{"NumericRole", R"({"id":"u1","email":"a@b","type":1})", false},
+        Case{"NullRole", R"({"id":"u1","email":"a@b","type":null})", false},
+        Case{"MissingRole", R"({"id":"u1","email":"a@b"})", false},
+        Case{"NumericId", R"({"id":7,"email":"a@b","type":"POWER"})", false},
+        Case{"NullEmail", R"({"id":"u1","email":null,"type":"POWER"})", false},
+        Case{"NotAnObject", R"(["u1"])", false}, Case{"NotJson", "not json", false}, Case{"Empty", "", false}),
+    byName);
 
 TEST(RecordDecoding, KeepsEveryField) {
     auto user = decode<OrvaneUser>(R"({"id":"u1","email":"a@b","type":"BROWSE_ONLY"})");
@@ -101,10 +111,14 @@ TEST(StorageListDecoding, ErrorNamesTheFailingKeyPath) {
 }
 
 struct LocalityCase {
+    const char* name;
     const char* settings;  // the JSON text after "settings": , or nullptr for no key
     bool decodes;
     bool local;
 };
+
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const LocalityCase& c, std::ostream* os) { *os << c.name; }
 
 class TranscoderLocality : public ::testing::TestWithParam<LocalityCase> {};
 
@@ -120,15 +134,16 @@ TEST_P(TranscoderLocality, OnlyAnExplicitTrueIsLocal) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TranscoderLocality,
-                         ::testing::Values(LocalityCase{nullptr, true, false},
-                                           LocalityCase{"null", true, false},
-                                           LocalityCase{"{}", true, false},
-                                           LocalityCase{R"({"local":null})", true, false},
-                                           LocalityCase{R"({"local":false})", true, false},
-                                           LocalityCase{R"({"local":true,"x":1})", true, true},
-                                           LocalityCase{R"({"local":"true"})", false, false},
-                                           LocalityCase{R"({"local":1})", false, false},
-                                           LocalityCase{"[]", false, false}));
+                         ::testing::Values(LocalityCase{"NoSettings", nullptr, true, false},
+                                           LocalityCase{"NullSettings", "null", true, false},
+                                           LocalityCase{"EmptySettings", "{}", true, false},
+                                           LocalityCase{"NullLocal", R"({"local":null})", true, false},
+                                           LocalityCase{"LocalFalse", R"({"local":false})", true, false},
+                                           LocalityCase{"LocalTrue", R"({"local":true,"x":1})", true, true},
+                                           LocalityCase{"LocalAsString", R"({"local":"true"})", false, false},
+                                           LocalityCase{"LocalAsNumber", R"({"local":1})", false, false},
+                                           LocalityCase{"SettingsAsList", "[]", false, false}),
+                         byName);
 
 TEST(TranscoderListDecoding, RequiresTypeAndKeepsOrder) {
     auto list = decode<OrvaneTranscoderResponse>(
@@ -141,10 +156,14 @@ TEST(TranscoderListDecoding, RequiresTypeAndKeepsOrder) {
 }
 
 struct ErrorBodyCase {
+    const char* name;
     const char* json;
     bool decodes;
     std::optional<std::vector<std::string>> errors;
 };
+
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const ErrorBodyCase& c, std::ostream* os) { *os << c.name; }
 
 class ErrorBodyDecoding : public ::testing::TestWithParam<ErrorBodyCase> {};
 
@@ -159,14 +178,15 @@ TEST_P(ErrorBodyDecoding, ReadsOnlyAListOfStrings) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ErrorBodyDecoding,
     ::testing::Values(
-        ErrorBodyCase{R"({"errors":null})", true, std::nullopt},
-        ErrorBodyCase{R"({})", true, std::nullopt},
-        ErrorBodyCase{R"({"errors":[]})", true, std::vector<std::string>{}},
-        ErrorBodyCase{R"({"errors":["a","b"],"code":4})", true, std::vector<std::string>{"a", "b"}},
-        ErrorBodyCase{R"({"errors":"text"})", false, std::nullopt},
-        ErrorBodyCase{R"({"errors":["a",2]})", false, std::nullopt},
-        ErrorBodyCase{R"({"errors":["a",null]})", false, std::nullopt},
-        ErrorBodyCase{"<html>Oops</html>", false, std::nullopt}));
+        ErrorBodyCase{"NullErrors", R"({"errors":null})", true, std::nullopt},
+        ErrorBodyCase{"NoErrors", R"({})", true, std::nullopt},
+        ErrorBodyCase{"EmptyList", R"({"errors":[]})", true, std::vector<std::string>{}},
+        ErrorBodyCase{"TwoMessages", R"({"errors":["a","b"],"code":4})", true, std::vector<std::string>{"a", "b"}},
+        ErrorBodyCase{"ErrorsAsString", R"({"errors":"text"})", false, std::nullopt},
+        ErrorBodyCase{"NumberInList", R"({"errors":["a",2]})", false, std::nullopt},
+        ErrorBodyCase{"NullInList", R"({"errors":["a",null]})", false, std::nullopt},
+        ErrorBodyCase{"Html", "<html>Oops</html>", false, std::nullopt}),
+    byName);
 
 TEST(ErrorBodyDescription, StaysOnOneLine) {
     EXPECT_EQ(describe(OrvaneErrorResponse{}), "OrvaneErrorResponse(errors: nil)");

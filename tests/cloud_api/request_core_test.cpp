@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/cloud_api/cloud_loopback.h"
 
 namespace {
@@ -83,6 +85,9 @@ struct FailureCase {
     const char* logLine;  // after the prefix
 };
 
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
 class RequestFailures : public RequestCore, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(RequestFailures, TurnIntoTheDesignedMessage) {
@@ -127,8 +132,12 @@ TEST_F(RequestCore, ALogNameKeepsTheUrlAndTheBodyOutOfTheLog) {
 }
 
 struct MissingUrlCase {
+    const char* name;
     std::optional<std::string> url;
 };
+
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const MissingUrlCase& c, std::ostream* os) { *os << c.name; }
 
 class MissingBaseUrl : public RequestCore, public ::testing::WithParamInterface<MissingUrlCase> {};
 
@@ -150,8 +159,9 @@ TEST_P(MissingBaseUrl, FailsAtOnceWithoutSendingOrLogging) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MissingBaseUrl,
-                         ::testing::Values(MissingUrlCase{std::nullopt},
-                                           MissingUrlCase{std::string("https://")}));
+                         ::testing::Values(MissingUrlCase{"NoKey", std::nullopt},
+                                           MissingUrlCase{"SchemeOnly", std::string("https://")}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RequestCore, AnEmptyOrvaneUrlFailsAsATransportError) {
     setOrvaneUrl("");
@@ -193,7 +203,9 @@ TEST_F(RequestCore, AnUnserialisableBodyFailsAtOnce) {
 
 TEST_F(RequestCore, ARefusedConnectionReportsTheTransportError) {
     const std::string base = service.baseURL();
+    closeSession();
     service.stop();
+    startSession({});
     setOrvaneUrl(base);
     auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET");
     EXPECT_EQ(outcome.message, "Could not connect to the server.");

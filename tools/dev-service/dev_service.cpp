@@ -2,6 +2,10 @@
 
 #include <httplib.h>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <fstream>
 #include <regex>
 
@@ -65,6 +69,13 @@ bool DevService::start() {
     // Enough workers that idle keep-alive connections never starve new ones.
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
     server_->set_keep_alive_timeout(2);
+    // Replies go out as headers and body in two writes; without this, delayed acknowledgements
+    // hold every reply back for tens of milliseconds. Accepted sockets inherit the option.
+    server_->set_socket_options([](int sock) {
+        int on = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    });
     const auto handler = [this](const httplib::Request& req, httplib::Response& res) {
         handle(req, res);
     };
@@ -76,8 +87,17 @@ bool DevService::start() {
     port_ = options_.port ? (server_->bind_to_port(options_.host, options_.port) ? options_.port : -1)
                           : server_->bind_to_any_port(options_.host);
     if (port_ <= 0) return false;
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
-    return true;
+    listenReturned_ = false;
+    thread_ = std::thread([this] {
+        server_->listen_after_bind();
+        listenReturned_ = true;
+    });
+    // A stop() that comes before the server loop has marked itself running would be ignored by
+    // the server and leave its thread blocked in accept() forever.
+    while (!server_->is_running() && !listenReturned_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return server_->is_running();
 }
 
 void DevService::stop() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <map>
@@ -111,6 +112,7 @@ private:
     Options options_;
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
+    std::atomic<bool> listenReturned_{false};
     int port_ = 0;
 
     mutable std::mutex mutex_;

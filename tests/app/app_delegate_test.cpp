@@ -1,0 +1,252 @@
+#include "app/app_delegate.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/testing/recording_status_bar.h"
+#include "platform/testing/test_platform.h"
+#include "app/ui_tools.h"
+
+namespace {
+
+using platform::ControlState;
+using platform::ProcessResult;
+using platform::seconds;
+using namespace platform::testing;
+
+constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+constexpr char kBackups[] =
+    "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/";
+
+ProcessResult running() { return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"}; }
+ProcessResult failed() { return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"}; }
+ProcessResult stopped() {
+    return {std::nullopt, false, 113, "Could not find service in domain for system\n"};
+}
+ProcessResult notStartable() { return {std::string("No such file or directory"), false, 0, ""}; }
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegateTest() {
+        platform.bundle->info = {{"CFBundleShortVersionString", "1.2.3"},
+                                 {"CFBundleName", "Orvane Storage Gateway"}};
+        platform.processes->setResult(running());
+    }
+
+    AppDelegate& start() {
+        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
+                                                 *platform.bundle);
+        delegate->applicationDidFinishLaunching();
+        return *delegate;
+    }
+    std::vector<std::shared_ptr<platform::MenuItem>> items() const {
+        return delegate->statusBarItem()->menu()->items();
+    }
+    std::string iconName() const { return delegate->statusBarItem()->buttonImage()->name(); }
+    std::size_t queries() const { return platform.processes->calls().size(); }
+
+    TestPlatform platform;
+    RecordingStatusBar statusBar;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, BuildsTheMenuInOrderWithoutAutoEnablingOrKeyEquivalents) {
+    // Stopped, so the refresh visibly replaces the titles the menu was built with.
+    platform.processes->setResult(stopped());
+    start();
+    struct Expected {
+        const char* title;
+        const char* action;
+        bool enabled;
+        bool alternate;
+    };
+    const std::vector<Expected> expected = {
+        {"Status: Stopped", "", false, false},
+        {"Start orvane Storage Gateway", "startStopAction", true, false},
+        {"", "", true, false},
+        {"Configure...", "configureAction", false, false},
+        {"Setup Wizard...", "setupWizardAction", true, false},
+        {"Start at boot", "startOnLoginAction", true, false},
+        {"Show Configuration Backups", "showConfigIniBackupsAction", false, true},
+        {"", "", true, false},
+        {"Show Service Logs", "showServiceLogsAction", true, false},
+        {"Show Application Logs", "showApplicationLogsAction", true, true},
+        {"", "", true, false},
+        {"About Orvane Storage Gateway", "aboutAction", true, false},
+        {"Quit", "quitApplication", true, false},
+    };
+    const auto menu = delegate->statusBarItem()->menu();
+    EXPECT_FALSE(menu->autoenablesItems());
+    const auto built = menu->items();
+    ASSERT_EQ(built.size(), expected.size());
+    for (std::size_t i = 0; i < built.size(); ++i) {
+        SCOPED_TRACE("item " + std::to_string(i + 1));
+        const auto& item = *built[i];
+        EXPECT_EQ(item.isSeparator(), std::string(expected[i].title).empty());
+        EXPECT_EQ(item.title(), expected[i].title);
+        EXPECT_EQ(item.action(), expected[i].action);
+        EXPECT_EQ(item.keyEquivalent(), "");
+        EXPECT_EQ(item.isAlternate(), expected[i].alternate);
+        EXPECT_EQ(item.keyEquivalentModifierMask(), expected[i].alternate ? 0x80000u : 0u);
+        if (!item.isSeparator()) {
+            EXPECT_EQ(item.isEnabled(), expected[i].enabled);
+        }
+    }
+    EXPECT_EQ(built[0], delegate->menuItemStatus());
+    EXPECT_EQ(built[1], delegate->menuItemStartStop());
+    EXPECT_EQ(built[3], delegate->menuItemConfigure());
+    EXPECT_EQ(built[5], delegate->menuItemStartOnLogin());
+    EXPECT_EQ(built[6], delegate->menuItemShowConfigBackups());
+}
+
+TEST_F(AppDelegateTest, StartUpLogsVersionRegistersDefaultAndMakesSquareItem) {
+    start();
+    EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version 1.2.3 start");
+    EXPECT_EQ(std::get<bool>(*platform.defaults->value("StartOnBoot")), true);
+    EXPECT_TRUE(platform.defaults->persistent().empty()) << "registration domain only";
+    ASSERT_EQ(statusBar.statusItems.size(), 1u);
+    EXPECT_EQ(statusBar.statusItems[0]->length(), -2);
+    EXPECT_EQ(statusBar.imageRequests,
+              (std::vector<std::string>{"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}));
+    EXPECT_EQ(queries(), 1u) << "one refresh before the menu can first be opened";
+}
+
+TEST_F(AppDelegateTest, MissingBundleInformationFallsBack) {
+    platform.bundle->info.clear();
+    start();
+    EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version unknown start");
+    EXPECT_EQ(items()[11]->title(), "About App");
+}
+
+TEST_F(AppDelegateTest, RefreshFollowsEveryStatus) {
+    struct Case {
+        const char* name;
+        ProcessResult result;
+        QorStatus status;
+        const char* line;
+        const char* startStop;
+        const char* icon;
+    };
+    const std::vector<Case> cases = {
+        {"running", running(), QorStatus::Running, "Status: Running", "Stop orvane Storage Gateway",
+         "StatusBarIcon"},
+        {"failed", failed(), QorStatus::Failed, "Status: Failed", "Start orvane Storage Gateway",
+         "StatusBarIconError"},
+        {"stopped", stopped(), QorStatus::Stopped, "Status: Stopped",
+         "Start orvane Storage Gateway", "StatusBarIconStopped"},
+        {"unknown", notStartable(), QorStatus::Unknown, "Status: Unknown",
+         "Start orvane Storage Gateway", "StatusBarIconError"},
+        // Back to running, so the stop title is really set again and not left over.
+        {"running again", running(), QorStatus::Running, "Status: Running",
+         "Stop orvane Storage Gateway", "StatusBarIcon"},
+    };
+    start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform.processes->setResult(c.result);
+        delegate->updateMenu();
+        EXPECT_EQ(delegate->qorStatus(), c.status);
+        EXPECT_EQ(delegate->menuItemStatus()->title(), c.line);
+        EXPECT_FALSE(delegate->menuItemStatus()->isEnabled());
+        EXPECT_EQ(delegate->menuItemStartStop()->title(), c.startStop);
+        EXPECT_EQ(iconName(), c.icon);
+        EXPECT_TRUE(delegate->statusBarItem()->buttonImage()->isTemplate());
+    }
+}
+
+TEST_F(AppDelegateTest, RefreshWithoutButtonLeavesTheImageAlone) {
+    start();
+    statusBar.statusItems[0]->hasButton_ = false;
+    platform.processes->setResult(stopped());
+    delegate->updateMenu();
+    EXPECT_EQ(iconName(), "StatusBarIcon");
+    EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
+}
+
+TEST_F(AppDelegateTest, ConfigureAndBackupsFollowTheFiles) {
+    start();
+    EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
+    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
+
+    platform.writeFile(kConfig,
+                       "[main]\napp-id = A\nstorage-id = S\norvane-url = https://o.example\n"
+                       "auth-token = T\n");
+    std::filesystem::create_directories(platform.resolve(kBackups));
+    delegate->updateMenu();
+    EXPECT_TRUE(delegate->menuItemConfigure()->isEnabled());
+    EXPECT_TRUE(delegate->menuItemShowConfigBackups()->isEnabled());
+
+    // Incomplete again: the bare scheme is no address.
+    platform.writeFile(kConfig,
+                       "[main]\napp-id = A\nstorage-id = S\norvane-url = https://\nauth-token = T\n");
+    std::filesystem::remove_all(platform.resolve(kBackups));
+    delegate->updateMenu();
+    EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
+    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
+}
+
+TEST_F(AppDelegateTest, RefreshNeverTouchesTheStartStopEnabledState) {
+    start();
+    for (bool enabled : {false, true}) {
+        delegate->menuItemStartStop()->setEnabled(enabled);
+        for (auto result : {running(), stopped(), failed(), notStartable()}) {
+            platform.processes->setResult(result);
+            delegate->updateMenu();
+            EXPECT_EQ(delegate->menuItemStartStop()->isEnabled(), enabled);
+        }
+        platform.dispatch->advance(seconds(5));
+        EXPECT_EQ(delegate->menuItemStartStop()->isEnabled(), enabled);
+    }
+}
+
+TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
+    start();
+    EXPECT_EQ(delegate->statusCheckPeriodSeconds(), 5.0);
+    platform.dispatch->advance(seconds(4.999));
+    EXPECT_EQ(queries(), 1u);
+    platform.processes->setResult(stopped());
+    platform.dispatch->advance(seconds(0.001));
+    EXPECT_EQ(queries(), 2u);
+    EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
+    platform.dispatch->advance(seconds(60));
+    EXPECT_EQ(queries(), 2u + 12u);
+    // One chain only: exactly one successor is pending.
+    EXPECT_EQ(platform.dispatch->pendingCount(), 1u);
+}
+
+TEST_F(AppDelegateTest, PollWaitsWhileAnAlertIsUpAndRunsOnceItIsDismissed) {
+    start();
+    std::size_t queriesWhileUp = 0;
+    platform.alerts->onShow = [&](const platform::Alert&) {
+        platform.dispatch->advance(seconds(12));
+        queriesWhileUp = queries();
+    };
+    platform.dispatch->advance(seconds(1));
+    UiTools::showAlert("Title", "Details");
+    EXPECT_EQ(queriesWhileUp, 1u) << "no refresh behind a modal alert";
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(queries(), 2u) << "the deferred poll runs once, not once per missed period";
+    platform.dispatch->advance(seconds(5));
+    EXPECT_EQ(queries(), 3u);
+}
+
+TEST(UiToolsTest, AlertIsAWarningWithOneOkButton) {
+    TestPlatform platform;
+    UiTools::showAlert("Failed", "Because");
+    UiTools::enqueueAlert("Later", "From elsewhere");
+    ASSERT_EQ(platform.alerts->shown().size(), 1u) << "an enqueued alert waits for the main queue";
+    platform.dispatch->runUntilIdle();
+    const auto shown = platform.alerts->shown();
+    ASSERT_EQ(shown.size(), 2u);
+    for (const auto& alert : shown) {
+        EXPECT_EQ(alert.style, platform::AlertStyle::Warning);
+        EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
+    }
+    EXPECT_EQ(shown[0].messageText, "Failed");
+    EXPECT_EQ(shown[0].informativeText, "Because");
+    EXPECT_EQ(shown[1].messageText, "Later");
+}
+
+}  // namespace

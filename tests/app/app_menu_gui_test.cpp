@@ -1,0 +1,155 @@
+// The real Qt menu and icon, offscreen: what a person would see in the panel.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QPixmap>
+#include <filesystem>
+
+#include "app/app_delegate.h"
+#include "platform/qt/qt_status_bar.h"
+#include "platform/testing/test_platform.h"
+
+namespace {
+
+using namespace platform::testing;
+
+class RecordingResponder : public platform::Responder {
+public:
+    bool perform(const platform::Selector& selector) override {
+        performed.push_back(selector);
+        return true;
+    }
+    std::vector<std::string> performed;
+};
+
+class AppMenuGuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "app_menu_gui_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) new QApplication(argc, argv);
+    }
+
+    AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR), statusBar(bundle) {
+        for (const char* icon : {"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}) {
+            bundle.resources.push_back(std::string(icon) + ".png");
+            bundle.resources.push_back(std::string(icon) + "@2x.png");
+        }
+        bundle.info = {{"CFBundleName", "Orvane Storage Gateway"}};
+        platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
+        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
+                                                 bundle);
+        statusBar.setResponder(&responder);
+        delegate->applicationDidFinishLaunching();
+        menu = std::dynamic_pointer_cast<platform::qt::QtMenu>(delegate->statusBarItem()->menu());
+    }
+    ~AppMenuGuiTest() override { statusBar.setResponder(nullptr); }
+
+    // Titles of what the menu shows, "-" for a separator, "(off)" after a disabled item.
+    std::vector<std::string> visible() const {
+        std::vector<std::string> out;
+        for (QAction* action : menu->qmenu()->actions()) {
+            if (!action->isVisible()) continue;
+            if (action->isSeparator()) {
+                out.push_back("-");
+                continue;
+            }
+            out.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
+        }
+        return out;
+    }
+    void alt(QEvent::Type type) {
+        QKeyEvent event(type, Qt::Key_Alt, type == QEvent::KeyPress ? Qt::AltModifier : Qt::NoModifier);
+        QApplication::sendEvent(menu->qmenu(), &event);
+    }
+    static std::filesystem::path output(const std::string& name) {
+        std::filesystem::create_directories(ORVANE_TEST_OUTPUT_DIR);
+        return std::filesystem::path(ORVANE_TEST_OUTPUT_DIR) / name;
+    }
+
+    TestPlatform platform;
+    FakeBundle bundle;
+    platform::qt::QtStatusBar statusBar;
+    RecordingResponder responder;
+    std::unique_ptr<AppDelegate> delegate;
+    std::shared_ptr<platform::qt::QtMenu> menu;
+};
+
+TEST_F(AppMenuGuiTest, ShowsTheMenuAndSwapsAlternatesWhileAltIsHeld) {
+    ASSERT_NE(menu, nullptr);
+    const std::vector<std::string> normal = {
+        "Status: Stopped (off)", "Start orvane Storage Gateway", "-", "Configure... (off)",
+        "Setup Wizard...", "Start at boot", "-", "Show Service Logs", "-",
+        "About Orvane Storage Gateway", "Quit"};
+    std::vector<std::string> withAlt = normal;
+    withAlt[5] = "Show Configuration Backups (off)";
+    withAlt[7] = "Show Application Logs";
+
+    menu->qmenu()->popup(QPoint(10, 10));
+    QApplication::processEvents();
+    EXPECT_EQ(visible(), normal);
+    alt(QEvent::KeyPress);
+    EXPECT_TRUE(menu->qmenu()->isVisible()) << "the Alt press must not close the menu";
+    EXPECT_EQ(visible(), withAlt);
+    const QPixmap shot = menu->qmenu()->grab();
+    EXPECT_TRUE(shot.save(QString::fromStdString(output("menu-alternates.png").string())));
+    alt(QEvent::KeyRelease);
+    EXPECT_EQ(visible(), normal);
+    EXPECT_TRUE(menu->qmenu()->grab().save(QString::fromStdString(output("menu.png").string())));
+    menu->qmenu()->hide();
+}
+
+TEST_F(AppMenuGuiTest, ItemsSendTheirSelectorToTheResponder) {
+    auto triggerVisible = [&] {
+        for (QAction* action : menu->qmenu()->actions()) {
+            if (action->isVisible() && !action->isSeparator()) action->trigger();
+        }
+    };
+    menu->qmenu()->popup(QPoint(10, 10));
+    triggerVisible();
+    EXPECT_EQ(responder.performed,
+              (std::vector<std::string>{"startStopAction", "setupWizardAction", "startOnLoginAction",
+                                        "showServiceLogsAction", "aboutAction", "quitApplication"}))
+        << "disabled items send nothing";
+    responder.performed.clear();
+    alt(QEvent::KeyPress);
+    triggerVisible();
+    EXPECT_EQ(responder.performed,
+              (std::vector<std::string>{"startStopAction", "setupWizardAction",
+                                        "showApplicationLogsAction", "aboutAction",
+                                        "quitApplication"}));
+    menu->qmenu()->hide();
+}
+
+TEST_F(AppMenuGuiTest, HiddenAlternateKeepsItsOwnEnabledState) {
+    std::filesystem::create_directories(platform.resolve(
+        "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/"));
+    delegate->updateMenu();
+    EXPECT_TRUE(delegate->menuItemShowConfigBackups()->isEnabled()) << "hidden, yet enabled";
+    alt(QEvent::KeyPress);
+    EXPECT_EQ(visible()[5], "Show Configuration Backups");
+}
+
+TEST_F(AppMenuGuiTest, TemplateIconIsTintedToThePanelTextColour) {
+    auto& tray = statusBar.statusItems().at(0)->trayIcon();
+    const QImage icon = tray.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_TRUE(icon.save(QString::fromStdString(output("status-icon-stopped.png").string())));
+    const QColor text = QGuiApplication::palette().color(QPalette::WindowText);
+    int opaque = 0;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            const QColor pixel = icon.pixelColor(x, y);
+            if (pixel.alpha() < 255) continue;
+            ++opaque;
+            EXPECT_EQ(pixel.rgb(), text.rgb()) << "at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(opaque, 20) << "the icon must draw something at 22 px";
+}
+
+}  // namespace

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+
+#include "cloud_api/orvane_requests.h"
+#include "platform/linux/kernel_random.h"
+#include "platform/testing/random_sequence.h"
+#include "platform/testing/test_platform.h"
+#include "platform/testing/url_scripted_session.h"
+#include "platform/testing/workspace_recording.h"
+
+namespace {
+
+using platform::testing::ScriptedUrlSession;
+using Reply = ScriptedUrlSession::Reply;
+using namespace std::chrono_literals;
+
+constexpr const char* kConfigPath =
+    "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+constexpr const char* kBase = "https://orvane.test/";
+
+class FlagCancellation : public OrvaneRequestCancellation {
+public:
+    bool isCancelled() const override { return cancelled; }
+    std::atomic<bool> cancelled{false};
+};
+
+// Sign-in on virtual time: a scripted session answers, and the test says when seconds pass.
+class SignIn : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session->onSend = [this](const platform::UrlRequest&) {
+            sendTimes.push_back(platform.dispatch->now());
+        };
+        platform.services.urlSession = session;
+        platform.services.random = random;
+        platform.services.workspace = workspace;
+        platform.reinstall();
+        platform.writeFile(kConfigPath, std::string("orvane-url = ") + kBase + "\n");
+    }
+
+    // Starts the loop; the outcome lands in `result` and `completions`.
+    void poll(int retryCount = 0) {
+        OrvaneRequests::getOrvaneCredentialsOrRetry(
+            pollURL, retryCount, cancellation, [this](std::optional<OrvaneCredentials> credentials) {
+                ++completions;
+                result = std::move(credentials);
+            });
+    }
+
+    platform::testing::TestPlatform platform;
+    std::shared_ptr<ScriptedUrlSession> session = std::make_shared<ScriptedUrlSession>(
+        platform.dispatch->makeSerialQueue("url-session"));
+    std::shared_ptr<platform::testing::SequenceRandom> random =
+        std::make_shared<platform::testing::SequenceRandom>();
+    std::shared_ptr<platform::testing::RecordingWorkspace> workspace =
+        std::make_shared<platform::testing::RecordingWorkspace>();
+    std::shared_ptr<FlagCancellation> cancellation = std::make_shared<FlagCancellation>();
+    const std::string code = std::string(64, 'C');
+    const std::string pollURL = std::string(kBase) + "/API/auth/v1/apps/external/auth/" + code + "/";
+    std::vector<platform::Duration> sendTimes;
+    int completions = 0;
+    std::optional<OrvaneCredentials> result;
+};
+
+TEST_F(SignIn, TheInstallationIdIsMadeOnceAndKept) {
+    const std::string first = OrvaneRequests::appInstanceId();
+    EXPECT_EQ(first, "00000000-0000-4000-8000-000000000001");
+    EXPECT_EQ(platform.defaults->stringForKey("app_instance_id"), first);
+    EXPECT_EQ(OrvaneRequests::appInstanceId(), first);
+    EXPECT_EQ(random->uuidsMade(), 1);
+
+    // A value of another type is no installation id.
+    platform.defaults->setValue("app_instance_id", true);
+    EXPECT_EQ(OrvaneRequests::appInstanceId(), "00000000-0000-4000-8000-000000000002");
+}
+
+TEST_F(SignIn, TheCodeIsSixtyFourUnbiasedDrawsFromTheAlphabet) {
+    std::vector<std::uint32_t> draws;
+    for (int i = 0; i < 64; ++i) draws.push_back(static_cast<std::uint32_t>(15 - i % 16));
+    random->script(draws);
+    EXPECT_EQ(OrvaneRequests::makeAuthCode(),
+              "FEDCBA9876543210FEDCBA9876543210FEDCBA9876543210FEDCBA9876543210");
+    const auto bounds = random->bounds();
+    EXPECT_EQ(bounds.size(), 64u);
+    EXPECT_TRUE(std::all_of(bounds.begin(), bounds.end(), [](auto b) { return b == 16u; }));
+}
+
+TEST_F(SignIn, TheForcedLoginPageAndThePollUrlCarryTheSameCode) {
+    random->script(std::vector<std::uint32_t>(64, 10));  // every character "A"
+    const std::string a64(64, 'A');
+    auto poll = OrvaneRequests::startLogin(true);
+    ASSERT_TRUE(poll);
+    EXPECT_EQ(*poll, std::string(kBase) + "/API/auth/v1/apps/external/auth/" + a64 + "/");
+    const std::string id = OrvaneRequests::appInstanceId();
+    ASSERT_EQ(workspace->openedURLs().size(), 1u);
+    EXPECT_EQ(workspace->openedURLs()[0],
+              std::string(kBase) + "login?next=/authenticate/" + a64 + "/" + id + "/");
+
+    random->script(std::vector<std::uint32_t>(64, 11));
+    OrvaneRequests::startLogin(false);
+    ASSERT_EQ(workspace->openedURLs().size(), 2u);
+    EXPECT_EQ(workspace->openedURLs()[1],
+              std::string(kBase) + "authenticate/" + std::string(64, 'B') + "/" + id + "/");
+    EXPECT_TRUE(platform.log->lines().empty()) << "the sign-in code must never be logged";
+}
+
+TEST_F(SignIn, TwoSignInsWithTheKernelsGeneratorGetDifferentCodesAndOneInstallationId) {
+    platform.services.random = std::make_shared<platform::linux_impl::KernelRandom>();
+    platform.reinstall();
+    auto first = OrvaneRequests::startLogin(false);
+    auto second = OrvaneRequests::startLogin(false);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    const auto opened = workspace->openedURLs();
+    ASSERT_EQ(opened.size(), 2u);
+    const std::string id = OrvaneRequests::appInstanceId();
+    const std::string codeOf = opened[0].substr(std::string(kBase).size() + 13, 64);
+    EXPECT_EQ(codeOf.find_first_not_of("0123456789ABCDEF"), std::string::npos) << codeOf;
+    for (const auto& url : opened) EXPECT_TRUE(url.ends_with("/" + id + "/")) << url;
+}
+
+TEST_F(SignIn, WithoutABaseUrlNothingIsOpened) {
+    platform.writeFile(kConfigPath, "app-id = A\n");
+    EXPECT_FALSE(OrvaneRequests::startLogin(true));
+    platform.writeFile(kConfigPath, "orvane-url = https://\n");
+    EXPECT_FALSE(OrvaneRequests::startLogin(true));
+    EXPECT_TRUE(workspace->openedURLs().empty());
+}
+
+TEST_F(SignIn, GivesUpAfterFortyOnePollsAtLeastThreeSecondsApart) {
+    poll();
+    platform.dispatch->advance(999ms);
+    EXPECT_TRUE(sendTimes.empty()) << "the first poll waits one second";
+    platform.dispatch->advance(10min);
+    ASSERT_EQ(sendTimes.size(), 41u);
+    EXPECT_EQ(sendTimes.front(), platform::seconds(1));
+    for (std::size_t i = 1; i < sendTimes.size(); ++i) {
+        EXPECT_GE(sendTimes[i] - sendTimes[i - 1], platform::seconds(3)) << i;
+    }
+    EXPECT_EQ(completions, 1);
+    EXPECT_FALSE(result);
+    platform.dispatch->advance(10min);
+    EXPECT_EQ(sendTimes.size(), 41u);
+    EXPECT_EQ(platform.dispatch->pendingCount(), 0u);
+
+    for (const auto& request : session->sent()) {
+        EXPECT_EQ(request.url, pollURL);
+        EXPECT_EQ(request.effectiveMethod(), "GET");
+        EXPECT_FALSE(request.value("App-ID"));
+        EXPECT_FALSE(request.value("Auth-Token"));
+        EXPECT_FALSE(request.body);
+    }
+    EXPECT_EQ(platform.log->matching("Request [GET] to <auth> failed - invalid HTTP status code 404")
+                  .size(),
+              41u);
+    for (const auto& line : platform.log->lines()) {
+        EXPECT_EQ(line.find(code), std::string::npos) << line;
+    }
+}
+
+TEST_F(SignIn, ANegativeRetryCountStillSendsAtMostFortyOnePolls) {
+    poll(-100);
+    platform.dispatch->advance(1h);
+    EXPECT_EQ(sendTimes.size(), 41u);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(SignIn, EveryKindOfFailedPollIsRetriedUntilCredentialsArrive) {
+    int polls = 0;
+    session->responder = [&](const platform::UrlRequest&) {
+        switch (++polls) {
+            case 1: return Reply::failure({platform::UrlError::Kind::timedOut, "The request timed out."});
+            case 2: return Reply::http(200, R"({"app_id":"A"})");
+            case 3: return Reply::http(500, "<html>down</html>");
+            case 4: return Reply::http(204, "");
+            default: return Reply::http(200, R"({"app_id":"A","token":"SECRET-T"})");
+        }
+    };
+    poll();
+    platform.dispatch->advance(1h);
+    EXPECT_EQ(polls, 5);
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(result, (OrvaneCredentials{"A", "SECRET-T"}));
+    EXPECT_EQ(sendTimes.back(), platform::seconds(1 + 4 * 3));
+    for (const auto& line : platform.log->lines()) {
+        EXPECT_EQ(line.find("SECRET-T"), std::string::npos) << line;
+    }
+}
+
+TEST_F(SignIn, CancellingDuringAPauseStopsSilently) {
+    poll();
+    platform.dispatch->advance(2s);  // the first poll has failed; a pause runs
+    ASSERT_EQ(sendTimes.size(), 1u);
+    cancellation->cancelled = true;
+    platform.dispatch->advance(1h);
+    EXPECT_EQ(sendTimes.size(), 1u);
+    EXPECT_EQ(completions, 0);
+    EXPECT_EQ(platform.log->matching("getOrvaneCredentialsOrRetry was cancelled").size(), 1u);
+    EXPECT_EQ(platform.dispatch->pendingCount(), 0u);
+}
+
+TEST_F(SignIn, AReplyInFlightAtCancellationStillCompletes) {
+    session->responder = [](const platform::UrlRequest&) {
+        Reply reply = Reply::http(200, R"({"app_id":"A","token":"T"})");
+        reply.latency = 5s;
+        return reply;
+    };
+    poll();
+    platform.dispatch->advance(2s);
+    ASSERT_EQ(sendTimes.size(), 1u);
+    cancellation->cancelled = true;
+    platform.dispatch->advance(1h);
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(result, (OrvaneCredentials{"A", "T"}));
+    EXPECT_FALSE(platform.log->contains("getOrvaneCredentialsOrRetry was cancelled"));
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/linux/curl_url.h"
+#include "platform/linux/worker_queue.h"
+#include "tests/cloud_api/cloud_loopback.h"
+
+namespace {
+
+using orvane_dev::Override;
+using platform::UrlError;
+
+class UrlSessionTest : public CloudLoopbackTest {
+protected:
+    struct Result {
+        bool done = false;
+        std::optional<std::string> data;
+        std::optional<platform::UrlResponse> response;
+        std::optional<UrlError> error;
+    };
+
+    Result fetch(const platform::UrlRequest& request) {
+        auto result = std::make_shared<Result>();
+        session->dataTask(request, [result](auto data, auto response, auto error) {
+            *result = {true, std::move(data), std::move(response), std::move(error)};
+        });
+        EXPECT_TRUE(pump([&] { return result->done; }));
+        return *result;
+    }
+
+    static platform::UrlRequest get(const std::string& url, const std::string& method = "GET") {
+        platform::UrlRequest request;
+        request.url = url;
+        request.method = method;
+        return request;
+    }
+};
+
+TEST_F(UrlSessionTest, ExposesStatusHeadersAndBody) {
+    Override created = Override::reply(201, R"({"id":"x"})");
+    created.contentType = "application/vnd.test+json";
+    service.setOverride("GET", "/API/made/", created);
+    auto result = fetch(get(service.baseURL() + "API/made/"));
+    ASSERT_FALSE(result.error);
+    ASSERT_TRUE(result.response);
+    EXPECT_EQ(result.response->statusCode, 201);
+    EXPECT_EQ(result.response->value("content-type"), "application/vnd.test+json");
+    EXPECT_EQ(result.response->url, service.baseURL() + "API/made/");
+    EXPECT_EQ(result.data, R"({"id":"x"})");
+}
+
+TEST_F(UrlSessionTest, ARedirectToAnotherOriginDropsTheCallersHeaders) {
+    orvane_dev::DevService other;
+    ASSERT_TRUE(other.start());
+    Override moved = Override::reply(307, "");
+    moved.location = other.baseURL() + "API/elsewhere/";
+    service.setOverride("POST", "/API/moved/", moved);
+    other.setOverride("POST", "/API/elsewhere/", Override::reply(200, "{}"));
+
+    auto request = get(service.baseURL() + "API/moved/", "POST");
+    request.body = R"({"a":1})";
+    request.setValue("application/json;charset=UTF-8", "Content-Type");
+    request.setValue("SECRET", "Auth-Token");
+    auto result = fetch(request);
+    ASSERT_FALSE(result.error) << result.error->localizedDescription;
+    EXPECT_EQ(result.response->statusCode, 200);
+    EXPECT_EQ(result.response->url, other.baseURL() + "API/elsewhere/");
+    const auto journal = other.journal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0].method, "POST");  // 307 keeps method and body
+    EXPECT_EQ(journal[0].body, R"({"a":1})");
+    EXPECT_FALSE(journal[0].header("Auth-Token"));
+    closeSession();  // before `other` stops, so its keep-alive connection is gone
+}
+
+TEST_F(UrlSessionTest, ASeeOtherTurnsAPostIntoAGetWithoutBody) {
+    Override seeOther = Override::reply(303, "");
+    seeOther.location = "/API/users/v1/users/current/";
+    service.setOverride("POST", "/API/created/", seeOther);
+    auto request = get(service.baseURL() + "API/created/", "POST");
+    request.body = "{}";
+    request.setValue("application/json;charset=UTF-8", "Content-Type");
+    fetch(request);
+    const auto journal = service.journal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(journal[1].method, "GET");
+    EXPECT_EQ(journal[1].body, "");
+    EXPECT_FALSE(journal[1].header("Content-Type"));
+}
+
+TEST_F(UrlSessionTest, EndlessRedirectsEndInAnError) {
+    Override loop = Override::reply(302, "");
+    loop.location = "/API/loop/";
+    service.setOverride("GET", "/API/loop/", loop);
+    auto result = fetch(get(service.baseURL() + "API/loop/"));
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->kind, UrlError::Kind::tooManyRedirects);
+    EXPECT_FALSE(result.response);
+}
+
+struct TransportCase {
+    const char* name;
+    // "<refused>" stands for a port nobody listens on, "<tls>" for https to a plain-HTTP port.
+    std::string url;
+    UrlError::Kind kind;
+    const char* sentence;
+};
+
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const TransportCase& c, std::ostream* os) { *os << c.name; }
+
+class TransportErrors : public UrlSessionTest, public ::testing::WithParamInterface<TransportCase> {};
+
+TEST_P(TransportErrors, AreReadableSentences) {
+    std::string url = GetParam().url;
+    if (url == "<tls>") {
+        url = "https://127.0.0.1:" + std::to_string(service.port()) + "/";
+    } else if (url == "<refused>") {
+        url = service.baseURL();
+        closeSession();
+        service.stop();
+    }
+    startSession({std::chrono::seconds(5)});
+    auto result = fetch(get(url));
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->kind, GetParam().kind);
+    EXPECT_EQ(result.error->localizedDescription, GetParam().sentence);
+    EXPECT_FALSE(result.response);
+    EXPECT_FALSE(result.data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TransportErrors,
+    ::testing::Values(
+        TransportCase{"Refused", "<refused>", UrlError::Kind::cannotConnectToHost,
+                      "Could not connect to the server."},
+        TransportCase{"TlsToAPlainServer", "<tls>", UrlError::Kind::secureConnectionFailed,
+                      "A secure connection to the server could not be made."},
+        TransportCase{"HostNotFound", "http://no-such-host.invalid/", UrlError::Kind::cannotFindHost,
+                      "A server with the specified hostname could not be found."},
+        TransportCase{"RelativeReference", "/API/users/v1/users/current/",
+                      UrlError::Kind::unsupportedURL, "unsupported URL"},
+        TransportCase{"OtherScheme", "ftp://127.0.0.1/file", UrlError::Kind::unsupportedURL,
+                      "unsupported URL"},
+        TransportCase{"FileScheme", "file:///etc/passwd", UrlError::Kind::unsupportedURL,
+                      "unsupported URL"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ValidityCase {
+    const char* name;
+    const char* text;
+    bool valid;
+};
+
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const ValidityCase& c, std::ostream* os) { *os << c.name; }
+
+class UrlValidity : public ::testing::TestWithParam<ValidityCase> {};
+
+TEST_P(UrlValidity, FollowsTheUrlParser) {
+    EXPECT_EQ(platform::linux_impl::isValidURLText(GetParam().text), GetParam().valid)
+        << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UrlValidity,
+    ::testing::Values(ValidityCase{"Absolute", "https://orvane.test/API/x/?a=b,c&d=1", true},
+                      ValidityCase{"WithPort", "http://127.0.0.1:8080/", true},
+                      ValidityCase{"Relative", "/API/users/v1/users/current/", true},
+                      ValidityCase{"DoubleSlashPath", "https://h//API/auth/", true},
+                      ValidityCase{"Empty", "", false},
+                      ValidityCase{"Space", "https://h/my storage/", false},
+                      ValidityCase{"BadEscape", "https://h/%zz/", false},
+                      ValidityCase{"NonAscii", "https://h/caf\xc3\xa9/", false},
+                      ValidityCase{"LineBreak", "https://h/a\r\nb", false},
+                      ValidityCase{"Brace", "https://h/{id}/", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UrlSessionTest, ALineBreakInACredentialSendsNothing) {
+    auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET", std::nullopt,
+                                       OrvaneCredentials{"A", "T\r\nX-Injected: 1"});
+    EXPECT_FALSE(outcome.record);
+    EXPECT_EQ(outcome.message,
+              "The request was not sent because its method or a header holds a line break.");
+    EXPECT_TRUE(service.journal().empty());
+    for (const auto& line : platform.log->lines()) {
+        EXPECT_EQ(line.find("X-Injected"), std::string::npos) << line;
+    }
+}
+
+// Many threads share one session and one callback queue of real threads; run under
+// ThreadSanitizer this shows the session and the request core share nothing unsynchronised.
+TEST_F(UrlSessionTest, ConcurrentRequestsThroughOneSessionEachCompleteOnce) {
+    auto queue = std::make_shared<platform::linux_impl::WorkerQueue>("url-session", 2);
+    closeSession();
+    session = std::make_shared<platform::linux_impl::CurlUrlSession>(queue);
+    platform.services.urlSession = session;
+    platform.reinstall();
+    const auto credentials = powerCredentials();
+
+    constexpr int kThreads = 4;
+    constexpr int kEach = 15;
+    std::atomic<int> completed{0};
+    std::atomic<int> decoded{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kEach; ++i) {
+                OrvaneRequests::doOrvaneJSONRequest<OrvaneUser>(
+                    "API/users/v1/users/current/", "GET", std::nullopt, credentials,
+                    [&](std::optional<OrvaneUser> user, std::string) {
+                        if (user) ++decoded;
+                        ++completed;
+                    });
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (completed < kThreads * kEach && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(completed, kThreads * kEach);
+    EXPECT_EQ(decoded, kThreads * kEach);
+    EXPECT_EQ(service.journal().size(), static_cast<std::size_t>(kThreads * kEach));
+    closeSession();
+    queue.reset();
+    EXPECT_EQ(completed, kThreads * kEach) << "no completion runs twice";
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <httplib.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "tools/dev-service/dev_service.h"
+
+extern char** environ;
+
+namespace {
+
+using nlohmann::json;
+using orvane_dev::Override;
+
+// The development service on a loopback port, spoken to as a browser and as the client would.
+class DevServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(service.start()); }
+
+    httplib::Client client() {
+        httplib::Client c("127.0.0.1", service.port());
+        c.set_keep_alive(false);  // so stopping the service never waits on an idle connection
+        return c;
+    }
+
+    httplib::Headers auth(const json& credentials) {
+        return {{"App-ID", credentials["app_id"].get<std::string>()},
+                {"Auth-Token", credentials["token"].get<std::string>()}};
+    }
+
+    // The body must be the designed error shape: {"errors": [strings]}.
+    static void expectErrors(const httplib::Result& result, int status) {
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, status);
+        const auto body = json::parse(result->body, nullptr, false);
+        ASSERT_TRUE(body.is_object()) << result->body;
+        ASSERT_TRUE(body["errors"].is_array()) << result->body;
+        ASSERT_FALSE(body["errors"].empty());
+        for (const auto& e : body["errors"]) EXPECT_TRUE(e.is_string());
+    }
+
+    orvane_dev::DevService service;
+};
+
+TEST_F(DevServiceTest, APersonSignsInAndThePollHandsOutCredentialsOnce) {
+    auto c = client();
+    const std::string code(64, 'A'), installation = "INSTALL-1";
+    const std::string pollPath = "//API/auth/v1/apps/external/auth/" + code + "/";
+    const std::string next = "/authenticate/" + code + "/" + installation + "/";
+    expectErrors(c.Get(pollPath), 404);
+
+    auto login = c.Get("/login?next=" + next);
+    ASSERT_TRUE(login);
+    EXPECT_EQ(login->status, 200);
+    for (const char* role : {"(POWER)", "(STANDARD)", "(BROWSE_ONLY)"}) {
+        EXPECT_NE(login->body.find(role), std::string::npos) << role;
+    }
+    auto signedIn = c.Post("/login", httplib::Params{{"user", "user-standard"}, {"next", next}});
+    ASSERT_TRUE(signedIn);
+    EXPECT_EQ(signedIn->status, 303);
+    EXPECT_EQ(signedIn->get_header_value("Location"), next);
+    const std::string cookie = signedIn->get_header_value("Set-Cookie");
+    EXPECT_NE(cookie.find("orvane_dev_user=user-standard"), std::string::npos);
+
+    auto page = c.Get(next, httplib::Headers{{"Cookie", cookie.substr(0, cookie.find(';'))}});
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->body.find("value=\"user-standard\" checked"), std::string::npos);
+    expectErrors(c.Get(pollPath), 404);
+
+    auto authorized = c.Post(next, httplib::Params{{"user", "user-power"}});
+    ASSERT_TRUE(authorized);
+    EXPECT_EQ(authorized->status, 200);
+
+    auto polled = c.Get(pollPath);
+    ASSERT_TRUE(polled);
+    ASSERT_EQ(polled->status, 200);
+    const auto credentials = json::parse(polled->body);
+    ASSERT_TRUE(credentials["app_id"].is_string() && credentials["token"].is_string());
+    auto user = c.Get("/API/users/v1/users/current/", auth(credentials));
+    ASSERT_TRUE(user);
+    EXPECT_EQ(json::parse(user->body)["type"], "POWER");
+    expectErrors(c.Get(pollPath), 404);
+}
+
+TEST_F(DevServiceTest, SignInPagesRefuseForeignRedirectsAndEscapeWhatTheyShow) {
+    auto c = client();
+    auto away = c.Post("/login", httplib::Params{{"user", "user-power"}, {"next", "//evil.test/"}});
+    ASSERT_TRUE(away);
+    EXPECT_EQ(away->get_header_value("Location"), "/");
+    auto page = c.Get("/login?next=%22%3E%3Cscript%3E");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->body.find("<script>"), std::string::npos);
+    EXPECT_NE(page->body.find("&quot;&gt;&lt;script&gt;"), std::string::npos);
+    auto unknown = c.Post("/authenticate/C/I/", httplib::Params{{"user", "nobody"}});
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->status, 400);
+}
+
+struct AuthCase {
+    const char* name;
+    bool sendAppId;
+    bool sendToken;
+    bool wrongToken;
+    bool expire;
+    const char* error;
+};
+
+// Shown by the test runner instead of the case's bytes.
+void PrintTo(const AuthCase& c, std::ostream* os) { *os << c.name; }
+
+class Authentication : public DevServiceTest, public ::testing::WithParamInterface<AuthCase> {};
+
+TEST_P(Authentication, RefusesAnApiRequestWithoutAValidPair) {
+    const auto& p = GetParam();
+    auto credentials = service.issueCredentials("POWER");
+    if (p.expire) service.expireToken(credentials["token"]);
+    httplib::Headers headers;
+    if (p.sendAppId) headers.emplace("App-ID", credentials["app_id"].get<std::string>());
+    if (p.sendToken) {
+        headers.emplace("Auth-Token", p.wrongToken ? "0000" : credentials["token"].get<std::string>());
+    }
+    auto c = client();
+    auto result = c.Get("/API/users/v1/users/current/", headers);
+    expectErrors(result, 401);
+    EXPECT_EQ(json::parse(result->body)["errors"][0], p.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Authentication,
+    ::testing::Values(
+        AuthCase{"NoHeaders", false, false, false, false, "Authentication credentials were not provided."},
+        AuthCase{"TokenOnly", false, true, false, false, "Authentication credentials were not provided."},
+        AuthCase{"WrongToken", true, true, true, false, "Invalid App-ID or Auth-Token."},
+        AuthCase{"ExpiredToken", true, true, false, true, "The token has expired."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DevServiceTest, ListsStoragesFilteredSortedAndPaged) {
+    auto c = client();
+    const auto headers = auth(service.issueCredentials("BROWSE_ONLY"));
+    const auto names = [&](const std::string& query) {
+        std::vector<std::string> found;
+        auto result = c.Get("/API/files/v1/storages/" + query, headers);
+        EXPECT_TRUE(result && result->status == 200) << (result ? result->body : "no reply");
+        if (result) {
+            const auto body = json::parse(result->body);
+            for (const auto& s : body["objects"]) found.push_back(s["name"]);
+        }
+        return found;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(names("?sort=name,asc&method=FILE&per_page=100"), (V{"Archive", "Media"}));
+    EXPECT_EQ(names("?sort=name,desc"), (V{"Media", "Bucket", "Archive"}));
+    EXPECT_EQ(names("?sort=name,asc&per_page=1&page=2"), (V{"Bucket"}));
+    EXPECT_EQ(names("?sort=name,asc&method=FILE&per_page=1&page=3"), V{});
+    EXPECT_EQ(names("?method=S3"), (V{"Bucket"}));
+}
+
+TEST_F(DevServiceTest, OnlyPowerUsersChangeStoragesAndAppsBelongToTheirOwner) {
+    auto c = client();
+    const auto standard = auth(service.issueCredentials("STANDARD"));
+    expectErrors(c.Post("/API/files/v1/storages/", standard, R"({"name":"x","settings":{"mount_point":"/x"}})",
+                        "application/json"),
+                 403);
+    const auto power = auth(service.issueCredentials("POWER"));
+    expectErrors(c.Post("/API/files/v1/storages/", power, R"({"name":"x"})", "application/json"), 400);
+    expectErrors(c.Post("/API/files/v1/storages/", power, "not json", "application/json"), 400);
+
+    auto app = c.Post("/API/auth/v1/apps/", power, R"({"name":"gw","default_user_id":"user-power"})",
+                      "application/json");
+    ASSERT_TRUE(app);
+    ASSERT_EQ(app->status, 201);
+    const std::string appId = json::parse(app->body)["id"];
+    auto token = c.Post("/API/auth/v1/apps/" + appId + "/token/", power);
+    ASSERT_TRUE(token);
+    EXPECT_EQ(json::parse(token->body)["app_id"], appId);
+    expectErrors(c.Post("/API/auth/v1/apps/" + appId + "/token/", standard), 404);
+    expectErrors(c.Get("/API/auth/v1/apps/" + appId + "/", standard), 404);
+}
+
+TEST_F(DevServiceTest, TranscodersIncludeLocalAndRemoteEnginesAndCanBeAttached) {
+    auto c = client();
+    const auto power = auth(service.issueCredentials("POWER"));
+    auto list = c.Get("/API/files/v1/transcoders/", power);
+    ASSERT_TRUE(list);
+    std::set<std::string> kinds;
+    const auto body = json::parse(list->body);
+    for (const auto& t : body["objects"]) {
+        kinds.insert(t["type"].get<std::string>() + (t["settings"]["local"].get<bool>() ? "/local" : "/remote"));
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"FFMPEG/local", "FFMPEG/remote", "IMAGEMAGICK/local"}));
+    auto put = c.Put("/API/files/v1/storages/storage-media/transcoders/transcoder-ffmpeg/", power, "", "");
+    ASSERT_TRUE(put);
+    EXPECT_EQ(put->status, 204);
+    expectErrors(c.Put("/API/files/v1/storages/storage-media/transcoders/nope/", power, "", ""), 404);
+    auto state = service.state();
+    EXPECT_EQ((*state.storage("storage-media"))["transcoders"], json::array({"transcoder-ffmpeg"}));
+}
+
+TEST_F(DevServiceTest, OverridesAnswerAsToldAndTheJournalKeepsWhatArrived) {
+    auto c = client();
+    service.setOverride("*", "/API/x/", Override::reply(418, R"({"errors":["teapot"]})"));
+    auto result = c.Post("/API/x/?q=1", httplib::Headers{{"X-Test", "yes"}}, "body", "text/plain");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 418);
+    EXPECT_EQ(result->body, R"({"errors":["teapot"]})");
+
+    service.setOverride("GET", "/slow/", Override::reply(200, "late", std::chrono::milliseconds(150)));
+    const auto before = std::chrono::steady_clock::now();
+    auto slow = c.Get("/slow/");
+    ASSERT_TRUE(slow);
+    EXPECT_EQ(slow->body, "late");
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(150));
+
+    const auto journal = service.journal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(journal[0].method, "POST");
+    EXPECT_EQ(journal[0].path, "/API/x/");
+    EXPECT_EQ(journal[0].target, "/API/x/?q=1");
+    EXPECT_EQ(journal[0].header("x-test"), "yes");
+    EXPECT_EQ(journal[0].body, "body");
+
+    service.clearOverrides();
+    service.clearJournal();
+    expectErrors(c.Get("/API/x/"), 401);
+    EXPECT_EQ(service.journal().size(), 1u);
+}
+
+TEST_F(DevServiceTest, ServesTheStorageSettingsPage) {
+    auto c = client();
+    auto page = c.Get("/admin/storages/storage-media/settings");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("/srv/media"), std::string::npos);
+    auto missing = c.Get("/admin/storages/none/settings");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->status, 404);
+}
+
+TEST(DevServiceState, PersistsAcrossRestartsAndRefusesACorruptFile) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("orvane-dev-state-" + std::to_string(::getpid()) + ".json");
+    std::string token;
+    {
+        orvane_dev::DevService first({"127.0.0.1", 0, path});
+        ASSERT_TRUE(first.start());
+        first.addStorage({{"id", "kept"}, {"name", "Kept"}, {"method", "FILE"},
+                          {"settings", {{"mount_point", "/k"}}}});
+        token = first.issueCredentials("POWER")["token"];
+    }
+    {
+        orvane_dev::DevService second({"127.0.0.1", 0, path});
+        ASSERT_TRUE(second.start());
+        auto state = second.state();
+        EXPECT_TRUE(state.storage("kept"));
+        EXPECT_TRUE(state.tokens.count(token));
+    }
+    std::ofstream(path) << "{not json";
+    orvane_dev::DevService corrupt({"127.0.0.1", 0, path});
+    EXPECT_FALSE(corrupt.start());
+    std::filesystem::remove(path);
+}
+
+TEST(DevServiceProgram, RunsAloneAndStopsOnTerm) {
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::string program = ORVANE_DEV_SERVICE_PROGRAM, port = "--port", zero = "0";
+    char* argv[] = {program.data(), port.data(), zero.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    FILE* stream = ::fdopen(out[0], "r");
+    char line[256] = {};
+    ASSERT_TRUE(std::fgets(line, sizeof line, stream));
+    std::fclose(stream);
+    const std::string text = line;
+    const auto at = text.find("http://127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << text;
+    const int listening = std::stoi(text.substr(at + 17));
+    httplib::Client c("127.0.0.1", listening);
+    auto page = c.Get("/login?next=/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+}  // namespace
