@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "service/qor_tools.h"
+#include "platform/testing/test_platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::testing::TestPlatform;
+
+constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+
+std::string readAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class ConfigFileTest : public ::testing::Test {
+protected:
+    void write(const std::string& contents) { platform.writeFile(kConfig, contents); }
+    fs::path config() const { return platform.resolve(kConfig); }
+    TestPlatform platform;
+};
+
+struct ParseCase {
+    const char* name;
+    std::string file;
+    std::optional<std::string> appId;
+};
+
+class ParserRules : public ConfigFileTest, public ::testing::WithParamInterface<ParseCase> {};
+
+TEST_P(ParserRules, FindAppId) {
+    write(GetParam().file);
+    EXPECT_EQ(QorTools::getAppId(), GetParam().appId);
+    EXPECT_TRUE(platform.log->lines().empty()) << "a readable file logs nothing";
+}
+
+const std::string kLong(1 << 20, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParserRules,
+    ::testing::Values(
+        ParseCase{"NoBlanks", "app-id=abc\n", "abc"},
+        ParseCase{"Blanks", "app-id = abc\n", "abc"},
+        ParseCase{"BlanksAndTabs", "  app-id\t=\tabc  \n", "abc"},
+        ParseCase{"EqualsInValue", "app-id = a=b\n", "a=b"},
+        ParseCase{"NothingAfterEquals", "app-id =\n", std::nullopt},
+        ParseCase{"OneBlankAfterEquals", "app-id = \n", ""},
+        ParseCase{"KeyIsCaseSensitive", "App-Id = abc\n", std::nullopt},
+        ParseCase{"FirstOfTwoWins", "app-id = one\napp-id = two\n", "one"},
+        ParseCase{"AnySection", "[main]\n[other]\napp-id = abc\n", "abc"},
+        ParseCase{"HashIsPartOfTheKey", "# app-id = abc\n", std::nullopt},
+        ParseCase{"CarriageReturns", "[main]\r\nstorage-id = s\r\napp-id = abc\r\n", "abc"},
+        ParseCase{"LeadingEqualsSkipped", "==app-id = abc\n", "abc"},
+        ParseCase{"OtherWhiteSpaceStays", "app-id = \vabc\n", "\vabc"},
+        ParseCase{"QuotesKept", "app-id = \"abc\"\n", "\"abc\""},
+        ParseCase{"NoFinalLineFeed", "app-id = abc", "abc"},
+        ParseCase{"ByteOrderMarkSkipped", "\xEF\xBB\xBF" "app-id = abc\n", "abc"},
+        ParseCase{"LongFile", "junk = " + kLong + "\napp-id = " + kLong + "\n", kLong},
+        ParseCase{"Missing", "[main]\nstorage-id = s\n", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigFileTest, UnreadableFilesAreAbsentWithOneLogLine) {
+    EXPECT_EQ(QorTools::getAppId(), std::nullopt);
+    ASSERT_EQ(platform.log->lines().size(), 1u);
+    EXPECT_EQ(platform.log->lines()[0].rfind("Could not open configuration file file://" +
+                                                 config().string() + ": ",
+                                             0),
+              0u)
+        << platform.log->lines()[0];
+
+    platform.log->clear();
+    write("app-id = caf\xC3\n");  // cut in the middle of a character
+    EXPECT_EQ(QorTools::getAppId(), std::nullopt);
+    EXPECT_EQ(platform.log->lines(),
+              std::vector<std::string>{"Could not open configuration file file://" +
+                                       config().string() + ": the file is not valid UTF-8 text"});
+}
+
+TEST_F(ConfigFileTest, OrvaneUrlEndsInExactlyOneAddedSlash) {
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        {"orvane-url = https://o.example\n", "https://o.example/"},
+        {"orvane-url = https://o.example/\n", "https://o.example/"},
+        {"orvane-url = https://o.example//\n", "https://o.example//"},
+        {"orvane-url = \n", "/"},
+        {"app-id = a\n", std::nullopt},
+    };
+    for (const auto& [file, expected] : cases) {
+        write(file);
+        EXPECT_EQ(QorTools::getOrvaneUrl(), expected) << file;
+    }
+}
+
+TEST_F(ConfigFileTest, IsConfiguredNeedsFourValuesAndAHost) {
+    const std::string full =
+        "app-id = A\nauth-token = T\nstorage-id = S\norvane-url = https://o.example\n";
+    auto without = [&](const std::string& key) {
+        std::string text = full;
+        text.erase(text.find(key), text.find('\n', text.find(key)) - text.find(key) + 1);
+        return text;
+    };
+    auto emptied = [&](const std::string& key) {
+        std::string text = full;
+        const auto at = text.find(key) + key.size() + 3;
+        text.replace(at, text.find('\n', at) - at, "");
+        return text;
+    };
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {full, true},
+        {without("app-id"), false},
+        {without("auth-token"), false},
+        {without("storage-id"), false},
+        {without("orvane-url"), false},
+        {emptied("app-id"), false},
+        {emptied("auth-token"), false},
+        {emptied("storage-id"), false},
+        // The empty URL normalises to "/", which is neither empty nor the bare scheme.
+        {emptied("orvane-url"), true},
+        {"app-id = A\nauth-token = T\nstorage-id = S\norvane-url = https://\n", false},
+    };
+    for (const auto& [file, expected] : cases) {
+        write(file);
+        EXPECT_EQ(QorTools::isConfigured(), expected) << file;
+    }
+    fs::remove(config());
+    EXPECT_FALSE(QorTools::isConfigured());
+}
+
+TEST_F(ConfigFileTest, WritesTheTemplateExactlyKeepingTheCurrentUrl) {
+    write("[main]\nsomething = else\norvane-url = https://o.example\n");
+    ::chmod(config().c_str(), 0640);
+    ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::nullopt, "T"));
+    EXPECT_EQ(readAll(config()),
+              "[main]\n"
+              "\n"
+              "app-id = A\n"
+              "storage-id = S\n"
+              "orvane-url = https://o.example/\n"
+              "auth-token = T\n"
+              "sleep-time = 5\n"
+              "max-transcoding-jobs = 2\n"
+              "log-filename = /Library/Logs/Velmora/OrvaneStorageGateway/default.log\n"
+              "image_magick_config = /Library/Application "
+              "Support/Velmora/OrvaneStorageGateway/image_magick_config\n"
+              "forbidden-dirs = "
+              "/;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;/lib/*;/proc/*;"
+              "/root/*;/run/*;/sys/*\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(config().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the file holds a token: its mode is kept";
+    // No temporary file is left next to it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(config().parent_path()), {}), 1);
+
+    ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::string("http://given"), "T"));
+    EXPECT_NE(readAll(config()).find("\norvane-url = http://given\n"), std::string::npos)
+        << "a given URL is written verbatim";
+}
+
+TEST_F(ConfigFileTest, RefusalsLeaveTheFileAsItWas) {
+    const std::string before = "app-id = old\n";
+    write(before);
+    EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::nullopt, "T"));
+    EXPECT_EQ(platform.log->lines(), std::vector<std::string>{"Failed to get orvane URL from config.ini"});
+
+    for (const std::string bad : {"T\nsleep-time = 0", "T\r"}) {
+        platform.log->clear();
+        EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::string("https://o/"), bad));
+        EXPECT_FALSE(QorTools::writeNewConfig(bad, "S", std::string("https://o/"), "T"));
+        EXPECT_EQ(platform.log->lines().size(), 2u);
+    }
+    EXPECT_EQ(readAll(config()), before);
+}
+
+TEST_F(ConfigFileTest, AFullDiskKeepsTheOldFile) {
+    const std::string before = "orvane-url = https://o.example\n" + std::string(100, '#') + "\n";
+    write(before);
+    // In a child, so that the file-size limit stays there.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool written = QorTools::writeNewConfig("A", "S", std::nullopt, "T");
+        const bool logged =
+            platform.log->contains("Could not write temporary configuration file to file://" +
+                                   config().string() + ": ");
+        ::_exit(!written && logged ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the write must fail with its log line";
+    EXPECT_EQ(readAll(config()), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(config().parent_path()), {}), 1)
+        << "no temporary file is left behind";
+}
+
+TEST_F(ConfigFileTest, AnUnwritableFolderFailsWithItsLogLine) {
+    // Works as root too: the config's folder is a plain file, so nothing can be created in it.
+    platform.writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway", "not a folder");
+    EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::string("https://o/"), "T"));
+    EXPECT_TRUE(platform.log->contains("Could not write temporary configuration file to "));
+    EXPECT_FALSE(QorTools::backupConfigFile());
+}
+
+TEST_F(ConfigFileTest, BackupsAreNamedByTheClockAndNeverOverwrite) {
+    write("auth-token = secret\n");
+    ::chmod(config().c_str(), 0600);
+    const fs::path expected = platform.resolve(
+        "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/"
+        "config.ini.bak_2024-03-05_14-07-09-5000");
+    EXPECT_EQ(QorTools::backupFileURL(), expected);
+
+    ASSERT_TRUE(QorTools::backupConfigFile());
+    EXPECT_EQ(readAll(expected), "auth-token = secret\n");
+    EXPECT_EQ(readAll(config()), "auth-token = secret\n") << "a copy, the source stays";
+    struct stat st {};
+    ASSERT_EQ(::stat(expected.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    write("auth-token = newer\n");
+    EXPECT_FALSE(QorTools::backupConfigFile()) << "same instant, same name";
+    EXPECT_EQ(readAll(expected), "auth-token = secret\n");
+    ASSERT_EQ(platform.log->lines().size(), 1u);
+    EXPECT_EQ(platform.log->lines()[0].rfind(
+                  "Failed to make a backup of configuration file to file://" + expected.string() +
+                      ": ",
+                  0),
+              0u);
+
+    platform.clock->set({2024, 12, 31, 9, 5, 3, 123456789});
+    ASSERT_TRUE(QorTools::backupConfigFile());
+    EXPECT_TRUE(fs::exists(expected.parent_path() / "config.ini.bak_2024-12-31_09-05-03-1234"));
+}
+
+TEST_F(ConfigFileTest, BackupOfAMissingFileFails) {
+    EXPECT_FALSE(QorTools::backupConfigFile());
+    EXPECT_TRUE(platform.log->contains("Failed to make a backup of configuration file to "));
+}
+
+}  // namespace
