@@ -136,16 +136,8 @@ void OrvaneRequests::createToken(const std::string& appId,
 
 void OrvaneRequests::getTranscoders(const std::optional<OrvaneCredentials>& credentials,
                                     RecordCompletion<OrvaneTranscoderResponse> completion) {
-    auto prepared = prepareJSONRequest(std::string(orvane_paths::transcoders), "GET", std::nullopt);
-    if (!prepared.request) {
-        completion(std::nullopt, prepared.message);
-        return;
-    }
-    sendRequest(*prepared.request, std::nullopt, credentials,
-                [completion = std::move(completion)](std::optional<std::string> data,
-                                                     std::string message) {
-                    decodeResponse<OrvaneTranscoderResponse>(data, message, completion);
-                });
+    doOrvaneJSONRequest<OrvaneTranscoderResponse>(std::string(orvane_paths::transcoders), "GET",
+                                                  std::nullopt, credentials, std::move(completion));
 }
 
 bool OrvaneRequests::addTranscoderToStorage(const std::string& transcoderId,
