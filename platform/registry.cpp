@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/authorization.h"
 #include "platform/random_source.h"
 #include "platform/url_session.h"
 #include "platform/workspace.h"
@@ -46,6 +47,7 @@ Bundle& mainBundle() { return require(current().mainBundle, "bundle"); }
 UrlSession& urlSession() { return require(current().urlSession, "URL session"); }
 RandomSource& random() { return require(current().random, "random source"); }
 Workspace& workspace() { return require(current().workspace, "workspace"); }
+Authorization& authorization() { return require(current().authorization, "authorization"); }
 
 void log(std::string_view line) { logger().write(line); }
 

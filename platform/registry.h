@@ -17,6 +17,7 @@ namespace platform {
 class UrlSession;
 class RandomSource;
 class Workspace;
+class Authorization;
 
 // The services that stateless classes reach the platform through. `main` installs them once,
 // before any other thread starts; tests install their own for the length of one test.
@@ -33,6 +34,7 @@ struct Services {
     std::shared_ptr<UrlSession> urlSession;
     std::shared_ptr<RandomSource> random;
     std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Authorization> authorization;
 };
 
 const Services& services();
@@ -64,5 +66,6 @@ Bundle& mainBundle();
 UrlSession& urlSession();
 RandomSource& random();
 Workspace& workspace();
+Authorization& authorization();
 
 }  // namespace platform

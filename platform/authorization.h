@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The status codes of the system's authorization services.
+using AuthorizationStatus = std::int32_t;
+inline constexpr AuthorizationStatus errAuthorizationSuccess = 0;
+inline constexpr AuthorizationStatus errAuthorizationInvalidSet = -60001;
+inline constexpr AuthorizationStatus errAuthorizationInvalidRef = -60002;
+inline constexpr AuthorizationStatus errAuthorizationInvalidTag = -60003;
+inline constexpr AuthorizationStatus errAuthorizationInvalidPointer = -60004;
+// Reading a right: the right does not exist.
+inline constexpr AuthorizationStatus errAuthorizationDenied = -60005;
+inline constexpr AuthorizationStatus errAuthorizationCanceled = -60006;
+inline constexpr AuthorizationStatus errAuthorizationInteractionNotAllowed = -60007;
+inline constexpr AuthorizationStatus errAuthorizationInternal = -60008;
+
+// What a granted reference stands for; opaque to its users.
+class AuthorizationReference {
+public:
+    virtual ~AuthorizationReference() = default;
+};
+
+// A store of named rights, each with a rule definition (a dictionary, or a rule's name as a
+// string), shaped like the system's calls so that their callers read the same.
+class Authorization {
+public:
+    virtual ~Authorization() = default;
+    // A reference with no rights, no environment and default flags. Null with status 0 is
+    // possible in principle and callers treat it as a failure.
+    virtual AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) = 0;
+    virtual AuthorizationStatus rightGet(const std::string& name,
+                                         std::optional<nlohmann::json>& definition) = 0;
+    virtual AuthorizationStatus rightSet(const AuthorizationReference& reference,
+                                         const std::string& name, const nlohmann::json& rule,
+                                         const std::string& description) = 0;
+};
+
+// The text of a status, as the system words it.
+std::string authorizationErrorMessage(AuthorizationStatus status);
+
+}  // namespace platform

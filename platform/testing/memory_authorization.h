@@ -1,0 +1,37 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/authorization.h"
+
+namespace platform::testing {
+
+// Rights in memory, with switches for the failures the real store can report.
+class MemoryAuthorization : public Authorization {
+public:
+    struct Write {
+        std::string name;
+        nlohmann::json rule;
+        std::string description;
+    };
+
+    AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) override;
+    AuthorizationStatus rightGet(const std::string& name,
+                                 std::optional<nlohmann::json>& definition) override;
+    AuthorizationStatus rightSet(const AuthorizationReference& reference, const std::string& name,
+                                 const nlohmann::json& rule, const std::string& description) override;
+
+    // Stored definitions by name, as rightGet answers them.
+    std::map<std::string, nlohmann::json> rights;
+    std::vector<Write> writes;
+    AuthorizationStatus createStatus = errAuthorizationSuccess;
+    bool createGivesNoReference = false;
+    std::optional<AuthorizationStatus> setStatus;
+
+private:
+    std::mutex mutex_;
+};
+
+}  // namespace platform::testing

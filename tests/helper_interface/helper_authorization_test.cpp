@@ -1,0 +1,170 @@
+#include "helper_interface/helper_authorization.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "platform/linux/file_rights_store.h"
+#include "platform/testing/memory_authorization.h"
+#include "platform/testing/test_platform.h"
+
+namespace {
+
+using nlohmann::json;
+using platform::testing::MemoryAuthorization;
+using platform::testing::TestPlatform;
+
+constexpr char kRightName[] =
+    "com.velmora.QorPrivilegedHelper.runQorLaunchctlWithSubcommand:authData:completion:";
+const json kRule = {{"class", "user"}, {"group", "admin"}, {"version", 1}};
+
+class HelperAuthorizationTest : public ::testing::Test {
+protected:
+    HelperAuthorizationTest() {
+        platform.services.authorization = store;
+        platform.reinstall();
+    }
+    TestPlatform platform;
+    std::shared_ptr<MemoryAuthorization> store = std::make_shared<MemoryAuthorization>();
+};
+
+TEST_F(HelperAuthorizationTest, TheTableHoldsTheOneLaunchctlRight) {
+    const auto& table = HelperAuthorization::rightsTable();
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table[0].command, "runQorLaunchctlWithSubcommand:authData:completion:");
+    EXPECT_EQ(table[0].name, kRightName);
+    EXPECT_EQ(table[0].description, "QorPrivilegedHelper wants to run the command /bin/launchctl");
+    EXPECT_EQ(table[0].ruleCustom, kRule);
+    EXPECT_FALSE(table[0].ruleConstant);
+    EXPECT_EQ(&table, &HelperAuthorization::rightsTable()) << "built once";
+}
+
+struct StoredCase {
+    const char* name;
+    std::optional<json> stored;
+    bool written;
+};
+
+class StoredDefinitions : public HelperAuthorizationTest,
+                          public ::testing::WithParamInterface<StoredCase> {};
+
+TEST_P(StoredDefinitions, AreRewrittenExactlyWhenOutdated) {
+    if (GetParam().stored) store->rights[kRightName] = *GetParam().stored;
+    HelperAuthorization::updateRightsInDatabase();
+    if (!GetParam().written) {
+        EXPECT_TRUE(store->writes.empty());
+    } else {
+        ASSERT_EQ(store->writes.size(), 1u);
+        EXPECT_EQ(store->writes[0].name, kRightName);
+        EXPECT_EQ(store->writes[0].rule, kRule);
+        EXPECT_EQ(store->writes[0].description,
+                  "QorPrivilegedHelper wants to run the command /bin/launchctl");
+    }
+    EXPECT_TRUE(platform.log->lines().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoredDefinitions,
+    ::testing::Values(StoredCase{"Missing", std::nullopt, true},
+                      StoredCase{"VersionOne", json{{"class", "user"}, {"version", 1}}, false},
+                      StoredCase{"VersionZero", json{{"class", "user"}, {"version", 0}}, true},
+                      StoredCase{"NoVersion", json{{"rule", {"authenticate-admin"}}}, true},
+                      StoredCase{"VersionAsText", json{{"version", "1"}}, true},
+                      StoredCase{"VersionAsFraction", json{{"version", 1.5}}, true},
+                      StoredCase{"EmptyDictionary", json::object(), true},
+                      StoredCase{"NotADictionary", json("authenticate-admin"), true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RuleNeedsUpdate, NamedAndDefaultRules) {
+    HelperAuthorizationRight named{"c", "n", "d", std::nullopt, std::string("allow")};
+    HelperAuthorizationRight bare{"c", "n", "d", std::nullopt, std::nullopt};
+    const json storedAllow = {{"rule", {"allow"}}};
+    EXPECT_FALSE(HelperAuthorization::ruleNeedsUpdate(storedAllow, named));
+    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {"deny"}}}, named));
+    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {"allow", "deny"}}}, named));
+    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {1}}}, named));
+    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", "allow"}}, named));
+    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"class", "rule"}}, named));
+    // Without a rule of its own the right is rewritten every time, whatever is stored.
+    EXPECT_EQ(bare.rule(), "authenticate-admin");
+    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {"authenticate-admin"}}}, bare));
+}
+
+TEST_F(HelperAuthorizationTest, FailuresThrowOrLogAsTheyShould) {
+    store->createStatus = platform::errAuthorizationInternal;
+    try {
+        HelperAuthorization::updateRightsInDatabase();
+        ADD_FAILURE() << "no reference must throw";
+    } catch (const HelperAuthorizationError& error) {
+        EXPECT_STREQ(error.what(), "Unable to obtain authorization for this operation.");
+    }
+    store->createStatus = platform::errAuthorizationSuccess;
+    store->createGivesNoReference = true;
+    try {
+        HelperAuthorization::updateRightsInDatabase();
+        ADD_FAILURE() << "a null reference must throw";
+    } catch (const HelperAuthorizationError& error) {
+        EXPECT_STREQ(error.what(), "Failed to get empty authorization ref");
+    }
+    EXPECT_TRUE(store->writes.empty());
+
+    store->createGivesNoReference = false;
+    store->setStatus = platform::errAuthorizationDenied;
+    EXPECT_NO_THROW(HelperAuthorization::updateRightsInDatabase());
+    EXPECT_EQ(platform.log->lines(),
+              std::vector<std::string>{
+                  "AuthorizationRightSet or Get failed with error: The authorization was denied."});
+}
+
+TEST_F(HelperAuthorizationTest, TheFileStoreKeepsRightsAcrossLaunchesAndPrivately) {
+    const auto file = platform.resolve("/var/db/orvane-rights.json");
+    auto real = std::make_shared<platform::linux_impl::FileRightsStore>(file);
+    platform.services.authorization = real;
+    platform.reinstall();
+
+    std::optional<json> definition;
+    EXPECT_EQ(real->rightGet(kRightName, definition), platform::errAuthorizationDenied);
+    HelperAuthorization::updateRightsInDatabase();
+    ASSERT_EQ(real->rightGet(kRightName, definition), platform::errAuthorizationSuccess);
+    EXPECT_EQ(definition, kRule);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u);
+
+    // A second launch reads the same file and leaves it alone.
+    const auto before = st.st_ino;
+    platform::linux_impl::FileRightsStore again(file);
+    platform.services.authorization = std::make_shared<platform::linux_impl::FileRightsStore>(file);
+    platform.reinstall();
+    HelperAuthorization::updateRightsInDatabase();
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_ino, before) << "an up-to-date right is not rewritten";
+
+    std::shared_ptr<platform::AuthorizationReference> reference;
+    ASSERT_EQ(again.create(reference), platform::errAuthorizationSuccess);
+    ASSERT_EQ(again.rightSet(*reference, "named", "allow", "p"), platform::errAuthorizationSuccess);
+    ASSERT_EQ(again.rightGet("named", definition), platform::errAuthorizationSuccess);
+    EXPECT_EQ(definition, (json{{"rule", {"allow"}}}));
+    ASSERT_EQ(again.rightGet(kRightName, definition), platform::errAuthorizationSuccess)
+        << "writing one right keeps the others";
+    EXPECT_EQ(again.rightSet(*reference, "bad", 7, "p"), platform::errAuthorizationInvalidSet);
+    EXPECT_EQ(again.rightSet(platform::AuthorizationReference(), "named", "allow", "p"),
+              platform::errAuthorizationInvalidRef);
+}
+
+TEST(FileRightsStore, ACorruptStoreIsNeverOverwritten) {
+    platform::testing::TempDir dir;
+    const auto file = dir.path() / "rights.json";
+    std::ofstream(file) << "{ not json";
+    platform::linux_impl::FileRightsStore store(file);
+    std::shared_ptr<platform::AuthorizationReference> reference;
+    store.create(reference);
+    std::optional<json> definition;
+    EXPECT_EQ(store.rightGet("x", definition), platform::errAuthorizationInternal);
+    EXPECT_EQ(store.rightSet(*reference, "x", "allow", "p"), platform::errAuthorizationInternal);
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "{ not json");
+}
+
+}  // namespace
