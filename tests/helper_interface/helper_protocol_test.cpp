@@ -4,6 +4,8 @@
 
 namespace {
 
+using platform::parseMethodEncoding;
+using platform::TypeEncoding;
 using Kind = TypeEncoding::Kind;
 
 TypeEncoding object(std::string className) { return {Kind::Object, std::move(className), {}}; }
