@@ -110,7 +110,8 @@ std::variant<nlohmann::json, ReadError> readFrame(int fd) {
 }
 
 bool writeFrame(int fd, const nlohmann::json& message) {
-    const std::string body = message.dump();
+    // Program output may hold any bytes; what is not UTF-8 travels as replacement characters.
+    const std::string body = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     if (body.size() > kMaxFrameBytes) return false;
     const auto n = static_cast<std::uint32_t>(body.size());
     const char header[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),

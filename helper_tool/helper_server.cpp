@@ -1,0 +1,266 @@
+#include "helper_tool/helper_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "helper_interface/helper_protocol.h"
+#include "platform/linux/xpc_wire.h"
+
+namespace wire = platform::linux_impl::wire;
+using nlohmann::json;
+
+namespace {
+
+constexpr char kServiceTarget[] = "system/com.velmora.OrvaneStorageGateway";
+constexpr char kJobDefinition[] = "Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist";
+constexpr char kLogDirectory[] = "Library/Logs/Velmora/OrvaneStorageGateway";
+// What a refused subcommand answers: a failure, and never a status launchctl itself gives.
+constexpr int kRefusedStatus = 64;
+
+// Sends complete lines of one stream as one-way calls; the rest waits for more or the end.
+class LineForwarder {
+public:
+    LineForwarder(int fd, std::string_view selector) : fd_(fd), selector_(selector) {}
+    void add(const char* data, std::size_t size) {
+        pending_.append(data, size);
+        const auto last = pending_.rfind('\n');
+        if (last == std::string::npos) return;
+        send(pending_.substr(0, last + 1));
+        pending_.erase(0, last + 1);
+    }
+    void finish() {
+        if (!pending_.empty()) send(pending_);
+        pending_.clear();
+    }
+
+private:
+    void send(const std::string& text) {
+        wire::writeFrame(fd_, {{"selector", selector_}, {"arguments", {text}}});
+    }
+    int fd_;
+    std::string_view selector_;
+    std::string pending_;
+};
+
+}  // namespace
+
+HelperServer::HelperServer(Options options) : options_(std::move(options)) {
+    if (!options_.log) options_.log = [](const std::string&) {};
+    if (::pipe2(wakeFds_, O_CLOEXEC) != 0) wakeFds_[0] = wakeFds_[1] = -1;
+}
+
+HelperServer::~HelperServer() {
+    stop();
+    if (listenFd_ >= 0) ::close(listenFd_);
+    for (int fd : wakeFds_) {
+        if (fd >= 0) ::close(fd);
+    }
+}
+
+std::filesystem::path HelperServer::socketPath(const std::filesystem::path& systemRoot) {
+    return systemRoot / "var/run/com.velmora.QorPrivilegedHelper.socket";
+}
+
+std::string HelperServer::version() { return ORVANE_HELPER_VERSION; }
+
+bool HelperServer::peerAllowed(const ucred& peer, const std::filesystem::path& systemRoot) {
+    if (peer.uid == 0) return true;
+    struct stat st {};
+    return ::stat(systemRoot.c_str(), &st) == 0 && st.st_uid == peer.uid;
+}
+
+bool HelperServer::listen() {
+    const auto path = socketPath(options_.systemRoot);
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.string().size() >= sizeof address.sun_path) {
+        options_.log("The socket path is too long: " + path.string());
+        return false;
+    }
+    std::strcpy(address.sun_path, path.c_str());
+    ::unlink(path.c_str());
+    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(path.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0) {
+        options_.log("Cannot listen on " + path.string() + ": " + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void HelperServer::stop() {
+    if (stopping_.exchange(true)) return;
+    if (wakeFds_[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] auto n = ::write(wakeFds_[1], &byte, 1);
+    }
+}
+
+void HelperServer::serve() {
+    while (!stopping_) {
+        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[1].revents) break;
+        if (!(fds[0].revents & POLLIN)) continue;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        ucred peer{};
+        socklen_t length = sizeof peer;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+            !peerAllowed(peer, options_.systemRoot)) {
+            options_.log("Refused a connection from user " + std::to_string(peer.uid));
+            ::close(fd);
+            continue;
+        }
+        std::lock_guard lock(clientsMutex_);
+        clientFds_.insert(fd);
+        clientThreads_.emplace_back([this, fd] { serveClient(fd); });
+    }
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(clientsMutex_);
+        for (int fd : clientFds_) ::shutdown(fd, SHUT_RDWR);
+        threads.swap(clientThreads_);
+    }
+    for (auto& thread : threads) thread.join();
+}
+
+void HelperServer::serveClient(int fd) {
+    auto reply = [fd](std::uint64_t id, json values) {
+        wire::writeFrame(fd, {{"id", id}, {"reply", std::move(values)}});
+    };
+    for (;;) {
+        auto frame = wire::readFrame(fd);
+        if (auto* error = std::get_if<wire::ReadError>(&frame)) {
+            if (*error != wire::ReadError::Closed) {
+                options_.log("Refused a message and closed the connection: " + wire::describe(*error));
+            }
+            break;
+        }
+        const json& message = std::get<json>(frame);
+        auto checked = wire::checkCall(HelperProtocol, message);
+        if (auto* problem = std::get_if<std::string>(&checked)) {
+            options_.log("Refused a call: " + *problem);
+            if (message.contains("id") && message["id"].is_number_integer()) {
+                wire::writeFrame(fd, {{"id", message["id"]}, {"error", *problem}});
+            }
+            continue;
+        }
+        const auto& call = std::get<wire::CheckedCall>(checked);
+        if (call.selector == helper_selectors::getVersion) {
+            reply(call.id, {version()});
+        } else if (call.selector == helper_selectors::createLogDirectory) {
+            const auto dir = options_.systemRoot / kLogDirectory;
+            std::error_code ec;
+            std::filesystem::create_directories(dir, ec);
+            if (ec) {
+                reply(call.id, {"Could not create " + dir.string(),
+                                {{"domain", "NSPOSIXErrorDomain"}, {"code", ec.value()},
+                                 {"description", ec.message()}}});
+            } else {
+                reply(call.id, {"Log directory " + dir.string() + " is ready", nullptr});
+            }
+        } else if (call.selector == helper_selectors::runLaunchctl) {
+            reply(call.id, {runLaunchctl(fd, message["arguments"][0].get<std::string>())});
+        } else {
+            options_.log("Refused a call: " + call.selector + " is not served");
+            wire::writeFrame(fd, {{"id", call.id}, {"error", call.selector + " is not served"}});
+        }
+    }
+    std::lock_guard lock(clientsMutex_);
+    clientFds_.erase(fd);
+    ::close(fd);
+}
+
+int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
+    std::vector<std::string> args;
+    if (subcommand == "bootstrap") {
+        args = {"bootstrap", "system", (options_.systemRoot / kJobDefinition).string()};
+    } else if (subcommand == "bootout" || subcommand == "enable" || subcommand == "disable") {
+        args = {subcommand, kServiceTarget};
+    } else {
+        options_.log("Refused the launchctl subcommand \"" + subcommand + "\"");
+        return kRefusedStatus;
+    }
+    const std::string program = (options_.systemRoot / "bin/launchctl").string();
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    char path[] = "PATH=/usr/bin:/bin";
+    char* envp[] = {path, nullptr};
+
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return kRefusedStatus;
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return kRefusedStatus;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    if (spawned != 0) {
+        ::close(out[0]);
+        ::close(err[0]);
+        const std::string text = "Failed to run " + program + ": " + std::strerror(spawned) + "\n";
+        wire::writeFrame(fd, {{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
+        return 127;
+    }
+    LineForwarder stdoutLines(fd, helper_selectors::logWithStdOut);
+    LineForwarder stderrLines(fd, helper_selectors::logWithStdErr);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    LineForwarder* forwarders[2] = {&stdoutLines, &stderrLines};
+    int open = 2;
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !fds[i].revents) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                forwarders[i]->add(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (auto& f : fds) {
+        if (f.fd >= 0) ::close(f.fd);
+    }
+    stdoutLines.finish();
+    stderrLines.finish();
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return kRefusedStatus;
+}

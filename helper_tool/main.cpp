@@ -1,0 +1,34 @@
+// QorPrivilegedHelper: serves the app's requests to start and stop the gateway service.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "helper_tool/helper_server.h"
+
+int main() {
+    const char* root = std::getenv("ORVANE_SYSTEM_ROOT");
+    HelperServer::Options options;
+    options.systemRoot = root && *root ? root : "/";
+    options.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    HelperServer server(options);
+    if (!server.listen()) return 1;
+    std::thread waiter([&] {
+        int received = 0;
+        sigwait(&signals, &received);
+        server.stop();
+    });
+    server.serve();
+    // serve() can also end without a signal; then wake the waiter so it can be joined.
+    ::kill(::getpid(), SIGTERM);
+    waiter.join();
+    return 0;
+}
