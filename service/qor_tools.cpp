@@ -22,8 +22,12 @@ constexpr std::string_view kForbiddenDirs =
 constexpr std::string_view kLaunchctl = "/bin/launchctl";
 constexpr std::string_view kServiceTarget = "system/com.velmora.OrvaneStorageGateway";
 constexpr std::string_view kInactiveMarker = "active count = 0";
-// launchctl answers at once; one that hangs must not freeze the menu for ever.
-constexpr std::chrono::seconds kStatusQueryTimeout{10};
+
+// "10 seconds", or "250 ms" for a bound that is not whole seconds.
+std::string durationText(std::chrono::milliseconds d) {
+    if (d.count() % 1000 == 0) return std::to_string(d.count() / 1000) + " seconds";
+    return std::to_string(d.count()) + " ms";
+}
 
 bool hasLineBreak(std::string_view value) {
     return value.find_first_of("\r\n") != std::string_view::npos;
@@ -50,15 +54,21 @@ std::string configText(const std::string& appId, const std::string& storageId,
 
 }  // namespace
 
-std::filesystem::path QorTools::baseDirectoryURL() { return platform::paths().resolve(kBaseDirectory); }
+std::filesystem::path QorTools::baseDirectoryURL() {
+    return platform::paths().resolve(kBaseDirectory);
+}
 
-std::filesystem::path QorTools::configFileURL() { return baseDirectoryURL() / "config.ini"; }
+std::filesystem::path QorTools::configFileURL() {
+    return baseDirectoryURL() / "config.ini";
+}
 
 std::filesystem::path QorTools::backupDirectoryURL() {
     return baseDirectoryURL() / std::string(kBackupFolder) / "";
 }
 
-std::string QorTools::urlText(const std::filesystem::path& url) { return "file://" + url.string(); }
+std::string QorTools::urlText(const std::filesystem::path& url) {
+    return "file://" + url.string();
+}
 
 std::optional<std::string> QorTools::getConfigValue(const std::string& name,
                                                     const std::filesystem::path& url) {
@@ -77,7 +87,9 @@ std::optional<std::string> QorTools::getConfigValue(const std::string& name,
     return config_parser::findValue(config_parser::skipByteOrderMark(bytes), name);
 }
 
-std::optional<std::string> QorTools::getAppId() { return getConfigValue("app-id", configFileURL()); }
+std::optional<std::string> QorTools::getAppId() {
+    return getConfigValue("app-id", configFileURL());
+}
 
 std::optional<std::string> QorTools::getAuthToken() {
     return getConfigValue("auth-token", configFileURL());
@@ -108,7 +120,8 @@ std::filesystem::path QorTools::backupFileURL() {
     char stamp[48];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d_%02d-%02d-%02d-%04ld", t.year, t.month,
                   t.day, t.hour, t.minute, t.second, t.nanosecond / 100000);
-    return baseDirectoryURL() / std::string(kBackupFolder) / ("config.ini.bak_" + std::string(stamp));
+    return baseDirectoryURL() / std::string(kBackupFolder) /
+           ("config.ini.bak_" + std::string(stamp));
 }
 
 bool QorTools::backupConfigFile() {
@@ -116,8 +129,8 @@ bool QorTools::backupConfigFile() {
     auto error = platform::files().createDirectories(backup.parent_path());
     if (!error) error = platform::files().copyFileExclusive(configFileURL(), backup);
     if (error) {
-        platform::log("Failed to make a backup of configuration file to " + urlText(backup) +
-                      ": " + error->description);
+        platform::log("Failed to make a backup of configuration file to " + urlText(backup) + ": " +
+                      error->description);
         return false;
     }
     return true;
@@ -148,17 +161,15 @@ bool QorTools::writeNewConfig(const std::string& appId, const std::string& stora
     return true;
 }
 
-QorStatus QorTools::getStatus() {
-    const auto result =
-        platform::processes().run(platform::paths().resolve(kLaunchctl).string(),
-                                  {"print", std::string(kServiceTarget)}, kStatusQueryTimeout);
+QorStatus QorTools::getStatus(std::chrono::milliseconds timeout) {
+    const auto result = platform::processes().run(platform::paths().resolve(kLaunchctl).string(),
+                                                  {"print", std::string(kServiceTarget)}, timeout);
     if (result.startError) {
         platform::log("Failed to execute launchctl: " + *result.startError);
         return QorStatus::Unknown;
     }
     if (result.timedOut) {
-        platform::log("launchctl did not exit within " +
-                      std::to_string(kStatusQueryTimeout.count()) + " seconds and was killed");
+        platform::log("launchctl did not exit within " + durationText(timeout) + " and was killed");
         return QorStatus::Unknown;
     }
     const std::string output =

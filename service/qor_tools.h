@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,7 +10,7 @@
 // The gateway's config.ini, its backups, and the service status query. Type-level only; the
 // paths are resolved through the platform's system root on every call.
 class QorTools {
-public:
+  public:
     QorTools() = delete;
 
     static std::filesystem::path baseDirectoryURL();
@@ -32,5 +33,8 @@ public:
     static bool writeNewConfig(const std::string& appId, const std::string& storageId,
                                const std::optional<std::string>& url, const std::string& token);
 
-    static QorStatus getStatus();
+    // launchctl answers at once; one that hangs is killed after this long, so that the menu's
+    // refresh on the main thread cannot freeze for ever.
+    static constexpr std::chrono::milliseconds kStatusQueryTimeout{std::chrono::seconds(10)};
+    static QorStatus getStatus(std::chrono::milliseconds timeout = kStatusQueryTimeout);
 };

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <system_error>
 
 extern char** environ;
@@ -16,10 +18,12 @@ extern char** environ;
 namespace platform::linux_impl {
 namespace {
 
-std::string errorText(int error) { return std::generic_category().message(error); }
+std::string errorText(int error) {
+    return std::generic_category().message(error);
+}
 
 class Spawn {
-public:
+  public:
     Spawn() {
         posix_spawn_file_actions_init(&actions);
         posix_spawnattr_init(&attr);
@@ -33,17 +37,41 @@ public:
 };
 
 int exitStatus(int wstatus) {
+    if (wstatus < 0) return -1;
     if (WIFEXITED(wstatus)) return WEXITSTATUS(wstatus);
     if (WIFSIGNALED(wstatus)) return WTERMSIG(wstatus);
     return -1;
 }
 
-int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+int pidfdOpen(pid_t pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+// Far beyond any real bound, and small enough that adding it to the clock cannot overflow.
+constexpr std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
 
 int remainingMs(std::chrono::steady_clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    return left.count() < 0 ? 0 : static_cast<int>(left.count());
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
+}
+
+// An ignored SIGCHLD, inherited from whoever started us, makes the kernel reap children at once:
+// their exit status would be lost and every wait would last until the deadline.
+void keepChildrenWaitable() {
+    struct sigaction current {};
+    if (::sigaction(SIGCHLD, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+        ::signal(SIGCHLD, SIG_DFL);
+    }
+}
+
+// Blocks until the child has exited; -1 when it cannot be waited for.
+int waitBlocking(pid_t pid) {
+    int wstatus = 0;
+    while (::waitpid(pid, &wstatus, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return wstatus;
 }
 
 // Appends what can be read now; false at end of file or on error.
@@ -66,6 +94,7 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
                                       const std::vector<std::string>& args,
                                       std::chrono::milliseconds timeout) {
     ProcessResult result;
+    keepChildrenWaitable();
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         result.startError = errorText(errno);
@@ -86,8 +115,8 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&spawn.attr, &none);
-    posix_spawnattr_setflags(&spawn.attr,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setflags(
+        &spawn.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(executable.c_str()));
@@ -95,8 +124,8 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, executable.c_str(), &spawn.actions, &spawn.attr,
-                                 argv.data(), environ);
+    const int rc =
+        ::posix_spawn(&pid, executable.c_str(), &spawn.actions, &spawn.attr, argv.data(), environ);
     ::close(writeEnd);
     if (rc != 0) {
         ::close(readEnd);
@@ -106,7 +135,7 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
     ::fcntl(readEnd, F_SETFL, O_NONBLOCK);
     const int pidFd = pidfdOpen(pid);
 
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto deadline = std::chrono::steady_clock::now() + std::min(timeout, kLongestTimeout);
     bool pipeOpen = true;
     bool exited = false;
     int wstatus = 0;
@@ -119,19 +148,24 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
         if (pipeOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
             pipeOpen = drain(readEnd, result.output);
         }
-        if (::waitpid(pid, &wstatus, WNOHANG) == pid) {
+        const pid_t waited = ::waitpid(pid, &wstatus, WNOHANG);
+        if (waited == pid || (waited < 0 && errno != EINTR)) {
+            // Reaped by someone else, the status is unknown; waiting on would only hit the
+            // deadline.
+            if (waited < 0) wstatus = -1;
             exited = true;
             break;
         }
         if (remainingMs(deadline) == 0) {
             ::kill(-pid, SIGKILL);
-            ::waitpid(pid, &wstatus, 0);
+            wstatus = waitBlocking(pid);
             result.timedOut = true;
             break;
         }
     }
-    if (!exited && !result.timedOut) ::waitpid(pid, &wstatus, 0);
-    // What the child wrote before it exited; a descendant that keeps the pipe open is not waited for.
+    if (!exited && !result.timedOut) wstatus = waitBlocking(pid);
+    // What the child wrote before it exited; a descendant that keeps the pipe open is not waited
+    // for.
     if (pipeOpen) drain(readEnd, result.output);
     ::close(readEnd);
     if (pidFd >= 0) ::close(pidFd);

@@ -4,13 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "service/qor_tools.h"
+#include "platform/linux/local_clock.h"
 #include "platform/testing/test_platform.h"
+#include "service/qor_tools.h"
 
 namespace {
 
@@ -27,7 +30,7 @@ std::string readAll(const fs::path& file) {
 }
 
 class ConfigFileTest : public ::testing::Test {
-protected:
+  protected:
     void write(const std::string& contents) { platform.writeFile(kConfig, contents); }
     fs::path config() const { return platform.resolve(kConfig); }
     TestPlatform platform;
@@ -52,14 +55,16 @@ const std::string kLong(1 << 20, 'x');
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParserRules,
     ::testing::Values(
-        ParseCase{"NoBlanks", "app-id=abc\n", "abc"},
-        ParseCase{"Blanks", "app-id = abc\n", "abc"},
+        ParseCase{"NoBlanks", "app-id=abc\n", "abc"}, ParseCase{"Blanks", "app-id = abc\n", "abc"},
         ParseCase{"BlanksAndTabs", "  app-id\t=\tabc  \n", "abc"},
         ParseCase{"EqualsInValue", "app-id = a=b\n", "a=b"},
         ParseCase{"NothingAfterEquals", "app-id =\n", std::nullopt},
         ParseCase{"OneBlankAfterEquals", "app-id = \n", ""},
         ParseCase{"KeyIsCaseSensitive", "App-Id = abc\n", std::nullopt},
         ParseCase{"FirstOfTwoWins", "app-id = one\napp-id = two\n", "one"},
+        ParseCase{"EmptyFirstStillWins", "app-id = \napp-id = two\n", ""},
+        ParseCase{"KeyWithoutEquals", "app-id\napp-id abc\n", std::nullopt},
+        ParseCase{"OnlyEquals", "=\n==\n= abc\n", std::nullopt},
         ParseCase{"AnySection", "[main]\n[other]\napp-id = abc\n", "abc"},
         ParseCase{"HashIsPartOfTheKey", "# app-id = abc\n", std::nullopt},
         ParseCase{"CarriageReturns", "[main]\r\nstorage-id = s\r\napp-id = abc\r\n", "abc"},
@@ -67,26 +72,46 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"OtherWhiteSpaceStays", "app-id = \vabc\n", "\vabc"},
         ParseCase{"QuotesKept", "app-id = \"abc\"\n", "\"abc\""},
         ParseCase{"NoFinalLineFeed", "app-id = abc", "abc"},
-        ParseCase{"ByteOrderMarkSkipped", "\xEF\xBB\xBF" "app-id = abc\n", "abc"},
+        ParseCase{"ByteOrderMarkSkipped",
+                  "\xEF\xBB\xBF"
+                  "app-id = abc\n",
+                  "abc"},
+        ParseCase{"ByteOrderMarkOnlyAtStart",
+                  "x = 1\n\xEF\xBB\xBF"
+                  "app-id = abc\n",
+                  std::nullopt},
+        ParseCase{"Utf8ValueVerbatim", "app-id = caf\xC3\xA9 \xF0\x9F\x98\x80\n",
+                  "caf\xC3\xA9 \xF0\x9F\x98\x80"},
         ParseCase{"LongFile", "junk = " + kLong + "\napp-id = " + kLong + "\n", kLong},
         ParseCase{"Missing", "[main]\nstorage-id = s\n", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ConfigFileTest, UnreadableFilesAreAbsentWithOneLogLine) {
-    EXPECT_EQ(QorTools::getAppId(), std::nullopt);
-    ASSERT_EQ(platform.log->lines().size(), 1u);
-    EXPECT_EQ(platform.log->lines()[0].rfind("Could not open configuration file file://" +
-                                                 config().string() + ": ",
-                                             0),
-              0u)
-        << platform.log->lines()[0];
-
-    platform.log->clear();
-    write("app-id = caf\xC3\n");  // cut in the middle of a character
+TEST_F(ConfigFileTest, AMissingFileIsAbsentWithOneLogLine) {
     EXPECT_EQ(QorTools::getAppId(), std::nullopt);
     EXPECT_EQ(platform.log->lines(),
               std::vector<std::string>{"Could not open configuration file file://" +
-                                       config().string() + ": the file is not valid UTF-8 text"});
+                                       config().string() + ": No such file or directory"});
+}
+
+TEST_F(ConfigFileTest, BytesThatAreNotUtf8MakeTheFileUnreadable) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"cut in a character", "app-id = caf\xC3\n"},
+        {"stray continuation byte", "app-id = \x80\n"},
+        {"overlong slash", "app-id = \xC0\xAF\n"},
+        {"surrogate", "app-id = \xED\xA0\x80\n"},
+        {"beyond U+10FFFF", "app-id = \xF4\x90\x80\x80\n"},
+        {"Latin-1 on another line", "storage-id = gr\xFC\xDF\napp-id = abc\n"},
+    };
+    for (const auto& [what, file] : cases) {
+        platform.log->clear();
+        write(file);
+        EXPECT_EQ(QorTools::getAppId(), std::nullopt) << what;
+        EXPECT_EQ(
+            platform.log->lines(),
+            std::vector<std::string>{"Could not open configuration file file://" +
+                                     config().string() + ": the file is not valid UTF-8 text"})
+            << what;
+    }
 }
 
 TEST_F(ConfigFileTest, OrvaneUrlEndsInExactlyOneAddedSlash) {
@@ -134,8 +159,10 @@ TEST_F(ConfigFileTest, IsConfiguredNeedsFourValuesAndAHost) {
         write(file);
         EXPECT_EQ(QorTools::isConfigured(), expected) << file;
     }
+    platform.log->clear();
     fs::remove(config());
     EXPECT_FALSE(QorTools::isConfigured());
+    EXPECT_EQ(platform.log->lines().size(), 1u) << "stops at the first absent value";
 }
 
 TEST_F(ConfigFileTest, WritesTheTemplateExactlyKeepingTheCurrentUrl) {
@@ -166,19 +193,34 @@ TEST_F(ConfigFileTest, WritesTheTemplateExactlyKeepingTheCurrentUrl) {
     ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::string("http://given"), "T"));
     EXPECT_NE(readAll(config()).find("\norvane-url = http://given\n"), std::string::npos)
         << "a given URL is written verbatim";
+
+    fs::remove(config());
+    ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::string("http://given"), "T"));
+    ASSERT_EQ(::stat(config().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << "a new file holding a token is private";
 }
 
 TEST_F(ConfigFileTest, RefusalsLeaveTheFileAsItWas) {
     const std::string before = "app-id = old\n";
     write(before);
     EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::nullopt, "T"));
-    EXPECT_EQ(platform.log->lines(), std::vector<std::string>{"Failed to get orvane URL from config.ini"});
+    EXPECT_EQ(platform.log->lines(),
+              std::vector<std::string>{"Failed to get orvane URL from config.ini"});
 
-    for (const std::string bad : {"T\nsleep-time = 0", "T\r"}) {
+    // A line break in any value would smuggle keys of its own into the file.
+    const std::string url = "https://o.example/";
+    const std::vector<std::array<std::string, 4>> cases = {
+        {"A\nsleep-time = 0", "S", url, "T"},
+        {"A", "S\r", url, "T"},
+        {"A", "S", url + "\nauth-token = x", "T"},
+        {"A", "S", url, "T\r\n"},
+    };
+    for (const auto& [appId, storageId, givenUrl, token] : cases) {
         platform.log->clear();
-        EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::string("https://o/"), bad));
-        EXPECT_FALSE(QorTools::writeNewConfig(bad, "S", std::string("https://o/"), "T"));
-        EXPECT_EQ(platform.log->lines().size(), 2u);
+        EXPECT_FALSE(QorTools::writeNewConfig(appId, storageId, givenUrl, token));
+        EXPECT_EQ(platform.log->lines(),
+                  std::vector<std::string>{
+                      "writeNewConfig, refusing to write a value that contains a line break"});
     }
     EXPECT_EQ(readAll(config()), before);
 }
@@ -194,9 +236,8 @@ TEST_F(ConfigFileTest, AFullDiskKeepsTheOldFile) {
         const rlimit limit{64, 64};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const bool written = QorTools::writeNewConfig("A", "S", std::nullopt, "T");
-        const bool logged =
-            platform.log->contains("Could not write temporary configuration file to file://" +
-                                   config().string() + ": ");
+        const bool logged = platform.log->contains(
+            "Could not write temporary configuration file to file://" + config().string() + ": ");
         ::_exit(!written && logged ? 0 : 1);
     }
     int status = 0;
@@ -212,13 +253,19 @@ TEST_F(ConfigFileTest, AnUnwritableFolderFailsWithItsLogLine) {
     // Works as root too: the config's folder is a plain file, so nothing can be created in it.
     platform.writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway", "not a folder");
     EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::string("https://o/"), "T"));
-    EXPECT_TRUE(platform.log->contains("Could not write temporary configuration file to "));
+    EXPECT_EQ(platform.log->lines(),
+              std::vector<std::string>{"Could not write temporary configuration file to file://" +
+                                       config().string() + ": Not a directory"});
+    platform.log->clear();
     EXPECT_FALSE(QorTools::backupConfigFile());
+    EXPECT_EQ(platform.log->matching("Failed to make a backup of configuration file to ").size(),
+              1u);
 }
 
 TEST_F(ConfigFileTest, BackupsAreNamedByTheClockAndNeverOverwrite) {
     write("auth-token = secret\n");
-    ::chmod(config().c_str(), 0600);
+    // Not the mode a new file gets anyway, so only a copied mode passes.
+    ::chmod(config().c_str(), 0640);
     const fs::path expected = platform.resolve(
         "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/"
         "config.ini.bak_2024-03-05_14-07-09-5000");
@@ -229,26 +276,61 @@ TEST_F(ConfigFileTest, BackupsAreNamedByTheClockAndNeverOverwrite) {
     EXPECT_EQ(readAll(config()), "auth-token = secret\n") << "a copy, the source stays";
     struct stat st {};
     ASSERT_EQ(::stat(expected.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 
     write("auth-token = newer\n");
     EXPECT_FALSE(QorTools::backupConfigFile()) << "same instant, same name";
     EXPECT_EQ(readAll(expected), "auth-token = secret\n");
     ASSERT_EQ(platform.log->lines().size(), 1u);
-    EXPECT_EQ(platform.log->lines()[0].rfind(
-                  "Failed to make a backup of configuration file to file://" + expected.string() +
-                      ": ",
-                  0),
-              0u);
+    EXPECT_EQ(
+        platform.log->lines()[0].rfind(
+            "Failed to make a backup of configuration file to file://" + expected.string() + ": ",
+            0),
+        0u);
 
     platform.clock->set({2024, 12, 31, 9, 5, 3, 123456789});
     ASSERT_TRUE(QorTools::backupConfigFile());
     EXPECT_TRUE(fs::exists(expected.parent_path() / "config.ini.bak_2024-12-31_09-05-03-1234"));
 }
 
+TEST_F(ConfigFileTest, BackupNamesFollowTheMachinesTimeZone) {
+    // Half an hour off UTC, so a name from UTC or a whole-hour shift cannot pass by chance.
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TZ", "<+0530>-5:30", 1);
+    ::tzset();
+    platform.services.clock = std::make_shared<platform::linux_impl::LocalClock>();
+    platform.reinstall();
+
+    auto nameAt = [](std::time_t t) {
+        t += 5 * 3600 + 30 * 60;
+        std::tm utc{};
+        ::gmtime_r(&t, &utc);
+        char name[64];
+        std::strftime(name, sizeof name, "config.ini.bak_%Y-%m-%d_%H-%M-%S-", &utc);
+        return std::string(name);
+    };
+    const std::time_t before = std::time(nullptr);
+    const std::string name = QorTools::backupFileURL().filename().string();
+    const std::time_t after = std::time(nullptr);
+
+    if (previous)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+    ASSERT_EQ(name.size(), nameAt(before).size() + 4) << name;
+    const std::string stamp = name.substr(0, name.size() - 4);
+    EXPECT_TRUE(stamp == nameAt(before) || stamp == nameAt(after)) << name;
+    EXPECT_EQ(name.find_first_not_of("0123456789", stamp.size()), std::string::npos) << name;
+}
+
 TEST_F(ConfigFileTest, BackupOfAMissingFileFails) {
     EXPECT_FALSE(QorTools::backupConfigFile());
-    EXPECT_TRUE(platform.log->contains("Failed to make a backup of configuration file to "));
+    EXPECT_EQ(platform.log->lines(),
+              std::vector<std::string>{"Failed to make a backup of configuration file to file://" +
+                                       QorTools::backupFileURL().string() +
+                                       ": No such file or directory"});
 }
 
 }  // namespace
