@@ -54,6 +54,8 @@ void WorkerQueue::work() {
         entries_.pop();
         lock.unlock();
         task();
+        // Released unlocked: what it captured may post to this queue as it goes.
+        task = nullptr;
         lock.lock();
     }
 }

@@ -83,6 +83,8 @@ void VirtualDispatch::advance(Duration by) {
         running_ = entry.queue;
         lock.unlock();
         entry.task();
+        // What the task held may post on release, so it goes before the lock is taken again.
+        entry.task = nullptr;
         lock.lock();
         running_ = outer;
     }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/xpc_connection.h"
+
+// Typed sides of the helper connection: what the app calls on the helper, what the helper
+// serves, and what the helper calls back on the app.
+
+// HelperProtocol's messages through a remote proxy. Each completion runs at most once, on the
+// connection's queue; when the request fails the proxy's error handler runs instead.
+class HelperProtocolProxy {
+public:
+    explicit HelperProtocolProxy(std::shared_ptr<platform::XpcRemoteProxy> proxy)
+        : proxy_(std::move(proxy)) {}
+
+    void getVersionWithCompletion(std::function<void(const std::string& version)> completion);
+    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
+                                       std::function<void(std::int64_t exitCode)> completion);
+    void createLogDirectoryWithCompletion(
+        std::function<void(const std::string& message, std::optional<platform::XpcError> error)>
+            completion);
+
+private:
+    std::shared_ptr<platform::XpcRemoteProxy> proxy_;
+};
+
+// What serves HelperProtocol: the helper tool, or a stand-in in tests.
+class HelperProtocolHandler {
+public:
+    virtual ~HelperProtocolHandler() = default;
+    virtual void getVersionWithCompletion(std::function<void(std::string)> reply) = 0;
+    virtual void runQorLaunchctlWithSubcommand(const std::string& subcommand,
+                                               std::function<void(std::int64_t)> reply) = 0;
+    virtual void createLogDirectoryWithCompletion(
+        std::function<void(std::string, std::optional<platform::XpcError>)> reply) = 0;
+};
+
+// AppProtocol: the helper's output while it works, one way.
+class AppProtocolHandler {
+public:
+    virtual ~AppProtocolHandler() = default;
+    virtual void logWithStdOut(const std::string& text) = 0;
+    virtual void logWithStdErr(const std::string& text) = 0;
+};
+
+// AppProtocol's messages through a remote proxy (the helper's side).
+class AppProtocolProxy : public AppProtocolHandler {
+public:
+    explicit AppProtocolProxy(std::shared_ptr<platform::XpcRemoteProxy> proxy)
+        : proxy_(std::move(proxy)) {}
+    void logWithStdOut(const std::string& text) override;
+    void logWithStdErr(const std::string& text) override;
+
+private:
+    std::shared_ptr<platform::XpcRemoteProxy> proxy_;
+};
+
+// Exported objects that hand checked calls to a handler. The handler is kept alive by the
+// connection that exports it.
+std::shared_ptr<platform::XpcExportedObject> exportHelperProtocol(
+    std::shared_ptr<HelperProtocolHandler> handler);
+std::shared_ptr<platform::XpcExportedObject> exportAppProtocol(
+    std::shared_ptr<AppProtocolHandler> handler);

@@ -1,0 +1,215 @@
+#include "platform/testing/loopback_xpc.h"
+
+#include <atomic>
+
+#include "platform/linux/xpc_endpoint.h"
+
+namespace platform::testing {
+
+using linux_impl::XpcChannel;
+using linux_impl::XpcEndpoint;
+using nlohmann::json;
+
+struct LoopbackXpc::Pipe : std::enable_shared_from_this<Pipe> {
+    struct Side {
+        std::mutex mutex;
+        XpcChannel::Events events;
+    };
+
+    explicit Pipe(std::shared_ptr<Queue> wire) : wire(std::move(wire)) {}
+
+    bool send(bool fromClient, const json& message) {
+        // As text, the way a socket carries it.
+        std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
+        std::lock_guard lock(stateMutex);
+        if (broken) return false;
+        wire->async([self = shared_from_this(), fromClient, text = std::move(text)] {
+            Side& to = fromClient ? self->server : self->client;
+            std::lock_guard side(to.mutex);
+            if (to.events.message) to.events.message(json::parse(text));
+        });
+        return true;
+    }
+
+    void breakLink(const std::string& reason, bool tellClient, bool tellServer) {
+        std::lock_guard lock(stateMutex);
+        if (broken) return;
+        broken = true;
+        wire->async([self = shared_from_this(), reason, tellClient, tellServer] {
+            for (Side* side : {tellClient ? &self->client : nullptr, tellServer ? &self->server : nullptr}) {
+                if (!side) continue;
+                std::lock_guard sideLock(side->mutex);
+                if (side->events.closed) side->events.closed(reason);
+                side->events = {};
+            }
+        });
+    }
+
+    static void attach(Side& side, XpcChannel::Events events) {
+        std::lock_guard lock(side.mutex);
+        side.events = std::move(events);
+    }
+    // Waits for a delivery in progress, so no event arrives afterwards.
+    static void detach(Side& side) {
+        std::lock_guard lock(side.mutex);
+        side.events = {};
+    }
+
+    std::shared_ptr<Queue> wire;
+    std::mutex stateMutex;
+    bool broken = false;
+    Side client;
+    Side server;
+};
+
+namespace {
+
+class ClientChannel : public XpcChannel {
+public:
+    ClientChannel(std::weak_ptr<LoopbackXpc> hub, std::string name, bool privileged)
+        : hub_(std::move(hub)), name_(std::move(name)), privileged_(privileged) {}
+    ~ClientChannel() override { close(); }
+
+    std::optional<std::string> open(Events events) override {
+        auto hub = hub_.lock();
+        if (!hub) return "failed at lookup: no services";
+        auto linked = hub->link(name_, privileged_);
+        if (auto* reason = std::get_if<std::string>(&linked)) return *reason;
+        auto pipe = std::get<std::shared_ptr<LoopbackXpc::Pipe>>(linked);
+        LoopbackXpc::Pipe::attach(pipe->client, std::move(events));
+        std::lock_guard lock(mutex_);
+        pipe_ = std::move(pipe);
+        return std::nullopt;
+    }
+    bool send(const json& message) override {
+        std::lock_guard lock(mutex_);
+        return pipe_ && pipe_->send(true, message);
+    }
+    void close() override {
+        std::shared_ptr<LoopbackXpc::Pipe> pipe;
+        {
+            std::lock_guard lock(mutex_);
+            pipe.swap(pipe_);
+        }
+        if (!pipe) return;
+        pipe->breakLink("the client went away", false, true);
+        LoopbackXpc::Pipe::detach(pipe->client);
+    }
+
+private:
+    std::weak_ptr<LoopbackXpc> hub_;
+    std::string name_;
+    bool privileged_;
+    std::mutex mutex_;
+    std::shared_ptr<LoopbackXpc::Pipe> pipe_;
+};
+
+class ServerChannel : public XpcChannel {
+public:
+    explicit ServerChannel(std::shared_ptr<LoopbackXpc::Pipe> pipe) : pipe_(std::move(pipe)) {}
+    ~ServerChannel() override { close(); }
+
+    std::optional<std::string> open(Events events) override {
+        LoopbackXpc::Pipe::attach(pipe_->server, std::move(events));
+        opened_ = true;
+        return std::nullopt;
+    }
+    bool send(const json& message) override { return pipe_->send(false, message); }
+    void close() override {
+        if (!opened_.exchange(false)) return;
+        pipe_->breakLink("the service went away", true, false);
+        LoopbackXpc::Pipe::detach(pipe_->server);
+    }
+
+private:
+    std::shared_ptr<LoopbackXpc::Pipe> pipe_;
+    std::atomic<bool> opened_{false};
+};
+
+}  // namespace
+
+LoopbackXpc::LoopbackXpc(std::shared_ptr<Dispatch> dispatch) : dispatch_(std::move(dispatch)) {}
+
+LoopbackXpc::~LoopbackXpc() {
+    std::vector<std::shared_ptr<XpcConnection>> ends;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [name, entry] : services_) {
+            for (auto& end : entry.serverEnds) ends.push_back(std::move(end));
+        }
+        services_.clear();
+    }
+    for (auto& end : ends) end->invalidate();
+}
+
+void LoopbackXpc::registerService(const std::string& name, Service service) {
+    std::lock_guard lock(mutex_);
+    services_[name].service = std::move(service);
+}
+
+void LoopbackXpc::unregisterService(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    auto found = services_.find(name);
+    if (found != services_.end()) found->second.service.accept = nullptr;
+}
+
+void LoopbackXpc::crashService(const std::string& name) {
+    std::vector<std::shared_ptr<Pipe>> pipes;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = services_.find(name);
+        if (found == services_.end()) return;
+        for (auto& weak : found->second.pipes) {
+            if (auto pipe = weak.lock()) pipes.push_back(std::move(pipe));
+        }
+        found->second.pipes.clear();
+    }
+    for (auto& pipe : pipes) pipe->breakLink("the service went away", true, true);
+}
+
+int LoopbackXpc::connectionsOpened(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    auto found = services_.find(name);
+    return found == services_.end() ? 0 : found->second.opened;
+}
+
+std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
+    const std::string& name, bool privileged) {
+    Service service;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = services_.find(name);
+        if (found == services_.end() || !found->second.service.accept) {
+            return std::string("failed at lookup: no service named ") + name;
+        }
+        service = found->second.service;
+    }
+    if (privileged && !service.privileged) {
+        return std::string("the service does not run as the administrator");
+    }
+    auto pipe = std::make_shared<Pipe>(dispatch_->makeSerialQueue(name + ".wire"));
+    auto server = std::make_shared<XpcEndpoint>(name, std::make_unique<ServerChannel>(pipe),
+                                                dispatch_->makeSerialQueue(name + ".service"),
+                                                XpcEndpoint::Role::Server);
+    if (service.exported) server->setExportedInterface(*service.exported);
+    if (service.remote) server->setRemoteInterface(*service.remote);
+    server->setExportedObject(service.accept(server->remoteObjectProxyWithErrorHandler({})));
+    server->resume();
+    std::lock_guard lock(mutex_);
+    auto& entry = services_[name];
+    ++entry.opened;
+    entry.pipes.push_back(pipe);
+    entry.serverEnds.push_back(std::move(server));
+    return pipe;
+}
+
+std::shared_ptr<XpcConnection> LoopbackXpc::connectToMachService(const std::string& name,
+                                                                 unsigned options) {
+    return std::make_shared<XpcEndpoint>(
+        name,
+        std::make_unique<ClientChannel>(weak_from_this(), name,
+                                        (options & kPrivileged) != 0),
+        dispatch_->makeSerialQueue(name + ".connection"), XpcEndpoint::Role::Client);
+}
+
+}  // namespace platform::testing

@@ -1,0 +1,298 @@
+// The connection's behaviour between two real ends joined in-process, in virtual time.
+#include <gtest/gtest.h>
+
+#include "helper_interface/helper_connection.h"
+#include "helper_interface/helper_protocol.h"
+#include "platform/testing/loopback_xpc.h"
+#include "platform/testing/virtual_dispatch.h"
+
+namespace {
+
+using nlohmann::json;
+using platform::XpcConnector;
+using platform::XpcError;
+using platform::testing::LoopbackXpc;
+using platform::testing::VirtualDispatch;
+
+constexpr char kService[] = "com.velmora.QorPrivilegedHelper";
+
+// A helper stand-in whose answers the test chooses.
+struct FakeHelper : HelperProtocolHandler {
+    void getVersionWithCompletion(std::function<void(std::string)> reply) override {
+        ++calls;
+        if (client) {
+            client->logWithStdOut("asked for the version\n");
+            client->logWithStdErr("to stderr\n");
+        }
+        if (answers) reply(version);
+    }
+    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
+                                       std::function<void(std::int64_t)> reply) override {
+        ++calls;
+        subcommands.push_back(subcommand);
+        held = reply;  // answered later by the test
+    }
+    void createLogDirectoryWithCompletion(
+        std::function<void(std::string, std::optional<XpcError>)> reply) override {
+        ++calls;
+        reply("no", XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
+    }
+    std::shared_ptr<AppProtocolHandler> client;
+    std::string version = "1.0.0";
+    bool answers = true;
+    int calls = 0;
+    std::vector<std::string> subcommands;
+    std::function<void(std::int64_t)> held;
+};
+
+struct RecordingApp : AppProtocolHandler {
+    void logWithStdOut(const std::string& text) override { lines.push_back("out " + text); }
+    void logWithStdErr(const std::string& text) override { lines.push_back("err " + text); }
+    std::vector<std::string> lines;
+};
+
+class XpcConnectionTest : public ::testing::Test {
+protected:
+    XpcConnectionTest() { registerHelper(); }
+
+    void registerHelper(bool privileged = true) {
+        LoopbackXpc::Service service;
+        service.exported = &HelperProtocol;
+        service.remote = &AppProtocol;
+        service.privileged = privileged;
+        service.accept = [this](std::shared_ptr<platform::XpcRemoteProxy> client) {
+            helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
+            return exportHelperProtocol(helper);
+        };
+        hub->registerService(kService, service);
+    }
+
+    std::shared_ptr<platform::XpcConnection> connect() {
+        auto connection = hub->connectToMachService(kService, XpcConnector::kPrivileged);
+        connection->setExportedInterface(AppProtocol);
+        connection->setExportedObject(exportAppProtocol(app));
+        connection->setRemoteInterface(HelperProtocol);
+        connection->setInvalidationHandler([this] { ++invalidations; });
+        connection->resume();
+        return connection;
+    }
+
+    // A proxy whose errors are recorded, with the queue each one ran on.
+    HelperProtocolProxy proxy(platform::XpcConnection& connection) {
+        return HelperProtocolProxy(connection.remoteObjectProxyWithErrorHandler(
+            [this](const XpcError& error) {
+                errors.push_back(error);
+                queues.push_back(dispatch->currentQueue());
+            }));
+    }
+
+    std::shared_ptr<VirtualDispatch> dispatch = std::make_shared<VirtualDispatch>();
+    std::shared_ptr<LoopbackXpc> hub = std::make_shared<LoopbackXpc>(dispatch);
+    std::shared_ptr<FakeHelper> helper = std::make_shared<FakeHelper>();
+    std::shared_ptr<RecordingApp> app = std::make_shared<RecordingApp>();
+    std::vector<XpcError> errors;
+    std::vector<std::string> queues;
+    int invalidations = 0;
+};
+
+TEST_F(XpcConnectionTest, RepliesAndCallbacksArriveInOrderOnTheConnectionsQueue) {
+    auto connection = connect();
+    std::vector<std::string> seen;
+    proxy(*connection).getVersionWithCompletion([&](const std::string& version) {
+        seen.push_back(version + " on " + dispatch->currentQueue());
+    });
+    EXPECT_TRUE(seen.empty()) << "nothing is delivered before time passes";
+    dispatch->runUntilIdle();
+    const std::string queue = std::string(kService) + ".connection";
+    EXPECT_EQ(seen, std::vector<std::string>{"1.0.0 on " + queue});
+    EXPECT_EQ(app->lines, (std::vector<std::string>{"out asked for the version\n", "err to stderr\n"}));
+
+    proxy(*connection).createLogDirectoryWithCompletion(
+        [&](const std::string& message, std::optional<XpcError> error) {
+            ASSERT_TRUE(error);
+            seen.push_back(message + " " + error->domain + " " + std::to_string(error->code));
+        });
+    dispatch->runUntilIdle();
+    EXPECT_EQ(seen.back(), "no NSPOSIXErrorDomain 13");
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(invalidations, 0);
+}
+
+TEST_F(XpcConnectionTest, CallsThatDoNotFitTheRemoteInterfaceNeverLeave) {
+    auto connection = connect();
+    auto raw = connection->remoteObjectProxyWithErrorHandler(
+        [this](const XpcError& error) { errors.push_back(error); });
+    int replies = 0;
+    auto count = [&](platform::XpcValues) { ++replies; };
+    raw->send(helper_selectors::runLaunchctl, json::array({7}), count);           // wrong type
+    raw->send(helper_selectors::runLaunchctl, json::array({"a", "b"}), count);    // extra value
+    raw->send("runShell:completion:", json::array({"ls"}), count);                // not in protocol
+    raw->send(helper_selectors::getVersion, json::array());                       // no reply block
+    raw->send(helper_selectors::logWithStdOut, json::array({"x"}));               // the other side's
+    dispatch->runUntilIdle();
+    ASSERT_EQ(errors.size(), 5u);
+    for (const auto& error : errors) EXPECT_EQ(error.code, platform::kXpcCoderReadCorrupt);
+    EXPECT_EQ(replies, 0);
+    EXPECT_EQ(helper->calls, 0);
+}
+
+TEST_F(XpcConnectionTest, EveryRequestGetsExactlyOneAnswer) {
+    // The helper's reply block is released without an answer.
+    helper->answers = false;
+    auto connection = connect();
+    bool replied = false;
+    proxy(*connection).getVersionWithCompletion([&](const std::string&) { replied = true; });
+    dispatch->runUntilIdle();
+    EXPECT_FALSE(replied);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, platform::kXpcConnectionReplyInvalid);
+
+    // Answered twice: the first answer wins.
+    errors.clear();
+    std::vector<std::int64_t> codes;
+    proxy(*connection).runQorLaunchctlWithSubcommand("bootout",
+                                                     [&](std::int64_t code) { codes.push_back(code); });
+    dispatch->runUntilIdle();
+    ASSERT_TRUE(helper->held);
+    helper->held(36);
+    helper->held(1);
+    dispatch->runUntilIdle();
+    EXPECT_EQ(codes, std::vector<std::int64_t>{36});
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(invalidations, 0);
+}
+
+// Answers whatever the test sets, fitting its reply block or not.
+struct RawService : platform::XpcExportedObject {
+    void invoke(const std::string&, const platform::XpcValues&, platform::XpcReplyBlock reply) override {
+        if (reply) reply(answer);
+    }
+    json answer;
+};
+
+TEST_F(XpcConnectionTest, AnAnswerThatDoesNotFitItsReplyBlockIsAnError) {
+    auto raw = std::make_shared<RawService>();
+    LoopbackXpc::Service service;
+    service.exported = &HelperProtocol;
+    service.accept = [raw](std::shared_ptr<platform::XpcRemoteProxy>) { return raw; };
+    hub->registerService(kService, service);
+    auto connection = connect();
+    const std::vector<json> answers = {json::array({"0"}), json::array({0, 1}), json::array(),
+                                       json::array({nullptr}), json::array({7})};
+    std::vector<std::int64_t> codes;
+    for (const auto& answer : answers) {
+        raw->answer = answer;
+        proxy(*connection).runQorLaunchctlWithSubcommand(
+            "enable", [&](std::int64_t code) { codes.push_back(code); });
+        dispatch->runUntilIdle();
+    }
+    EXPECT_EQ(codes, std::vector<std::int64_t>{7});
+    ASSERT_EQ(errors.size(), answers.size() - 1);
+    for (const auto& error : errors) EXPECT_EQ(error.code, platform::kXpcConnectionReplyInvalid);
+}
+
+TEST_F(XpcConnectionTest, NoServiceInvalidatesTheConnection) {
+    hub->unregisterService(kService);
+    auto connection = connect();
+    proxy(*connection).getVersionWithCompletion([](const std::string&) { FAIL(); });
+    dispatch->runUntilIdle();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, platform::kXpcConnectionInvalid);
+    EXPECT_EQ(errors[0].localizedDescription, "Couldn't communicate with a helper application.");
+    EXPECT_EQ(queues[0], std::string(kService) + ".connection");
+    EXPECT_EQ(invalidations, 1);
+
+    // Even with the service back, this connection stays invalid and tries nothing.
+    registerHelper();
+    proxy(*connection).getVersionWithCompletion([](const std::string&) { FAIL(); });
+    dispatch->runUntilIdle();
+    EXPECT_EQ(errors.size(), 2u);
+    EXPECT_EQ(invalidations, 1);
+    EXPECT_EQ(hub->connectionsOpened(kService), 0);
+}
+
+TEST_F(XpcConnectionTest, AServiceThatDiesInterruptsWaitingCallsAndIsReachedAgain) {
+    auto connection = connect();
+    bool replied = false;
+    proxy(*connection).runQorLaunchctlWithSubcommand("bootstrap", [&](std::int64_t) { replied = true; });
+    dispatch->runUntilIdle();
+    ASSERT_EQ(helper->subcommands, std::vector<std::string>{"bootstrap"});
+    hub->crashService(kService);
+    dispatch->runUntilIdle();
+    EXPECT_FALSE(replied);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, platform::kXpcConnectionInterrupted);
+    EXPECT_EQ(invalidations, 0);
+
+    // A late answer from the dead service reaches nobody.
+    helper->held(0);
+    dispatch->runUntilIdle();
+    EXPECT_FALSE(replied);
+
+    std::string version;
+    proxy(*connection).getVersionWithCompletion([&](const std::string& v) { version = v; });
+    dispatch->runUntilIdle();
+    EXPECT_EQ(version, "1.0.0");
+    EXPECT_EQ(hub->connectionsOpened(kService), 2);
+}
+
+TEST_F(XpcConnectionTest, InvalidateFailsWaitingAndLaterCallsAndTellsOnce) {
+    auto connection = connect();
+    proxy(*connection).runQorLaunchctlWithSubcommand("bootout", [](std::int64_t) { FAIL(); });
+    dispatch->runUntilIdle();
+    connection->invalidate();
+    connection->invalidate();
+    proxy(*connection).getVersionWithCompletion([](const std::string&) { FAIL(); });
+    helper->held(0);
+    dispatch->runUntilIdle();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].code, platform::kXpcConnectionInvalid);
+    EXPECT_EQ(errors[1].code, platform::kXpcConnectionInvalid);
+    EXPECT_EQ(invalidations, 1);
+}
+
+TEST_F(XpcConnectionTest, MessagesWaitForResume) {
+    auto connection = hub->connectToMachService(kService, XpcConnector::kPrivileged);
+    connection->setRemoteInterface(HelperProtocol);
+    std::string version;
+    proxy(*connection).getVersionWithCompletion([&](const std::string& v) { version = v; });
+    dispatch->runUntilIdle();
+    EXPECT_EQ(helper->calls, 0);
+    connection->resume();
+    dispatch->runUntilIdle();
+    EXPECT_EQ(version, "1.0.0");
+}
+
+TEST_F(XpcConnectionTest, APrivilegedConnectionRefusesAnUnprivilegedService) {
+    registerHelper(/*privileged=*/false);
+    auto connection = connect();
+    proxy(*connection).getVersionWithCompletion([](const std::string&) { FAIL(); });
+    dispatch->runUntilIdle();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, platform::kXpcConnectionInvalid);
+    EXPECT_NE(errors[0].description().find("not run as the administrator"), std::string::npos);
+    EXPECT_EQ(helper->calls, 0);
+
+    // Without the option the same service is fine.
+    auto plain = hub->connectToMachService(kService, 0);
+    plain->setRemoteInterface(HelperProtocol);
+    plain->resume();
+    std::string version;
+    proxy(*plain).getVersionWithCompletion([&](const std::string& v) { version = v; });
+    dispatch->runUntilIdle();
+    EXPECT_EQ(version, "1.0.0");
+}
+
+TEST(XpcError, DescriptionsReadLikeThePlatforms) {
+    const auto error = XpcError::invalidated(kService, "failed at lookup: No such file or directory");
+    EXPECT_EQ(error.description(),
+              "Error Domain=NSCocoaErrorDomain Code=4099 \"Couldn't communicate with a helper "
+              "application.\" UserInfo={NSDebugDescription=The connection to service named "
+              "com.velmora.QorPrivilegedHelper was invalidated: failed at lookup: No such file or "
+              "directory.}");
+    EXPECT_EQ(XpcError::fromValue(error.toValue())->code, 4099);
+    EXPECT_FALSE(XpcError::fromValue(nullptr));
+    EXPECT_FALSE(XpcError::fromValue({{"domain", "d"}, {"code", "4"}, {"description", "x"}}));
+}
+
+}  // namespace
