@@ -1,5 +1,7 @@
 #include "app/app_delegate.h"
 
+#include "app/app_delegate_lifetime.h"
+#include "helper_interface/helper_authorization.h"
 #include "platform/registry.h"
 #include "service/qor_tools.h"
 
@@ -12,14 +14,38 @@ constexpr char kStopTitle[] = "Stop orvane Storage Gateway";
 }  // namespace
 
 AppDelegate::AppDelegate(platform::StatusBar& statusBar, platform::Dispatch& dispatch,
-                         platform::UserDefaults& defaults, const platform::Bundle& bundle)
+                         platform::UserDefaults& defaults, const platform::Bundle& bundle,
+                         platform::XpcConnector& connector,
+                         platform::ServiceManagement& serviceManagement)
     : statusBar_(statusBar),
       dispatch_(dispatch),
       defaults_(defaults),
       bundle_(bundle),
+      connector_(connector),
+      serviceManagement_(serviceManagement),
+      lifetime_(std::make_shared<Lifetime>(*this)),
+      exported_(std::make_shared<Exported>(lifetime_)),
       statusIconOk_(loadIcon("StatusBarIcon")),
       statusIconError_(loadIcon("StatusBarIconError")),
       statusIconStopped_(loadIcon("StatusBarIconStopped")) {}
+
+AppDelegate::~AppDelegate() {
+    lifetime_->end();
+    if (auto connection = currentHelperConnection()) connection->invalidate();
+}
+
+void AppDelegate::onMain(std::function<void(AppDelegate&)> task) {
+    dispatch_.main().async([lifetime = lifetime_, task = std::move(task)] {
+        if (auto* self = lifetime->current()) task(*self);
+    });
+}
+
+void AppDelegate::onMainAfter(double seconds, std::function<void(AppDelegate&)> task) {
+    dispatch_.main().asyncAfter(platform::seconds(seconds),
+                                [lifetime = lifetime_, task = std::move(task)] {
+                                    if (auto* self = lifetime->current()) task(*self);
+                                });
+}
 
 std::shared_ptr<platform::Image> AppDelegate::loadIcon(const std::string& name) {
     auto image = statusBar_.imageNamed(name);
@@ -35,6 +61,10 @@ bool AppDelegate::perform(const platform::Selector& selector) {
         pediodicallyUpdateMenu();
         return true;
     }
+    if (selector == "startStopAction") {
+        startStopAction();
+        return true;
+    }
     return false;
 }
 
@@ -44,6 +74,14 @@ void AppDelegate::setupStatusBarMenu() {
     platform::log("OrvaneStorageGatewayApp version " + version + " start");
 
     defaults_.registerDefaults({{kStartOnBoot, true}});
+
+    try {
+        HelperAuthorization::updateRightsInDatabase();
+    } catch (const HelperAuthorizationError& error) {
+        platform::log(std::string("Failed to update the authorization database rights with error: ") +
+                      error.what());
+    }
+    checkHelperVersion();
 
     statusBarItem_ = statusBar_.makeStatusItem(platform::kSquareStatusItemLength);
     if (statusIconOk_) statusIconOk_->setTemplate(true);

@@ -1,21 +1,36 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
+#include "helper_interface/helper_connection.h"
 #include "platform/application.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
+#include "platform/service_management.h"
 #include "platform/status_bar.h"
 #include "platform/user_defaults.h"
+#include "platform/xpc_connection.h"
 #include "service/qor_status.h"
 
-// The application's delegate: owns the status item and its menu, and keeps the menu in step
-// with the gateway service. Main thread only.
+// The application's delegate: owns the status item and its menu, keeps the menu in step with
+// the gateway service, and starts and stops that service through the privileged helper.
+//
+// Menu state is main-thread only. The helper's replies arrive on its connection's queue; what
+// they touch there is `helperIsInstalled_` (atomic) and `currentHelperConnection_` (under
+// `connectionMutex_`), and everything else hops to the main queue.
 class AppDelegate : public platform::ApplicationDelegate {
 public:
+    using Completion = std::function<void()>;
+
     AppDelegate(platform::StatusBar& statusBar, platform::Dispatch& dispatch,
-                platform::UserDefaults& defaults, const platform::Bundle& bundle);
+                platform::UserDefaults& defaults, const platform::Bundle& bundle,
+                platform::XpcConnector& connector, platform::ServiceManagement& serviceManagement);
+    ~AppDelegate() override;
 
     void applicationDidFinishLaunching() override;
     bool perform(const platform::Selector& selector) override;
@@ -23,6 +38,40 @@ public:
     void setupStatusBarMenu();
     void updateMenu();
     void pediodicallyUpdateMenu();
+
+    // The helper: its version check, installation and connection.
+    void checkHelperVersion();
+    void helperVersionChecked(bool isCurrent);
+    bool ensureHelperIsInstalled();
+    bool installHelper();
+    std::shared_ptr<platform::XpcConnection> helperConnection();
+    std::optional<HelperProtocolProxy> helperProxy(std::function<void(bool)> errorHandler);
+    // The helper's output while it works; from the connection's queue.
+    void logWithStdOut(const std::string& text);
+    void logWithStdErr(const std::string& text);
+
+    // Starting and stopping the gateway service.
+    void startStopAction();
+    void restartService();
+    void stopService(Completion completion);
+    void startService();
+    void enableService(Completion completion);
+    void disableService(Completion completion);
+    void bootstrapService(HelperProtocolProxy helper, Completion completion);
+    void disableUnlessStartOnBoot(Completion completion);
+    void checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
+                                Completion completion);
+    void handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
+                               Completion completion);
+    void verifyServiceState(const std::string& action, std::int64_t exitCode);
+
+    bool helperIsInstalled() const { return helperIsInstalled_; }
+    std::shared_ptr<platform::XpcConnection> currentHelperConnection() const;
+
+    // How long a start or stop step may wait for the helper's reply before the start/stop item
+    // is given back to the user.
+    static constexpr double kHelperReplyBoundSeconds = 30.0;
+    static constexpr double kVerificationDelaySeconds = 4.0;
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const { return qorStatus_; }
@@ -42,13 +91,35 @@ public:
     double statusCheckPeriodSeconds() const { return statusCheckPeriodSeconds_; }
 
 private:
+    class Lifetime;
+    class Exported;
+
     std::shared_ptr<platform::Image> loadIcon(const std::string& name);
     std::shared_ptr<platform::Menu> buildMenu(const std::string& bundleName);
+    // Runs `task` on the main queue unless this delegate is gone by then.
+    void onMain(std::function<void(AppDelegate&)> task);
+    void onMainAfter(double seconds, std::function<void(AppDelegate&)> task);
+    // One launchctl step of a start or stop: a failed or unanswered request gives the start/stop
+    // item back instead of leaving it disabled.
+    void sendLaunchctl(std::optional<HelperProtocolProxy> helper, const std::string& subcommand,
+                       std::function<void(std::int64_t)> onExit);
+    std::optional<HelperProtocolProxy> launchctlProxy();
+    // "enable" or "disable": whether the service is loaded at boot.
+    void setBootState(const std::string& subcommand, Completion completion);
 
     platform::StatusBar& statusBar_;
     platform::Dispatch& dispatch_;
     platform::UserDefaults& defaults_;
     const platform::Bundle& bundle_;
+    platform::XpcConnector& connector_;
+    platform::ServiceManagement& serviceManagement_;
+
+    // Callbacks from other threads hold this; the destructor ends it before members go.
+    std::shared_ptr<Lifetime> lifetime_;
+    std::shared_ptr<Exported> exported_;
+    std::atomic<bool> helperIsInstalled_{false};
+    mutable std::mutex connectionMutex_;
+    std::shared_ptr<platform::XpcConnection> currentHelperConnection_;
 
     std::shared_ptr<platform::StatusItem> statusBarItem_;
     std::shared_ptr<platform::MenuItem> menuItemStatus_;

@@ -47,6 +47,18 @@ void HelperAuthorization::updateRightsInDatabase() {
     }
 }
 
+std::shared_ptr<platform::AuthorizationReference> HelperAuthorization::authorizationRef(
+    const std::vector<platform::AuthorizationItem>& rights,
+    const std::vector<platform::AuthorizationItem>& /*environment: nothing reads it here*/,
+    platform::AuthorizationFlags flags) {
+    std::shared_ptr<platform::AuthorizationReference> reference;
+    const auto status = platform::authorization().createWithRights(rights, flags, reference);
+    if (status != platform::errAuthorizationSuccess) {
+        throw HelperAuthorizationError(platform::authorizationErrorMessage(status));
+    }
+    return reference;
+}
+
 bool HelperAuthorization::ruleNeedsUpdate(const std::optional<nlohmann::json>& current,
                                           const HelperAuthorizationRight& right) {
     if (!current || !current->is_object()) return true;

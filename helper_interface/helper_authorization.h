@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/authorization.h"
+
 // One right of the authorization database that guards a helper command.
 struct HelperAuthorizationRight {
     std::string command;
@@ -39,4 +41,11 @@ public:
     // True when the stored definition must be rewritten for `right`.
     static bool ruleNeedsUpdate(const std::optional<nlohmann::json>& current,
                                 const HelperAuthorizationRight& right);
+    // A reference holding `rights`; with interaction allowed this may ask the administrator and
+    // block until they answer. Throws HelperAuthorizationError with the platform's text when
+    // the platform refuses; null when it gives no reference without saying why.
+    static std::shared_ptr<platform::AuthorizationReference> authorizationRef(
+        const std::vector<platform::AuthorizationItem>& rights,
+        const std::vector<platform::AuthorizationItem>& environment,
+        platform::AuthorizationFlags flags);
 };

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -21,6 +22,31 @@ inline constexpr AuthorizationStatus errAuthorizationCanceled = -60006;
 inline constexpr AuthorizationStatus errAuthorizationInteractionNotAllowed = -60007;
 inline constexpr AuthorizationStatus errAuthorizationInternal = -60008;
 
+using AuthorizationFlags = std::uint32_t;
+inline constexpr AuthorizationFlags kAuthorizationFlagDefaults = 0;
+inline constexpr AuthorizationFlags kAuthorizationFlagInteractionAllowed = 1;
+inline constexpr AuthorizationFlags kAuthorizationFlagExtendRights = 2;
+inline constexpr AuthorizationFlags kAuthorizationFlagPartialRights = 4;
+inline constexpr AuthorizationFlags kAuthorizationFlagDestroyRights = 8;
+inline constexpr AuthorizationFlags kAuthorizationFlagPreAuthorize = 16;
+
+// The right that installing a privileged helper needs.
+inline constexpr char kSMRightBlessPrivilegedHelper[] = "com.apple.ServiceManagement.blesshelper";
+
+// One requested right, or one environment entry.
+struct AuthorizationItem {
+    std::string name;
+    std::optional<std::string> value;
+};
+
+// Asks the person at the machine to act as the administrator. Blocks the calling thread until
+// they answer; errAuthorizationCanceled when they decline.
+class AdministratorPrompt {
+public:
+    virtual ~AdministratorPrompt() = default;
+    virtual AuthorizationStatus askForRights(const std::vector<std::string>& rights) = 0;
+};
+
 // What a granted reference stands for; opaque to its users.
 class AuthorizationReference {
 public:
@@ -35,6 +61,13 @@ public:
     // A reference with no rights, no environment and default flags. Null with status 0 is
     // possible in principle and callers treat it as a failure.
     virtual AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) = 0;
+    // A reference that holds `rights`. Extending to rights the caller does not hold yet needs
+    // kAuthorizationFlagExtendRights, and asking the administrator needs
+    // kAuthorizationFlagInteractionAllowed; without it the answer is
+    // errAuthorizationInteractionNotAllowed.
+    virtual AuthorizationStatus createWithRights(
+        const std::vector<AuthorizationItem>& rights, AuthorizationFlags flags,
+        std::shared_ptr<AuthorizationReference>& reference) = 0;
     virtual AuthorizationStatus rightGet(const std::string& name,
                                          std::optional<nlohmann::json>& definition) = 0;
     virtual AuthorizationStatus rightSet(const AuthorizationReference& reference,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,10 @@ public:
     virtual std::optional<std::string> infoString(const std::string& key) const = 0;
     virtual std::optional<std::filesystem::path> resourcePath(const std::string& name,
                                                               const std::string& ext) const = 0;
+    // The string entries of the information dictionary embedded in the executable at `url`,
+    // read without running it; absent when the file has none or cannot be read.
+    virtual std::optional<std::map<std::string, std::string>> infoDictionaryForURL(
+        const std::filesystem::path& url) const = 0;
 };
 
 }  // namespace platform

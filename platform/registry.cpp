@@ -5,8 +5,10 @@
 
 #include "platform/authorization.h"
 #include "platform/random_source.h"
+#include "platform/service_management.h"
 #include "platform/url_session.h"
 #include "platform/workspace.h"
+#include "platform/xpc_connection.h"
 
 namespace platform {
 namespace {
@@ -48,6 +50,10 @@ UrlSession& urlSession() { return require(current().urlSession, "URL session"); 
 RandomSource& random() { return require(current().random, "random source"); }
 Workspace& workspace() { return require(current().workspace, "workspace"); }
 Authorization& authorization() { return require(current().authorization, "authorization"); }
+XpcConnector& xpc() { return require(current().xpc, "connection"); }
+ServiceManagement& serviceManagement() {
+    return require(current().serviceManagement, "service management");
+}
 
 void log(std::string_view line) { logger().write(line); }
 

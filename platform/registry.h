@@ -18,6 +18,8 @@ class UrlSession;
 class RandomSource;
 class Workspace;
 class Authorization;
+class XpcConnector;
+class ServiceManagement;
 
 // The services that stateless classes reach the platform through. `main` installs them once,
 // before any other thread starts; tests install their own for the length of one test.
@@ -35,6 +37,8 @@ struct Services {
     std::shared_ptr<RandomSource> random;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Authorization> authorization;
+    std::shared_ptr<XpcConnector> xpc;
+    std::shared_ptr<ServiceManagement> serviceManagement;
 };
 
 const Services& services();
@@ -67,5 +71,7 @@ UrlSession& urlSession();
 RandomSource& random();
 Workspace& workspace();
 Authorization& authorization();
+XpcConnector& xpc();
+ServiceManagement& serviceManagement();
 
 }  // namespace platform

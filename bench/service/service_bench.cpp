@@ -88,7 +88,8 @@ void BM_MenuRefresh(benchmark::State& state) {
     Sandbox sandbox;
     platform::testing::RecordingStatusBar statusBar;
     AppDelegate delegate(statusBar, *sandbox.platform.dispatch, *sandbox.platform.defaults,
-                         *sandbox.platform.bundle);
+                         *sandbox.platform.bundle, *sandbox.platform.xpc,
+                         *sandbox.platform.serviceManagement);
     delegate.setupStatusBarMenu();
     for (auto _ : state) delegate.updateMenu();
     if (delegate.qorStatus() != QorStatus::Running) state.SkipWithError("status query failed");

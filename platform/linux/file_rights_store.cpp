@@ -17,6 +17,26 @@ AuthorizationStatus FileRightsStore::create(std::shared_ptr<AuthorizationReferen
     return errAuthorizationSuccess;
 }
 
+AuthorizationStatus FileRightsStore::createWithRights(
+    const std::vector<AuthorizationItem>& rights, AuthorizationFlags flags,
+    std::shared_ptr<AuthorizationReference>& reference) {
+    reference.reset();
+    if (rights.empty()) return create(reference);
+    std::vector<std::string> names;
+    for (const auto& right : rights) {
+        if (right.name.empty()) return errAuthorizationInvalidSet;
+        names.push_back(right.name);
+    }
+    // Every right this store grants is the administrator's to give.
+    if (!(flags & kAuthorizationFlagExtendRights)) return errAuthorizationDenied;
+    if (!(flags & kAuthorizationFlagInteractionAllowed) || !prompt_) {
+        return errAuthorizationInteractionNotAllowed;
+    }
+    const auto answer = prompt_->askForRights(names);
+    if (answer != errAuthorizationSuccess) return answer;
+    return create(reference);
+}
+
 std::optional<nlohmann::json> FileRightsStore::load() const {
     std::error_code ec;
     if (!std::filesystem::exists(file_, ec)) return nlohmann::json::object();

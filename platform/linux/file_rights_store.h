@@ -12,9 +12,15 @@ namespace platform::linux_impl {
 // {"rule": [name]}, which is how it reads back.
 class FileRightsStore : public Authorization {
 public:
-    explicit FileRightsStore(std::filesystem::path file) : file_(std::move(file)) {}
+    // Without a prompt no right can be extended.
+    explicit FileRightsStore(std::filesystem::path file,
+                             std::shared_ptr<AdministratorPrompt> prompt = nullptr)
+        : file_(std::move(file)), prompt_(std::move(prompt)) {}
 
     AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) override;
+    AuthorizationStatus createWithRights(const std::vector<AuthorizationItem>& rights,
+                                         AuthorizationFlags flags,
+                                         std::shared_ptr<AuthorizationReference>& reference) override;
     AuthorizationStatus rightGet(const std::string& name,
                                  std::optional<nlohmann::json>& definition) override;
     AuthorizationStatus rightSet(const AuthorizationReference& reference, const std::string& name,
@@ -25,6 +31,7 @@ private:
     std::optional<nlohmann::json> load() const;
 
     std::filesystem::path file_;
+    std::shared_ptr<AdministratorPrompt> prompt_;
     std::mutex mutex_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include "platform/linux/embedded_info.h"
 #include "platform/linux/posix_file_system.h"
 
 namespace platform::linux_impl {
@@ -46,6 +47,11 @@ std::optional<std::filesystem::path> PlistBundle::resourcePath(const std::string
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
     return file;
+}
+
+std::optional<std::map<std::string, std::string>> PlistBundle::infoDictionaryForURL(
+    const std::filesystem::path& url) const {
+    return embeddedInfoDictionary(url);
 }
 
 }  // namespace platform::linux_impl

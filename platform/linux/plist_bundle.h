@@ -18,6 +18,9 @@ public:
     std::optional<std::string> infoString(const std::string& key) const override;
     std::optional<std::filesystem::path> resourcePath(const std::string& name,
                                                       const std::string& ext) const override;
+    // Read from the ".info_plist" section of an ELF executable.
+    std::optional<std::map<std::string, std::string>> infoDictionaryForURL(
+        const std::filesystem::path& url) const override;
 
 private:
     std::filesystem::path path_;

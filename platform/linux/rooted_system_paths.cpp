@@ -15,4 +15,14 @@ std::filesystem::path RootedSystemPaths::resolve(std::string_view absolutePath) 
     return root_ / std::filesystem::path(absolutePath);
 }
 
+bool isPlainName(std::string_view name) {
+    if (name.empty() || name.front() == '.') return false;
+    for (const char c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        if (!plain) return false;
+    }
+    return true;
+}
+
 }  // namespace platform::linux_impl

@@ -20,4 +20,8 @@ private:
     std::filesystem::path root_;
 };
 
+// A job label or service name that is safe as a file name below the root: letters, digits,
+// '.', '-' and '_', not starting with '.'.
+bool isPlainName(std::string_view name);
+
 }  // namespace platform::linux_impl

@@ -8,17 +8,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/xpc_wire.h"
 
 namespace platform::linux_impl {
 
 std::filesystem::path xpcServiceSocket(const SystemPaths& paths, std::string_view service) {
-    if (service.empty() || service.front() == '.') return {};
-    for (const char c : service) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                             (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        if (!allowed) return {};
-    }
+    if (!isPlainName(service)) return {};
     return paths.resolve("/var/run/" + std::string(service) + ".socket");
 }
 

@@ -4,19 +4,23 @@
 
 namespace platform::linux_impl {
 
-WorkerQueue::WorkerQueue(std::string label, unsigned threads) : label_(std::move(label)) {
-    for (unsigned i = 0; i < std::max(threads, 1u); ++i) threads_.emplace_back([this] { work(); });
+WorkerQueue::WorkerQueue(std::string label, unsigned threads, OnRelease onRelease)
+    : label_(std::move(label)), onRelease_(onRelease) {
+    for (unsigned i = 0; i < std::max(threads, 1u); ++i) {
+        threads_.emplace_back([state = state_] { work(state); });
+    }
 }
 
 WorkerQueue::~WorkerQueue() {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(state_->mutex);
+        (onRelease_ == OnRelease::Drain ? state_->draining : state_->stopping) = true;
     }
-    changed_.notify_all();
+    state_->changed.notify_all();
     for (auto& thread : threads_) {
-        if (thread.get_id() == std::this_thread::get_id()) {
-            thread.detach();  // destroyed from its own task: let it finish by itself
+        // Destroyed from its own task, or draining: the thread ends by itself, holding the state.
+        if (onRelease_ == OnRelease::Drain || thread.get_id() == std::this_thread::get_id()) {
+            thread.detach();
         } else {
             thread.join();
         }
@@ -25,11 +29,11 @@ WorkerQueue::~WorkerQueue() {
 
 void WorkerQueue::asyncAfter(Duration delay, Task task) {
     {
-        std::lock_guard lock(mutex_);
-        entries_.push(Entry{std::chrono::steady_clock::now() + std::max(delay, Duration::zero()),
-                            nextSeq_++, std::move(task)});
+        std::lock_guard lock(state_->mutex);
+        state_->entries.push(Entry{std::chrono::steady_clock::now() + std::max(delay, Duration::zero()),
+                                   state_->nextSeq++, std::move(task)});
     }
-    changed_.notify_one();
+    state_->changed.notify_one();
 }
 
 bool WorkerQueue::isCurrent() const {
@@ -38,20 +42,21 @@ bool WorkerQueue::isCurrent() const {
                        [&](const std::thread& t) { return t.get_id() == self; });
 }
 
-void WorkerQueue::work() {
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
-        if (entries_.empty()) {
-            changed_.wait(lock);
+void WorkerQueue::work(const std::shared_ptr<State>& state) {
+    std::unique_lock lock(state->mutex);
+    while (!state->stopping) {
+        if (state->entries.empty()) {
+            if (state->draining) return;
+            state->changed.wait(lock);
             continue;
         }
-        const auto due = entries_.top().due;
+        const auto due = state->entries.top().due;
         if (due > std::chrono::steady_clock::now()) {
-            changed_.wait_until(lock, due);
+            state->changed.wait_until(lock, due);
             continue;
         }
-        Task task = std::move(const_cast<Entry&>(entries_.top()).task);
-        entries_.pop();
+        Task task = std::move(const_cast<Entry&>(state->entries.top()).task);
+        state->entries.pop();
         lock.unlock();
         task();
         // Released unlocked: what it captured may post to this queue as it goes.

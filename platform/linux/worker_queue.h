@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <queue>
 #include <string>
@@ -13,10 +14,18 @@
 namespace platform::linux_impl {
 
 // Runs tasks on its own threads in order of due time: one thread makes a serial queue, more make
-// a concurrent one. Tasks still pending at destruction are dropped; running ones finish first.
+// a concurrent one.
 class WorkerQueue : public Queue {
 public:
-    WorkerQueue(std::string label, unsigned threads);
+    enum class OnRelease {
+        // Pending tasks are dropped; running ones finish before the destructor returns.
+        Stop,
+        // The destructor returns at once; the threads run what is queued and then end. A task
+        // running at the time may be waiting on the very thread that lets the queue go.
+        Drain,
+    };
+
+    WorkerQueue(std::string label, unsigned threads, OnRelease onRelease = OnRelease::Stop);
     ~WorkerQueue() override;
     WorkerQueue(const WorkerQueue&) = delete;
     WorkerQueue& operator=(const WorkerQueue&) = delete;
@@ -35,14 +44,20 @@ private:
             return due != other.due ? due > other.due : seq > other.seq;
         }
     };
-    void work();
+    // Shared with the threads, which may outlive the queue.
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<>> entries;
+        std::uint64_t nextSeq = 0;
+        bool stopping = false;
+        bool draining = false;
+    };
+    static void work(const std::shared_ptr<State>& state);
 
-    std::string label_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> entries_;
-    std::uint64_t nextSeq_ = 0;
-    bool stopping_ = false;
+    const std::shared_ptr<State> state_ = std::make_shared<State>();
+    const std::string label_;
+    const OnRelease onRelease_;
     std::vector<std::thread> threads_;
 };
 

@@ -2,13 +2,18 @@
 #include <QTimer>
 
 #include "platform/application.h"
+#include "platform/linux/file_rights_store.h"
 #include "platform/linux/json_user_defaults.h"
+#include "platform/linux/launchd_job_blesser.h"
 #include "platform/linux/local_clock.h"
 #include "platform/linux/plist_bundle.h"
+#include "platform/linux/polkit_prompt.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/system_log.h"
+#include "platform/linux/unix_xpc_connector.h"
+#include "platform/qt/qt_administrator_prompt.h"
 #include "platform/qt/qt_alert_presenter.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_status_bar.h"
@@ -33,15 +38,29 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.log = std::make_shared<linux_impl::SystemLog>(
         bundle->infoString("CFBundleExecutable").value_or("OrvaneStorageGatewayApp"));
     services.dispatch = dispatch;
-    services.processes = std::make_shared<linux_impl::PosixProcessRunner>();
-    services.paths = std::make_shared<linux_impl::RootedSystemPaths>(
+    auto processes = std::make_shared<linux_impl::PosixProcessRunner>();
+    services.processes = processes;
+    auto paths = std::make_shared<linux_impl::RootedSystemPaths>(
         linux_impl::RootedSystemPaths::fromEnvironment());
+    services.paths = paths;
     services.files = std::make_shared<linux_impl::PosixFileSystem>();
     services.clock = std::make_shared<linux_impl::LocalClock>();
     services.alerts = std::make_shared<qt::QtAlertPresenter>(*dispatch);
     services.defaults = std::make_shared<linux_impl::JsonUserDefaults>(
         linux_impl::JsonUserDefaults::fileForDomain(identifier));
     services.mainBundle = bundle;
+    // In a sandbox root the administrator is the person at the screen, asked in a dialog.
+    std::shared_ptr<AdministratorPrompt> prompt;
+    if (paths->resolve("/") == "/") {
+        prompt = std::make_shared<linux_impl::PolkitPrompt>(processes);
+    } else {
+        prompt = std::make_shared<qt::QtAdministratorPrompt>(*dispatch);
+    }
+    services.authorization = std::make_shared<linux_impl::FileRightsStore>(
+        paths->resolve("/var/db/authorization-rights.json"), prompt);
+    services.xpc = std::make_shared<linux_impl::UnixXpcConnector>(paths, dispatch);
+    services.serviceManagement =
+        std::make_shared<linux_impl::LaunchdJobBlesser>(paths, processes, bundle->bundlePath());
     installServices(services);
 
     qt::QtStatusBar statusBar(*bundle);

@@ -36,7 +36,10 @@ Queue& QtDispatch::main() { return *main_; }
 Queue& QtDispatch::global() { return global_; }
 
 std::shared_ptr<Queue> QtDispatch::makeSerialQueue(const std::string& label) {
-    return std::make_shared<linux_impl::WorkerQueue>(label, 1);
+    // Letting a queue go never waits for its work, which may itself be waiting on the caller
+    // (a helper connection released on the main thread while its queue shows a dialog there).
+    return std::make_shared<linux_impl::WorkerQueue>(label, 1,
+                                                     linux_impl::WorkerQueue::OnRelease::Drain);
 }
 
 void QtDispatch::performAfterDelay(Duration delay, Task task) {

@@ -33,6 +33,13 @@ std::optional<std::filesystem::path> FakeBundle::resourcePath(const std::string&
     return root_ / "Contents" / "Resources" / file;
 }
 
+std::optional<std::map<std::string, std::string>> FakeBundle::infoDictionaryForURL(
+    const std::filesystem::path& url) const {
+    auto it = embeddedInfo.find(url);
+    if (it == embeddedInfo.end()) return std::nullopt;
+    return it->second;
+}
+
 int RecordingAlerts::runModal(const Alert& alert) {
     {
         std::lock_guard lock(mutex_);

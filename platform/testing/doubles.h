@@ -46,8 +46,12 @@ public:
     std::optional<std::string> infoString(const std::string& key) const override;
     std::optional<std::filesystem::path> resourcePath(const std::string& name,
                                                       const std::string& ext) const override;
+    std::optional<std::map<std::string, std::string>> infoDictionaryForURL(
+        const std::filesystem::path& url) const override;
 
     std::map<std::string, std::string> info;
+    // Embedded dictionaries by executable path; a path not listed has none.
+    std::map<std::filesystem::path, std::map<std::string, std::string>> embeddedInfo;
     // Resource names ("StatusBarIcon.png") that exist.
     std::vector<std::string> resources;
 

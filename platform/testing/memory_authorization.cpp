@@ -12,6 +12,20 @@ AuthorizationStatus MemoryAuthorization::create(std::shared_ptr<AuthorizationRef
     return createStatus;
 }
 
+AuthorizationStatus MemoryAuthorization::createWithRights(
+    const std::vector<AuthorizationItem>& rights, AuthorizationFlags flags,
+    std::shared_ptr<AuthorizationReference>& reference) {
+    std::lock_guard lock(mutex_);
+    RightsRequest request{{}, flags};
+    for (const auto& right : rights) request.rights.push_back(right.name);
+    rightsRequests.push_back(std::move(request));
+    reference.reset();
+    if (rightsStatus == errAuthorizationSuccess && !rightsGiveNoReference) {
+        reference = std::make_shared<AuthorizationReference>();
+    }
+    return rightsStatus;
+}
+
 AuthorizationStatus MemoryAuthorization::rightGet(const std::string& name,
                                                   std::optional<nlohmann::json>& definition) {
     std::lock_guard lock(mutex_);

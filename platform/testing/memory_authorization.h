@@ -18,6 +18,10 @@ public:
     };
 
     AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) override;
+    // Answers `rightsStatus` and records the request; interaction is not modelled.
+    AuthorizationStatus createWithRights(const std::vector<AuthorizationItem>& rights,
+                                         AuthorizationFlags flags,
+                                         std::shared_ptr<AuthorizationReference>& reference) override;
     AuthorizationStatus rightGet(const std::string& name,
                                  std::optional<nlohmann::json>& definition) override;
     AuthorizationStatus rightSet(const AuthorizationReference& reference, const std::string& name,
@@ -29,6 +33,13 @@ public:
     AuthorizationStatus createStatus = errAuthorizationSuccess;
     bool createGivesNoReference = false;
     std::optional<AuthorizationStatus> setStatus;
+    struct RightsRequest {
+        std::vector<std::string> rights;
+        AuthorizationFlags flags;
+    };
+    std::vector<RightsRequest> rightsRequests;
+    AuthorizationStatus rightsStatus = errAuthorizationSuccess;
+    bool rightsGiveNoReference = false;
 
 private:
     std::mutex mutex_;

@@ -26,7 +26,10 @@ TestPlatform::TestPlatform()
       clock(std::make_shared<FixedClock>(LocalDateTime{2024, 3, 5, 14, 7, 9, 500000000})),
       alerts(std::make_shared<RecordingAlerts>(*dispatch)),
       defaults(std::make_shared<MemoryUserDefaults>()),
-      bundle(std::make_shared<FakeBundle>(root.path() / "Test.app")) {
+      bundle(std::make_shared<FakeBundle>(root.path() / "Test.app")),
+      authorization(std::make_shared<MemoryAuthorization>()),
+      xpc(std::make_shared<LoopbackXpc>(dispatch)),
+      serviceManagement(std::make_shared<RecordingServiceManagement>()) {
     services.log = log;
     services.dispatch = dispatch;
     services.processes = processes;
@@ -36,6 +39,9 @@ TestPlatform::TestPlatform()
     services.alerts = alerts;
     services.defaults = defaults;
     services.mainBundle = bundle;
+    services.authorization = authorization;
+    services.xpc = xpc;
+    services.serviceManagement = serviceManagement;
     reinstall();
 }
 

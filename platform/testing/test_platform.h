@@ -7,6 +7,9 @@
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/registry.h"
 #include "platform/testing/doubles.h"
+#include "platform/testing/loopback_xpc.h"
+#include "platform/testing/memory_authorization.h"
+#include "platform/testing/recording_service_management.h"
 #include "platform/testing/recording_log.h"
 #include "platform/testing/virtual_dispatch.h"
 
@@ -25,8 +28,9 @@ private:
     std::filesystem::path path_;
 };
 
-// A whole platform for one test: doubles for time, log, alerts, defaults and the bundle, and the
-// real file system below a temporary system root. Installed in the registry while it lives.
+// A whole platform for one test: doubles for time, log, alerts, defaults, the bundle, rights,
+// helper connections (no service registered) and blessing, and the real file system below a
+// temporary system root. Installed in the registry while it lives.
 class TestPlatform {
 public:
     TestPlatform();
@@ -48,6 +52,9 @@ public:
     std::shared_ptr<RecordingAlerts> alerts;
     std::shared_ptr<MemoryUserDefaults> defaults;
     std::shared_ptr<FakeBundle> bundle;
+    std::shared_ptr<MemoryAuthorization> authorization;
+    std::shared_ptr<LoopbackXpc> xpc;
+    std::shared_ptr<RecordingServiceManagement> serviceManagement;
     // Install further services (a URL session, a random source) here before use.
     Services services;
 

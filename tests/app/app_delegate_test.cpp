@@ -37,7 +37,8 @@ protected:
 
     AppDelegate& start() {
         delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 *platform.bundle);
+                                                 *platform.bundle, *platform.xpc,
+                                                 *platform.serviceManagement);
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }

@@ -42,7 +42,7 @@ protected:
         bundle.info = {{"CFBundleName", "Orvane Storage Gateway"}};
         platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
         delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 bundle);
+                                                 bundle, *platform.xpc, *platform.serviceManagement);
         statusBar.setResponder(&responder);
         delegate->applicationDidFinishLaunching();
         menu = std::dynamic_pointer_cast<platform::qt::QtMenu>(delegate->statusBarItem()->menu());

@@ -14,6 +14,10 @@
 #include <fstream>
 #include <thread>
 
+#include "helper_interface/helper_connection.h"
+#include "helper_interface/helper_protocol.h"
+#include "platform/linux/rooted_system_paths.h"
+#include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xpc_wire.h"
 #include "platform/testing/test_platform.h"
 
@@ -213,7 +217,7 @@ TEST_F(HelperToolTest, TwoClientsAreServedAtOnce) {
     ::close(other);
 }
 
-TEST(HelperToolProgram, AKilledHelperEndsTheConnectionAndNothingHangs) {
+TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     platform::testing::TempDir root;
     fs::create_directories(root.path() / "bin");
     std::ofstream(root.path() / "bin/launchctl") << "#!/bin/sh\nsleep 5\n";
@@ -223,19 +227,33 @@ TEST(HelperToolProgram, AKilledHelperEndsTheConnectionAndNothingHangs) {
     char* argv[] = {const_cast<char*>(ORVANE_HELPER_PROGRAM), nullptr};
     pid_t pid = 0;
     ASSERT_EQ(::posix_spawn(&pid, ORVANE_HELPER_PROGRAM, nullptr, nullptr, argv, envp), 0);
-    const int fd = connectTo(HelperServer::socketPath(root.path()));
-    ASSERT_GE(fd, 0);
-    ASSERT_TRUE(wire::writeFrame(fd, launchctlCall("bootout")));
+    ::close(connectTo(HelperServer::socketPath(root.path())));  // listening now
+
+    // The app's side of it: the real client connection on its own queue.
+    auto dispatch = std::make_shared<platform::testing::VirtualDispatch>();
+    platform::linux_impl::UnixXpcConnector connector(
+        std::make_shared<platform::linux_impl::RootedSystemPaths>(root.path()), dispatch);
+    auto connection = connector.connectToMachService(std::string(kHelperMachServiceName),
+                                                     kXPCConnectionPrivileged);
+    connection->setRemoteInterface(HelperProtocol);
+    connection->resume();
+    std::optional<platform::XpcError> failure;
+    bool replied = false;
+    HelperProtocolProxy(connection->remoteObjectProxyWithErrorHandler(
+                            [&](const platform::XpcError& error) { failure = error; }))
+        .runQorLaunchctlWithSubcommand("bootout", [&](std::int64_t) { replied = true; });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
     // The orphaned launchctl still holds its pipes, not the client's socket.
     const auto start = std::chrono::steady_clock::now();
-    auto frame = wire::readFrame(fd);
-    EXPECT_TRUE(std::holds_alternative<wire::ReadError>(frame));
+    EXPECT_TRUE(dispatch->pumpUntil([&] { return failure.has_value(); }, std::chrono::seconds(5)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    ::close(fd);
+    EXPECT_FALSE(replied);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code, platform::kXpcConnectionInterrupted);
+    connection->invalidate();
 }
 
 }  // namespace

@@ -1,0 +1,170 @@
+// The privileged helper: version check, installation, connection and its output.
+#include "app/app_delegate.h"
+#include "app/app_delegate_lifetime.h"
+#include "app/ui_tools.h"
+#include "helper_interface/helper_authorization.h"
+#include "helper_interface/helper_protocol.h"
+#include "platform/registry.h"
+
+namespace {
+
+constexpr char kHelperCopyInBundle[] = "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper";
+constexpr char kFailedAdminAccess[] = "Failed to get admin access";
+
+}  // namespace
+
+void AppDelegate::checkHelperVersion() {
+    const auto helperCopy = bundle_.bundlePath() / kHelperCopyInBundle;
+    const auto info = bundle_.infoDictionaryForURL(helperCopy);
+    std::optional<std::string> bundledVersion;
+    if (info) {
+        auto found = info->find("CFBundleShortVersionString");
+        if (found != info->end()) bundledVersion = found->second;
+    }
+    if (bundledVersion) {
+        auto lifetime = lifetime_;
+        auto helper = helperProxy([lifetime](bool) {
+            lifetime->run([](AppDelegate& self) { self.helperVersionChecked(false); });
+        });
+        if (helper) {
+            helper->getVersionWithCompletion([lifetime, bundledVersion](const std::string& installed) {
+                lifetime->run([&](AppDelegate& self) {
+                    self.helperVersionChecked(installed == *bundledVersion);
+                });
+            });
+            return;
+        }
+    }
+    helperVersionChecked(false);
+}
+
+void AppDelegate::helperVersionChecked(bool isCurrent) {
+    helperIsInstalled_ = isCurrent;
+    if (!ensureHelperIsInstalled()) return;
+    auto helper = helperProxy(nullptr);
+    if (!helper) return;
+    helper->createLogDirectoryWithCompletion(
+        [lifetime = lifetime_](const std::string& message, std::optional<platform::XpcError> error) {
+            if (!error) return;
+            lifetime->run([&](AppDelegate&) {
+                platform::log("Got error from helper " + error->description());
+                UiTools::enqueueAlert("Failed to create log directory",
+                                      "Failed to create log directory with error message: " +
+                                          message);
+            });
+        });
+}
+
+bool AppDelegate::ensureHelperIsInstalled() {
+    const bool installed = helperIsInstalled_;
+    platform::log(std::string("ensureHelperIsInstalled(), self.helperIsInstalled: ") +
+                  (installed ? "true" : "false"));
+    if (installed) return true;
+    return installHelper();
+}
+
+bool AppDelegate::installHelper() {
+    platform::log("Install helper and update UI");
+    const auto failedWithError = [this](const std::string& description,
+                                        const std::string& localizedDescription) {
+        platform::log("Failed to install helper with error: " + description);
+        UiTools::enqueueAlert(kFailedAdminAccess, localizedDescription);
+        helperIsInstalled_ = false;
+        return false;
+    };
+    const auto failedWithoutError = [this] {
+        platform::log("Failed install helper with unknown error.");
+        UiTools::enqueueAlert(kFailedAdminAccess, "Unknown error");
+        helperIsInstalled_ = false;
+        return false;
+    };
+
+    std::shared_ptr<platform::AuthorizationReference> authorization;
+    try {
+        authorization = HelperAuthorization::authorizationRef(
+            {{platform::kSMRightBlessPrivilegedHelper, std::nullopt}}, {},
+            platform::kAuthorizationFlagInteractionAllowed | platform::kAuthorizationFlagExtendRights |
+                platform::kAuthorizationFlagPreAuthorize);
+    } catch (const HelperAuthorizationError& error) {
+        return failedWithError(error.what(), error.what());
+    }
+    if (!authorization) return failedWithoutError();
+
+    std::optional<platform::ServiceManagementError> error;
+    const bool blessed = serviceManagement_.jobBless(
+        platform::kSMDomainSystemLaunchd, std::string(kHelperMachServiceName), *authorization, error);
+    if (!blessed) {
+        if (error) return failedWithError(error->description(), error->localizedDescription);
+        return failedWithoutError();
+    }
+    std::shared_ptr<platform::XpcConnection> previous;
+    {
+        std::lock_guard lock(connectionMutex_);
+        previous.swap(currentHelperConnection_);
+    }
+    // The next request connects to the new helper.
+    if (previous) previous->invalidate();
+    platform::log("Helper installed successfully.");
+    helperIsInstalled_ = true;
+    return true;
+}
+
+std::shared_ptr<platform::XpcConnection> AppDelegate::currentHelperConnection() const {
+    std::lock_guard lock(connectionMutex_);
+    return currentHelperConnection_;
+}
+
+std::shared_ptr<platform::XpcConnection> AppDelegate::helperConnection() {
+    std::lock_guard lock(connectionMutex_);
+    if (currentHelperConnection_) return currentHelperConnection_;
+    auto connection = connector_.connectToMachService(std::string(kHelperMachServiceName),
+                                                      kXPCConnectionPrivileged);
+    if (!connection) return nullptr;
+    connection->setExportedInterface(AppProtocol);
+    connection->setExportedObject(exportAppProtocol(exported_));
+    connection->setRemoteInterface(HelperProtocol);
+    // Held weakly: the connection owns its handler. Only this very connection is forgotten, so
+    // a late handler of a replaced one never drops its successor.
+    std::weak_ptr<platform::XpcConnection> weak = connection;
+    auto lifetime = lifetime_;
+    connection->setInvalidationHandler([weak, lifetime] {
+        if (auto ended = weak.lock()) ended->setInvalidationHandler(nullptr);
+        lifetime->run([weak](AppDelegate& self) {
+            self.onMain([weak](AppDelegate& self) {
+                std::lock_guard lock(self.connectionMutex_);
+                if (self.currentHelperConnection_ && self.currentHelperConnection_ == weak.lock()) {
+                    self.currentHelperConnection_.reset();
+                }
+            });
+        });
+    });
+    currentHelperConnection_ = connection;
+    connection->resume();
+    return connection;
+}
+
+std::optional<HelperProtocolProxy> AppDelegate::helperProxy(std::function<void(bool)> errorHandler) {
+    auto connection = helperConnection();
+    if (!connection) return std::nullopt;
+    // Requests still waiting when the app quits fail after the delegate is gone; they are
+    // dropped, not logged.
+    auto proxy = connection->remoteObjectProxyWithErrorHandler(
+        [lifetime = lifetime_, errorHandler = std::move(errorHandler)](const platform::XpcError& error) {
+            lifetime->run([&](AppDelegate&) {
+                platform::log("Helper connection was closed with error: " + error.description());
+                if (errorHandler) errorHandler(false);
+            });
+        });
+    if (!proxy) return std::nullopt;
+    return HelperProtocolProxy(std::move(proxy));
+}
+
+void AppDelegate::logWithStdOut(const std::string& text) {
+    if (text.empty()) return;
+    onMain([text](AppDelegate&) { platform::log("QorPrivilegedHelper - " + text); });
+}
+
+void AppDelegate::logWithStdErr(const std::string& text) {
+    if (text.empty()) return;
+    onMain([text](AppDelegate&) { platform::log("QorPrivilegedHelper - ERROR - " + text); });
+}

@@ -1,0 +1,150 @@
+// Starting, stopping and restarting the gateway service through the helper.
+#include "app/app_delegate.h"
+#include "app/app_delegate_lifetime.h"
+#include "app/ui_tools.h"
+#include "platform/registry.h"
+
+namespace {
+
+constexpr char kStartOnBoot[] = "StartOnBoot";
+constexpr std::int64_t kAlreadyInThatState = 36;
+
+}  // namespace
+
+void AppDelegate::startStopAction() {
+    if (!ensureHelperIsInstalled()) return;
+    platform::log("startStopAction, current qorStatus: " + std::string(caseName(qorStatus_)));
+    menuItemStartStop_->setEnabled(false);
+    switch (qorStatus_) {
+        case QorStatus::Running:
+            stopService([] {});
+            break;
+        case QorStatus::Stopped:
+            startService();
+            break;
+        case QorStatus::Failed:
+        case QorStatus::Unknown:
+            platform::log("QOR status is " + std::string(rawValue(qorStatus_)) +
+                          ", will try to stop before starting it");
+            restartService();
+            break;
+    }
+}
+
+void AppDelegate::restartService() {
+    auto lifetime = lifetime_;
+    stopService([lifetime] { lifetime->run([](AppDelegate& self) { self.startService(); }); });
+}
+
+void AppDelegate::stopService(Completion completion) {
+    auto helper = launchctlProxy();
+    if (!helper) return;
+    auto lifetime = lifetime_;
+    sendLaunchctl(helper, "bootout", [lifetime, completion](std::int64_t exitCode) {
+        lifetime->run([&](AppDelegate& self) { self.handleLaunchctlResult(exitCode, "stop", completion); });
+    });
+}
+
+void AppDelegate::startService() {
+    auto helper = launchctlProxy();
+    if (!helper) return;
+    auto lifetime = lifetime_;
+    enableService([lifetime, helper] {
+        lifetime->run([&](AppDelegate& self) { self.bootstrapService(*helper, [] {}); });
+    });
+}
+
+void AppDelegate::enableService(Completion completion) {
+    setBootState("enable", std::move(completion));
+}
+
+void AppDelegate::disableService(Completion completion) {
+    setBootState("disable", std::move(completion));
+}
+
+void AppDelegate::setBootState(const std::string& subcommand, Completion completion) {
+    auto helper = launchctlProxy();
+    if (!helper) return;
+    auto lifetime = lifetime_;
+    sendLaunchctl(helper, subcommand, [lifetime, subcommand, completion](std::int64_t exitCode) {
+        lifetime->run([&](AppDelegate& self) {
+            self.checkLaunchctlExitCode(
+                exitCode, "QOR " + subcommand + ": launchctl failed with exit code: ", completion);
+        });
+    });
+}
+
+void AppDelegate::bootstrapService(HelperProtocolProxy helper, Completion completion) {
+    auto lifetime = lifetime_;
+    sendLaunchctl(helper, "bootstrap", [lifetime, completion](std::int64_t exitCode) {
+        lifetime->run([&](AppDelegate& self) {
+            self.handleLaunchctlResult(exitCode, "start", [lifetime, completion] {
+                lifetime->run([&](AppDelegate& self) { self.disableUnlessStartOnBoot(completion); });
+            });
+        });
+    });
+}
+
+void AppDelegate::disableUnlessStartOnBoot(Completion completion) {
+    if (defaults_.boolForKey(kStartOnBoot)) {
+        completion();
+    } else {
+        disableService(std::move(completion));
+    }
+}
+
+void AppDelegate::checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
+                                         Completion completion) {
+    if (exitCode != 0) platform::log(prefix + std::to_string(exitCode));
+    completion();
+}
+
+void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
+                                        Completion completion) {
+    platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
+    if (exitCode != 0 && exitCode != kAlreadyInThatState) {
+        UiTools::enqueueAlert("Failed to " + action + " orvane Storage Gateway",
+                              "The command 'launchctl' failed with exit code: " +
+                                  std::to_string(exitCode));
+    }
+    completion();
+    onMainAfter(kVerificationDelaySeconds, [action, exitCode](AppDelegate& self) {
+        self.verifyServiceState(action, exitCode);
+    });
+}
+
+void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exitCode) {
+    updateMenu();
+    if (action == "start" && exitCode == 0 && qorStatus_ != QorStatus::Running) {
+        UiTools::enqueueAlert("orvane Storage Gateway failed to start",
+                              "Please check the configuration and logs for more information.");
+    }
+    menuItemStartStop_->setEnabled(true);
+}
+
+std::optional<HelperProtocolProxy> AppDelegate::launchctlProxy() {
+    auto lifetime = lifetime_;
+    // A request that fails never replies, so nothing else would give the item back.
+    return helperProxy([lifetime](bool) {
+        lifetime->run([](AppDelegate& self) {
+            self.onMain([](AppDelegate& self) { self.menuItemStartStop_->setEnabled(true); });
+        });
+    });
+}
+
+void AppDelegate::sendLaunchctl(std::optional<HelperProtocolProxy> helper,
+                                const std::string& subcommand,
+                                std::function<void(std::int64_t)> onExit) {
+    // Whichever comes first wins: the reply, or the bound.
+    auto settled = std::make_shared<std::atomic<bool>>(false);
+    helper->runQorLaunchctlWithSubcommand(subcommand, [settled, onExit](std::int64_t exitCode) {
+        if (!settled->exchange(true)) onExit(exitCode);
+    });
+    onMainAfter(kHelperReplyBoundSeconds, [settled, subcommand](AppDelegate& self) {
+        if (settled->exchange(true)) return;
+        platform::log("The helper did not answer launchctl " + subcommand + " within " +
+                      std::to_string(static_cast<int>(kHelperReplyBoundSeconds)) +
+                      " seconds; the start/stop item is enabled again");
+        self.menuItemStartStop_->setEnabled(true);
+    });
+}

@@ -1,0 +1,224 @@
+#include "platform/linux/launchd_job_blesser.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <functional>
+#include <system_error>
+#include <vector>
+
+#include "platform/linux/embedded_info.h"
+#include "platform/linux/posix_io.h"
+#include "platform/linux/rooted_system_paths.h"
+
+namespace platform::linux_impl {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kToolsFolder[] = "/Library/PrivilegedHelperTools";
+constexpr char kJobsFolder[] = "/Library/LaunchDaemons";
+constexpr char kLaunchctl[] = "/bin/launchctl";
+// Root may run it, nobody may change it in place: a replacement comes by rename only.
+constexpr mode_t kToolMode = 0544;
+constexpr mode_t kJobMode = 0644;
+constexpr mode_t kFolderMode = 0755;
+
+std::string errnoText(int error) {
+    return std::generic_category().message(error);
+}
+
+ServiceManagementError failure(long code, std::string text, std::string debug = {}) {
+    ServiceManagementError error;
+    error.code = code;
+    error.localizedDescription = std::move(text);
+    error.debugDescription = std::move(debug);
+    return error;
+}
+
+// An I/O failure: what we tried on which path, and the system's reason.
+struct IoFailure {
+    std::string what;
+    fs::path path;
+    int error;
+};
+
+// Creates the missing folders of `dir`, each with kFolderMode regardless of the umask.
+std::optional<IoFailure> createFolders(const fs::path& dir) {
+    std::vector<fs::path> missing;
+    for (fs::path p = dir; !p.empty(); p = p.parent_path()) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) return IoFailure{"create the folder", p, ENOTDIR};
+            break;
+        }
+        if (errno != ENOENT) return IoFailure{"look at the folder", p, errno};
+        missing.push_back(p);
+        if (p == p.parent_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), kFolderMode) != 0 && errno != EEXIST) {
+            return IoFailure{"create the folder", *it, errno};
+        }
+        if (::chmod(it->c_str(), kFolderMode) != 0)
+            return IoFailure{"create the folder", *it, errno};
+    }
+    return std::nullopt;
+}
+
+// Replaces `target` in one step with a file of `mode` that `fill` writes.
+std::optional<IoFailure> replaceWith(const fs::path& target, mode_t mode,
+                                     const std::function<int(int fd)>& fill) {
+    const int error = replaceAtomically(target, [&](int fd) {
+        if (::fchmod(fd, mode) != 0) return errno;
+        return fill(fd);
+    });
+    if (error) return IoFailure{"write", target, error};
+    return std::nullopt;
+}
+
+std::string xmlEscaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string jobDefinition(const std::string& label, const fs::path& program) {
+    const std::string name = xmlEscaped(label);
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
+    xml += "\t<key>Label</key>\n\t<string>" + name + "</string>\n";
+    xml += "\t<key>MachServices</key>\n\t<dict>\n";
+    xml += "\t\t<key>" + name + "</key>\n\t\t<true/>\n\t</dict>\n";
+    xml += "\t<key>Program</key>\n\t<string>" + xmlEscaped(program.string()) + "</string>\n";
+    xml += "\t<key>RunAtLoad</key>\n\t<true/>\n</dict>\n</plist>\n";
+    return xml;
+}
+
+}  // namespace
+
+LaunchdJobBlesser::LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths,
+                                     std::shared_ptr<ProcessRunner> processes,
+                                     std::filesystem::path bundlePath,
+                                     std::chrono::milliseconds launchctlTimeout)
+    : paths_(std::move(paths)),
+      processes_(std::move(processes)),
+      bundlePath_(std::move(bundlePath)),
+      timeout_(launchctlTimeout) {}
+
+
+bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& label,
+                                 const AuthorizationReference& /*authorization*/,
+                                 std::optional<ServiceManagementError>& error) {
+    error.reset();
+    auto fail = [&](ServiceManagementError e) {
+        error = std::move(e);
+        return false;
+    };
+    auto ioFail = [&](const IoFailure& f) {
+        const std::string reason = errnoText(f.error);
+        return fail(failure(kSMErrorInternalFailure,
+                            "The helper tool " + label + " could not be installed: " + reason + ".",
+                            "Could not " + f.what + " " + f.path.string() + ": " + reason));
+    };
+    if (domain != kSMDomainSystemLaunchd) {
+        return fail(failure(kSMErrorInternalFailure,
+                            "Helpers can only be installed in the system domain.",
+                            "Unsupported domain \"" + std::string(domain) + "\""));
+    }
+    if (!isPlainName(label)) {
+        return fail(failure(kSMErrorToolNotValid, "The helper tool's name is not valid.",
+                            "Label \"" + label + "\" is not a plain name"));
+    }
+
+    // The tool must be exactly what it claims to be before anything in the system changes.
+    const fs::path source = bundlePath_ / "Contents/Library/LaunchServices" / label;
+    const std::string notValid = "The helper tool " + label + " in the application is not valid.";
+    // Checked and copied through one descriptor, so the file cannot be swapped in between.
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));  // a FIFO must not block us
+    struct stat st {};
+    if (in.get() < 0 || ::fstat(in.get(), &st) != 0) {
+        const std::string reason = errnoText(errno);
+        return fail(failure(kSMErrorToolNotValid, notValid, source.string() + ": " + reason));
+    }
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 0111) == 0) {
+        return fail(failure(kSMErrorToolNotValid, notValid,
+                            source.string() + " is not an executable file"));
+    }
+    const auto info = embeddedInfoDictionary("/proc/self/fd/" + std::to_string(in.get()));
+    if (!info) {
+        return fail(failure(kSMErrorToolNotValid, notValid,
+                            source.string() + " has no embedded information dictionary"));
+    }
+    const auto identifier = info->find("CFBundleIdentifier");
+    if (identifier == info->end() || identifier->second != label) {
+        return fail(failure(kSMErrorToolNotValid, notValid,
+                            source.string() + " identifies itself as \"" +
+                                (identifier == info->end() ? "" : identifier->second) + "\""));
+    }
+
+    const fs::path toolsDir = paths_->resolve(kToolsFolder);
+    const fs::path jobsDir = paths_->resolve(kJobsFolder);
+    const fs::path tool = toolsDir / label;
+    const fs::path job = jobsDir / (label + ".plist");
+    if (auto f = createFolders(toolsDir)) return ioFail(*f);
+    if (auto f =
+            replaceWith(tool, kToolMode, [&](int fd) { return copyAll(fd, in.get()); })) {
+        return ioFail(*f);
+    }
+    std::error_code ec;
+    const fs::path program = fs::canonical(tool, ec);
+    if (ec) return ioFail(IoFailure{"resolve", tool, ec.value()});
+    if (auto f = createFolders(jobsDir)) return ioFail(*f);
+    const std::string definition = jobDefinition(label, program);
+    if (auto f = replaceWith(job, kJobMode, [&](int fd) {
+            return writeAll(fd, definition.data(), definition.size());
+        })) {
+        return ioFail(*f);
+    }
+
+    // The old job may not be loaded at all, so bootout's answer does not matter.
+    const std::string launchctl = paths_->resolve(kLaunchctl).string();
+    processes_->run(launchctl, {"bootout", "system/" + label}, timeout_);
+    const ProcessResult loaded =
+        processes_->run(launchctl, {"bootstrap", "system", job.string()}, timeout_);
+    const std::string notLoaded = "The helper tool " + label + " could not be started.";
+    if (loaded.startError) {
+        return fail(failure(kSMErrorInternalFailure, notLoaded,
+                            "Could not run " + launchctl + ": " + *loaded.startError));
+    }
+    if (loaded.timedOut) {
+        return fail(failure(kSMErrorInternalFailure, notLoaded,
+                            "launchctl bootstrap did not finish in time"));
+    }
+    if (loaded.status != 0) {
+        return fail(failure(
+            kSMErrorInternalFailure,
+            notLoaded + " launchctl exited with status " + std::to_string(loaded.status) + ".",
+            "launchctl bootstrap exited with status " + std::to_string(loaded.status) + ": " +
+                loaded.output));
+    }
+    return true;
+}
+
+}  // namespace platform::linux_impl

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "platform/process_runner.h"
+#include "platform/service_management.h"
+#include "platform/system_paths.h"
+
+namespace platform::linux_impl {
+
+// Blesses helpers the way the system does: the tool named by its label in the main bundle's
+// Contents/Library/LaunchServices must carry an embedded information dictionary naming that
+// label; it is copied to /Library/PrivilegedHelperTools, its job definition written to
+// /Library/LaunchDaemons, and the job replaced through /bin/launchctl (all below the system root).
+class LaunchdJobBlesser : public ServiceManagement {
+  public:
+    LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths, std::shared_ptr<ProcessRunner> processes,
+                      std::filesystem::path bundlePath,
+                      std::chrono::milliseconds launchctlTimeout = std::chrono::seconds(30));
+
+    bool jobBless(std::string_view domain, const std::string& label,
+                  const AuthorizationReference& authorization,
+                  std::optional<ServiceManagementError>& error) override;
+
+  private:
+    std::shared_ptr<SystemPaths> paths_;
+    std::shared_ptr<ProcessRunner> processes_;
+    std::filesystem::path bundlePath_;
+    std::chrono::milliseconds timeout_;
+};
+
+}  // namespace platform::linux_impl

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/authorization.h"
+#include "platform/process_runner.h"
+
+namespace platform::linux_impl {
+
+// Asks the desktop's authentication agent for an administrator, for this process, when the
+// system root is the real one.
+class PolkitPrompt : public AdministratorPrompt {
+public:
+    explicit PolkitPrompt(std::shared_ptr<ProcessRunner> processes,
+                          std::string checker = "/usr/bin/pkcheck")
+        : processes_(std::move(processes)), checker_(std::move(checker)) {}
+    AuthorizationStatus askForRights(const std::vector<std::string>& rights) override;
+
+    // The answer for the checker's exit: 0 granted, 3 dismissed, 1 or 2 refused.
+    static AuthorizationStatus statusForExit(const ProcessResult& result);
+
+private:
+    std::shared_ptr<ProcessRunner> processes_;
+    std::string checker_;
+};
+
+}  // namespace platform::linux_impl

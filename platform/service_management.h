@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/authorization.h"
+
+namespace platform {
+
+// The launchd domain of system-wide daemons; the only one helpers are blessed into.
+inline constexpr std::string_view kSMDomainSystemLaunchd = "system";
+inline constexpr std::string_view kSMErrorDomainFramework = "CFErrorDomainLaunchd";
+
+// Codes of a failed blessing, in the platform's numbering.
+inline constexpr long kSMErrorInternalFailure = 2;
+inline constexpr long kSMErrorInvalidSignature = 3;
+inline constexpr long kSMErrorAuthorizationFailure = 4;
+inline constexpr long kSMErrorToolNotValid = 5;
+inline constexpr long kSMErrorJobNotFound = 6;
+inline constexpr long kSMErrorInvalidPlist = 8;
+
+struct ServiceManagementError {
+    std::string domain{kSMErrorDomainFramework};
+    long code = kSMErrorInternalFailure;
+    std::string localizedDescription;
+    // What exactly went wrong; for the log, not for a person.
+    std::string debugDescription;
+
+    // Domain, code, text and details, as log lines show an error.
+    std::string description() const;
+};
+
+// Installs privileged helpers and registers them with the service manager.
+class ServiceManagement {
+public:
+    virtual ~ServiceManagement() = default;
+    // Copies the helper `label` out of the main bundle's Contents/Library/LaunchServices into the
+    // system's privileged helper tools, writes its job definition, and replaces a loaded job of
+    // that label with the new one. The reference must hold the blessing right. False on failure,
+    // with `error` set when the reason is known.
+    virtual bool jobBless(std::string_view domain, const std::string& label,
+                          const AuthorizationReference& authorization,
+                          std::optional<ServiceManagementError>& error) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,364 @@
+// The delegate with its helper: version check, installation, and the launchctl chains behind the
+// start/stop item, with an in-process helper and virtual time.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "app/app_delegate.h"
+#include "helper_interface/helper_protocol.h"
+#include "platform/testing/recording_status_bar.h"
+#include "platform/testing/test_platform.h"
+
+namespace {
+
+using platform::ProcessResult;
+using platform::seconds;
+using namespace platform::testing;
+
+constexpr char kHelperCopy[] = "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper";
+const std::string kService(kHelperMachServiceName);
+
+ProcessResult statusResult(QorStatus status) {
+    switch (status) {
+        case QorStatus::Running: return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"};
+        case QorStatus::Failed: return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"};
+        case QorStatus::Stopped: return {std::nullopt, false, 113, "Could not find service\n"};
+        case QorStatus::Unknown: break;
+    }
+    return {std::string("No such file or directory"), false, 0, ""};
+}
+
+// The installed helper. Its launchctl moves the status query's answer the way the real job would.
+struct FakeHelper : HelperProtocolHandler {
+    explicit FakeHelper(ScriptedProcessRunner& processes) : processes(processes) {}
+    void getVersionWithCompletion(std::function<void(std::string)> reply) override {
+        reply(version);
+    }
+    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
+                                       std::function<void(std::int64_t)> reply) override {
+        subcommands.push_back(subcommand);
+        if (client) client->logWithStdOut(subcommand == "enable" ? "" : "ran " + subcommand + "\n");
+        const std::int64_t code = exitCodes.contains(subcommand) ? exitCodes[subcommand] : 0;
+        if (code == 0 && subcommand == "bootstrap" && startsService) {
+            processes.setResult(statusResult(QorStatus::Running));
+        }
+        if (code == 0 && subcommand == "bootout") processes.setResult(statusResult(QorStatus::Stopped));
+        if (silent) {
+            held.push_back(reply);  // kept, never called: the helper hangs
+            return;
+        }
+        reply(code);
+    }
+    void createLogDirectoryWithCompletion(
+        std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
+        ++logDirectoryRequests;
+        if (logDirectoryFails) {
+            reply("Permission denied", platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
+        } else {
+            reply("Created", std::nullopt);
+        }
+    }
+
+    ScriptedProcessRunner& processes;
+    std::shared_ptr<AppProtocolHandler> client;
+    std::string version = "2.0.0";
+    std::map<std::string, std::int64_t> exitCodes;
+    bool startsService = true;
+    bool silent = false;
+    bool logDirectoryFails = false;
+    std::vector<std::string> subcommands;
+    std::vector<std::function<void(std::int64_t)>> held;
+    int logDirectoryRequests = 0;
+};
+
+class AppHelperTest : public ::testing::Test {
+protected:
+    AppHelperTest() {
+        platform.bundle->embeddedInfo[platform.bundle->bundlePath() / kHelperCopy] = {
+            {"CFBundleShortVersionString", "2.0.0"}};
+        platform.processes->setResult(statusResult(QorStatus::Running));
+        // Blessing puts the bundled helper in place, as the real one does.
+        platform.serviceManagement->setOnBless([this](const auto&) {
+            helper->version = "2.0.0";
+            registerHelper();
+        });
+    }
+
+    void registerHelper() {
+        platform::testing::LoopbackXpc::Service service;
+        service.exported = &HelperProtocol;
+        service.remote = &AppProtocol;
+        service.accept = [this](std::shared_ptr<platform::XpcRemoteProxy> client) {
+            helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
+            return exportHelperProtocol(helper);
+        };
+        platform.xpc->registerService(kService, service);
+    }
+
+    // Starts the app with an installed helper of `version`, and lets its start-up settle.
+    AppDelegate& start(std::optional<std::string> installedVersion = "2.0.0") {
+        if (installedVersion) {
+            helper->version = *installedVersion;
+            registerHelper();
+        }
+        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
+                                                 *platform.bundle, *platform.xpc,
+                                                 *platform.serviceManagement);
+        delegate->applicationDidFinishLaunching();
+        platform.dispatch->runUntilIdle();
+        return *delegate;
+    }
+    void press() {
+        delegate->perform("startStopAction");
+        platform.dispatch->runUntilIdle();
+    }
+    bool itemEnabled() const { return delegate->menuItemStartStop()->isEnabled(); }
+    std::vector<std::string> alertTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& alert : platform.alerts->shown()) {
+            texts.push_back(alert.messageText + " / " + alert.informativeText);
+        }
+        return texts;
+    }
+
+    TestPlatform platform;
+    RecordingStatusBar statusBar;
+    std::shared_ptr<FakeHelper> helper = std::make_shared<FakeHelper>(*platform.processes);
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppHelperTest, EachStatusAndStartOnBootSendsItsChainOfSubcommands) {
+    struct Case {
+        QorStatus status;
+        bool startOnBoot;
+        std::vector<std::string> subcommands;
+    };
+    const std::vector<Case> cases = {
+        {QorStatus::Running, true, {"bootout"}},
+        {QorStatus::Running, false, {"bootout"}},
+        {QorStatus::Stopped, true, {"enable", "bootstrap"}},
+        {QorStatus::Stopped, false, {"enable", "bootstrap", "disable"}},
+        {QorStatus::Failed, true, {"bootout", "enable", "bootstrap"}},
+        {QorStatus::Unknown, false, {"bootout", "enable", "bootstrap", "disable"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(caseName(c.status)) + (c.startOnBoot ? " on boot" : " not on boot"));
+        platform.processes->setResult(statusResult(c.status));
+        platform.defaults->setValue("StartOnBoot", c.startOnBoot);
+        helper->subcommands.clear();
+        delegate.reset();
+        start();
+        press();
+        EXPECT_FALSE(itemEnabled());
+        platform.dispatch->advance(seconds(4));
+        EXPECT_EQ(helper->subcommands, c.subcommands);
+        EXPECT_TRUE(itemEnabled());
+        EXPECT_TRUE(alertTexts().empty());
+        EXPECT_TRUE(platform.log->contains("startStopAction, current qorStatus: " +
+                                           std::string(caseName(c.status))));
+    }
+}
+
+TEST_F(AppHelperTest, ExitStatusesDecideTheAlertsAndTheSecondCheck) {
+    struct Case {
+        std::int64_t exitCode;
+        bool serviceStarts;
+        std::vector<std::string> alerts;
+    };
+    const std::vector<Case> cases = {
+        {0, true, {}},
+        {0, false, {"orvane Storage Gateway failed to start / Please check the configuration and "
+                    "logs for more information."}},
+        {36, false, {}},
+        {5, false, {"Failed to start orvane Storage Gateway / The command 'launchctl' failed with "
+                    "exit code: 5"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exitCode);
+        platform.processes->setResult(statusResult(QorStatus::Stopped));
+        helper->exitCodes = {{"bootstrap", c.exitCode}};
+        helper->startsService = c.serviceStarts;
+        delegate.reset();
+        start();
+        const auto alertsBefore = platform.alerts->shown().size();
+        press();
+        EXPECT_TRUE(platform.log->contains("QOR start: launchctl command exit code: " +
+                                           std::to_string(c.exitCode)));
+        platform.dispatch->advance(seconds(3.9));
+        EXPECT_FALSE(itemEnabled()) << "the check runs 4 s after the reply";
+        platform.dispatch->advance(seconds(0.2));
+        EXPECT_TRUE(itemEnabled());
+        const auto all = alertTexts();
+        EXPECT_EQ(std::vector<std::string>(all.begin() + alertsBefore, all.end()), c.alerts);
+    }
+}
+
+TEST_F(AppHelperTest, ARestartVerifiesTwiceAndStartsEvenWhenTheStopFailed) {
+    platform.processes->setResult(statusResult(QorStatus::Failed));
+    helper->exitCodes = {{"bootout", 3}, {"enable", 1}};
+    start();
+    press();
+    EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"bootout", "enable", "bootstrap"}));
+    EXPECT_TRUE(platform.log->contains("QOR enable: launchctl failed with exit code: 1"));
+    EXPECT_TRUE(platform.log->contains("QOR status is Failed, will try to stop before starting it"));
+    platform.dispatch->advance(seconds(4));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
+                                                     "command 'launchctl' failed with exit code: 3"});
+    EXPECT_EQ(delegate->menuItemStartStop()->title(), "Stop orvane Storage Gateway");
+}
+
+TEST_F(AppHelperTest, AHelperThatIsLostOrSilentGivesTheItemBack) {
+    start();
+    helper->silent = true;
+    press();
+    ASSERT_EQ(helper->subcommands, std::vector<std::string>{"bootout"});
+    platform.dispatch->advance(seconds(29));
+    EXPECT_FALSE(itemEnabled());
+    platform.dispatch->advance(seconds(1));
+    EXPECT_TRUE(itemEnabled());
+    EXPECT_TRUE(platform.log->contains("The helper did not answer launchctl bootout within 30 seconds"));
+
+    // The helper dies while it works on the request: the error gives the item back at once.
+    helper->subcommands.clear();
+    press();
+    ASSERT_FALSE(itemEnabled());
+    platform.xpc->crashService(kService);
+    platform.dispatch->runUntilIdle();
+    EXPECT_TRUE(itemEnabled());
+    EXPECT_TRUE(platform.log->contains("Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
+}
+
+TEST_F(AppHelperTest, TheVersionCheckDecidesWhetherToInstall) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> installed;  // nullopt: no helper listens
+        bool bundledVersionReadable;
+        bool installs;
+    };
+    const std::vector<Case> cases = {
+        {"same", "2.0.0", true, false},
+        {"older", "1.9.0", true, true},
+        {"newer", "10.0", true, true},
+        {"unreadable in the bundle", "2.0.0", false, true},
+        {"unreachable", std::nullopt, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestPlatform fresh;
+        auto& p = fresh;
+        if (c.bundledVersionReadable) {
+            p.bundle->embeddedInfo[p.bundle->bundlePath() / kHelperCopy] = {
+                {"CFBundleShortVersionString", "2.0.0"}};
+        }
+        p.processes->setResult(statusResult(QorStatus::Running));
+        auto h = std::make_shared<FakeHelper>(*p.processes);
+        auto registerFake = [&] {
+            platform::testing::LoopbackXpc::Service service;
+            service.exported = &HelperProtocol;
+            service.accept = [h](auto) { return exportHelperProtocol(h); };
+            p.xpc->registerService(kService, service);
+        };
+        p.serviceManagement->setOnBless([&](const auto&) {
+            h->version = "2.0.0";
+            registerFake();
+        });
+        if (c.installed) {
+            h->version = *c.installed;
+            registerFake();
+        }
+        RecordingStatusBar bar;
+        AppDelegate app(bar, *p.dispatch, *p.defaults, *p.bundle, *p.xpc, *p.serviceManagement);
+        app.applicationDidFinishLaunching();
+        p.dispatch->runUntilIdle();
+
+        EXPECT_EQ(p.serviceManagement->calls().size(), c.installs ? 1u : 0u);
+        EXPECT_EQ(p.log->contains("Helper installed successfully."), c.installs);
+        EXPECT_EQ(p.log->contains("Helper connection was closed with error: "), !c.installed);
+        EXPECT_EQ(h->logDirectoryRequests, 1);
+        EXPECT_TRUE(app.helperIsInstalled());
+        // A replaced helper is reached through a new connection.
+        const bool versionAsked = c.installed && c.bundledVersionReadable;
+        EXPECT_EQ(p.xpc->connectionsOpened(kService), c.installs && versionAsked ? 2 : 1);
+        if (!c.installs) {
+            EXPECT_TRUE(p.log->contains("ensureHelperIsInstalled(), self.helperIsInstalled: true"));
+        }
+        EXPECT_TRUE(p.alerts->shown().empty());
+    }
+}
+
+TEST_F(AppHelperTest, AFailedInstallationAlertsAndIsAskedAgainOnTheNextPress) {
+    struct Case {
+        const char* name;
+        std::function<void(TestPlatform&)> arrange;
+        const char* logLine;
+        const char* informative;
+    };
+    const std::vector<Case> cases = {
+        {"cancelled", [](TestPlatform& p) { p.authorization->rightsStatus = platform::errAuthorizationCanceled; },
+         "Failed to install helper with error: The authorization was canceled by the user.",
+         "The authorization was canceled by the user."},
+        {"no reference", [](TestPlatform& p) { p.authorization->rightsGiveNoReference = true; },
+         "Failed install helper with unknown error.", "Unknown error"},
+        {"blessing failed",
+         [](TestPlatform& p) {
+             p.serviceManagement->fail({"CFErrorDomainLaunchd", 5, "The helper tool is not valid.", {}});
+         },
+         "Failed to install helper with error: Error Domain=CFErrorDomainLaunchd Code=5 \"The helper tool is not valid.\"",
+         "The helper tool is not valid."},
+        {"blessing failed silently", [](TestPlatform& p) { p.serviceManagement->failWithoutError(); },
+         "Failed install helper with unknown error.", "Unknown error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestPlatform p;
+        c.arrange(p);
+        p.processes->setResult(statusResult(QorStatus::Stopped));
+        RecordingStatusBar bar;
+        AppDelegate app(bar, *p.dispatch, *p.defaults, *p.bundle, *p.xpc, *p.serviceManagement);
+        app.applicationDidFinishLaunching();
+        p.dispatch->runUntilIdle();
+        EXPECT_TRUE(p.log->contains(c.logLine));
+        ASSERT_EQ(p.alerts->shown().size(), 1u);
+        EXPECT_EQ(p.alerts->shown()[0].messageText, "Failed to get admin access");
+        EXPECT_EQ(p.alerts->shown()[0].informativeText, c.informative);
+        EXPECT_FALSE(app.helperIsInstalled());
+
+        const auto asked = p.authorization->rightsRequests.size();
+        app.perform("startStopAction");
+        p.dispatch->runUntilIdle();
+        EXPECT_EQ(p.authorization->rightsRequests.size(), asked + 1);
+        EXPECT_EQ(p.authorization->rightsRequests.back().rights,
+                  std::vector<std::string>{"com.apple.ServiceManagement.blesshelper"});
+        EXPECT_EQ(p.authorization->rightsRequests.back().flags, 19u);
+        EXPECT_TRUE(app.menuItemStartStop()->isEnabled());
+        EXPECT_EQ(p.alerts->shown().size(), 2u);
+    }
+}
+
+TEST_F(AppHelperTest, TheHelpersOutputAndErrorsReachTheLog) {
+    helper->logDirectoryFails = true;
+    start();
+    EXPECT_TRUE(platform.log->contains("Got error from helper Error Domain=NSPOSIXErrorDomain Code=13"));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{
+                                "Failed to create log directory / Failed to create log directory "
+                                "with error message: Permission denied"});
+    press();
+    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ran bootout\n"));
+    delegate->logWithStdErr("disk full");
+    delegate->logWithStdErr("");
+    delegate->logWithStdOut("");
+    platform.dispatch->runUntilIdle();
+    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ERROR - disk full"));
+    EXPECT_EQ(platform.log->matching("QorPrivilegedHelper - ").size(), 2u);
+}
+
+TEST_F(AppHelperTest, AFailingRightsUpdateIsLoggedAndStartUpGoesOn) {
+    platform.authorization->createStatus = platform::errAuthorizationInternal;
+    start();
+    EXPECT_TRUE(platform.log->contains(
+        "Failed to update the authorization database rights with error: Unable to obtain "
+        "authorization for this operation."));
+    EXPECT_EQ(helper->logDirectoryRequests, 1);
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+// A first installation, a start and a stop with every real thread: the helper on its socket, the
+// connection's queue and reader, launchctl processes. The main queue is the test's thread.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <thread>
+
+#include "app/app_delegate.h"
+#include "helper_tool/helper_server.h"
+#include "platform/linux/posix_process_runner.h"
+#include "platform/linux/unix_xpc_connector.h"
+#include "platform/linux/worker_queue.h"
+#include "platform/testing/recording_status_bar.h"
+#include "platform/testing/test_platform.h"
+
+namespace {
+
+using namespace platform::testing;
+using namespace std::chrono_literals;
+
+// Virtual time on the main queue, real threads for every connection queue.
+class ThreadedConnections : public platform::Dispatch {
+public:
+    explicit ThreadedConnections(VirtualDispatch& main) : main_(main) {}
+    platform::Queue& main() override { return main_.main(); }
+    platform::Queue& global() override { return main_.global(); }
+    std::shared_ptr<platform::Queue> makeSerialQueue(const std::string& label) override {
+        return std::make_shared<platform::linux_impl::WorkerQueue>(
+            label, 1, platform::linux_impl::WorkerQueue::OnRelease::Drain);
+    }
+    void performAfterDelay(platform::Duration delay, platform::Task task) override {
+        main_.performAfterDelay(delay, std::move(task));
+    }
+    void beginModal() override { main_.beginModal(); }
+    void endModal() override { main_.endModal(); }
+    bool isMainThread() const override { return main_.isMainThread(); }
+
+private:
+    VirtualDispatch& main_;
+};
+
+// The gateway job's state in a file, as a service manager would keep it.
+constexpr char kLaunchctl[] = R"sh(#!/bin/sh
+state="$(dirname "$0")/../var/run/gateway.state"
+case "$1" in
+  print) [ "$(cat "$state" 2>/dev/null)" = running ] || { echo "Could not find service"; exit 113; }
+         printf 'state = running\n\tactive count = 1\n' ;;
+  bootstrap) echo running > "$state"; echo "bootstrapped" ;;
+  bootout) echo stopped > "$state"; echo "booted out" >&2 ;;
+  enable|disable) : ;;
+  *) exit 64 ;;
+esac
+)sh";
+
+class AppHelperThreadsTest : public ::testing::Test {
+protected:
+    AppHelperThreadsTest() {
+        platform.services.processes = std::make_shared<platform::linux_impl::PosixProcessRunner>();
+        platform.reinstall();
+        const auto script = platform.resolve("/bin/launchctl");
+        platform.writeFile("/bin/launchctl", kLaunchctl);
+        ::chmod(script.c_str(), 0755);
+        std::filesystem::create_directories(platform.resolve("/var/run"));
+        platform.bundle->embeddedInfo[platform.bundle->bundlePath() /
+                                      "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper"] =
+            {{"CFBundleShortVersionString", HelperServer::version()}};
+        // Blessing starts the helper, as the service manager would.
+        platform.serviceManagement->setOnBless([this](const auto&) {
+            ASSERT_TRUE(server.listen());
+            serving = std::thread([this] { server.serve(); });
+        });
+    }
+    ~AppHelperThreadsTest() override {
+        delegate.reset();
+        server.stop();
+        if (serving.joinable()) serving.join();
+    }
+
+    // Lets virtual time pass in small steps while the threads work, until `done`.
+    bool settle(const std::function<bool()>& done) {
+        for (int i = 0; i < 400; ++i) {
+            platform.dispatch->advance(platform::seconds(0.05));
+            if (done()) return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+    bool logged(const std::string& line) { return platform.log->contains(line); }
+
+    TestPlatform platform;
+    HelperServer server{{platform.root.path(), [](const std::string&) {}}};
+    std::thread serving;
+    ThreadedConnections dispatch{*platform.dispatch};
+    platform::linux_impl::UnixXpcConnector connector{
+        platform.paths, std::shared_ptr<platform::Dispatch>(&dispatch, [](auto*) {})};
+    RecordingStatusBar statusBar;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppHelperThreadsTest, InstallsTheHelperThenStartsAndStopsTheService) {
+    delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
+                                             *platform.bundle, connector, *platform.serviceManagement);
+    delegate->applicationDidFinishLaunching();
+    // Nothing listens yet: the version request fails, and the installation follows on the
+    // connection's queue.
+    ASSERT_TRUE(settle([&] {
+        return std::filesystem::exists(platform.resolve("/Library/Logs/Velmora/OrvaneStorageGateway"));
+    }));
+    EXPECT_TRUE(logged("Helper connection was closed with error: "));
+    EXPECT_TRUE(logged("Helper installed successfully."));
+    EXPECT_EQ(delegate->qorStatus(), QorStatus::Stopped);
+
+    delegate->perform("startStopAction");
+    EXPECT_FALSE(delegate->menuItemStartStop()->isEnabled());
+    ASSERT_TRUE(settle([&] { return delegate->menuItemStartStop()->isEnabled(); }));
+    EXPECT_TRUE(logged("QOR start: launchctl command exit code: 0"));
+    EXPECT_TRUE(logged("QorPrivilegedHelper - bootstrapped"));
+    EXPECT_EQ(delegate->menuItemStartStop()->title(), "Stop orvane Storage Gateway");
+
+    delegate->perform("startStopAction");
+    ASSERT_TRUE(settle([&] { return delegate->menuItemStartStop()->isEnabled(); }));
+    EXPECT_TRUE(logged("QOR stop: launchctl command exit code: 0"));
+    EXPECT_TRUE(logged("QorPrivilegedHelper - ERROR - booted out"));
+    EXPECT_EQ(delegate->qorStatus(), QorStatus::Stopped);
+    EXPECT_TRUE(platform.alerts->shown().empty());
+}
+
+}  // namespace
