@@ -52,11 +52,14 @@ TEST(WorkerQueue, AStoppingQueueFinishesItsRunningTaskAndDropsTheRest) {
 
 TEST(WorkerQueue, AQueueReleasedByItsOwnTaskEndsCleanly) {
     std::promise<void> done;
+    std::promise<void> posted;
     auto* queue = new WorkerQueue("self", 1);
-    queue->async([&, queue] {
+    queue->async([&, queue, postedFuture = posted.get_future().share()] {
+        postedFuture.wait();  // the poster is done with the queue
         delete queue;
         done.set_value();
     });
+    posted.set_value();
     EXPECT_EQ(done.get_future().wait_for(5s), std::future_status::ready);
 }
 
