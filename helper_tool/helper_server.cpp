@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <csignal>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -234,8 +236,19 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     LineForwarder* forwarders[2] = {&stdoutLines, &stderrLines};
     int open = 2;
+    const auto deadline = std::chrono::steady_clock::now() + options_.launchctlTimeout;
+    bool killed = false;
     while (open > 0) {
-        if (::poll(fds, 2, -1) < 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            // What it started may hold the pipes open too: stop reading with it.
+            ::kill(pid, SIGKILL);
+            killed = true;
+            break;
+        }
+        const int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 60000)));
+        if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -257,6 +270,13 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
     }
     stdoutLines.finish();
     stderrLines.finish();
+    if (killed) {
+        const std::string line = "launchctl " + subcommand + " did not exit within " +
+                                 std::to_string(options_.launchctlTimeout.count()) +
+                                 " ms and was killed";
+        options_.log(line);
+        wire::writeFrame(fd, {{"selector", helper_selectors::logWithStdErr}, {"arguments", {line + "\n"}}});
+    }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -19,6 +20,8 @@ public:
         std::filesystem::path systemRoot = "/";
         // Where refusals and failures are written; stderr in the program.
         std::function<void(const std::string&)> log;
+        // A launchctl that has not exited by then is killed; its request still gets a reply.
+        std::chrono::milliseconds launchctlTimeout{std::chrono::seconds(60)};
     };
 
     explicit HelperServer(Options options);

@@ -47,10 +47,22 @@ public:
     virtual AuthorizationStatus askForRights(const std::vector<std::string>& rights) = 0;
 };
 
-// What a granted reference stands for; opaque to its users.
+// What a granted reference stands for; opaque to its users, who can only ask whether it holds
+// a right.
 class AuthorizationReference {
 public:
+    AuthorizationReference() = default;
+    explicit AuthorizationReference(std::vector<std::string> rights) : rights_(std::move(rights)) {}
     virtual ~AuthorizationReference() = default;
+    bool holdsRight(const std::string& name) const {
+        for (const auto& right : rights_) {
+            if (right == name) return true;
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::string> rights_;
 };
 
 // A store of named rights, each with a rule definition (a dictionary, or a rule's name as a

@@ -8,7 +8,10 @@
 namespace platform::linux_impl {
 namespace {
 
-class StoreReference : public AuthorizationReference {};
+class StoreReference : public AuthorizationReference {
+public:
+    using AuthorizationReference::AuthorizationReference;
+};
 
 }  // namespace
 
@@ -34,7 +37,8 @@ AuthorizationStatus FileRightsStore::createWithRights(
     }
     const auto answer = prompt_->askForRights(names);
     if (answer != errAuthorizationSuccess) return answer;
-    return create(reference);
+    reference = std::make_shared<StoreReference>(std::move(names));
+    return errAuthorizationSuccess;
 }
 
 std::optional<nlohmann::json> FileRightsStore::load() const {

@@ -128,7 +128,7 @@ LaunchdJobBlesser::LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths,
 
 
 bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& label,
-                                 const AuthorizationReference& /*authorization*/,
+                                 const AuthorizationReference& authorization,
                                  std::optional<ServiceManagementError>& error) {
     error.reset();
     auto fail = [&](ServiceManagementError e) {
@@ -141,6 +141,12 @@ bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& lab
                             "The helper tool " + label + " could not be installed: " + reason + ".",
                             "Could not " + f.what + " " + f.path.string() + ": " + reason));
     };
+    // Only what the administrator allowed gets into the system.
+    if (!authorization.holdsRight(kSMRightBlessPrivilegedHelper)) {
+        return fail(failure(kSMErrorAuthorizationFailure,
+                            "The authorization does not allow installing a helper tool.",
+                            "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
+    }
     if (domain != kSMDomainSystemLaunchd) {
         return fail(failure(kSMErrorInternalFailure,
                             "Helpers can only be installed in the system domain.",

@@ -21,7 +21,7 @@ AuthorizationStatus MemoryAuthorization::createWithRights(
     rightsRequests.push_back(std::move(request));
     reference.reset();
     if (rightsStatus == errAuthorizationSuccess && !rightsGiveNoReference) {
-        reference = std::make_shared<AuthorizationReference>();
+        reference = std::make_shared<AuthorizationReference>(rightsRequests.back().rights);
     }
     return rightsStatus;
 }

@@ -167,4 +167,56 @@ TEST(FileRightsStore, ACorruptStoreIsNeverOverwritten) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "{ not json");
 }
 
+// Answers as scripted and counts how often it was asked.
+struct ScriptedPrompt : platform::AdministratorPrompt {
+    platform::AuthorizationStatus askForRights(const std::vector<std::string>&) override {
+        ++asked;
+        return answer;
+    }
+    platform::AuthorizationStatus answer = platform::errAuthorizationSuccess;
+    int asked = 0;
+};
+
+TEST(FileRightsStore, ExtendingRightsAsksTheAdministratorOnlyWhenAllowedTo) {
+    using namespace platform;
+    constexpr AuthorizationFlags kInstall = kAuthorizationFlagInteractionAllowed |
+                                            kAuthorizationFlagExtendRights |
+                                            kAuthorizationFlagPreAuthorize;
+    struct Case {
+        const char* name;
+        bool withPrompt;
+        AuthorizationStatus answer;
+        AuthorizationFlags flags;
+        AuthorizationStatus status;
+        int asked;
+    };
+    const std::vector<Case> cases = {
+        {"granted", true, errAuthorizationSuccess, kInstall, errAuthorizationSuccess, 1},
+        {"cancelled", true, errAuthorizationCanceled, kInstall, errAuthorizationCanceled, 1},
+        {"no interaction allowed", true, errAuthorizationSuccess, kAuthorizationFlagExtendRights,
+         errAuthorizationInteractionNotAllowed, 0},
+        {"not extending", true, errAuthorizationSuccess, kAuthorizationFlagInteractionAllowed,
+         errAuthorizationDenied, 0},
+        {"nobody to ask", false, errAuthorizationSuccess, kInstall,
+         errAuthorizationInteractionNotAllowed, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::testing::TempDir dir;
+        auto prompt = std::make_shared<ScriptedPrompt>();
+        prompt->answer = c.answer;
+        linux_impl::FileRightsStore store(dir.path() / "rights.json",
+                                          c.withPrompt ? prompt : nullptr);
+        std::shared_ptr<AuthorizationReference> reference;
+        EXPECT_EQ(store.createWithRights({{kSMRightBlessPrivilegedHelper, std::nullopt}}, c.flags,
+                                         reference),
+                  c.status);
+        EXPECT_EQ(prompt->asked, c.asked);
+        EXPECT_EQ(reference != nullptr, c.status == errAuthorizationSuccess);
+        if (reference) {
+            EXPECT_TRUE(reference->holdsRight(kSMRightBlessPrivilegedHelper));
+        }
+    }
+}
+
 }  // namespace

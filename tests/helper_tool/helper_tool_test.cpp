@@ -217,6 +217,38 @@ TEST_F(HelperToolTest, TwoClientsAreServedAtOnce) {
     ::close(other);
 }
 
+TEST(HelperToolBounds, AHungLaunchctlIsKilledAndTheRequestStillAnswered) {
+    platform::testing::TempDir root;
+    fs::create_directories(root.path() / "bin");
+    // It also leaves a child behind that holds the output pipe open.
+    std::ofstream(root.path() / "bin/launchctl") << "#!/bin/sh\nsleep 3 &\nsleep 30\n";
+    ::chmod((root.path() / "bin/launchctl").c_str(), 0755);
+    std::vector<std::string> log;
+    std::mutex logMutex;
+    HelperServer::Options options;
+    options.systemRoot = root.path();
+    options.log = [&](const std::string& line) {
+        std::lock_guard lock(logMutex);
+        log.push_back(line);
+    };
+    options.launchctlTimeout = std::chrono::milliseconds(300);
+    HelperServer server(options);
+    ASSERT_TRUE(server.listen());
+    std::thread serving([&] { server.serve(); });
+    const int fd = connectTo(HelperServer::socketPath(root.path()));
+    const auto start = std::chrono::steady_clock::now();
+    auto result = call(fd, launchctlCall("bootout"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(result.answer["reply"], json{128 + SIGKILL});
+    ASSERT_FALSE(result.logs.empty());
+    EXPECT_EQ(result.logs.back().second, "launchctl bootout did not exit within 300 ms and was killed\n");
+    ::close(fd);
+    server.stop();
+    serving.join();
+    std::lock_guard lock(logMutex);
+    EXPECT_EQ(log, std::vector<std::string>{"launchctl bootout did not exit within 300 ms and was killed"});
+}
+
 TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     platform::testing::TempDir root;
     fs::create_directories(root.path() / "bin");

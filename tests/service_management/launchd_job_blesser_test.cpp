@@ -20,7 +20,6 @@ using namespace service_management_test;
 
 constexpr char kLabel[] = "com.velmora.QorPrivilegedHelper";
 
-class NoRights : public AuthorizationReference {};
 
 class LaunchdJobBlesserTest : public ::testing::Test {
   public:
@@ -50,13 +49,17 @@ class LaunchdJobBlesserTest : public ::testing::Test {
     std::string calls() const { return readAll(root.path() / "calls"); }
 
     bool bless(const std::string& label, std::string_view domain = kSMDomainSystemLaunchd) {
-        return blesser.jobBless(domain, label, NoRights{}, error);
+        const AuthorizationReference reference(
+            granted ? std::vector<std::string>{kSMRightBlessPrivilegedHelper}
+                    : std::vector<std::string>{"some.other.right"});
+        return blesser.jobBless(domain, label, reference, error);
     }
 
     platform::testing::TempDir root;
     platform::testing::TempDir bundle;
     linux_impl::LaunchdJobBlesser blesser;
     std::optional<ServiceManagementError> error;
+    bool granted = true;
 };
 
 TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) {
@@ -151,6 +154,9 @@ INSTANTIATE_TEST_SUITE_P(
                     kSMErrorToolNotValid, "not a plain name", true},
         FailureCase{"LabelIsHidden", ".hidden", "system", nullptr, kSMErrorToolNotValid,
                     "not a plain name", true},
+        FailureCase{"AuthorizationWithoutTheRight", kLabel, "system",
+                    [](LaunchdJobBlesserTest& t) { t.granted = false; },
+                    kSMErrorAuthorizationFailure, "blesshelper", true},
         FailureCase{"UserDomain", kLabel, "user", nullptr, kSMErrorInternalFailure, "domain", true},
         FailureCase{"JobFolderIsAFile", kLabel, "system",
                     [](LaunchdJobBlesserTest& t) {

@@ -19,7 +19,6 @@ using namespace service_management_test;
 constexpr char kLabel[] = "com.velmora.QorPrivilegedHelper";
 constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
 
-class NoRights : public AuthorizationReference {};
 
 // Alive and not merely waiting to be reaped.
 bool running(pid_t pid) {
@@ -61,7 +60,8 @@ TEST_F(SandboxLaunchctlTest, ABlessedHelperServesUntilBootout) {
         std::make_shared<linux_impl::RootedSystemPaths>(root.path()), runner,
         bundle.path() / "App.app");
     std::optional<ServiceManagementError> error;
-    ASSERT_TRUE(blesser.jobBless(kSMDomainSystemLaunchd, kLabel, NoRights{}, error))
+    ASSERT_TRUE(blesser.jobBless(kSMDomainSystemLaunchd, kLabel,
+                                 AuthorizationReference({kSMRightBlessPrivilegedHelper}), error))
         << error->description();
 
     EXPECT_TRUE(fs::is_socket(root.path() / "var/run" / (std::string(kLabel) + ".socket")));
