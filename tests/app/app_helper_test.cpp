@@ -228,63 +228,41 @@ TEST_F(AppHelperTest, AHelperThatIsLostOrSilentGivesTheItemBack) {
     EXPECT_TRUE(platform.log->contains("Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
 }
 
-TEST_F(AppHelperTest, TheVersionCheckDecidesWhetherToInstall) {
-    struct Case {
-        const char* name;
-        std::optional<std::string> installed;  // nullopt: no helper listens
-        bool bundledVersionReadable;
-        bool installs;
-    };
-    const std::vector<Case> cases = {
-        {"same", "2.0.0", true, false},
-        {"older", "1.9.0", true, true},
-        {"newer", "10.0", true, true},
-        {"unreadable in the bundle", "2.0.0", false, true},
-        {"unreachable", std::nullopt, true, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestPlatform fresh;
-        auto& p = fresh;
-        if (c.bundledVersionReadable) {
-            p.bundle->embeddedInfo[p.bundle->bundlePath() / kHelperCopy] = {
-                {"CFBundleShortVersionString", "2.0.0"}};
-        }
-        p.processes->setResult(statusResult(QorStatus::Running));
-        auto h = std::make_shared<FakeHelper>(*p.processes);
-        auto registerFake = [&] {
-            platform::testing::LoopbackXpc::Service service;
-            service.exported = &HelperProtocol;
-            service.accept = [h](auto) { return exportHelperProtocol(h); };
-            p.xpc->registerService(kService, service);
-        };
-        p.serviceManagement->setOnBless([&](const auto&) {
-            h->version = "2.0.0";
-            registerFake();
-        });
-        if (c.installed) {
-            h->version = *c.installed;
-            registerFake();
-        }
-        RecordingStatusBar bar;
-        AppDelegate app(bar, *p.dispatch, *p.defaults, *p.bundle, *p.xpc, *p.serviceManagement);
-        app.applicationDidFinishLaunching();
-        p.dispatch->runUntilIdle();
+struct VersionCase {
+    const char* name;
+    std::optional<std::string> installed;  // nullopt: no helper listens
+    bool bundledVersionReadable;
+    bool installs;
+};
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.name; }
 
-        EXPECT_EQ(p.serviceManagement->calls().size(), c.installs ? 1u : 0u);
-        EXPECT_EQ(p.log->contains("Helper installed successfully."), c.installs);
-        EXPECT_EQ(p.log->contains("Helper connection was closed with error: "), !c.installed);
-        EXPECT_EQ(h->logDirectoryRequests, 1);
-        EXPECT_TRUE(app.helperIsInstalled());
-        // A replaced helper is reached through a new connection.
-        const bool versionAsked = c.installed && c.bundledVersionReadable;
-        EXPECT_EQ(p.xpc->connectionsOpened(kService), c.installs && versionAsked ? 2 : 1);
-        if (!c.installs) {
-            EXPECT_TRUE(p.log->contains("ensureHelperIsInstalled(), self.helperIsInstalled: true"));
-        }
-        EXPECT_TRUE(p.alerts->shown().empty());
-    }
+class VersionCheckTest : public AppHelperTest, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(VersionCheckTest, DecidesWhetherToInstall) {
+    const auto& c = GetParam();
+    if (!c.bundledVersionReadable) platform.bundle->embeddedInfo.clear();
+    start(c.installed);
+
+    EXPECT_EQ(platform.serviceManagement->calls().size(), c.installs ? 1u : 0u);
+    EXPECT_EQ(platform.log->contains("Helper installed successfully."), c.installs);
+    EXPECT_EQ(platform.log->contains("Helper connection was closed with error: "), !c.installed);
+    EXPECT_EQ(helper->logDirectoryRequests, 1);
+    EXPECT_TRUE(delegate->helperIsInstalled());
+    // A replaced helper is reached through a new connection.
+    const bool versionAsked = c.installed && c.bundledVersionReadable;
+    EXPECT_EQ(platform.xpc->connectionsOpened(kService), c.installs && versionAsked ? 2 : 1);
+    EXPECT_EQ(platform.log->contains("ensureHelperIsInstalled(), self.helperIsInstalled: true"),
+              !c.installs);
+    EXPECT_TRUE(platform.alerts->shown().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Versions, VersionCheckTest,
+                         ::testing::Values(VersionCase{"same", "2.0.0", true, false},
+                                           VersionCase{"older", "1.9.0", true, true},
+                                           VersionCase{"newer", "10.0", true, true},
+                                           VersionCase{"unreadable", "2.0.0", false, true},
+                                           VersionCase{"unreachable", std::nullopt, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppHelperTest, AFailedInstallationAlertsAndIsAskedAgainOnTheNextPress) {
     struct Case {

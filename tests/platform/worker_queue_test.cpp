@@ -32,24 +32,6 @@ TEST(WorkerQueue, ADrainingQueueLetsGoWhileItsTaskWaitsOnTheReleasingThread) {
     EXPECT_EQ(ran, 2) << "what was queued still runs";
 }
 
-TEST(WorkerQueue, AStoppingQueueFinishesItsRunningTaskAndDropsTheRest) {
-    std::atomic<bool> finished{false};
-    std::atomic<bool> dropped{true};
-    std::promise<void> started;
-    {
-        WorkerQueue queue("stop", 1);
-        queue.async([&] {
-            started.set_value();
-            std::this_thread::sleep_for(50ms);
-            finished = true;
-        });
-        queue.async([&] { dropped = false; });
-        started.get_future().wait();
-    }
-    EXPECT_TRUE(finished) << "the destructor waits for the running task";
-    EXPECT_TRUE(dropped);
-}
-
 TEST(WorkerQueue, AQueueReleasedByItsOwnTaskEndsCleanly) {
     std::promise<void> done;
     std::promise<void> posted;

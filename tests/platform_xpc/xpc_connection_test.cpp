@@ -5,6 +5,18 @@
 #include "helper_interface/helper_protocol.h"
 #include "platform/testing/loopback_xpc.h"
 #include "platform/testing/virtual_dispatch.h"
+#include "platform/linux/rooted_system_paths.h"
+#include "platform/linux/unix_xpc_connector.h"
+#include "platform/testing/test_platform.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -55,11 +67,10 @@ class XpcConnectionTest : public ::testing::Test {
 protected:
     XpcConnectionTest() { registerHelper(); }
 
-    void registerHelper(bool privileged = true) {
+    void registerHelper() {
         LoopbackXpc::Service service;
         service.exported = &HelperProtocol;
         service.remote = &AppProtocol;
-        service.privileged = privileged;
         service.accept = [this](std::shared_ptr<platform::XpcRemoteProxy> client) {
             helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
             return exportHelperProtocol(helper);
@@ -251,48 +262,45 @@ TEST_F(XpcConnectionTest, InvalidateFailsWaitingAndLaterCallsAndTellsOnce) {
     EXPECT_EQ(invalidations, 1);
 }
 
-TEST_F(XpcConnectionTest, MessagesWaitForResume) {
-    auto connection = hub->connectToMachService(kService, XpcConnector::kPrivileged);
-    connection->setRemoteInterface(HelperProtocol);
-    std::string version;
-    proxy(*connection).getVersionWithCompletion([&](const std::string& v) { version = v; });
-    dispatch->runUntilIdle();
-    EXPECT_EQ(helper->calls, 0);
-    connection->resume();
-    dispatch->runUntilIdle();
-    EXPECT_EQ(version, "1.0.0");
-}
-
-TEST_F(XpcConnectionTest, APrivilegedConnectionRefusesAnUnprivilegedService) {
-    registerHelper(/*privileged=*/false);
-    auto connection = connect();
-    proxy(*connection).getVersionWithCompletion([](const std::string&) { FAIL(); });
-    dispatch->runUntilIdle();
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].code, platform::kXpcConnectionInvalid);
-    EXPECT_NE(errors[0].description().find("not run as the administrator"), std::string::npos);
-    EXPECT_EQ(helper->calls, 0);
-
-    // Without the option the same service is fine.
-    auto plain = hub->connectToMachService(kService, 0);
-    plain->setRemoteInterface(HelperProtocol);
-    plain->resume();
-    std::string version;
-    proxy(*plain).getVersionWithCompletion([&](const std::string& v) { version = v; });
-    dispatch->runUntilIdle();
-    EXPECT_EQ(version, "1.0.0");
-}
-
-TEST(XpcError, DescriptionsReadLikeThePlatforms) {
-    const auto error = XpcError::invalidated(kService, "failed at lookup: No such file or directory");
-    EXPECT_EQ(error.description(),
-              "Error Domain=NSCocoaErrorDomain Code=4099 \"Couldn't communicate with a helper "
-              "application.\" UserInfo={NSDebugDescription=The connection to service named "
-              "com.velmora.QorPrivilegedHelper was invalidated: failed at lookup: No such file or "
-              "directory.}");
-    EXPECT_EQ(XpcError::fromValue(error.toValue())->code, 4099);
-    EXPECT_FALSE(XpcError::fromValue(nullptr));
-    EXPECT_FALSE(XpcError::fromValue({{"domain", "d"}, {"code", "4"}, {"description", "x"}}));
+// The real socket end: a privileged connection trusts only root or the sandbox root's owner.
+TEST(UnixSocketChannel, RefusesAServerRunningAsAnotherUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a server as another user";
+    platform::testing::TempDir root;
+    ::chmod(root.path().c_str(), 0777);
+    const auto socketPath = root.path() / "service.socket";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t server = ::fork();
+    if (server == 0) {
+        // Nobody, serving on the socket the client will ask for.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, socketPath.c_str());
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(fd, 4) != 0) {
+            ::_exit(3);
+        }
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    platform::linux_impl::RootedSystemPaths paths(root.path());
+    const auto trusted = platform::linux_impl::trustedServiceUsers(paths, /*privileged=*/true);
+    EXPECT_FALSE(trusted.contains(65534));
+    platform::linux_impl::UnixSocketChannel channel(socketPath, trusted);
+    const auto refused = channel.open({[](nlohmann::json) {}, [](std::string) {}});
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_NE(refused->find("runs as user 65534, which is not trusted"), std::string::npos);
+    // The same server is fine for a client that trusts that user.
+    platform::linux_impl::UnixSocketChannel trusting(socketPath, {65534});
+    EXPECT_FALSE(trusting.open({[](nlohmann::json) {}, [](std::string) {}}).has_value());
+    trusting.close();
+    ::kill(server, SIGKILL);
+    ::waitpid(server, nullptr, 0);
 }
 
 }  // namespace
