@@ -165,24 +165,26 @@ void HelperServer::serveClient(int fd) {
             continue;
         }
         const auto& call = std::get<wire::CheckedCall>(checked);
+        // Every method served here has a reply block, so every checked call has an id.
+        const std::uint64_t id = *call.id;
         if (call.selector == helper_selectors::getVersion) {
-            reply(call.id, {version()});
+            reply(id, {version()});
         } else if (call.selector == helper_selectors::createLogDirectory) {
             const auto dir = options_.systemRoot / kLogDirectory;
             std::error_code ec;
             std::filesystem::create_directories(dir, ec);
             if (ec) {
-                reply(call.id, {"Could not create " + dir.string(),
+                reply(id, {"Could not create " + dir.string(),
                                 {{"domain", "NSPOSIXErrorDomain"}, {"code", ec.value()},
                                  {"description", ec.message()}}});
             } else {
-                reply(call.id, {"Log directory " + dir.string() + " is ready", nullptr});
+                reply(id, {"Log directory " + dir.string() + " is ready", nullptr});
             }
         } else if (call.selector == helper_selectors::runLaunchctl) {
-            reply(call.id, {runLaunchctl(fd, message["arguments"][0].get<std::string>())});
+            reply(id, {runLaunchctl(fd, message["arguments"][0].get<std::string>())});
         } else {
             options_.log("Refused a call: " + call.selector + " is not served");
-            wire::writeFrame(fd, {{"id", call.id}, {"error", call.selector + " is not served"}});
+            wire::writeFrame(fd, {{"id", id}, {"error", call.selector + " is not served"}});
         }
     }
     std::lock_guard lock(clientsMutex_);

@@ -254,30 +254,24 @@ void XpcEndpoint::received(std::uint64_t generation, const json& message) {
 }
 
 void XpcEndpoint::receivedCall(const json& message) {
-    const bool hasId = validId(message);
-    const auto refuse = [&](const std::string& why) {
-        if (hasId) channel_->send({{"id", message["id"]}, {"error", why}});
-    };
-    if (!message["selector"].is_string()) return refuse("a call without a selector");
-    const std::string selector = message["selector"].get<std::string>();
-    std::optional<MethodSignature> signature;
+    const ProtocolDescription* exported = nullptr;
     std::shared_ptr<XpcExportedObject> object;
     {
         std::lock_guard lock(mutex_);
-        signature = signatureOf(exported_, selector);
+        exported = exported_;
         object = object_;
     }
-    if (!signature || !object) return refuse(selector + " is not served");
-    const auto arguments = message.find("arguments");
-    if ((signature->replyArguments() != nullptr) != hasId || arguments == message.end() ||
-        !wire::valuesMatch(messageTypes(*signature), *arguments)) {
-        return refuse("the arguments of " + selector + " do not match its signature");
-    }
+    const auto refuse = [&](const std::string& why) {
+        if (validId(message)) channel_->send({{"id", message["id"]}, {"error", why}});
+    };
+    if (!exported || !object) return refuse("nothing is served on this connection");
+    auto checked = wire::checkCall(*exported, message);
+    if (auto* problem = std::get_if<std::string>(&checked)) return refuse(*problem);
+    auto& call = std::get<wire::CheckedCall>(checked);
     XpcReplyBlock reply;
-    if (hasId) reply = replyBlockFor(message["id"].get<std::uint64_t>(), *signature->replyArguments());
-    queue_->async([object, selector, arguments = *arguments, reply = std::move(reply)] {
-        object->invoke(selector, arguments, reply);
-    });
+    if (call.id) reply = replyBlockFor(*call.id, *call.signature.replyArguments());
+    queue_->async([object, selector = std::move(call.selector), arguments = message["arguments"],
+                   reply = std::move(reply)] { object->invoke(selector, arguments, reply); });
 }
 
 namespace {

@@ -130,15 +130,15 @@ bool valuesMatch(const std::vector<TypeEncoding>& types, const nlohmann::json& v
 std::variant<CheckedCall, std::string> checkCall(const ProtocolDescription& protocol,
                                                  const nlohmann::json& message) {
     // Parsed text gives unsigned numbers, built values signed ones: both are fine when not negative.
-    if (!message.contains("id") || !message["id"].is_number_integer() ||
-        message["id"].get<std::int64_t>() < 0) {
-        return std::string("a call without a valid id");
-    }
+    const bool hasId = message.contains("id");
+    const bool validId = hasId && message["id"].is_number_integer() &&
+                         message["id"].get<std::int64_t>() >= 0;
+    if (hasId && !validId) return std::string("a call without a valid id");
     if (!message.contains("selector") || !message["selector"].is_string()) {
         return std::string("a call without a selector");
     }
     CheckedCall call;
-    call.id = message["id"].get<std::uint64_t>();
+    if (validId) call.id = message["id"].get<std::uint64_t>();
     call.selector = message["selector"].get<std::string>();
     const auto* method = protocol.method(call.selector);
     if (!method) {
@@ -146,6 +146,10 @@ std::variant<CheckedCall, std::string> checkCall(const ProtocolDescription& prot
     }
     auto signature = parseMethodEncoding(method->typeEncoding);
     if (!signature) return "the signature of " + call.selector + " cannot be read";
+    if ((signature->replyArguments() != nullptr) != validId) {
+        return validId ? "the one-way call " + call.selector + " carries an id"
+                       : std::string("a call without a valid id");
+    }
     std::vector<TypeEncoding> expected = signature->arguments;
     if (signature->replyArguments()) expected.pop_back();
     if (!message.contains("arguments") || !valuesMatch(expected, message["arguments"])) {

@@ -28,11 +28,13 @@ bool writeFrame(int fd, const nlohmann::json& message);
 bool valuesMatch(const std::vector<TypeEncoding>& types, const nlohmann::json& values);
 
 struct CheckedCall {
-    std::uint64_t id = 0;
+    // Set exactly when the method has a reply block: one-way calls carry no id.
+    std::optional<std::uint64_t> id;
     std::string selector;
     MethodSignature signature;
 };
 // A call checked against the protocol the receiver serves; the error text says what was wrong.
+// `id` is the call's id when it has a valid one, so that a refusal can still be answered.
 std::variant<CheckedCall, std::string> checkCall(const ProtocolDescription& protocol,
                                                  const nlohmann::json& message);
 
