@@ -1,0 +1,75 @@
+// The sandbox's administrator confirmation, offscreen: asked from the main thread and from a
+// helper connection's thread, answered by clicking its buttons.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTimer>
+#include <future>
+#include <thread>
+
+#include "platform/qt/qt_administrator_prompt.h"
+#include "platform/qt/qt_dispatch.h"
+
+namespace {
+
+using platform::AuthorizationStatus;
+
+class AdministratorPromptGuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "administrator_prompt_gui_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) new QApplication(argc, argv);
+        QApplication::setApplicationDisplayName("orvane Storage Gateway");
+    }
+
+    // Clicks `button` of the prompt once it is up, keeping a picture of it.
+    void answerWith(const char* button) {
+        auto* timer = new QTimer(qApp);
+        QObject::connect(timer, &QTimer::timeout, [this, timer, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->objectName() != "administratorPrompt") return;
+            timer->deleteLater();
+            shown = box->text().toStdString();
+            QDir().mkpath(ORVANE_TEST_OUTPUT_DIR);
+            box->grab().save(QString(ORVANE_TEST_OUTPUT_DIR) + "/administrator-prompt.png");
+            box->findChild<QAbstractButton*>(button)->click();
+        });
+        timer->start(10);
+    }
+
+    platform::qt::QtDispatch dispatch;
+    platform::qt::QtAdministratorPrompt prompt{dispatch};
+    std::string shown;
+};
+
+TEST_F(AdministratorPromptGuiTest, OnTheMainThreadTheAnswerIsTheButton) {
+    answerWith("allowButton");
+    EXPECT_EQ(prompt.askForRights({"com.apple.ServiceManagement.blesshelper"}),
+              platform::errAuthorizationSuccess);
+    EXPECT_EQ(shown, "orvane Storage Gateway is trying to install a new helper tool.");
+    answerWith("cancelButton");
+    EXPECT_EQ(prompt.askForRights({"com.apple.ServiceManagement.blesshelper"}),
+              platform::errAuthorizationCanceled);
+}
+
+TEST_F(AdministratorPromptGuiTest, AnotherThreadWaitsWhileTheMainThreadAsks) {
+    answerWith("cancelButton");
+    std::promise<AuthorizationStatus> answer;
+    auto answered = answer.get_future();
+    std::thread connectionQueue(
+        [&] { answer.set_value(prompt.askForRights({"com.apple.ServiceManagement.blesshelper"})); });
+    // The main thread keeps its event loop going; the dialog runs there.
+    while (answered.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    connectionQueue.join();
+    EXPECT_EQ(answered.get(), platform::errAuthorizationCanceled);
+    EXPECT_FALSE(shown.empty());
+}
+
+}  // namespace
