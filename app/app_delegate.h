@@ -118,6 +118,9 @@ private:
     std::shared_ptr<Lifetime> lifetime_;
     std::shared_ptr<Exported> exported_;
     std::atomic<bool> helperIsInstalled_{false};
+    // One installation at a time: the start-up check may install on the connection's queue while
+    // the person presses the start/stop item.
+    std::atomic<bool> installing_{false};
     mutable std::mutex connectionMutex_;
     std::shared_ptr<platform::XpcConnection> currentHelperConnection_;
 

@@ -64,6 +64,14 @@ bool AppDelegate::ensureHelperIsInstalled() {
 }
 
 bool AppDelegate::installHelper() {
+    if (installing_.exchange(true)) {
+        platform::log("Install helper: an installation is already in progress");
+        return false;
+    }
+    struct Done {
+        std::atomic<bool>& flag;
+        ~Done() { flag = false; }
+    } done{installing_};
     platform::log("Install helper and update UI");
     const auto failedWithError = [this](const std::string& description,
                                         const std::string& localizedDescription) {

@@ -15,6 +15,12 @@ AuthorizationStatus MemoryAuthorization::create(std::shared_ptr<AuthorizationRef
 AuthorizationStatus MemoryAuthorization::createWithRights(
     const std::vector<AuthorizationItem>& rights, AuthorizationFlags flags,
     std::shared_ptr<AuthorizationReference>& reference) {
+    std::function<void()> asking;
+    {
+        std::lock_guard lock(mutex_);
+        asking = whileAsking;
+    }
+    if (asking) asking();
     std::lock_guard lock(mutex_);
     RightsRequest request{{}, flags};
     for (const auto& right : rights) request.rights.push_back(right.name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -40,6 +41,8 @@ public:
     std::vector<RightsRequest> rightsRequests;
     AuthorizationStatus rightsStatus = errAuthorizationSuccess;
     bool rightsGiveNoReference = false;
+    // Runs inside createWithRights before it answers, as the administrator dialog would.
+    std::function<void()> whileAsking;
 
 private:
     std::mutex mutex_;

@@ -313,6 +313,21 @@ TEST_F(AppHelperTest, AFailedInstallationAlertsAndIsAskedAgainOnTheNextPress) {
     }
 }
 
+TEST_F(AppHelperTest, APressDuringTheInstallationDialogAsksNothingMore) {
+    bool pressedWhileAsking = false;
+    platform.authorization->whileAsking = [&] {
+        if (pressedWhileAsking) return;
+        pressedWhileAsking = true;
+        delegate->perform("startStopAction");
+    };
+    start(std::nullopt);
+    EXPECT_TRUE(pressedWhileAsking);
+    EXPECT_EQ(platform.authorization->rightsRequests.size(), 1u);
+    EXPECT_TRUE(platform.log->contains("Install helper: an installation is already in progress"));
+    EXPECT_TRUE(delegate->helperIsInstalled());
+    EXPECT_TRUE(helper->subcommands.empty()) << "the press ended at the helper check";
+}
+
 TEST_F(AppHelperTest, TheHelpersOutputAndErrorsReachTheLog) {
     helper->logDirectoryFails = true;
     start();
