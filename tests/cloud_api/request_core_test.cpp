@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "tests/cloud_api/cloud_loopback.h"
 
 namespace {
@@ -15,9 +13,10 @@ protected:
     }
 };
 
-TEST_F(RequestCore, DecodesARecordAndCompletesOnTheSessionQueue) {
+TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsOnlyWhenGiven) {
+    const auto credentials = powerCredentials();
     auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET", std::nullopt,
-                                       powerCredentials());
+                                       credentials);
     ASSERT_TRUE(outcome.record) << outcome.message;
     EXPECT_EQ(outcome.record->type, OrvaneUserType::POWER);
     EXPECT_EQ(outcome.message, "");
@@ -27,11 +26,7 @@ TEST_F(RequestCore, DecodesARecordAndCompletesOnTheSessionQueue) {
                                      " success - received ")
                   .size(),
               1u);
-}
 
-TEST_F(RequestCore, SendsCredentialHeadersOnlyWhenGiven) {
-    const auto credentials = powerCredentials();
-    request<OrvaneUser>("API/users/v1/users/current/", "GET", std::nullopt, credentials);
     request<OrvaneUser>("API/users/v1/users/current/", "GET");
     const auto journal = service.journal();
     ASSERT_EQ(journal.size(), 2u);
@@ -55,12 +50,11 @@ TEST_F(RequestCore, SetsTheJsonContentTypeOnlyWithABody) {
     EXPECT_EQ(journal[1].body, "");
 }
 
+// Method and URL of prepared requests are pinned by the journal in the operations tests.
 TEST_F(RequestCore, PreparedRequestsHaveTheSixtySecondTimeOut) {
     auto prepared = OrvaneRequests::prepareJSONRequest("API/x/", "PATCH", std::nullopt);
     ASSERT_TRUE(prepared.request);
     EXPECT_EQ(prepared.request->timeoutInterval, 60.0);
-    EXPECT_EQ(prepared.request->method, "PATCH");
-    EXPECT_EQ(prepared.request->url, service.baseURL() + "API/x/");
 }
 
 TEST_F(RequestCore, EmptySuccessIsDataButNotARecord) {
@@ -77,48 +71,38 @@ TEST_F(RequestCore, EmptySuccessIsDataButNotARecord) {
     EXPECT_EQ(data.message, "");
 }
 
-struct FailureCase {
-    const char* name;
-    int status;
-    const char* body;
-    const char* message;
-    const char* logLine;  // after the prefix
-};
-
-// Shown by the test runner instead of the case's bytes.
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
-
-class RequestFailures : public RequestCore, public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(RequestFailures, TurnIntoTheDesignedMessage) {
-    const auto& c = GetParam();
-    service.setOverride("GET", "/API/fail/", Override::reply(c.status, c.body));
-    auto outcome = request<OrvaneUser>("API/fail/", "GET");
-    EXPECT_FALSE(outcome.record);
-    EXPECT_EQ(outcome.message, c.message);
+TEST_F(RequestCore, FailureStatusesTurnIntoTheDesignedMessage) {
+    struct Case {
+        int status;
+        const char* body;
+        const char* message;
+        const char* logLine;  // after the prefix
+    };
+    const std::vector<Case> cases = {
+        {401, R"({"errors":["Bad token","Sign in again"]})", "Bad token\nSign in again (HTTP 401)",
+         R"( Error response: OrvaneErrorResponse(errors: ["Bad token", "Sign in again"]))"},
+        {500, R"({"errors":[]})", " (HTTP 500)", " Error response: OrvaneErrorResponse(errors: [])"},
+        {500, "{}", "HTTP error (HTTP 500)", " Error response: OrvaneErrorResponse(errors: nil)"},
+        {500, "<html><body>Oops</body></html>", "HTTP request failed (500)",
+         " Failed to parse error messages from response"},
+        {403, R"({"errors":"denied"})", "HTTP request failed (403)",
+         " Failed to parse error messages from response"},
+    };
     const std::string p = prefix("GET", "API/fail/");
-    EXPECT_TRUE(platform.log->contains(p + " failed - invalid HTTP status code " +
-                                       std::to_string(c.status) + ", data: " +
-                                       std::to_string(std::string(c.body).size()) + " bytes"));
-    EXPECT_TRUE(platform.log->contains(p + c.logLine)) << c.logLine;
-    EXPECT_TRUE(platform.log->contains(p + " error response string: " + c.body + "."));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        platform.log->clear();
+        service.setOverride("GET", "/API/fail/", Override::reply(c.status, c.body));
+        auto outcome = request<OrvaneUser>("API/fail/", "GET");
+        EXPECT_FALSE(outcome.record);
+        EXPECT_EQ(outcome.message, c.message);
+        EXPECT_TRUE(platform.log->contains(p + " failed - invalid HTTP status code " +
+                                           std::to_string(c.status) + ", data: " +
+                                           std::to_string(std::string(c.body).size()) + " bytes"));
+        EXPECT_TRUE(platform.log->contains(p + c.logLine)) << c.logLine;
+        EXPECT_TRUE(platform.log->contains(p + " error response string: " + c.body + "."));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RequestFailures,
-    ::testing::Values(
-        FailureCase{"TwoErrors", 401, R"({"errors":["Bad token","Sign in again"]})",
-                    "Bad token\nSign in again (HTTP 401)",
-                    R"( Error response: OrvaneErrorResponse(errors: ["Bad token", "Sign in again"]))"},
-        FailureCase{"EmptyErrors", 500, R"({"errors":[]})", " (HTTP 500)",
-                    " Error response: OrvaneErrorResponse(errors: [])"},
-        FailureCase{"EmptyObject", 500, "{}", "HTTP error (HTTP 500)",
-                    " Error response: OrvaneErrorResponse(errors: nil)"},
-        FailureCase{"Html", 500, "<html><body>Oops</body></html>", "HTTP request failed (500)",
-                    " Failed to parse error messages from response"},
-        FailureCase{"ErrorsNotAList", 403, R"({"errors":"denied"})", "HTTP request failed (403)",
-                    " Failed to parse error messages from response"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RequestCore, ALogNameKeepsTheUrlAndTheBodyOutOfTheLog) {
     service.setOverride("GET", "/secret/", Override::reply(404, R"({"errors":["code SECRET unknown"]})"));
@@ -131,38 +115,50 @@ TEST_F(RequestCore, ALogNameKeepsTheUrlAndTheBodyOutOfTheLog) {
     EXPECT_FALSE(platform.log->contains(service.baseURL()));
 }
 
-struct MissingUrlCase {
-    const char* name;
-    std::optional<std::string> url;
-};
-
-// Shown by the test runner instead of the case's bytes.
-void PrintTo(const MissingUrlCase& c, std::ostream* os) { *os << c.name; }
-
-class MissingBaseUrl : public RequestCore, public ::testing::WithParamInterface<MissingUrlCase> {};
-
-TEST_P(MissingBaseUrl, FailsAtOnceWithoutSendingOrLogging) {
-    setOrvaneUrl(GetParam().url);
-    bool done = false;
-    std::string message;
-    OrvaneRequests::doOrvaneJSONRequest<OrvaneUser>(
-        "API/users/v1/users/current/", "GET", std::nullopt, std::nullopt,
-        [&](std::optional<OrvaneUser> user, std::string m) {
-            done = !user;
-            message = m;
-        });
-    EXPECT_TRUE(done);  // synchronously, before the call returned
-    EXPECT_EQ(message,
-              "Could not find orvane-url from config.ini. Is orvane Storage Gateway installed?");
-    EXPECT_TRUE(platform.log->lines().empty());
+TEST_F(RequestCore, RequestsThatCannotBeFormedFailAtOnceWithoutSending) {
+    const std::string noUrl =
+        "Could not find orvane-url from config.ini. Is orvane Storage Gateway installed?";
+    const std::string base = service.baseURL();
+    struct Case {
+        std::optional<std::string> url;  // orvane-url in config.ini
+        std::string path;
+        std::optional<nlohmann::json> body;
+        std::string message;  // only its start when there is a body
+        const char* logLine;  // the start of the one line logged, or nullptr for none
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, "API/users/v1/users/current/", std::nullopt, noUrl, nullptr},
+        {"https://", "API/users/v1/users/current/", std::nullopt, noUrl, nullptr},
+        {base, "API/storages/my storage/", std::nullopt,
+         "Failed to generate request URL for " + base + "API/storages/my storage/", nullptr},
+        {base, "API/files/v1/storages/", nlohmann::json{{"name", "bad\xff"}},
+         "Failed to generate request JSON for data {", "doOrvaneJSONRequest, JSON serialization failed "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.value_or("<none>") + " " + c.path);
+        setOrvaneUrl(c.url);
+        platform.log->clear();
+        bool done = false;
+        std::string message;
+        OrvaneRequests::doOrvaneJSONRequest<OrvaneStorage>(
+            c.path, c.body ? "POST" : "GET", c.body, std::nullopt,
+            [&](std::optional<OrvaneStorage> record, std::string m) {
+                done = !record;
+                message = m;
+            });
+        EXPECT_TRUE(done) << "synchronously, before the call returned";
+        EXPECT_TRUE(c.body ? message.starts_with(c.message) : message == c.message) << message;
+        const auto lines = platform.log->lines();
+        ASSERT_EQ(lines.size(), c.logLine ? 1u : 0u);
+        if (c.logLine) {
+            EXPECT_TRUE(lines[0].starts_with(c.logLine)) << lines[0];
+        }
+    }
     EXPECT_TRUE(service.journal().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, MissingBaseUrl,
-                         ::testing::Values(MissingUrlCase{"NoKey", std::nullopt},
-                                           MissingUrlCase{"SchemeOnly", std::string("https://")}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
+// How the session names each transport error is pinned in the session's own tests; these show
+// the request core hands the sentence on.
 TEST_F(RequestCore, AnEmptyOrvaneUrlFailsAsATransportError) {
     setOrvaneUrl("");
     auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET");
@@ -171,53 +167,13 @@ TEST_F(RequestCore, AnEmptyOrvaneUrlFailsAsATransportError) {
         "Request [GET] to /API/users/v1/users/current/ failed with unsupported URL"));
 }
 
-TEST_F(RequestCore, AnInvalidUrlFailsAtOnce) {
-    bool done = false;
-    std::string message;
-    OrvaneRequests::doOrvaneJSONRequest<OrvaneUser>(
-        "API/storages/my storage/", "GET", std::nullopt, std::nullopt,
-        [&](std::optional<OrvaneUser>, std::string m) {
-            done = true;
-            message = m;
-        });
-    EXPECT_TRUE(done);
-    EXPECT_EQ(message, "Failed to generate request URL for " + service.baseURL() +
-                           "API/storages/my storage/");
-    EXPECT_TRUE(service.journal().empty());
-}
-
-TEST_F(RequestCore, AnUnserialisableBodyFailsAtOnce) {
-    bool done = false;
-    std::string message;
-    OrvaneRequests::doOrvaneJSONRequest<OrvaneStorage>(
-        "API/files/v1/storages/", "POST", nlohmann::json{{"name", "bad\xff"}}, std::nullopt,
-        [&](std::optional<OrvaneStorage>, std::string m) {
-            done = true;
-            message = m;
-        });
-    EXPECT_TRUE(done);
-    EXPECT_TRUE(message.starts_with("Failed to generate request JSON for data {")) << message;
-    EXPECT_EQ(platform.log->matching("doOrvaneJSONRequest, JSON serialization failed ").size(), 1u);
-    EXPECT_TRUE(service.journal().empty());
-}
-
-TEST_F(RequestCore, ARefusedConnectionReportsTheTransportError) {
-    const std::string base = service.baseURL();
-    closeSession();
-    service.stop();
-    startSession({});
-    setOrvaneUrl(base);
-    auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET");
-    EXPECT_EQ(outcome.message, "Could not connect to the server.");
-    EXPECT_TRUE(platform.log->contains(prefix("GET", "API/users/v1/users/current/") +
-                                       " failed with Could not connect to the server."));
-}
-
 TEST_F(RequestCore, ASlowServerTimesOut) {
     startSession({std::chrono::milliseconds(200)});
     service.setOverride("GET", "/API/slow/", Override::reply(200, "{}", std::chrono::milliseconds(3000)));
     auto outcome = request<OrvaneUser>("API/slow/", "GET");
     EXPECT_EQ(outcome.message, "The request timed out.");
+    EXPECT_TRUE(platform.log->contains(prefix("GET", "API/slow/") +
+                                       " failed with The request timed out."));
 }
 
 TEST_F(RequestCore, FollowsRedirectsWithinTheOrigin) {

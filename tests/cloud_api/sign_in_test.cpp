@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <set>
+#include <algorithm>
 
 #include "cloud_api/orvane_requests.h"
 #include "platform/linux/kernel_random.h"
