@@ -4,17 +4,20 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <future>
+#include <memory>
 
 namespace platform::qt {
 
 AuthorizationStatus QtAdministratorPrompt::askForRights(const std::vector<std::string>& rights) {
     if (dispatch_.isMainThread()) return ask(rights);
-    AuthorizationStatus answer = errAuthorizationInternal;
-    // The caller blocks, as it would on the system's own prompt; the main thread is never the
-    // one waiting here, so this cannot deadlock.
-    QMetaObject::invokeMethod(
-        qApp, [&] { answer = ask(rights); }, Qt::BlockingQueuedConnection);
-    return answer;
+    // The caller blocks, as it would on the system's own prompt; the main thread never waits
+    // here, so this cannot deadlock. A promise, not a blocking Qt connection, carries the answer
+    // so that its hand-over is visible to the race checker.
+    auto answer = std::make_shared<std::promise<AuthorizationStatus>>();
+    auto answered = answer->get_future();
+    dispatch_.main().async([this, answer, rights] { answer->set_value(ask(rights)); });
+    return answered.get();
 }
 
 AuthorizationStatus QtAdministratorPrompt::ask(const std::vector<std::string>& rights) {
