@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr char kStartOnBoot[] = "StartOnBoot";
 constexpr char kStartTitle[] = "Start orvane Storage Gateway";
 constexpr char kStopTitle[] = "Stop orvane Storage Gateway";
 

@@ -72,6 +72,7 @@ public:
     // is given back to the user.
     static constexpr double kHelperReplyBoundSeconds = 30.0;
     static constexpr double kVerificationDelaySeconds = 4.0;
+    static constexpr char kStartOnBoot[] = "StartOnBoot";
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const { return qorStatus_; }

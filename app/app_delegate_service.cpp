@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr char kStartOnBoot[] = "StartOnBoot";
 constexpr std::int64_t kAlreadyInThatState = 36;
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "helper_interface/helper_protocol.h"
+#include "platform/linux/rooted_system_paths.h"
+#include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xpc_wire.h"
 
 namespace wire = platform::linux_impl::wire;
@@ -77,9 +79,9 @@ std::filesystem::path HelperServer::socketPath(const std::filesystem::path& syst
 std::string HelperServer::version() { return ORVANE_HELPER_VERSION; }
 
 bool HelperServer::peerAllowed(const ucred& peer, const std::filesystem::path& systemRoot) {
-    if (peer.uid == 0) return true;
-    struct stat st {};
-    return ::stat(systemRoot.c_str(), &st) == 0 && st.st_uid == peer.uid;
+    // The same users the app trusts to serve it.
+    const platform::linux_impl::RootedSystemPaths paths(systemRoot);
+    return platform::linux_impl::trustedServiceUsers(paths, /*privileged=*/true).contains(peer.uid);
 }
 
 bool HelperServer::listen() {

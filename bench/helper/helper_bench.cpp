@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <condition_variable>
 #include <cstring>
 #include <fstream>
@@ -73,6 +74,22 @@ private:
     benchmark::State& state_;
     std::vector<double> values_;
 };
+
+// Times `once` per iteration (its own clock, so setup inside stays out) and reports the
+// percentiles; `once` answers what went wrong, or nothing. A wrong answer ends the benchmark.
+void timeEach(benchmark::State& state, const std::function<std::string()>& once) {
+    Samples samples(state);
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const std::string error = once();
+        samples.add(Clock::now() - start);
+        if (!error.empty()) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+    samples.report();
+}
 
 int connectTo(const fs::path& socket) {
     sockaddr_un address{};
@@ -263,17 +280,11 @@ void BM_HelperGetVersion(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    Samples samples(state);
-    for (auto _ : state) {
-        const auto start = Clock::now();
+    timeEach(state, [&]() -> std::string {
         const auto error = client.getVersion(version);
-        samples.add(Clock::now() - start);
-        if (!error.empty() || version != HelperServer::version()) {
-            state.SkipWithError(error.empty() ? "wrong version" : error.c_str());
-            break;
-        }
-    }
-    samples.report();
+        if (!error.empty()) return error;
+        return version == HelperServer::version() ? "" : "wrong version";
+    });
 }
 BENCHMARK(BM_HelperGetVersion)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
@@ -364,22 +375,15 @@ void BM_BareSocketPingPong(benchmark::State& state) {
     frame[3] = static_cast<char>(body.size() & 0xff);
     frame += body;
     std::string answer;
-    Samples samples(state);
-    for (auto _ : state) {
-        const auto start = Clock::now();
+    timeEach(state, [&]() -> std::string {
         const bool ok = writeAll(fds[0], frame.data(), frame.size()) && readFrameBytes(fds[0], answer);
-        samples.add(Clock::now() - start);
-        if (!ok || answer != frame) {
-            state.SkipWithError("echo failed");
-            break;
-        }
-    }
+        return ok && answer == frame ? "" : "echo failed";
+    });
     ::shutdown(fds[0], SHUT_RDWR);
     echo.join();
     ::close(fds[0]);
     ::close(fds[1]);
     state.counters["frame_bytes"] = static_cast<double>(frame.size());
-    samples.report();
 }
 BENCHMARK(BM_BareSocketPingPong)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
@@ -394,18 +398,12 @@ void BM_HelperLaunchctlEnable(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    Samples samples(state);
-    for (auto _ : state) {
+    timeEach(state, [&]() -> std::string {
         std::int64_t status = -1;
-        const auto start = Clock::now();
         const auto error = client.runLaunchctl("enable", status);
-        samples.add(Clock::now() - start);
-        if (!error.empty() || status != 0) {
-            state.SkipWithError(error.empty() ? "launchctl failed" : error.c_str());
-            break;
-        }
-    }
-    samples.report();
+        if (!error.empty()) return error;
+        return status == 0 ? "" : "launchctl failed";
+    });
 }
 BENCHMARK(BM_HelperLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
@@ -416,18 +414,11 @@ void BM_RunnerSpawnLaunchctlEnable(benchmark::State& state) {
     platform::linux_impl::PosixProcessRunner runner;
     const std::string program = helper->launchctl().string();
     const std::vector<std::string> args = {"enable", kServiceTarget};
-    Samples samples(state);
-    for (auto _ : state) {
-        const auto start = Clock::now();
+    timeEach(state, [&]() -> std::string {
         const auto result =
             runner.run(program, args, std::chrono::duration_cast<std::chrono::milliseconds>(kWatchdog));
-        samples.add(Clock::now() - start);
-        if (result.startError || result.timedOut || result.status != 0) {
-            state.SkipWithError("the script failed");
-            break;
-        }
-    }
-    samples.report();
+        return result.startError || result.timedOut || result.status != 0 ? "the script failed" : "";
+    });
 }
 BENCHMARK(BM_RunnerSpawnLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

@@ -20,8 +20,8 @@ namespace platform::linux_impl {
 // that could step out of that folder.
 std::filesystem::path xpcServiceSocket(const SystemPaths& paths, std::string_view service);
 
-// The users a client trusts to serve it: for a privileged connection root, and the system
-// root's owner when the root is a sandbox; otherwise also the client's own user.
+// The users trusted on a privileged link: root, and the system root's owner when the root is a
+// sandbox; an unprivileged client also trusts its own user. The helper accepts the same clients.
 std::set<uid_t> trustedServiceUsers(const SystemPaths& paths, bool privileged);
 
 // A client's link over a Unix stream socket; the server's credentials are checked before the

@@ -1,6 +1,8 @@
 // The real Qt menu and icon, offscreen: what a person would see in the panel.
 #include <gtest/gtest.h>
 
+#include "tests/qt_test_application.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
@@ -28,10 +30,7 @@ public:
 class AppMenuGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "app_menu_gui_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        ensureQtTestApplication();
     }
 
     AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR), statusBar(bundle) {

@@ -2,6 +2,8 @@
 // helper connection's thread, answered by clicking its buttons.
 #include <gtest/gtest.h>
 
+#include "tests/qt_test_application.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -20,10 +22,7 @@ using platform::AuthorizationStatus;
 class AdministratorPromptGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "administrator_prompt_gui_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        ensureQtTestApplication();
         QApplication::setApplicationDisplayName("orvane Storage Gateway");
     }
 
