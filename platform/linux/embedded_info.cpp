@@ -23,7 +23,6 @@ namespace {
 constexpr std::uint64_t kMaxSectionSize = 1 << 20;
 constexpr std::uint64_t kMaxSectionTableSize = 4 << 20;
 
-
 // Fields are decoded byte by byte, so the result does not depend on the host's byte order.
 template <class T>
 T little(const std::vector<unsigned char>& bytes, std::size_t offset) {
