@@ -12,9 +12,27 @@ public:
     virtual void applicationDidFinishLaunching() = 0;
 };
 
+// Regular: in the Dock and the application switcher; accessory: menu-bar only.
+enum class ActivationPolicy { Regular, Accessory };
+
+// The running application itself, as the shared application object offers it.
+class SharedApplication {
+public:
+    virtual ~SharedApplication() = default;
+    // Readable from any thread: the sign-in poll asks it from a background queue.
+    virtual ActivationPolicy activationPolicy() const = 0;
+    // Main thread.
+    virtual void setActivationPolicy(ActivationPolicy policy) = 0;
+    // Brings the application's windows to the front, ignoring other applications. Main thread.
+    virtual void activateIgnoringOtherApps() = 0;
+    // Ends the run loop; the process exits once the current event has been handled. Main thread.
+    virtual void terminate() = 0;
+};
+
 // What a delegate is built with besides the registry.
 struct ApplicationContext {
     StatusBar& statusBar;
+    SharedApplication& application;
 };
 
 using DelegateFactory = std::function<std::unique_ptr<ApplicationDelegate>(ApplicationContext&)>;

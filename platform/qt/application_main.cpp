@@ -3,7 +3,9 @@
 
 #include "platform/application.h"
 #include "platform/linux/file_rights_store.h"
+#include "platform/linux/curl_url_session.h"
 #include "platform/linux/json_user_defaults.h"
+#include "platform/linux/kernel_random.h"
 #include "platform/linux/launchd_job_blesser.h"
 #include "platform/linux/local_clock.h"
 #include "platform/linux/plist_bundle.h"
@@ -13,9 +15,11 @@
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/system_log.h"
 #include "platform/linux/unix_xpc_connector.h"
+#include "platform/linux/xdg_workspace.h"
 #include "platform/qt/qt_administrator_prompt.h"
 #include "platform/qt/qt_alert_presenter.h"
 #include "platform/qt/qt_dispatch.h"
+#include "platform/qt/qt_shared_application.h"
 #include "platform/qt/qt_status_bar.h"
 #include "platform/registry.h"
 
@@ -61,10 +65,16 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.xpc = std::make_shared<linux_impl::UnixXpcConnector>(paths, dispatch);
     services.serviceManagement =
         std::make_shared<linux_impl::LaunchdJobBlesser>(paths, processes, bundle->bundlePath());
+    // Cloud replies complete on the session's own queue, never on the main thread.
+    services.urlSession =
+        std::make_shared<linux_impl::CurlUrlSession>(dispatch->makeSerialQueue("url-session"));
+    services.random = std::make_shared<linux_impl::KernelRandom>();
+    services.workspace = std::make_shared<linux_impl::XdgWorkspace>();
     installServices(services);
 
     qt::QtStatusBar statusBar(*bundle);
-    ApplicationContext context{statusBar};
+    qt::QtSharedApplication application;
+    ApplicationContext context{statusBar, application};
     std::unique_ptr<ApplicationDelegate> delegate = makeDelegate(context);
     statusBar.setResponder(delegate.get());
     QTimer::singleShot(0, [&] { delegate->applicationDidFinishLaunching(); });

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <atomic>
+
+#include "platform/application.h"
+
+namespace platform::testing {
+
+class RecordingApplication : public SharedApplication {
+public:
+    ActivationPolicy activationPolicy() const override { return policy.load(); }
+    void setActivationPolicy(ActivationPolicy p) override { policy.store(p); }
+    void activateIgnoringOtherApps() override { ++activations; }
+    void terminate() override { ++terminations; }
+
+    std::atomic<ActivationPolicy> policy{ActivationPolicy::Accessory};
+    std::atomic<int> activations{0};
+    std::atomic<int> terminations{0};
+};
+
+}  // namespace platform::testing
