@@ -3,6 +3,7 @@
 #include "app/app_delegate_lifetime.h"
 #include "helper_interface/helper_authorization.h"
 #include "platform/registry.h"
+#include "app/ui_tools.h"
 #include "service/qor_tools.h"
 
 namespace {
@@ -15,13 +16,15 @@ constexpr char kStopTitle[] = "Stop orvane Storage Gateway";
 AppDelegate::AppDelegate(platform::StatusBar& statusBar, platform::Dispatch& dispatch,
                          platform::UserDefaults& defaults, const platform::Bundle& bundle,
                          platform::XpcConnector& connector,
-                         platform::ServiceManagement& serviceManagement)
+                         platform::ServiceManagement& serviceManagement,
+                         platform::SharedApplication& application)
     : statusBar_(statusBar),
       dispatch_(dispatch),
       defaults_(defaults),
       bundle_(bundle),
       connector_(connector),
       serviceManagement_(serviceManagement),
+      application_(application),
       lifetime_(std::make_shared<Lifetime>(*this)),
       exported_(std::make_shared<Exported>(lifetime_)),
       statusIconOk_(loadIcon("StatusBarIcon")),
@@ -64,6 +67,10 @@ bool AppDelegate::perform(const platform::Selector& selector) {
         startStopAction();
         return true;
     }
+    if (selector == "setupWizardAction") {
+        setupWizardAction();
+        return true;
+    }
     return false;
 }
 
@@ -90,6 +97,7 @@ void AppDelegate::setupStatusBarMenu() {
     updateMenu();
     dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
                                 [this] { perform("pediodicallyUpdateMenu"); });
+    if (!QorTools::isConfigured()) openSetupWizard();
 }
 
 std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundleName) {
@@ -153,4 +161,20 @@ void AppDelegate::pediodicallyUpdateMenu() {
     updateMenu();
     dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
                                 [this] { perform("pediodicallyUpdateMenu"); });
+}
+
+void AppDelegate::setupWizardAction() { openSetupWizard(); }
+
+void AppDelegate::openSetupWizard() {
+    const std::string url = QorTools::getOrvaneUrl().value_or("");
+    if (url.empty() || url == "https://") {
+        UiTools::enqueueAlert("Failed to start Setup Wizard",
+                              "Is orvane Storage Gateway installed and config.ini properly "
+                              "initialized?\n\norvane-url from config.ini is \"" +
+                                  url + "\"");
+        return;
+    }
+    platform::log("Start setup wizard");
+    if (window_) window_->makeKeyAndOrderFront();
+    application_.activateIgnoringOtherApps();
 }

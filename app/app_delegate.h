@@ -14,6 +14,7 @@
 #include "platform/service_management.h"
 #include "platform/status_bar.h"
 #include "platform/user_defaults.h"
+#include "platform/wizard_controls.h"
 #include "platform/xpc_connection.h"
 #include "service/qor_status.h"
 
@@ -29,11 +30,16 @@ public:
 
     AppDelegate(platform::StatusBar& statusBar, platform::Dispatch& dispatch,
                 platform::UserDefaults& defaults, const platform::Bundle& bundle,
-                platform::XpcConnector& connector, platform::ServiceManagement& serviceManagement);
+                platform::XpcConnector& connector, platform::ServiceManagement& serviceManagement,
+                platform::SharedApplication& application);
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching() override;
     bool perform(const platform::Selector& selector) override;
+
+    // The setup wizard's window; set once by whoever loads it, before launch.
+    platform::WizardWindow* window() const { return window_; }
+    void setWindow(platform::WizardWindow* window) { window_ = window; }
 
     void setupStatusBarMenu();
     void updateMenu();
@@ -49,6 +55,10 @@ public:
     // The helper's output while it works; from the connection's queue.
     void logWithStdOut(const std::string& text);
     void logWithStdErr(const std::string& text);
+
+    // Menu actions.
+    void setupWizardAction();
+    void openSetupWizard();
 
     // Starting and stopping the gateway service.
     void startStopAction();
@@ -114,6 +124,8 @@ private:
     const platform::Bundle& bundle_;
     platform::XpcConnector& connector_;
     platform::ServiceManagement& serviceManagement_;
+    platform::SharedApplication& application_;
+    platform::WizardWindow* window_ = nullptr;
 
     // Callbacks from other threads hold this; the destructor ends it before members go.
     std::shared_ptr<Lifetime> lifetime_;

@@ -3,12 +3,17 @@
 #include "platform/registry.h"
 #include "platform/service_management.h"
 #include "platform/xpc_connection.h"
+#include "wizard/setup_wizard_view_controller.h"
 
 int main(int argc, char** argv) {
-    platform::applicationMain(argc, argv, [](platform::ApplicationContext& context) {
-        return std::make_unique<AppDelegate>(context.statusBar, platform::dispatch(),
-                                             platform::defaults(), platform::mainBundle(),
-                                             platform::xpc(), platform::serviceManagement());
+    return platform::applicationMain(argc, argv, [](platform::ApplicationContext& context) {
+        auto delegate = std::make_unique<AppDelegate>(
+            context.statusBar, platform::dispatch(), platform::defaults(), platform::mainBundle(),
+            platform::xpc(), platform::serviceManagement(), context.application);
+        context.wizardWindow.setContent(std::make_shared<SetupWizardViewController>(
+            context.wizardWindow, context.application, context.computerName,
+            platform::dispatch()));
+        delegate->setWindow(&context.wizardWindow);
+        return delegate;
     });
-    return 0;
 }

@@ -202,3 +202,9 @@ std::string describe(const OrvaneErrorResponse& response) {
     }
     return text + "])";
 }
+
+std::string describe(const OrvaneUser& user) {
+    return "OrvaneUser(id: " + orvane_json::quoted(user.id) +
+           ", email: " + orvane_json::quoted(user.email) + ", type: " +
+           std::string(rawValue(user.type)) + ")";
+}

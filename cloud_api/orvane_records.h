@@ -139,6 +139,12 @@ struct OrvaneErrorResponse {
 
 // One line for the log, with every string quoted and escaped.
 std::string describe(const OrvaneErrorResponse& response);
+std::string describe(const OrvaneUser& user);
+// "nil" when there is none.
+template <class Record>
+std::string describe(const std::optional<Record>& record) {
+    return record ? describe(*record) : "nil";
+}
 
 // Decodes a whole response body as one record.
 template <class Record>

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/status_bar.h"
+#include "platform/wizard_controls.h"
 
 namespace platform {
 
@@ -33,6 +34,10 @@ public:
 struct ApplicationContext {
     StatusBar& statusBar;
     SharedApplication& application;
+    // The setup wizard's window, loaded before the delegate is made; it lives as long as the
+    // application.
+    WizardWindow& wizardWindow;
+    const ComputerName& computerName;
 };
 
 using DelegateFactory = std::function<std::unique_ptr<ApplicationDelegate>(ApplicationContext&)>;

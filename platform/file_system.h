@@ -15,6 +15,8 @@ struct FileError {
 template <class T>
 using FileResult = std::variant<T, FileError>;
 
+enum class ItemKind { Nothing, Directory, Other };
+
 // File operations whose durability matters; plain queries use std::filesystem.
 class FileSystem {
 public:
@@ -28,7 +30,11 @@ public:
     virtual std::optional<FileError> copyFileExclusive(const std::filesystem::path& from,
                                                        const std::filesystem::path& to) = 0;
     virtual std::optional<FileError> createDirectories(const std::filesystem::path& path) = 0;
+    // Whether any entry is there, a dangling symbolic link included.
     virtual bool exists(const std::filesystem::path& path) = 0;
+    // What a person would find there: a symbolic link is followed to its target, so a dangling
+    // one is nothing and one to a folder is a folder.
+    virtual ItemKind itemKind(const std::filesystem::path& path) = 0;
 };
 
 }  // namespace platform

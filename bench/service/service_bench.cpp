@@ -89,7 +89,7 @@ void BM_MenuRefresh(benchmark::State& state) {
     platform::testing::RecordingStatusBar statusBar;
     AppDelegate delegate(statusBar, *sandbox.platform.dispatch, *sandbox.platform.defaults,
                          *sandbox.platform.bundle, *sandbox.platform.xpc,
-                         *sandbox.platform.serviceManagement);
+                         *sandbox.platform.serviceManagement, *sandbox.platform.application);
     delegate.setupStatusBarMenu();
     for (auto _ : state) delegate.updateMenu();
     if (delegate.qorStatus() != QorStatus::Running) state.SkipWithError("status query failed");

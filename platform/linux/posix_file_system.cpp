@@ -89,4 +89,10 @@ bool PosixFileSystem::exists(const std::filesystem::path& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+ItemKind PosixFileSystem::itemKind(const std::filesystem::path& path) {
+    struct stat st{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return ItemKind::Nothing;
+    return S_ISDIR(st.st_mode) ? ItemKind::Directory : ItemKind::Other;
+}
+
 }  // namespace platform::linux_impl

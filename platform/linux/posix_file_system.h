@@ -13,6 +13,7 @@ public:
                                                const std::filesystem::path& to) override;
     std::optional<FileError> createDirectories(const std::filesystem::path& path) override;
     bool exists(const std::filesystem::path& path) override;
+    ItemKind itemKind(const std::filesystem::path& path) override;
 };
 
 }  // namespace platform::linux_impl

@@ -4,6 +4,7 @@
 #include "platform/application.h"
 #include "platform/linux/file_rights_store.h"
 #include "platform/linux/curl_url_session.h"
+#include "platform/linux/host_computer_name.h"
 #include "platform/linux/json_user_defaults.h"
 #include "platform/linux/kernel_random.h"
 #include "platform/linux/launchd_job_blesser.h"
@@ -21,6 +22,7 @@
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_shared_application.h"
 #include "platform/qt/qt_status_bar.h"
+#include "platform/qt/qt_wizard_window.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -37,6 +39,9 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     QApplication::setApplicationDisplayName(
         QString::fromStdString(bundle->infoString("CFBundleName").value_or("App")));
 
+    // Made before the dispatch so that it outlives the worker threads: a sign-in poll asks it
+    // for the activation policy from the global queue.
+    qt::QtSharedApplication application;
     auto dispatch = std::make_shared<qt::QtDispatch>();
     Services services;
     services.log = std::make_shared<linux_impl::SystemLog>(
@@ -73,8 +78,9 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     installServices(services);
 
     qt::QtStatusBar statusBar(*bundle);
-    qt::QtSharedApplication application;
-    ApplicationContext context{statusBar, application};
+    linux_impl::HostComputerName computerName;
+    qt::QtWizardWindow wizardWindow(*dispatch);
+    ApplicationContext context{statusBar, application, wizardWindow, computerName};
     std::unique_ptr<ApplicationDelegate> delegate = makeDelegate(context);
     statusBar.setResponder(delegate.get());
     QTimer::singleShot(0, [&] { delegate->applicationDidFinishLaunching(); });

@@ -52,6 +52,12 @@ void TestPlatform::reinstall() {
     scope_ = std::make_unique<ScopedServices>(services);
 }
 
+void TestPlatform::writeCompleteConfig(const std::string& orvaneUrl) const {
+    writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini",
+              "[main]\napp-id = A\nstorage-id = S\norvane-url = " + orvaneUrl +
+                  "\nauth-token = T\n");
+}
+
 void TestPlatform::writeFile(std::string_view systemPath, const std::string& contents) const {
     const auto file = resolve(systemPath);
     std::filesystem::create_directories(file.parent_path());

@@ -8,6 +8,7 @@
 #include "platform/registry.h"
 #include "platform/testing/doubles.h"
 #include "platform/testing/loopback_xpc.h"
+#include "platform/testing/recording_application.h"
 #include "platform/testing/memory_authorization.h"
 #include "platform/testing/recording_service_management.h"
 #include "platform/testing/recording_log.h"
@@ -41,6 +42,8 @@ public:
         return paths->resolve(systemPath);
     }
     void writeFile(std::string_view systemPath, const std::string& contents) const;
+    // A config.ini with every key set, as on a machine that has been set up.
+    void writeCompleteConfig(const std::string& orvaneUrl = "https://orvane.example/") const;
 
     TempDir root;
     std::shared_ptr<RecordingLog> log;
@@ -55,6 +58,8 @@ public:
     std::shared_ptr<MemoryAuthorization> authorization;
     std::shared_ptr<LoopbackXpc> xpc;
     std::shared_ptr<RecordingServiceManagement> serviceManagement;
+    // Not a registry service: the delegate and the wizard take it in their constructors.
+    std::shared_ptr<RecordingApplication> application = std::make_shared<RecordingApplication>();
     // Install further services (a URL session, a random source) here before use.
     Services services;
 

@@ -33,12 +33,13 @@ protected:
         platform.bundle->info = {{"CFBundleShortVersionString", "1.2.3"},
                                  {"CFBundleName", "Orvane Storage Gateway"}};
         platform.processes->setResult(running());
+        platform.writeCompleteConfig();
     }
 
     AppDelegate& start() {
         delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
                                                  *platform.bundle, *platform.xpc,
-                                                 *platform.serviceManagement);
+                                                 *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -54,6 +55,7 @@ protected:
 };
 
 TEST_F(AppDelegateTest, BuildsTheMenuInOrderWithoutAutoEnablingOrKeyEquivalents) {
+    std::filesystem::remove(platform.resolve(kConfig));
     // Stopped, so the refresh visibly replaces the titles the menu was built with.
     platform.processes->setResult(stopped());
     start();
@@ -167,6 +169,7 @@ TEST_F(AppDelegateTest, RefreshWithoutButtonLeavesTheImageAlone) {
 }
 
 TEST_F(AppDelegateTest, ConfigureAndBackupsFollowTheFiles) {
+    std::filesystem::remove(platform.resolve(kConfig));
     start();
     EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
     EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());

@@ -77,6 +77,7 @@ protected:
         platform.bundle->embeddedInfo[platform.bundle->bundlePath() / kHelperCopy] = {
             {"CFBundleShortVersionString", "2.0.0"}};
         platform.processes->setResult(statusResult(QorStatus::Running));
+        platform.writeCompleteConfig();
         // Blessing puts the bundled helper in place, as the real one does.
         platform.serviceManagement->setOnBless([this](const auto&) {
             helper->version = "2.0.0";
@@ -103,7 +104,7 @@ protected:
         }
         delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
                                                  *platform.bundle, *platform.xpc,
-                                                 *platform.serviceManagement);
+                                                 *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         platform.dispatch->runUntilIdle();
         return *delegate;
@@ -291,8 +292,10 @@ TEST_F(AppHelperTest, AFailedInstallationAlertsAndIsAskedAgainOnTheNextPress) {
         TestPlatform p;
         c.arrange(p);
         p.processes->setResult(statusResult(QorStatus::Stopped));
+        p.writeCompleteConfig();
         RecordingStatusBar bar;
-        AppDelegate app(bar, *p.dispatch, *p.defaults, *p.bundle, *p.xpc, *p.serviceManagement);
+        AppDelegate app(bar, *p.dispatch, *p.defaults, *p.bundle, *p.xpc, *p.serviceManagement,
+                        *p.application);
         app.applicationDidFinishLaunching();
         p.dispatch->runUntilIdle();
         EXPECT_TRUE(p.log->contains(c.logLine));

@@ -62,6 +62,7 @@ protected:
         platform.writeFile("/bin/launchctl", kLaunchctl);
         ::chmod(script.c_str(), 0755);
         std::filesystem::create_directories(platform.resolve("/var/run"));
+        platform.writeCompleteConfig();
         platform.bundle->embeddedInfo[platform.bundle->bundlePath() /
                                       "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper"] =
             {{"CFBundleShortVersionString", HelperServer::version()}};
@@ -100,7 +101,8 @@ protected:
 
 TEST_F(AppHelperThreadsTest, InstallsTheHelperThenStartsAndStopsTheService) {
     delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                             *platform.bundle, connector, *platform.serviceManagement);
+                                             *platform.bundle, connector, *platform.serviceManagement,
+                                             *platform.application);
     delegate->applicationDidFinishLaunching();
     // Nothing listens yet: the version request fails, and the installation follows on the
     // connection's queue.

@@ -41,7 +41,8 @@ protected:
         bundle.info = {{"CFBundleName", "Orvane Storage Gateway"}};
         platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
         delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 bundle, *platform.xpc, *platform.serviceManagement);
+                                                 bundle, *platform.xpc, *platform.serviceManagement,
+                                                 *platform.application);
         statusBar.setResponder(&responder);
         delegate->applicationDidFinishLaunching();
         menu = std::dynamic_pointer_cast<platform::qt::QtMenu>(delegate->statusBarItem()->menu());

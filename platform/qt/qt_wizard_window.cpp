@@ -1,0 +1,174 @@
+#include "platform/qt/qt_wizard_window.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QStyle>
+#include <QTabBar>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/qt/qt_wizard_controls.h"
+#include "ui_setup_wizard.h"
+
+namespace platform::qt {
+namespace {
+
+// The top-level widget: tells the content about a close, whoever asked for it.
+class WizardWidget : public QWidget {
+public:
+    std::shared_ptr<WizardContent> content;
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (isVisible() && content) content->windowWillClose();
+        event->accept();
+    }
+};
+
+template <class T>
+T* required(QWidget* root, const char* name) {
+    auto* widget = root->findChild<T*>(QString::fromLatin1(name));
+    if (!widget) {
+        // The window's file and this code disagree: nothing sensible can run.
+        std::fprintf(stderr, "The setup wizard's window has no control named %s\n", name);
+        std::abort();
+    }
+    return widget;
+}
+
+}  // namespace
+
+struct QtWizardWindow::Impl {
+    Dispatch& dispatch;
+    WizardWidget root;
+    Ui::SetupWizardWindow ui;
+    QtTextField mainHeaderField, initialLoginErrorTextField, newQorNameTextField,
+        newQorPathTextField, newQorNameErrorLabel, newQorPathErrorLabel,
+        existingQorWarningTextField, finishQorNameLabel;
+    QtTabView setupStepTabView, initialFreshInstallOrReconfigureTabView;
+    QtButton mainPreviousButton, mainNextButton, newQorRadioButton;
+    QtProgressIndicator loadingSpinner, stepProgressIndicator;
+    QtPopUpButton existingQorSelector;
+    QtImageView existingQorPathWarning, finishQorPathWarning;
+    QtPathControl finishQorPathWidget;
+    WizardOutlets outlets;
+
+    explicit Impl(Dispatch& d) : dispatch(d), root(), ui(setup(root)),
+        mainHeaderField(required<QLabel>(&root, "mainHeaderField")),
+        initialLoginErrorTextField(required<QLabel>(&root, "initialLoginErrorTextField")),
+        newQorNameTextField(required<QLineEdit>(&root, "newQorNameTextField")),
+        newQorPathTextField(required<QLineEdit>(&root, "newQorPathTextField")),
+        newQorNameErrorLabel(required<QLabel>(&root, "newQorNameErrorLabel")),
+        newQorPathErrorLabel(required<QLabel>(&root, "newQorPathErrorLabel")),
+        existingQorWarningTextField(required<QLabel>(&root, "existingQorWarningTextField"),
+                                    required<QLabel>(&root, "existingQorPathWarning")),
+        finishQorNameLabel(required<QLineEdit>(&root, "finishQorNameLabel")),
+        setupStepTabView(required<QTabWidget>(&root, "setupStepTabView")),
+        initialFreshInstallOrReconfigureTabView(
+            required<QTabWidget>(&root, "initialFreshInstallOrReconfigureTabView")),
+        mainPreviousButton(required<QAbstractButton>(&root, "mainPreviousButton")),
+        mainNextButton(required<QAbstractButton>(&root, "mainNextButton")),
+        newQorRadioButton(required<QAbstractButton>(&root, "newQorRadioButton"),
+                          required<QAbstractButton>(&root, "existingQorRadioButton")),
+        loadingSpinner(required<QProgressBar>(&root, "loadingSpinner")),
+        stepProgressIndicator(required<QProgressBar>(&root, "stepProgressIndicator")),
+        existingQorSelector(required<QComboBox>(&root, "existingQorSelector")),
+        existingQorPathWarning(required<QLabel>(&root, "existingQorPathWarning")),
+        finishQorPathWarning(required<QLabel>(&root, "finishQorPathWarning")),
+        finishQorPathWidget(required<QLineEdit>(&root, "finishQorPathWidget")),
+        outlets{&mainHeaderField, &setupStepTabView, &mainPreviousButton, &mainNextButton,
+                &loadingSpinner, &stepProgressIndicator, &initialFreshInstallOrReconfigureTabView,
+                &initialLoginErrorTextField, &newQorRadioButton, &newQorNameTextField,
+                &newQorPathTextField, &newQorNameErrorLabel, &newQorPathErrorLabel,
+                &existingQorSelector, &existingQorWarningTextField, &existingQorPathWarning,
+                &finishQorNameLabel, &finishQorPathWidget, &finishQorPathWarning} {
+        decorate();
+        connectActions();
+    }
+
+    static Ui::SetupWizardWindow setup(QWidget& root) {
+        Ui::SetupWizardWindow ui;
+        ui.setupUi(&root);
+        return ui;
+    }
+
+    // What the file cannot say: steps are changed by the buttons, not by tabs; the warning
+    // icon is the style's; busy and error indicators start hidden.
+    void decorate() {
+        ui.setupStepTabView->tabBar()->hide();
+        ui.initialFreshInstallOrReconfigureTabView->tabBar()->hide();
+        const QPixmap warning =
+            root.style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(24, 24);
+        for (QLabel* icon : {ui.existingQorPathWarning, ui.finishQorPathWarning}) {
+            icon->setPixmap(warning);
+            icon->hide();
+        }
+        ui.loadingSpinner->hide();
+        ui.initialLoginErrorTextField->hide();
+        ui.newQorRadioButton->setChecked(true);
+    }
+
+    void send(const char* selector) {
+        if (root.content) root.content->perform(selector);
+    }
+
+    void connectActions() {
+        const std::pair<QAbstractButton*, const char*> buttons[] = {
+            {ui.mainNextButton, "mainNextButtonClick:"},
+            {ui.mainPreviousButton, "mainPreviousButtonClick:"},
+            {ui.mainCancelButton, "mainCancelButtonClick:"},
+            {ui.newQorRadioButton, "newExistingQorClick:"},
+            {ui.existingQorRadioButton, "newExistingQorClick:"},
+            {ui.newQorChoosePathButton, "newQorChoosePathClicked:"},
+            {ui.advancedStorageSettingsButton, "advancedStorageSettingsAction:"},
+        };
+        for (const auto& [button, selector] : buttons) {
+            QObject::connect(button, &QAbstractButton::clicked, &root,
+                             [this, selector = selector] { send(selector); });
+        }
+        // Only a person's choice; filling the list selects its first item without an action.
+        QObject::connect(ui.existingQorSelector, &QComboBox::activated, &root,
+                         [this] { send("existingQorListAction:"); });
+    }
+};
+
+QtWizardWindow::QtWizardWindow(Dispatch& dispatch) : impl_(std::make_unique<Impl>(dispatch)) {}
+
+QtWizardWindow::~QtWizardWindow() = default;
+
+const WizardOutlets& QtWizardWindow::outlets() const { return impl_->outlets; }
+
+void QtWizardWindow::setContent(std::shared_ptr<WizardContent> content) {
+    impl_->root.content = std::move(content);
+}
+
+bool QtWizardWindow::isVisible() const { return impl_->root.isVisible(); }
+
+void QtWizardWindow::makeKeyAndOrderFront() {
+    if (!impl_->root.isVisible() && impl_->root.content) impl_->root.content->viewWillAppear();
+    impl_->root.show();
+    impl_->root.raise();
+    impl_->root.activateWindow();
+}
+
+void QtWizardWindow::performClose() { impl_->root.close(); }
+
+FolderChoice QtWizardWindow::runFolderChooser(const FolderChooserOptions& options) {
+    QFileDialog chooser(&impl_->root, QStringLiteral("Choose a Folder"));
+    chooser.setFileMode(options.canChooseFiles ? QFileDialog::ExistingFile
+                                               : QFileDialog::Directory);
+    chooser.setOption(QFileDialog::ShowDirsOnly, !options.canChooseFiles);
+    chooser.setOption(QFileDialog::ReadOnly, !options.canCreateDirectories);
+    chooser.setLabelText(QFileDialog::Accept, QString::fromStdString(options.prompt));
+    impl_->dispatch.beginModal();
+    const bool confirmed = chooser.exec() == QDialog::Accepted;
+    impl_->dispatch.endModal();
+    if (!confirmed) return {};
+    const QStringList files = chooser.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) return {true, std::nullopt};
+    return {true, fileURLWithPath(files.first().toStdString())};
+}
+
+QWidget* QtWizardWindow::widget() const { return &impl_->root; }
+
+}  // namespace platform::qt

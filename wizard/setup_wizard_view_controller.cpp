@@ -1,0 +1,198 @@
+#include "wizard/setup_wizard_view_controller.h"
+
+#include <functional>
+#include <map>
+
+#include "cloud_api/orvane_requests.h"
+#include "platform/log.h"
+#include "service/qor_tools.h"
+
+namespace {
+
+constexpr char kNextTitle[] = "Next";
+constexpr char kFinishTitle[] = "Finish";
+
+double progressValue(SetupStep step) {
+    switch (step) {
+        case SetupStep::initial: return 0;
+        case SetupStep::newOrExisting: return 1;
+        case SetupStep::newQorSetup:
+        case SetupStep::chooseExistingQor: return 2;
+        case SetupStep::finish: return 3;
+        case SetupStep::invalid: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+SetupWizardViewController::SetupWizardViewController(platform::WizardWindow& window,
+                                                     platform::SharedApplication& application,
+                                                     const platform::ComputerName& computerName,
+                                                     platform::Dispatch& dispatch)
+    : window_(window),
+      ui_(window.outlets()),
+      application_(application),
+      computerName_(computerName),
+      dispatch_(dispatch),
+      signInGeneration_(std::make_shared<std::atomic<std::uint64_t>>(0)) {}
+
+bool SetupWizardViewController::perform(const platform::Selector& selector) {
+    static const std::map<platform::Selector, void (SetupWizardViewController::*)()> actions{
+        {"mainNextButtonClick:", &SetupWizardViewController::mainNextButtonClick},
+        {"mainPreviousButtonClick:", &SetupWizardViewController::mainPreviousButtonClick},
+        {"mainCancelButtonClick:", &SetupWizardViewController::mainCancelButtonClick},
+        {"newExistingQorClick:", &SetupWizardViewController::newExistingQorClick},
+    };
+    auto found = actions.find(selector);
+    if (found == actions.end()) return false;
+    (this->*found->second)();
+    return true;
+}
+
+bool SetupWizardViewController::isCancelled() const {
+    return application_.activationPolicy() != platform::ActivationPolicy::Regular;
+}
+
+// ---- Steps ----
+
+SetupStep SetupWizardViewController::getCurrentSetupStep() {
+    auto identifier = ui_.setupStepTabView->selectedIdentifier();
+    if (!identifier) {
+        platform::log("getCurrentSetupStep: Invalid setup step - nil");
+        return SetupStep::invalid;
+    }
+    auto step = setupStepFromRawValue(*identifier);
+    if (!step) {
+        platform::log("getCurrentSetupStep: Invalid setup step: " + *identifier);
+        return SetupStep::invalid;
+    }
+    platform::log("getCurrentSetupStep: " + std::string(rawValue(*step)));
+    return *step;
+}
+
+void SetupWizardViewController::selectNewSetupStep(SetupStep step) {
+    if (step == SetupStep::invalid) {
+        platform::log("selectNewSetupStep: Invalid setup step: " + std::string(rawValue(step)));
+        return;
+    }
+    ui_.setupStepTabView->selectTabWithIdentifier(std::string(rawValue(step)));
+    if (auto label = ui_.setupStepTabView->selectedLabel()) ui_.mainHeaderField->setStringValue(*label);
+    ui_.mainNextButton->setEnabled(true);
+    ui_.mainNextButton->setTitle(kNextTitle);
+    ui_.mainPreviousButton->setEnabled(true);
+    switch (step) {
+        case SetupStep::initial:
+            ui_.mainPreviousButton->setEnabled(false);
+            updateInitialSetupStep();
+            ui_.mainHeaderField->setStringValue(
+                ui_.initialFreshInstallOrReconfigureTabView->selectedLabel().value_or(""));
+            break;
+        case SetupStep::finish:
+            ui_.mainNextButton->setTitle(kFinishTitle);
+            break;
+        default:
+            break;
+    }
+    ui_.stepProgressIndicator->setDoubleValue(progressValue(step));
+}
+
+void SetupWizardViewController::updateInitialSetupStep() {
+    if (QorTools::isConfigured()) {
+        platform::log("updateInitialSetupStep, reconfigure UI chosen");
+        ui_.initialFreshInstallOrReconfigureTabView->selectTabWithIdentifier("reconfigure");
+    } else {
+        platform::log("updateInitialSetupStep, fresh install UI chosen");
+        ui_.initialFreshInstallOrReconfigureTabView->selectTabWithIdentifier("freshInstall");
+    }
+    ui_.initialLoginErrorTextField->setHidden(true);
+    nextIsForceLogin_ = false;
+}
+
+// ---- Buttons ----
+
+void SetupWizardViewController::mainNextButtonClick() {
+    switch (getCurrentSetupStep()) {
+        case SetupStep::initial:
+            initiateOrvaneLogin(nextIsForceLogin_);
+            break;
+        case SetupStep::invalid:
+            platform::log("mainNextButtonClick - invalid state - nothing to do");
+            break;
+        default:
+            // The storage and finish steps come with their own work.
+            break;
+    }
+}
+
+void SetupWizardViewController::mainPreviousButtonClick() {
+    switch (getCurrentSetupStep()) {
+        case SetupStep::initial:
+            platform::log("mainPreviousButtonClick - already at first step - nothing to do");
+            break;
+        case SetupStep::newOrExisting:
+            selectNewSetupStep(SetupStep::initial);
+            break;
+        case SetupStep::newQorSetup:
+        case SetupStep::chooseExistingQor:
+            selectNewSetupStep(SetupStep::newOrExisting);
+            break;
+        case SetupStep::finish:
+            if (ui_.newQorRadioButton->state() == platform::ControlState::On) {
+                ui_.newQorNameErrorLabel->setStringValue("");
+                selectNewSetupStep(SetupStep::newQorSetup);
+            } else {
+                selectNewSetupStep(SetupStep::chooseExistingQor);
+            }
+            break;
+        case SetupStep::invalid:
+            break;
+    }
+}
+
+void SetupWizardViewController::mainCancelButtonClick() {
+    platform::log("mainCancelButtonClick - close the window");
+    window_.performClose();
+}
+
+// ---- Window events ----
+
+void SetupWizardViewController::viewWillAppear() {
+    platform::log("SetupWizardViewController viewWillAppear, appInstanceId: " +
+                  OrvaneRequests::appInstanceId());
+    application_.setActivationPolicy(platform::ActivationPolicy::Regular);
+    if (getCurrentSetupStep() == SetupStep::initial) selectNewSetupStep(SetupStep::initial);
+}
+
+void SetupWizardViewController::windowWillClose() {
+    platform::log("SetupWizardViewController windowWillClose, current step: " +
+                  std::string(rawValue(getCurrentSetupStep())));
+    if (createdOrvaneStorageId_) {
+        const std::string id = *createdOrvaneStorageId_;
+        platform::log("Will delete temporarily created storage " + id);
+        OrvaneRequests::deleteStorage(id, createdOrvaneStorageCredentials_, [id](bool success) {
+            if (!success) platform::log("Closing wizard, failed to delete " + id);
+        });
+        createdOrvaneStorageId_.reset();
+        createdOrvaneStorageCredentials_.reset();
+    }
+    endSignIn();
+    application_.setActivationPolicy(platform::ActivationPolicy::Accessory);
+    ui_.newQorRadioButton->setState(platform::ControlState::On);
+    ui_.newQorPathTextField->setStringValue("");
+    hideSpinner();
+    selectNewSetupStep(SetupStep::initial);
+}
+
+void SetupWizardViewController::rememberCreatedStorage(const std::string& storageId,
+                                                       const OrvaneCredentials& credentials) {
+    createdOrvaneStorageId_ = storageId;
+    createdOrvaneStorageCredentials_ = credentials;
+}
+
+void SetupWizardViewController::showSpinner() {
+    ui_.loadingSpinner->setHidden(false);
+    ui_.loadingSpinner->startAnimation();
+}
+
+void SetupWizardViewController::hideSpinner() { ui_.loadingSpinner->setHidden(true); }

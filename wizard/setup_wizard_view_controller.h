@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cloud_api/orvane_records.h"
+#include "cloud_api/orvane_request_cancellation.h"
+#include "platform/application.h"
+#include "platform/dispatch.h"
+#include "platform/wizard_controls.h"
+#include "wizard/setup_step.h"
+
+// The setup wizard: signs the person in, has them create or pick a storage, and writes the
+// gateway's configuration. The current step is never stored: it is the selected step tab.
+//
+// Every field is main-thread only. Replies arrive on the URL session's queue and the sign-in
+// poll's on the global queue; they log there and hop to the main queue before touching
+// anything else. The window owns this controller; callbacks hold it weakly.
+class SetupWizardViewController : public platform::WizardContent,
+                                  public OrvaneRequestCancellation,
+                                  public std::enable_shared_from_this<SetupWizardViewController> {
+public:
+    SetupWizardViewController(platform::WizardWindow& window,
+                              platform::SharedApplication& application,
+                              const platform::ComputerName& computerName,
+                              platform::Dispatch& dispatch);
+
+    // The window's actions, by selector.
+    bool perform(const platform::Selector& selector) override;
+    void viewWillAppear() override;
+    void windowWillClose() override;
+    // True once the application is no longer a regular one, that is once the wizard closed.
+    // Any thread.
+    bool isCancelled() const override;
+
+    void mainNextButtonClick();
+    void mainPreviousButtonClick();
+    void mainCancelButtonClick();
+    void newExistingQorClick() {}
+
+    SetupStep getCurrentSetupStep();
+    void selectNewSetupStep(SetupStep step);
+    void updateInitialSetupStep();
+
+    // Signing in.
+    void initiateOrvaneLogin(bool forceLogin);
+
+    bool nextIsForceLogin() const { return nextIsForceLogin_; }
+    const std::optional<OrvaneCredentials>& orvaneCredentials() const { return orvaneCredentials_; }
+    const std::optional<OrvaneUser>& orvaneUser() const { return orvaneUser_; }
+    const std::optional<std::string>& chosenStorageName() const { return chosenStorageName_; }
+    const std::optional<std::string>& chosenStorageId() const { return chosenStorageId_; }
+    const std::optional<std::string>& createdOrvaneStorageId() const {
+        return createdOrvaneStorageId_;
+    }
+
+    // Remembers a storage this wizard created, with the credentials it was created under, so
+    // that a close deletes it as the person who made it even after a sign-in as somebody else.
+    void rememberCreatedStorage(const std::string& storageId, const OrvaneCredentials& credentials);
+
+private:
+    class SignInCancellation;
+    // One sign-in: its generation and the controller it reports to.
+    struct SignIn {
+        std::weak_ptr<SetupWizardViewController> controller;
+        std::uint64_t generation = 0;
+        platform::Dispatch* dispatch = nullptr;
+    };
+
+    // The poll's completion, on a background queue.
+    static void initiateOrvaneLoginFinished(const SignIn& signIn,
+                                            std::optional<OrvaneCredentials> credentials);
+    // The current-user reply, on the URL session's queue.
+    static void checkCurrentUser(const SignIn& signIn, std::optional<OrvaneUser> user,
+                                 const std::string& errorMessage, OrvaneCredentials credentials);
+    // Runs `task` on the main queue if this sign-in is still the current one.
+    static void onMainIfCurrent(const SignIn& signIn, const char* operation,
+                                std::function<void(SetupWizardViewController&)> task);
+    void showLoginError(const std::string& text);
+    void showSpinner();
+    void hideSpinner();
+    void endSignIn();
+
+    platform::WizardWindow& window_;
+    const platform::WizardOutlets& ui_;
+    platform::SharedApplication& application_;
+    const platform::ComputerName& computerName_;
+    platform::Dispatch& dispatch_;
+
+    // Bumped by every sign-in and every close, read by polls on other threads.
+    std::shared_ptr<std::atomic<std::uint64_t>> signInGeneration_;
+
+    bool nextIsForceLogin_ = false;
+    std::optional<OrvaneCredentials> orvaneCredentials_;
+    std::optional<OrvaneUser> orvaneUser_;
+    std::optional<std::string> chosenStorageName_;
+    std::optional<std::string> chosenStorageId_;
+    std::optional<std::string> createdOrvaneStorageId_;
+    std::optional<OrvaneCredentials> createdOrvaneStorageCredentials_;
+};
