@@ -1,0 +1,363 @@
+// The wizard's logic against the in-memory window, a scripted service and virtual time.
+#include <gtest/gtest.h>
+
+#include "platform/testing/memory_wizard_window.h"
+#include "platform/testing/random_sequence.h"
+#include "platform/testing/test_platform.h"
+#include "platform/testing/url_scripted_session.h"
+#include "platform/testing/workspace_recording.h"
+#include "wizard/setup_wizard_view_controller.h"
+
+namespace {
+
+using platform::ActivationPolicy;
+using platform::ControlState;
+using platform::seconds;
+using platform::testing::ScriptedUrlSession;
+using Reply = ScriptedUrlSession::Reply;
+using namespace platform::testing;
+
+constexpr char kBase[] = "https://orvane.test/";
+constexpr char kNotPower[] =
+    "You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as "
+    "another user.";
+constexpr char kNoCredentials[] =
+    "Authentication failed, did not receive orvane credentials. Click Next to try to log in as "
+    "another user.";
+constexpr char kCredentials[] = R"({"app_id": "app-1", "token": "tok-secret"})";
+
+std::string user(const std::string& type) {
+    return R"({"id": "u1", "email": "p@example.com", "type": ")" + type + R"("})";
+}
+
+class NoName : public platform::ComputerName {
+public:
+    std::optional<std::string> localizedName() const override { return std::nullopt; }
+};
+
+class WizardTest : public ::testing::Test {
+protected:
+    WizardTest() {
+        platform.services.urlSession = session;
+        platform.services.random = random;
+        platform.services.workspace = workspace;
+        platform.reinstall();
+        platform.writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini",
+                           std::string("orvane-url = ") + kBase + "\n");
+        window.setContent(controller);
+        session->responder = [this](const platform::UrlRequest& request) {
+            if (request.url.find("/external/auth/") != std::string::npos) {
+                ++polls;
+                return credentialsAfterPolls > 0 && polls >= credentialsAfterPolls
+                           ? Reply::http(200, kCredentials)
+                           : Reply::http(404);
+            }
+            if (request.url.ends_with("users/current/")) return currentUser;
+            return Reply::http(204);
+        };
+    }
+
+    void open() {
+        window.makeKeyAndOrderFront();
+        platform.dispatch->runUntilIdle();
+    }
+    void next() {
+        controller->mainNextButtonClick();
+        platform.dispatch->runUntilIdle();
+    }
+    // Signs in; the first poll answers with credentials.
+    void signIn(const std::string& type = "POWER") {
+        credentialsAfterPolls = polls + 1;
+        currentUser = Reply::http(200, user(type));
+        next();
+        platform.dispatch->advance(seconds(1));
+    }
+    std::string step() { return std::string(rawValue(controller->getCurrentSetupStep())); }
+    std::vector<platform::UrlRequest> sentTo(const std::string& part) const {
+        std::vector<platform::UrlRequest> found;
+        for (const auto& request : session->sent()) {
+            if (request.url.find(part) != std::string::npos) found.push_back(request);
+        }
+        return found;
+    }
+
+    TestPlatform platform;
+    std::shared_ptr<ScriptedUrlSession> session =
+        std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url-session"));
+    std::shared_ptr<SequenceRandom> random = std::make_shared<SequenceRandom>();
+    std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
+    MemoryWizardWindow window;
+    NoName name;
+    std::shared_ptr<SetupWizardViewController> controller =
+        std::make_shared<SetupWizardViewController>(window, *platform.application, name,
+                                                    *platform.dispatch);
+    int polls = 0;
+    int credentialsAfterPolls = 0;
+    Reply currentUser = Reply::http(200, user("POWER"));
+};
+
+TEST_F(WizardTest, EachStepSetsProgressButtonsAndHeader) {
+    struct Case {
+        SetupStep step;
+        double progress;
+        const char* next;
+        bool previousEnabled;
+        const char* header;
+    };
+    const Case cases[] = {
+        {SetupStep::initial, 0, "Next", false, "Welcome"},
+        {SetupStep::newOrExisting, 1, "Next", true, "Choose a storage"},
+        {SetupStep::newQorSetup, 2, "Next", true, "New storage"},
+        {SetupStep::chooseExistingQor, 2, "Next", true, "Existing storage"},
+        {SetupStep::finish, 3, "Finish", true, "Finish"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(rawValue(c.step)));
+        window.mainNextButton.enabled = false;
+        controller->selectNewSetupStep(c.step);
+        EXPECT_EQ(step(), rawValue(c.step));
+        EXPECT_EQ(window.stepProgressIndicator.value, c.progress);
+        EXPECT_EQ(window.mainNextButton.titleText, c.next);
+        EXPECT_TRUE(window.mainNextButton.enabled);
+        EXPECT_EQ(window.mainPreviousButton.enabled, c.previousEnabled);
+        EXPECT_EQ(window.mainHeaderField.text, c.header);
+    }
+    controller->selectNewSetupStep(SetupStep::invalid);
+    EXPECT_EQ(step(), "finish");
+    EXPECT_TRUE(platform.log->contains("selectNewSetupStep: Invalid setup step: invalid"));
+}
+
+TEST_F(WizardTest, PreviousLeadsBackFromEveryStep) {
+    struct Case {
+        SetupStep from;
+        ControlState radio;
+        SetupStep to;
+    };
+    const Case cases[] = {
+        {SetupStep::initial, ControlState::On, SetupStep::initial},
+        {SetupStep::newOrExisting, ControlState::On, SetupStep::initial},
+        {SetupStep::newQorSetup, ControlState::On, SetupStep::newOrExisting},
+        {SetupStep::chooseExistingQor, ControlState::Off, SetupStep::newOrExisting},
+        {SetupStep::finish, ControlState::On, SetupStep::newQorSetup},
+        {SetupStep::finish, ControlState::Off, SetupStep::chooseExistingQor},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(rawValue(c.from)) + " -> " + std::string(rawValue(c.to)));
+        controller->selectNewSetupStep(c.from);
+        window.newQorRadioButton.controlState = c.radio;
+        window.newQorNameErrorLabel.text = "Name cannot be empty";
+        window.newQorPathErrorLabel.text = "Please select a folder to manage";
+        controller->mainPreviousButtonClick();
+        EXPECT_EQ(step(), rawValue(c.to));
+        // Back from the finish screen to the form drops the name error only.
+        const bool cleared = c.from == SetupStep::finish && c.radio == ControlState::On;
+        EXPECT_EQ(window.newQorNameErrorLabel.text.empty(), cleared);
+        EXPECT_FALSE(window.newQorPathErrorLabel.text.empty());
+    }
+    EXPECT_TRUE(platform.log->contains(
+        "mainPreviousButtonClick - already at first step - nothing to do"));
+}
+
+TEST_F(WizardTest, AMissingOrUnknownStepTabChangesNothing) {
+    for (const std::string identifier : {"", "Initial"}) {
+        SCOPED_TRACE(identifier);
+        window.setupStepTabView.tabs[1].first = identifier;
+        window.setupStepTabView.selected = 1;
+        controller->mainNextButtonClick();
+        controller->mainPreviousButtonClick();
+        EXPECT_EQ(window.setupStepTabView.selected, 1u);
+        EXPECT_TRUE(session->sent().empty());
+    }
+    EXPECT_TRUE(platform.log->contains("getCurrentSetupStep: Invalid setup step - nil"));
+    EXPECT_TRUE(platform.log->contains("getCurrentSetupStep: Invalid setup step: Initial"));
+    EXPECT_TRUE(platform.log->contains("mainNextButtonClick - invalid state - nothing to do"));
+}
+
+TEST_F(WizardTest, ShowingTheWindowReentersOnlyTheFirstStep) {
+    open();
+    EXPECT_EQ(platform.application->activationPolicy(), ActivationPolicy::Regular);
+    EXPECT_EQ(window.initialFreshInstallOrReconfigureTabView.selectedIdentifier(), "freshInstall");
+    EXPECT_TRUE(platform.log->contains("SetupWizardViewController viewWillAppear, appInstanceId: "
+                                       "00000000-0000-4000-8000-000000000001"));
+
+    // A completed configuration shows the reconfigure text on the next appearance.
+    window.visible = false;
+    window.initialLoginErrorTextField.hidden = false;
+    platform.writeCompleteConfig(kBase);
+    open();
+    EXPECT_EQ(window.initialFreshInstallOrReconfigureTabView.selectedIdentifier(), "reconfigure");
+    EXPECT_EQ(window.mainHeaderField.text, "Reconfigure");
+    EXPECT_TRUE(window.initialLoginErrorTextField.hidden);
+
+    window.visible = false;
+    controller->selectNewSetupStep(SetupStep::finish);
+    window.mainHeaderField.text = "kept";
+    open();
+    EXPECT_EQ(step(), "finish");
+    EXPECT_EQ(window.mainHeaderField.text, "kept");
+}
+
+TEST_F(WizardTest, SignInWithoutAServiceUrlOpensNoBrowser) {
+    platform.writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini",
+                       "app-id = A\n");
+    open();
+    next();
+    EXPECT_TRUE(workspace->openedURLs().empty());
+    EXPECT_FALSE(window.initialLoginErrorTextField.hidden);
+    EXPECT_EQ(window.initialLoginErrorTextField.text,
+              "Could not start login, failed to parse orvane Storage Gateway config.ini");
+    EXPECT_TRUE(window.mainNextButton.enabled);
+    EXPECT_TRUE(window.loadingSpinner.hidden);
+    EXPECT_FALSE(controller->nextIsForceLogin());
+}
+
+TEST_F(WizardTest, APowerUserReachesTheStorageChoice) {
+    open();
+    next();
+    EXPECT_FALSE(window.mainNextButton.enabled) << "Next waits for the browser";
+    EXPECT_FALSE(window.loadingSpinner.hidden);
+    EXPECT_TRUE(window.loadingSpinner.animating);
+    ASSERT_EQ(workspace->openedURLs().size(), 1u);
+    EXPECT_TRUE(workspace->openedURLs()[0].starts_with(std::string(kBase) + "authenticate/"));
+
+    credentialsAfterPolls = 3;
+    platform.dispatch->advance(seconds(1 + 3 + 3));
+    EXPECT_EQ(polls, 3);
+    EXPECT_EQ(step(), "newOrExisting");
+    EXPECT_TRUE(window.mainNextButton.enabled);
+    EXPECT_TRUE(window.mainPreviousButton.enabled);
+    EXPECT_EQ(platform.application->activations, 1);
+    ASSERT_TRUE(controller->orvaneCredentials());
+    EXPECT_EQ(controller->orvaneCredentials()->token, "tok-secret");
+    EXPECT_EQ(controller->orvaneUser()->id, "u1");
+    // The current user is asked as the new credentials.
+    auto asked = sentTo("users/current/");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].value("Auth-Token"), "tok-secret");
+    EXPECT_TRUE(platform.log->contains(
+        "orvane login finished, got a valid POWER user: OrvaneUser(id: \"u1\", email: "
+        "\"p@example.com\", type: POWER)"));
+    // Neither the token nor the sign-in code reaches the log.
+    const std::string code = workspace->openedURLs()[0].substr(std::string(kBase).size() + 13, 64);
+    for (const auto& line : platform.log->lines()) {
+        EXPECT_EQ(line.find("tok-secret"), std::string::npos) << line;
+        EXPECT_EQ(line.find(code), std::string::npos) << line;
+    }
+}
+
+TEST_F(WizardTest, ARefusedSignInKeepsTheFirstUserAndForcesTheNextLogin) {
+    open();
+    signIn("POWER");
+    controller->mainPreviousButtonClick();
+    EXPECT_FALSE(controller->nextIsForceLogin()) << "re-entering the step resets it";
+
+    struct Case {
+        const char* name;
+        Reply reply;
+    };
+    const Case cases[] = {
+        {"STANDARD", Reply::http(200, user("STANDARD"))},
+        {"BROWSE_ONLY", Reply::http(200, user("BROWSE_ONLY"))},
+        {"request fails", Reply::failure({platform::UrlError::Kind::timedOut, "Timed out."})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool forced = controller->nextIsForceLogin();
+        credentialsAfterPolls = polls + 1;
+        currentUser = c.reply;
+        next();
+        EXPECT_EQ(workspace->openedURLs().back().find("login?next=/") != std::string::npos, forced);
+        platform.dispatch->advance(seconds(1));
+        EXPECT_EQ(step(), "initial");
+        EXPECT_EQ(window.initialLoginErrorTextField.text, kNotPower);
+        EXPECT_FALSE(window.initialLoginErrorTextField.hidden);
+        EXPECT_TRUE(window.mainNextButton.enabled);
+        EXPECT_TRUE(controller->nextIsForceLogin());
+        EXPECT_EQ(controller->orvaneUser()->type, OrvaneUserType::POWER);
+    }
+    EXPECT_TRUE(platform.log->contains("orvane login finished, invalid user type: nil"));
+}
+
+TEST_F(WizardTest, APollWithoutCredentialsEndsAfterItsLastAttempt) {
+    open();
+    next();
+    platform.dispatch->advance(seconds(1 + 40 * 3));
+    EXPECT_EQ(polls, 41);
+    EXPECT_EQ(window.initialLoginErrorTextField.text, kNoCredentials);
+    EXPECT_TRUE(window.loadingSpinner.hidden);
+    EXPECT_TRUE(window.mainNextButton.enabled);
+    EXPECT_TRUE(controller->nextIsForceLogin());
+    EXPECT_EQ(platform.application->activations, 1);
+    EXPECT_TRUE(platform.log->contains("Initiate orvane finished, got credentials: false"));
+}
+
+TEST_F(WizardTest, AClosedWizardStopsItsPollAndAReopenedOneDoesNotRevive) {
+    open();
+    next();
+    platform.dispatch->advance(seconds(1 + 3));
+    EXPECT_EQ(polls, 2);
+    // Closed and reopened within one pause: the old poll must not go on.
+    controller->mainCancelButtonClick();
+    EXPECT_EQ(platform.application->activationPolicy(), ActivationPolicy::Accessory);
+    open();
+    platform.dispatch->advance(seconds(30));
+    EXPECT_EQ(polls, 2);
+    EXPECT_TRUE(platform.log->contains("getOrvaneCredentialsOrRetry was cancelled"));
+    EXPECT_FALSE(platform.log->contains("Initiate orvane finished"));
+}
+
+TEST_F(WizardTest, CredentialsThatArriveAfterACloseAreDropped) {
+    open();
+    credentialsAfterPolls = 1;
+    next();
+    // The first poll is under way when the window closes.
+    session->responder = [inner = session->responder](const platform::UrlRequest& request) {
+        Reply reply = inner(request);
+        reply.latency = seconds(2);
+        return reply;
+    };
+    platform.dispatch->advance(seconds(1.5));
+    controller->mainCancelButtonClick();
+    open();
+    platform.dispatch->advance(seconds(5));
+    EXPECT_EQ(step(), "initial");
+    EXPECT_FALSE(controller->orvaneCredentials());
+    EXPECT_TRUE(sentTo("users/current/").empty());
+    EXPECT_TRUE(platform.log->contains(
+        "initiateOrvaneLoginFinished, the wizard closed or signed in again since; dropped"));
+}
+
+TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
+    open();
+    controller->mainCancelButtonClick();
+    EXPECT_TRUE(sentTo("storages/").empty()) << "nothing was created";
+
+    open();
+    signIn();
+    controller->rememberCreatedStorage("st-9", {"creator-app", "creator-token"});
+    controller->mainPreviousButtonClick();
+    signIn();  // somebody else signs in afterwards
+    ASSERT_EQ(step(), "newOrExisting");
+    window.newQorPathTextField.text = "/srv/media";
+    window.newQorRadioButton.controlState = ControlState::Off;
+    session->responder = [](const platform::UrlRequest&) { return Reply::http(500); };
+    controller->mainCancelButtonClick();
+    EXPECT_FALSE(controller->createdOrvaneStorageId()) << "cleared before the reply";
+    EXPECT_EQ(step(), "initial");
+    EXPECT_EQ(window.newQorRadioButton.controlState, ControlState::On);
+    EXPECT_TRUE(window.newQorPathTextField.text.empty());
+    EXPECT_TRUE(window.loadingSpinner.hidden);
+
+    platform.dispatch->runUntilIdle();
+    auto deletes = sentTo("API/files/v1/storages/st-9/");
+    ASSERT_EQ(deletes.size(), 1u);
+    EXPECT_EQ(deletes[0].method, "DELETE");
+    EXPECT_EQ(deletes[0].value("App-ID"), "creator-app");
+    EXPECT_EQ(deletes[0].value("Auth-Token"), "creator-token");
+    EXPECT_TRUE(platform.log->contains("Will delete temporarily created storage st-9"));
+    EXPECT_TRUE(platform.log->contains("Closing wizard, failed to delete st-9"));
+    EXPECT_TRUE(platform.log->contains("SetupWizardViewController windowWillClose, current step: "
+                                       "newOrExisting"));
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// The real wizard window, offscreen: its file loads, its buttons reach the controller, and each
+// step is rendered for a person to look at.
+#include <gtest/gtest.h>
+
+#include "tests/qt_test_application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <any>
+#include <filesystem>
+
+#include "platform/qt/qt_wizard_window.h"
+#include "platform/testing/random_sequence.h"
+#include "platform/testing/test_platform.h"
+#include "wizard/setup_wizard_view_controller.h"
+
+namespace {
+
+using namespace platform::testing;
+
+class FixedName : public platform::ComputerName {
+public:
+    std::optional<std::string> localizedName() const override { return "Studio Mac"; }
+};
+
+class WizardWindowGuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureQtTestApplication(); }
+
+    WizardWindowGuiTest() {
+        platform.services.random = std::make_shared<SequenceRandom>();
+        platform.reinstall();
+        controller = std::make_shared<SetupWizardViewController>(window, *platform.application,
+                                                                 name, *platform.dispatch);
+        window.setContent(controller);
+    }
+    ~WizardWindowGuiTest() override { window.widget()->hide(); }
+
+    template <class T>
+    T* child(const char* name) {
+        return window.widget()->findChild<T*>(QString::fromLatin1(name));
+    }
+    void save(const std::string& step) {
+        QApplication::processEvents();
+        const std::filesystem::path dir = ORVANE_TEST_OUTPUT_DIR;
+        std::filesystem::create_directories(dir);
+        const auto file = dir / ("wizard-" + step + ".png");
+        EXPECT_TRUE(window.widget()->grab().save(QString::fromStdString(file.string())));
+    }
+
+    TestPlatform platform;
+    FixedName name;
+    platform::qt::QtWizardWindow window{*platform.dispatch};
+    std::shared_ptr<SetupWizardViewController> controller;
+};
+
+TEST_F(WizardWindowGuiTest, ButtonsReachTheControllerAndTheCloseButtonClosesTheWizard) {
+    // No orvane-url: Next shows the sign-in error in the window itself.
+    window.makeKeyAndOrderFront();
+    EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Regular);
+    child<QPushButton>("mainNextButton")->click();
+    auto* error = child<QLabel>("initialLoginErrorTextField");
+    EXPECT_TRUE(error->isVisible());
+    EXPECT_EQ(error->text().toStdString(),
+              "Could not start login, failed to parse orvane Storage Gateway config.ini");
+    save("initial-error");
+
+    child<QPushButton>("mainCancelButton")->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Accessory);
+    EXPECT_TRUE(platform.log->contains("mainCancelButtonClick - close the window"));
+}
+
+TEST_F(WizardWindowGuiTest, EveryStepRenders) {
+    const auto& ui = window.outlets();
+    window.makeKeyAndOrderFront();
+    save("initial");
+    platform.writeCompleteConfig();
+    controller->selectNewSetupStep(SetupStep::initial);
+    EXPECT_EQ(ui.mainHeaderField->stringValue(), "Reconfigure orvane Storage Gateway");
+    save("initial-reconfigure");
+
+    controller->selectNewSetupStep(SetupStep::newOrExisting);
+    EXPECT_EQ(ui.mainHeaderField->stringValue(), "Choose a storage");
+    save("newOrExisting");
+
+    controller->selectNewSetupStep(SetupStep::newQorSetup);
+    ui.newQorNameTextField->setStringValue("");
+    ui.newQorNameErrorLabel->setStringValue("Name cannot be empty");
+    ui.newQorPathTextField->setStringValue("/Volumes/Media");
+    ui.newQorPathErrorLabel->setStringValue("Invalid folder, this path does not exist");
+    save("newQorSetup-errors");
+
+    controller->selectNewSetupStep(SetupStep::chooseExistingQor);
+    ui.existingQorSelector->addItemWithTitle("Archive");
+    ui.existingQorSelector->setRepresentedObjectOfLastItem(std::string("s1"));
+    ui.existingQorWarningTextField->setStringValue(
+        "The selected QOR does not point to a local folder. If this is a network folder make "
+        "sure it is mounted\n\nPath: /Volumes/Archive");
+    ui.existingQorPathWarning->setHidden(false);
+    EXPECT_EQ(std::any_cast<std::string>(ui.existingQorSelector->selectedRepresentedObject()), "s1");
+    EXPECT_FALSE(child<QLabel>("existingQorPathWarning")->accessibleDescription().isEmpty())
+        << "the icon tells a screen reader its warning";
+    save("chooseExistingQor-warning");
+
+    controller->selectNewSetupStep(SetupStep::finish);
+    ui.finishQorNameLabel->setStringValue("Archive");
+    ui.finishQorPathWidget->setURL(platform::fileURLWithPath("/Volumes/Media Archive"));
+    EXPECT_EQ(child<QLineEdit>("finishQorPathWidget")->text().toStdString(),
+              "/Volumes/Media Archive");
+    ui.finishQorPathWarning->setHidden(false);
+    ui.finishQorPathWarning->setToolTip("The selected QOR does not have a mount point set.");
+    EXPECT_EQ(ui.mainNextButton->title(), "Finish");
+    save("finish");
+}
+
+TEST_F(WizardWindowGuiTest, TextFieldsHaveBuddyLabels) {
+    for (const char* field : {"newQorNameTextField", "newQorPathTextField", "existingQorSelector",
+                              "finishQorNameLabel", "finishQorPathWidget"}) {
+        bool found = false;
+        for (QLabel* label : window.widget()->findChildren<QLabel*>()) {
+            if (label->buddy() && label->buddy()->objectName() == QString::fromLatin1(field)) {
+                found = true;
+            }
+        }
+        EXPECT_TRUE(found) << field;
+    }
+}
+
+}  // namespace
