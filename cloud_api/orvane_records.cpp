@@ -208,3 +208,23 @@ std::string describe(const OrvaneUser& user) {
            ", email: " + orvane_json::quoted(user.email) + ", type: " +
            std::string(rawValue(user.type)) + ")";
 }
+
+std::string describe(const OrvaneApplication& application) {
+    return "OrvaneApplication(id: " + orvane_json::quoted(application.id) +
+           ", default_user_id: " + orvane_json::quoted(application.default_user_id) + ")";
+}
+
+std::string describe(const OrvaneStorage& storage) {
+    return "OrvaneStorage(id: " + orvane_json::quoted(storage.id) +
+           ", name: " + orvane_json::quoted(storage.name) +
+           ", mount_point: " + orvane_json::quoted(storage.settings.mount_point) + ")";
+}
+
+std::string describe(const std::vector<OrvaneStorage>& storages) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < storages.size(); ++i) {
+        if (i) text += ", ";
+        text += describe(storages[i]);
+    }
+    return text + "]";
+}

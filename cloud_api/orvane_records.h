@@ -140,6 +140,9 @@ struct OrvaneErrorResponse {
 // One line for the log, with every string quoted and escaped.
 std::string describe(const OrvaneErrorResponse& response);
 std::string describe(const OrvaneUser& user);
+std::string describe(const OrvaneApplication& application);
+std::string describe(const OrvaneStorage& storage);
+std::string describe(const std::vector<OrvaneStorage>& storages);
 // "nil" when there is none.
 template <class Record>
 std::string describe(const std::optional<Record>& record) {

@@ -28,6 +28,8 @@ public:
     virtual void activateIgnoringOtherApps() = 0;
     // Ends the run loop; the process exits once the current event has been handled. Main thread.
     virtual void terminate() = 0;
+    // The application's delegate; null before it is made and after it is gone. Main thread.
+    virtual ApplicationDelegate* delegate() const = 0;
 };
 
 // What a delegate is built with besides the registry.

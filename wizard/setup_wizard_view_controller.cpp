@@ -43,6 +43,10 @@ bool SetupWizardViewController::perform(const platform::Selector& selector) {
         {"mainPreviousButtonClick:", &SetupWizardViewController::mainPreviousButtonClick},
         {"mainCancelButtonClick:", &SetupWizardViewController::mainCancelButtonClick},
         {"newExistingQorClick:", &SetupWizardViewController::newExistingQorClick},
+        {"newQorChoosePathClicked:", &SetupWizardViewController::newQorChoosePathClicked},
+        {"existingQorListAction:", &SetupWizardViewController::existingQorListAction},
+        {"advancedStorageSettingsAction:",
+         &SetupWizardViewController::advancedStorageSettingsAction},
     };
     auto found = actions.find(selector);
     if (found == actions.end()) return false;
@@ -116,11 +120,24 @@ void SetupWizardViewController::mainNextButtonClick() {
         case SetupStep::initial:
             initiateOrvaneLogin(nextIsForceLogin_);
             break;
+        case SetupStep::newOrExisting:
+            if (ui_.newQorRadioButton->state() == platform::ControlState::On) {
+                enterNewQorForm();
+            } else {
+                updateExistingQorList();
+            }
+            break;
+        case SetupStep::newQorSetup:
+            checkNewQorForm();
+            break;
+        case SetupStep::chooseExistingQor:
+            leaveExistingQorStep();
+            break;
+        case SetupStep::finish:
+            finishQorSetup();
+            break;
         case SetupStep::invalid:
             platform::log("mainNextButtonClick - invalid state - nothing to do");
-            break;
-        default:
-            // The storage and finish steps come with their own work.
             break;
     }
 }
@@ -168,20 +185,31 @@ void SetupWizardViewController::windowWillClose() {
     platform::log("SetupWizardViewController windowWillClose, current step: " +
                   std::string(rawValue(getCurrentSetupStep())));
     if (createdOrvaneStorageId_) {
-        const std::string id = *createdOrvaneStorageId_;
-        platform::log("Will delete temporarily created storage " + id);
-        OrvaneRequests::deleteStorage(id, createdOrvaneStorageCredentials_, [id](bool success) {
-            if (!success) platform::log("Closing wizard, failed to delete " + id);
-        });
+        // A Finish under way is about to write this storage into config.ini.
+        if (finishing_) {
+            platform::log("Closing wizard while finishing, keeping storage " +
+                          *createdOrvaneStorageId_);
+        } else {
+            deleteAbandonedStorage(*createdOrvaneStorageId_, createdOrvaneStorageCredentials_);
+        }
         createdOrvaneStorageId_.reset();
         createdOrvaneStorageCredentials_.reset();
     }
+    ++closes_;
     endSignIn();
     application_.setActivationPolicy(platform::ActivationPolicy::Accessory);
     ui_.newQorRadioButton->setState(platform::ControlState::On);
     ui_.newQorPathTextField->setStringValue("");
     hideSpinner();
     selectNewSetupStep(SetupStep::initial);
+}
+
+void SetupWizardViewController::deleteAbandonedStorage(
+    const std::string& storageId, const std::optional<OrvaneCredentials>& credentials) {
+    platform::log("Will delete temporarily created storage " + storageId);
+    OrvaneRequests::deleteStorage(storageId, credentials, [storageId](bool success) {
+        if (!success) platform::log("Closing wizard, failed to delete " + storageId);
+    });
 }
 
 void SetupWizardViewController::rememberCreatedStorage(const std::string& storageId,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cloud_api/orvane_records.h"
 #include "cloud_api/orvane_request_cancellation.h"
@@ -12,6 +13,15 @@
 #include "platform/dispatch.h"
 #include "platform/wizard_controls.h"
 #include "wizard/setup_step.h"
+
+// What an item of the existing-storage pop-up carries.
+struct ExistingStorageEntry {
+    std::string id;
+    std::string name;
+    // Empty when the storage has none.
+    std::string mountPoint;
+};
+std::string describe(const ExistingStorageEntry& entry);
 
 // The setup wizard: signs the person in, has them create or pick a storage, and writes the
 // gateway's configuration. The current step is never stored: it is the selected step tab.
@@ -40,6 +50,9 @@ public:
     void mainPreviousButtonClick();
     void mainCancelButtonClick();
     void newExistingQorClick() {}
+    void newQorChoosePathClicked();
+    void existingQorListAction();
+    void advancedStorageSettingsAction();
 
     SetupStep getCurrentSetupStep();
     void selectNewSetupStep(SetupStep step);
@@ -47,6 +60,15 @@ public:
 
     // Signing in.
     void initiateOrvaneLogin(bool forceLogin);
+
+    // A new storage, or an existing one.
+    void enterNewQorForm();
+    void checkNewQorForm();
+    void updateExistingQorList();
+    void leaveExistingQorStep();
+
+    // Finishing: the credential, config.ini and the restart.
+    void finishQorSetup();
 
     bool nextIsForceLogin() const { return nextIsForceLogin_; }
     const std::optional<OrvaneCredentials>& orvaneCredentials() const { return orvaneCredentials_; }
@@ -79,6 +101,62 @@ private:
     // Runs `task` on the main queue if this sign-in is still the current one.
     static void onMainIfCurrent(const SignIn& signIn, const char* operation,
                                 std::function<void(SetupWizardViewController&)> task);
+
+    // One storage request or list request, and the window's closes when it began.
+    struct StorageRequest {
+        std::weak_ptr<SetupWizardViewController> controller;
+        platform::Dispatch* dispatch = nullptr;
+        std::uint64_t closes = 0;
+        std::optional<std::string> createdStorageId;
+        std::optional<OrvaneCredentials> credentials;
+    };
+    StorageRequest storageRequest();
+    // Runs `task` on the main queue unless the wizard has closed since the request began.
+    static void onMainIfOpen(const StorageRequest& request, const char* operation,
+                             std::function<void(SetupWizardViewController&)> task);
+    static void newQorStorageRequestFinished(const StorageRequest& request,
+                                             std::optional<OrvaneStorage> storage,
+                                             const std::string& errorMessage);
+    static void localTranscodersSetupFinished(const StorageRequest& request, bool success,
+                                              const OrvaneStorage& storage);
+    static void newQorStorageCreatedOrUpdated(const StorageRequest& request,
+                                              std::optional<OrvaneStorage> storage,
+                                              const std::string& errorMessage);
+    static void existingQorListReceived(const StorageRequest& request,
+                                        std::optional<std::vector<OrvaneStorage>> storages,
+                                        const std::string& errorMessage);
+
+    // What one press of Finish works with, taken when it was pressed.
+    struct FinishChain {
+        std::weak_ptr<SetupWizardViewController> controller;
+        platform::Dispatch* dispatch = nullptr;
+        std::optional<OrvaneCredentials> credentials;
+        std::string userId;
+        std::string storageName;
+        std::string storageId;
+    };
+    static void configAppReceived(const FinishChain& chain,
+                                  std::optional<OrvaneApplication> application,
+                                  const std::string& errorMessage, const std::string& appId);
+    static void configTokenChecked(const FinishChain& chain,
+                                   std::optional<std::vector<OrvaneStorage>> storages,
+                                   const std::string& errorMessage, const std::string& appId,
+                                   const std::string& token);
+    static void createNewAppAndToken(const FinishChain& chain);
+    static void newAppReceived(const FinishChain& chain,
+                               std::optional<OrvaneApplication> application,
+                               const std::string& errorMessage);
+    static void createNewToken(const FinishChain& chain, const std::string& appId);
+    static void newTokenReceived(const FinishChain& chain,
+                                 std::optional<OrvaneCredentials> credentials,
+                                 const std::string& errorMessage, const std::string& appId);
+    static void writeNewConfigStartService(const FinishChain& chain, const std::string& appId,
+                                           const std::string& token);
+    // A chain that ends in an alert gives Finish back.
+    static void failFinish(const FinishChain& chain, std::string title, std::string message);
+
+    void deleteAbandonedStorage(const std::string& storageId,
+                                const std::optional<OrvaneCredentials>& credentials);
     void showLoginError(const std::string& text);
     void showSpinner();
     void hideSpinner();
@@ -100,4 +178,9 @@ private:
     std::optional<std::string> chosenStorageId_;
     std::optional<std::string> createdOrvaneStorageId_;
     std::optional<OrvaneCredentials> createdOrvaneStorageCredentials_;
+    // How often the window has closed; a reply for an earlier opening changes nothing.
+    std::uint64_t closes_ = 0;
+    // One storage request and one Finish chain at a time.
+    bool storageRequestRunning_ = false;
+    bool finishing_ = false;
 };

@@ -83,10 +83,12 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     ApplicationContext context{statusBar, application, wizardWindow, computerName};
     std::unique_ptr<ApplicationDelegate> delegate = makeDelegate(context);
     statusBar.setResponder(delegate.get());
+    application.setDelegate(delegate.get());
     QTimer::singleShot(0, [&] { delegate->applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
 
     statusBar.setResponder(nullptr);
+    application.setDelegate(nullptr);
     delegate.reset();
     installServices({});
     return status;

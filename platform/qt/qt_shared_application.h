@@ -14,9 +14,12 @@ public:
     void setActivationPolicy(ActivationPolicy policy) override { policy_.store(policy); }
     void activateIgnoringOtherApps() override;
     void terminate() override;
+    ApplicationDelegate* delegate() const override { return delegate_; }
+    void setDelegate(ApplicationDelegate* delegate) { delegate_ = delegate; }
 
 private:
     std::atomic<ActivationPolicy> policy_{ActivationPolicy::Accessory};
+    ApplicationDelegate* delegate_ = nullptr;
 };
 
 }  // namespace platform::qt

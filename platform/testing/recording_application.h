@@ -12,10 +12,12 @@ public:
     void setActivationPolicy(ActivationPolicy p) override { policy.store(p); }
     void activateIgnoringOtherApps() override { ++activations; }
     void terminate() override { ++terminations; }
+    ApplicationDelegate* delegate() const override { return applicationDelegate; }
 
     std::atomic<ActivationPolicy> policy{ActivationPolicy::Accessory};
     std::atomic<int> activations{0};
     std::atomic<int> terminations{0};
+    ApplicationDelegate* applicationDelegate = nullptr;
 };
 
 }  // namespace platform::testing

@@ -1,11 +1,16 @@
 // The wizard's logic against the in-memory window, a scripted service and virtual time.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
+
 #include "platform/testing/memory_wizard_window.h"
 #include "platform/testing/random_sequence.h"
 #include "platform/testing/test_platform.h"
 #include "platform/testing/url_scripted_session.h"
 #include "platform/testing/workspace_recording.h"
+#include "service/qor_tools.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
@@ -53,7 +58,13 @@ protected:
                            : Reply::http(404);
             }
             if (request.url.ends_with("users/current/")) return currentUser;
-            return Reply::http(204);
+            const std::string key = request.method + " " + request.url.substr(sizeof kBase - 1);
+            if (auto found = routes.find(key + " " + request.value("Auth-Token").value_or(""));
+                found != routes.end()) {
+                return found->second;
+            }
+            auto found = routes.find(key);
+            return found == routes.end() ? Reply::http(404) : found->second;
         };
     }
 
@@ -71,6 +82,20 @@ protected:
         currentUser = Reply::http(200, user(type));
         next();
         platform.dispatch->advance(seconds(1));
+    }
+    std::vector<std::string> requestLines() const {
+        std::vector<std::string> lines;
+        for (const auto& request : session->sent()) {
+            if (request.url.find("/external/auth/") != std::string::npos) continue;
+            if (request.url.ends_with("users/current/")) continue;
+            lines.push_back(request.method + " " + request.url.substr(sizeof kBase - 1));
+        }
+        return lines;
+    }
+    std::vector<std::string> alertTitles() const {
+        std::vector<std::string> titles;
+        for (const auto& alert : platform.alerts->shown()) titles.push_back(alert.messageText);
+        return titles;
     }
     std::string step() { return std::string(rawValue(controller->getCurrentSetupStep())); }
     std::vector<platform::UrlRequest> sentTo(const std::string& part) const {
@@ -91,6 +116,8 @@ protected:
     std::shared_ptr<SetupWizardViewController> controller =
         std::make_shared<SetupWizardViewController>(window, *platform.application, name,
                                                     *platform.dispatch);
+    // Replies by "METHOD path", or "METHOD path token" for one token only.
+    std::map<std::string, Reply> routes;
     int polls = 0;
     int credentialsAfterPolls = 0;
     Reply currentUser = Reply::http(200, user("POWER"));
@@ -358,6 +385,241 @@ TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
     EXPECT_TRUE(platform.log->contains("Closing wizard, failed to delete st-9"));
     EXPECT_TRUE(platform.log->contains("SetupWizardViewController windowWillClose, current step: "
                                        "newOrExisting"));
+}
+
+constexpr char kStorageList[] = "GET API/files/v1/storages/?sort=name,asc&method=FILE&per_page=100";
+constexpr char kConfigFile[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+
+std::string storageJSON(const std::string& id, const std::string& name, const std::string& mount) {
+    return R"({"id": ")" + id + R"(", "name": ")" + name + R"(", "settings": {"mount_point": ")" +
+           mount + R"("}})";
+}
+
+TEST_F(WizardTest, TheFormChecksNameAndFolderBeforeSendingAnything) {
+    const auto dir = platform.root.path() / "media";
+    std::filesystem::create_directories(dir);
+    std::ofstream(platform.root.path() / "file.txt") << "x";
+    std::filesystem::create_directory_symlink(dir, platform.root.path() / "link");
+    const std::string root = platform.root.path().string();
+    struct Case {
+        std::string name, path, nameError, pathError;
+    };
+    const Case cases[] = {
+        {"", "", "Name cannot be empty", "Please select a folder to manage"},
+        {" ", root + "/missing", "", "Invalid folder, this path does not exist"},
+        {"A", root + "/file.txt", "", "Invalid folder, this path is not a folder"},
+        {"A", "media", "",
+         "Invalid folder, enter the full path of a folder on this computer, starting with /"},
+        {"A", root + "/link", "", ""},
+    };
+    open();
+    signIn();
+    next();
+    EXPECT_EQ(window.newQorNameTextField.text, "New QOR");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        window.newQorNameTextField.text = c.name;
+        window.newQorPathTextField.text = c.path;
+        next();
+        EXPECT_EQ(window.newQorNameErrorLabel.text, c.nameError);
+        EXPECT_EQ(window.newQorPathErrorLabel.text, c.pathError);
+        EXPECT_EQ(requestLines().size(), c.pathError.empty() && c.nameError.empty() ? 1u : 0u);
+    }
+}
+
+TEST_F(WizardTest, ANewStorageIsCreatedOnceThenUpdatedAndGetsBothLocalTranscoders) {
+    const auto dir = platform.root.path() / "media";
+    std::filesystem::create_directories(dir);
+    routes["POST API/files/v1/storages/"] = Reply::http(201, storageJSON("st-1", "S", dir));
+    routes["PATCH API/files/v1/storages/st-1/"] = Reply::http(200, storageJSON("st-1", "T", dir));
+    routes["GET API/files/v1/transcoders/"] = Reply::http(200, R"({"objects": [
+        {"id": "f", "name": "F", "type": "FFMPEG", "settings": {"local": true}},
+        {"id": "i", "name": "I", "type": "IMAGEMAGICK", "settings": {"local": true}}]})");
+    routes["PUT API/files/v1/storages/st-1/transcoders/f/"] = Reply::http(200, "{}");
+    routes["PUT API/files/v1/storages/st-1/transcoders/i/"] = Reply::http(200, "{}");
+    open();
+    signIn();
+    next();
+    window.newQorPathTextField.text = dir.string();
+    window.finishQorPathWarning.hidden = false;
+    controller->mainNextButtonClick();
+    controller->mainNextButtonClick();  // pressed again while the storage is being made
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(requestLines(), (std::vector<std::string>{
+                                  "POST API/files/v1/storages/", "GET API/files/v1/transcoders/",
+                                  "PUT API/files/v1/storages/st-1/transcoders/i/",
+                                  "PUT API/files/v1/storages/st-1/transcoders/f/"}));
+    EXPECT_EQ(step(), "finish");
+    EXPECT_EQ(window.finishQorNameLabel.text, "New QOR") << "the form's name, not the reply's";
+    EXPECT_EQ(window.finishQorPathWidget.value, platform::fileURLWithPath(dir.string()));
+    EXPECT_TRUE(window.finishQorPathWarning.hidden);
+    EXPECT_TRUE(alertTitles().empty());
+
+    controller->mainPreviousButtonClick();
+    window.newQorNameTextField.text = "Renamed";
+    next();
+    EXPECT_EQ(requestLines().back(), "PATCH API/files/v1/storages/st-1/");
+    EXPECT_EQ(requestLines().size(), 5u) << "no transcoders on an update";
+    EXPECT_EQ(controller->chosenStorageName(), "T");
+    EXPECT_EQ(controller->createdOrvaneStorageId(), "st-1");
+
+    // Without a local transcoder the setup warns and goes on; a failed create stays.
+    routes.erase("GET API/files/v1/transcoders/");
+    controller->mainCancelButtonClick();
+    open();
+    signIn();
+    next();
+    window.newQorPathTextField.text = dir.string();
+    next();
+    EXPECT_EQ(step(), "finish");
+    routes["POST API/files/v1/storages/"] = Reply::http(400, R"({"errors": ["Name taken"]})");
+    controller->mainCancelButtonClick();
+    open();
+    signIn();
+    next();
+    window.newQorPathTextField.text = dir.string();
+    next();
+    EXPECT_EQ(step(), "newQorSetup");
+    EXPECT_EQ(alertTitles(), (std::vector<std::string>{"Error setting up local transcoders",
+                                                       "Error creating storage"}));
+}
+
+TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
+    const auto dir = platform.root.path() / "media";
+    std::filesystem::create_directories(dir);
+    std::ofstream(platform.root.path() / "file.txt") << "x";
+    open();
+    signIn();
+    window.newQorRadioButton.controlState = ControlState::Off;
+    for (const auto& reply : {Reply::http(500), Reply::http(200, R"({"objects": []})")}) {
+        routes[kStorageList] = reply;
+        next();
+        EXPECT_EQ(step(), "newOrExisting");
+        EXPECT_TRUE(window.mainNextButton.enabled);
+    }
+    EXPECT_EQ(alertTitles(),
+              (std::vector<std::string>{"Error getting storage list", "No QOR storages found"}));
+
+    routes[kStorageList] = Reply::http(
+        200, R"({"objects": [)" + storageJSON("a", "Same", dir) + "," +
+                 storageJSON("b", "Same", "/nowhere") + "," +
+                 storageJSON("c", "File", (platform.root.path() / "file.txt").string()) + "," +
+                 storageJSON("d", "None", "") + "]}");
+    next();
+    ASSERT_EQ(step(), "chooseExistingQor");
+    ASSERT_EQ(window.existingQorSelector.items.size(), 4u) << "equal names stay two items";
+    const std::string warnings[] = {
+        "",
+        "The selected QOR does not point to a local folder. If this is a network folder make sure "
+        "it is mounted\n\nPath: /nowhere",
+        "The selected QOR does not points to a file, not a folder.\n\nPath: " +
+            (platform.root.path() / "file.txt").string(),
+        "The selected QOR does not have a mount point set."};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        window.existingQorSelector.selected = i;
+        controller->existingQorListAction();
+        EXPECT_EQ(window.existingQorWarningTextField.text, warnings[i]);
+        EXPECT_EQ(window.existingQorPathWarning.hidden, warnings[i].empty());
+        next();
+        EXPECT_EQ(step(), "finish");
+        EXPECT_EQ(window.finishQorPathWarning.hidden, warnings[i].empty());
+        EXPECT_EQ(window.finishQorPathWarning.tip, warnings[i]);
+        EXPECT_EQ(controller->chosenStorageId(), std::string(1, char('a' + i)));
+        controller->mainPreviousButtonClick();
+    }
+}
+
+// One row of the credential decision: what config.ini holds, what the service answers, and the
+// requests and config.ini that follow.
+struct FinishCase {
+    const char* name;
+    std::string appId, token;
+    std::optional<std::string> application;  // the reply to GET of the application
+    std::vector<std::string> requests;
+    std::string writtenAppId, writtenToken;
+};
+
+class WizardFinishTest : public WizardTest, public ::testing::WithParamInterface<FinishCase> {};
+
+TEST_P(WizardFinishTest, ReusesOrCreatesTheCredentialThenWritesAndCloses) {
+    const FinishCase& c = GetParam();
+    routes[kStorageList] = Reply::http(200, R"({"objects": [)" + storageJSON("st", "Media", "/m") + "]}");
+    routes[std::string(kStorageList) + " expired"] = Reply::http(401);
+    routes["GET API/auth/v1/apps/A/"] = Reply::http(200, c.application.value_or(""));
+    if (!c.application) routes.erase("GET API/auth/v1/apps/A/");
+    routes["POST API/auth/v1/apps/"] = Reply::http(201, R"({"id": "N", "default_user_id": "u1"})");
+    routes["POST API/auth/v1/apps/N/token/"] = Reply::http(201, R"({"app_id": "N", "token": "new"})");
+    routes["POST API/auth/v1/apps/A/token/"] = Reply::http(201, R"({"app_id": "X", "token": "new"})");
+    open();
+    signIn();
+    window.newQorRadioButton.controlState = ControlState::Off;
+    next();
+    next();
+    ASSERT_EQ(step(), "finish");
+    platform.writeFile(kConfigFile, "app-id = " + c.appId + "\nauth-token = " + c.token +
+                                        "\norvane-url = " + kBase + "\n");
+    const auto before = requestLines().size();
+    controller->mainNextButtonClick();
+    controller->mainNextButtonClick();  // a second press while the chain runs
+    platform.dispatch->runUntilIdle();
+    const auto lines = requestLines();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + before, lines.end()), c.requests);
+    EXPECT_EQ(QorTools::getAppId(), c.writtenAppId);
+    EXPECT_EQ(QorTools::getAuthToken(), c.writtenToken);
+    EXPECT_EQ(QorTools::getStorageId(), "st");
+    EXPECT_FALSE(window.visible);
+    EXPECT_TRUE(platform.log->contains(
+        "finishQorSetup(), appIdFromConfig: \"" + c.appId + "\""));
+    EXPECT_TRUE(platform.log->contains(
+        "writeNewConfigStartService, ERROR, failed to restart QOR with app delegate"));
+}
+
+const std::string kApp = "GET API/auth/v1/apps/A/";
+const std::string kTokenTest = kStorageList;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WizardFinishTest,
+    ::testing::Values(
+        FinishCase{"NoAppId", "", "", std::nullopt,
+                   {"POST API/auth/v1/apps/", "POST API/auth/v1/apps/N/token/"}, "N", "new"},
+        FinishCase{"UnknownApp", "A", "T", std::nullopt,
+                   {kApp, "POST API/auth/v1/apps/", "POST API/auth/v1/apps/N/token/"}, "N", "new"},
+        FinishCase{"OtherUsersApp", "A", "T", R"({"id": "A", "default_user_id": "u2"})",
+                   {kApp, "POST API/auth/v1/apps/", "POST API/auth/v1/apps/N/token/"}, "N", "new"},
+        FinishCase{"NoToken", "A", "", R"({"id": "A", "default_user_id": "u1"})",
+                   {kApp, "POST API/auth/v1/apps/A/token/"}, "A", "new"},
+        FinishCase{"WorkingToken", "A", "T", R"({"id": "A", "default_user_id": "u1"})",
+                   {kApp, kTokenTest}, "A", "T"},
+        FinishCase{"ExpiredToken", "A", "expired", R"({"id": "A", "default_user_id": "u1"})",
+                   {kApp, kTokenTest, "POST API/auth/v1/apps/A/token/"}, "A", "new"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WizardTest, AFailedBackupOrWriteClosesNothing) {
+    routes[kStorageList] = Reply::http(200, R"({"objects": [)" + storageJSON("st", "M", "/m") + "]}");
+    routes["POST API/auth/v1/apps/"] = Reply::http(201, R"({"id": "N", "default_user_id": "u1"})");
+    // A token with a line break would add a key of its own to config.ini.
+    routes["POST API/auth/v1/apps/N/token/"] =
+        Reply::http(201, R"({"app_id": "N", "token": "t\nstorage-id = evil"})");
+    open();
+    signIn();
+    window.newQorRadioButton.controlState = ControlState::Off;
+    next();
+    next();
+    const auto backups = platform.resolve(
+        "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups");
+    std::filesystem::create_directories(backups.parent_path());
+    std::ofstream(backups) << "not a folder";
+    next();
+    std::filesystem::remove(backups);
+    next();
+    EXPECT_EQ(alertTitles(),
+              (std::vector<std::string>{"Configuration error", "Failed to write new configuration"}));
+    EXPECT_EQ(platform.alerts->shown()[0].informativeText,
+              "Failed to write backup of current orvane Storage Gateway configuration. Will not "
+              "proceed.");
+    EXPECT_TRUE(window.visible);
+    EXPECT_EQ(step(), "finish");
+    EXPECT_EQ(QorTools::getStorageId(), std::nullopt);
 }
 
 }  // namespace

@@ -1,0 +1,177 @@
+#include "app/app_delegate.h"
+#include "app/ui_tools.h"
+#include "cloud_api/orvane_requests.h"
+#include "platform/log.h"
+#include "service/qor_tools.h"
+#include "wizard/setup_wizard_view_controller.h"
+
+namespace {
+
+constexpr char kConfigurationError[] = "Configuration error";
+
+std::string configValue(const std::string& key) {
+    return QorTools::getConfigValue(key, QorTools::configFileURL()).value_or("");
+}
+
+}  // namespace
+
+void SetupWizardViewController::finishQorSetup() {
+    if (finishing_) {
+        platform::log("finishQorSetup(), already finishing; ignored");
+        return;
+    }
+    finishing_ = true;
+    const FinishChain chain{weak_from_this(),
+                            &dispatch_,
+                            orvaneCredentials_,
+                            orvaneUser_ ? orvaneUser_->id : "",
+                            chosenStorageName_.value_or(""),
+                            chosenStorageId_.value_or("")};
+    const std::string appId = configValue("app-id");
+    platform::log("finishQorSetup(), appIdFromConfig: \"" + appId + "\"");
+    if (appId.empty()) {
+        createNewAppAndToken(chain);
+        return;
+    }
+    OrvaneRequests::getApplication(
+        appId, orvaneCredentials_,
+        [chain, appId](std::optional<OrvaneApplication> application, std::string message) {
+            configAppReceived(chain, std::move(application), message, appId);
+        });
+}
+
+void SetupWizardViewController::configAppReceived(const FinishChain& chain,
+                                                  std::optional<OrvaneApplication> application,
+                                                  const std::string& errorMessage,
+                                                  const std::string& appId) {
+    platform::log("finishQorSetup, got orvaneApplication: " + describe(application) +
+                  ", errorMessage: " + errorMessage);
+    if (!application || application->default_user_id != chain.userId) {
+        platform::log("finishQorSetup, app-id from config.ini is not another user than " +
+                      chain.userId);
+        createNewAppAndToken(chain);
+        return;
+    }
+    const std::string token = configValue("auth-token");
+    if (token.empty()) {
+        platform::log("finishQorSetup(), no auth-token in config.ini");
+        createNewToken(chain, appId);
+        return;
+    }
+    // The token is tested as itself, not with the wizard's sign-in.
+    OrvaneRequests::getStorages(
+        OrvaneCredentials{appId, token},
+        [chain, appId, token](std::optional<std::vector<OrvaneStorage>> storages,
+                              std::string message) {
+            configTokenChecked(chain, std::move(storages), message, appId, token);
+        });
+}
+
+void SetupWizardViewController::configTokenChecked(
+    const FinishChain& chain, std::optional<std::vector<OrvaneStorage>> storages,
+    const std::string& errorMessage, const std::string& appId, const std::string& token) {
+    if (storages) {
+        platform::log("finishQorSetup(), valid auth-token found in config.ini");
+        writeNewConfigStartService(chain, appId, token);
+        return;
+    }
+    platform::log(
+        "finishQorSetup(), invalid auth-token in config.ini, will create a new one. Error: " +
+        errorMessage);
+    createNewToken(chain, appId);
+}
+
+void SetupWizardViewController::createNewAppAndToken(const FinishChain& chain) {
+    platform::log("Creating new app and token in orvane");
+    OrvaneRequests::createApplication(
+        chain.storageName, chain.userId, chain.credentials,
+        [chain](std::optional<OrvaneApplication> application, std::string message) {
+            newAppReceived(chain, std::move(application), message);
+        });
+}
+
+void SetupWizardViewController::newAppReceived(const FinishChain& chain,
+                                               std::optional<OrvaneApplication> application,
+                                               const std::string& errorMessage) {
+    if (!application) {
+        failFinish(chain, kConfigurationError, "Failed to create a new app in orvane\n\n" + errorMessage);
+        return;
+    }
+    createNewToken(chain, application->id);
+}
+
+void SetupWizardViewController::createNewToken(const FinishChain& chain, const std::string& appId) {
+    platform::log("Creating a new token in orvane for app " + appId);
+    OrvaneRequests::createToken(
+        appId, chain.credentials,
+        [chain, appId](std::optional<OrvaneCredentials> credentials, std::string message) {
+            newTokenReceived(chain, std::move(credentials), message, appId);
+        });
+}
+
+void SetupWizardViewController::newTokenReceived(const FinishChain& chain,
+                                                 std::optional<OrvaneCredentials> credentials,
+                                                 const std::string& errorMessage,
+                                                 const std::string& appId) {
+    if (!credentials) {
+        failFinish(chain, kConfigurationError,
+                   "Failed to create a new token for app " + appId + " in orvane\n\n" +
+                       errorMessage);
+        return;
+    }
+    // The id asked for is written, whatever the reply echoes.
+    writeNewConfigStartService(chain, appId, credentials->token);
+}
+
+void SetupWizardViewController::writeNewConfigStartService(const FinishChain& chain,
+                                                           const std::string& appId,
+                                                           const std::string& token) {
+    platform::log("writeNewConfigStartService, app-id: " + appId);
+    platform::log("Make config backup");
+    if (!QorTools::backupConfigFile()) {
+        failFinish(chain, kConfigurationError,
+                   "Failed to write backup of current orvane Storage Gateway configuration. Will "
+                   "not proceed.");
+        return;
+    }
+    platform::log("Write new config.ini");
+    if (!QorTools::writeNewConfig(appId, chain.storageId, std::nullopt, token)) {
+        failFinish(chain, "Failed to write new configuration",
+                   "Failed to write new orvane Storage Gateway configuration. Will not proceed.");
+        return;
+    }
+    chain.dispatch->main().async([chain] {
+        auto self = chain.controller.lock();
+        if (!self) return;
+        // Written into config.ini: closing must keep this storage.
+        self->createdOrvaneStorageId_.reset();
+        self->createdOrvaneStorageCredentials_.reset();
+        self->finishing_ = false;
+        platform::log(
+            "writeNewConfigStartService, config.ini updated, close window and (re)start QOR");
+        self->window_.performClose();
+        auto* delegate = dynamic_cast<AppDelegate*>(self->application_.delegate());
+        if (!delegate) {
+            platform::log("writeNewConfigStartService, ERROR, failed to restart QOR with app "
+                          "delegate");
+            return;
+        }
+        if (delegate->ensureHelperIsInstalled()) delegate->restartService();
+    });
+}
+
+void SetupWizardViewController::failFinish(const FinishChain& chain, std::string title,
+                                           std::string message) {
+    UiTools::enqueueAlert(std::move(title), std::move(message));
+    chain.dispatch->main().async([chain] {
+        if (auto self = chain.controller.lock()) self->finishing_ = false;
+    });
+}
+
+void SetupWizardViewController::advancedStorageSettingsAction() {
+    platform::log("Finish screen: Advaced Settings");
+    if (!OrvaneRequests::openStorageSettings(chosenStorageId_.value_or(""))) {
+        UiTools::enqueueAlert("Failed to open Configuration",
+                              "Could not get orvane URL from config.ini");
+    }
+}

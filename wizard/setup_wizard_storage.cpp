@@ -1,0 +1,264 @@
+#include <any>
+
+#include "app/ui_tools.h"
+#include "cloud_api/json_decoding.h"
+#include "cloud_api/orvane_requests.h"
+#include "platform/log.h"
+#include "platform/registry.h"
+#include "wizard/setup_wizard_view_controller.h"
+
+namespace {
+
+constexpr char kNameEmpty[] = "Name cannot be empty";
+constexpr char kNoFolder[] = "Please select a folder to manage";
+constexpr char kNotAbsolute[] =
+    "Invalid folder, enter the full path of a folder on this computer, starting with /";
+constexpr char kDoesNotExist[] = "Invalid folder, this path does not exist";
+constexpr char kNotAFolder[] = "Invalid folder, this path is not a folder";
+
+// A path that is not absolute names nothing on this computer: it would depend on wherever the
+// application happens to run.
+platform::ItemKind localItemKind(const std::string& path) {
+    if (path.empty() || path.front() != '/') return platform::ItemKind::Nothing;
+    return platform::files().itemKind(path);
+}
+
+std::string mountPointWarning(const std::string& mountPoint) {
+    if (mountPoint.empty()) return "The selected QOR does not have a mount point set.";
+    switch (localItemKind(mountPoint)) {
+        case platform::ItemKind::Nothing:
+            return "The selected QOR does not point to a local folder. If this is a network "
+                   "folder make sure it is mounted\n\nPath: " +
+                   mountPoint;
+        case platform::ItemKind::Other:
+            return "The selected QOR does not points to a file, not a folder.\n\nPath: " +
+                   mountPoint;
+        case platform::ItemKind::Directory:
+            break;
+    }
+    return "";
+}
+
+std::optional<ExistingStorageEntry> entryOf(const std::any& value) {
+    if (const auto* entry = std::any_cast<ExistingStorageEntry>(&value)) return *entry;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string describe(const ExistingStorageEntry& entry) {
+    return "(id: " + orvane_json::quoted(entry.id) + ", name: " + orvane_json::quoted(entry.name) +
+           ", mount point: " + orvane_json::quoted(entry.mountPoint) + ")";
+}
+
+SetupWizardViewController::StorageRequest SetupWizardViewController::storageRequest() {
+    return {weak_from_this(), &dispatch_, closes_, createdOrvaneStorageId_, orvaneCredentials_};
+}
+
+void SetupWizardViewController::onMainIfOpen(
+    const StorageRequest& request, const char* operation,
+    std::function<void(SetupWizardViewController&)> task) {
+    request.dispatch->main().async([request, operation, task = std::move(task)] {
+        auto self = request.controller.lock();
+        if (!self) return;
+        if (self->closes_ != request.closes) {
+            platform::log(std::string(operation) + ", the wizard closed since; dropped");
+            return;
+        }
+        task(*self);
+    });
+}
+
+// ---- A new storage ----
+
+void SetupWizardViewController::enterNewQorForm() {
+    ui_.newQorNameErrorLabel->setStringValue("");
+    ui_.newQorPathErrorLabel->setStringValue("");
+    ui_.newQorNameTextField->setStringValue(computerName_.localizedName().value_or("New") + " QOR");
+    selectNewSetupStep(SetupStep::newQorSetup);
+}
+
+void SetupWizardViewController::newQorChoosePathClicked() {
+    const platform::FolderChoice choice = window_.runFolderChooser({});
+    if (!choice.confirmed) return;
+    if (!choice.url) {
+        platform::log("newQorChoosePathClicked, No path selected ");
+        return;
+    }
+    platform::log("newQorChoosePathClicked, selected: " + *choice.url);
+    ui_.newQorPathTextField->setStringValue(platform::pathOfFileURL(*choice.url).value_or(""));
+    ui_.newQorPathErrorLabel->setStringValue("");
+}
+
+void SetupWizardViewController::checkNewQorForm() {
+    if (storageRequestRunning_) {
+        platform::log("Check new QOR form, a storage request is already running; ignored");
+        return;
+    }
+    ui_.newQorNameErrorLabel->setStringValue("");
+    ui_.newQorPathErrorLabel->setStringValue("");
+    if (ui_.newQorNameTextField->stringValue().empty()) {
+        ui_.newQorNameErrorLabel->setStringValue(kNameEmpty);
+    }
+    const std::string path = ui_.newQorPathTextField->stringValue();
+    if (path.empty()) {
+        ui_.newQorPathErrorLabel->setStringValue(kNoFolder);
+    } else if (path.front() != '/') {
+        ui_.newQorPathErrorLabel->setStringValue(kNotAbsolute);
+    } else if (const auto kind = localItemKind(path); kind == platform::ItemKind::Nothing) {
+        ui_.newQorPathErrorLabel->setStringValue(kDoesNotExist);
+    } else if (kind == platform::ItemKind::Other) {
+        ui_.newQorPathErrorLabel->setStringValue(kNotAFolder);
+    }
+    if (ui_.newQorNameErrorLabel->stringValue().empty() &&
+        ui_.newQorPathErrorLabel->stringValue().empty()) {
+        ui_.loadingSpinner->setHidden(false);
+        storageRequestRunning_ = true;
+        const StorageRequest request = storageRequest();
+        OrvaneRequests::createOrUpdateStorage(
+            ui_.newQorNameTextField->stringValue(), ui_.newQorPathTextField->stringValue(),
+            createdOrvaneStorageId_, orvaneCredentials_,
+            [request](std::optional<OrvaneStorage> storage, std::string message) {
+                newQorStorageRequestFinished(request, std::move(storage), message);
+            });
+        return;
+    }
+    platform::log("Check new QOR form, not valid: " + ui_.newQorNameErrorLabel->stringValue() +
+                  " or " + ui_.newQorPathErrorLabel->stringValue());
+}
+
+void SetupWizardViewController::newQorStorageRequestFinished(const StorageRequest& request,
+                                                             std::optional<OrvaneStorage> storage,
+                                                             const std::string& errorMessage) {
+    if (request.createdStorageId || !storage) {
+        // An update, or nothing arrived: no transcoders for either.
+        newQorStorageCreatedOrUpdated(request, std::move(storage), errorMessage);
+        return;
+    }
+    platform::log("Check new QOR form, created new storage: " + describe(*storage) +
+                  ", now setup transcoders");
+    OrvaneRequests::getTranscoders(
+        request.credentials, [request, storage = *storage](
+                                 std::optional<OrvaneTranscoderResponse> transcoders, std::string) {
+            OrvaneRequests::setupDefaultLocalTranscoders(
+                transcoders, storage.id, request.credentials, [request, storage](bool success) {
+                    localTranscodersSetupFinished(request, success, storage);
+                });
+        });
+}
+
+void SetupWizardViewController::localTranscodersSetupFinished(const StorageRequest& request,
+                                                              bool success,
+                                                              const OrvaneStorage& storage) {
+    if (!success) {
+        UiTools::enqueueAlert("Error setting up local transcoders",
+                              "Local keyframe and proxy creation may not work, you can still "
+                              "proceed with the setup.");
+    }
+    newQorStorageCreatedOrUpdated(request, storage, "");
+}
+
+void SetupWizardViewController::newQorStorageCreatedOrUpdated(
+    const StorageRequest& request, std::optional<OrvaneStorage> storage,
+    const std::string& errorMessage) {
+    request.dispatch->main().async([request, storage = std::move(storage), errorMessage] {
+        auto self = request.controller.lock();
+        if (!self) return;
+        auto& ui = self->ui_;
+        self->storageRequestRunning_ = false;
+        if (self->closes_ != request.closes) {
+            // The close could not delete what did not exist yet; this does.
+            if (storage && !request.createdStorageId) {
+                self->deleteAbandonedStorage(storage->id, request.credentials);
+            }
+            return;
+        }
+        self->hideSpinner();
+        if (!storage) {
+            platform::log("new QOR storage created or updated, request failed.");
+            UiTools::enqueueAlert("Error creating storage",
+                                  "Failed to configure storage in orvane:\n\n" + errorMessage);
+            return;
+        }
+        platform::log("New storage created of updated: " + storage->id + " / " + storage->name);
+        if (request.credentials) self->rememberCreatedStorage(storage->id, *request.credentials);
+        self->chosenStorageId_ = storage->id;
+        self->chosenStorageName_ = storage->name;
+        ui.finishQorNameLabel->setStringValue(ui.newQorNameTextField->stringValue());
+        ui.finishQorPathWidget->setURL(
+            platform::fileURLWithPath(ui.newQorPathTextField->stringValue()));
+        // The folder has just been checked; a warning left from an existing storage is stale.
+        ui.finishQorPathWarning->setHidden(true);
+        ui.finishQorPathWarning->setToolTip("");
+        self->selectNewSetupStep(SetupStep::finish);
+    });
+}
+
+// ---- An existing storage ----
+
+void SetupWizardViewController::updateExistingQorList() {
+    platform::log("Update existing QOR list");
+    ui_.mainNextButton->setEnabled(false);
+    showSpinner();
+    const StorageRequest request = storageRequest();
+    OrvaneRequests::getStorages(orvaneCredentials_,
+                                [request](std::optional<std::vector<OrvaneStorage>> storages,
+                                          std::string message) {
+                                    existingQorListReceived(request, std::move(storages), message);
+                                });
+}
+
+void SetupWizardViewController::existingQorListReceived(
+    const StorageRequest& request, std::optional<std::vector<OrvaneStorage>> storages,
+    const std::string& errorMessage) {
+    platform::log("Received existing QOR list, " + describe(storages) +
+                  ", errorMessage: " + errorMessage);
+    onMainIfOpen(request, "existingQorListReceived",
+                 [storages = std::move(storages), errorMessage](SetupWizardViewController& self) {
+                     auto& ui = self.ui_;
+                     self.hideSpinner();
+                     ui.mainNextButton->setEnabled(true);
+                     if (!storages) {
+                         UiTools::enqueueAlert(
+                             "Error getting storage list",
+                             "Failed to get list of storages from orvane\n\n" + errorMessage);
+                         return;
+                     }
+                     if (storages->empty()) {
+                         UiTools::enqueueAlert("No QOR storages found",
+                                               "There are no storages with type FILE in orvane");
+                         return;
+                     }
+                     ui.existingQorSelector->removeAllItems();
+                     for (const auto& storage : *storages) {
+                         ui.existingQorSelector->addItemWithTitle(storage.name);
+                         ui.existingQorSelector->setRepresentedObjectOfLastItem(
+                             ExistingStorageEntry{storage.id, storage.name,
+                                                  storage.settings.mount_point});
+                     }
+                     self.existingQorListAction();
+                     self.selectNewSetupStep(SetupStep::chooseExistingQor);
+                 });
+}
+
+void SetupWizardViewController::existingQorListAction() {
+    auto entry = entryOf(ui_.existingQorSelector->selectedRepresentedObject());
+    if (!entry) return;
+    platform::log("existingQorListAction, selectedStorage: " + describe(*entry));
+    const std::string warning = mountPointWarning(entry->mountPoint);
+    ui_.existingQorWarningTextField->setStringValue(warning);
+    ui_.existingQorPathWarning->setHidden(warning.empty());
+    platform::log("existingQorListAction, warning: " + warning);
+}
+
+void SetupWizardViewController::leaveExistingQorStep() {
+    auto entry = entryOf(ui_.existingQorSelector->selectedRepresentedObject());
+    if (!entry) return;
+    chosenStorageId_ = entry->id;
+    chosenStorageName_ = entry->name;
+    ui_.finishQorNameLabel->setStringValue(entry->name);
+    ui_.finishQorPathWidget->setURL(platform::fileURLWithPath(entry->mountPoint));
+    ui_.finishQorPathWarning->setHidden(ui_.existingQorPathWarning->isHidden());
+    ui_.finishQorPathWarning->setToolTip(ui_.existingQorWarningTextField->stringValue());
+    selectNewSetupStep(SetupStep::finish);
+}
