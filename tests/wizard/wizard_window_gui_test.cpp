@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,12 +45,14 @@ protected:
     T* child(const char* name) {
         return window.widget()->findChild<T*>(QString::fromLatin1(name));
     }
-    void save(const std::string& step) {
+    void save(const std::string& step, QWidget* widget = nullptr) {
         QApplication::processEvents();
         const std::filesystem::path dir = ORVANE_TEST_OUTPUT_DIR;
         std::filesystem::create_directories(dir);
         const auto file = dir / ("wizard-" + step + ".png");
-        EXPECT_TRUE(window.widget()->grab().save(QString::fromStdString(file.string())));
+        EXPECT_TRUE((widget ? widget : window.widget())
+                        ->grab()
+                        .save(QString::fromStdString(file.string())));
     }
 
     TestPlatform platform;
@@ -115,6 +119,30 @@ TEST_F(WizardWindowGuiTest, EveryStepRenders) {
     ui.finishQorPathWarning->setToolTip("The selected QOR does not have a mount point set.");
     EXPECT_EQ(ui.mainNextButton->title(), "Finish");
     save("finish");
+}
+
+TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
+    platform::testing::TempDir folder;
+    std::string acceptLabel;
+    bool directories = false, readOnly = true;
+    QTimer::singleShot(0, [&] {
+        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!shown) return;
+        acceptLabel = shown->labelText(QFileDialog::Accept).toStdString();
+        directories = shown->fileMode() == QFileDialog::Directory;
+        readOnly = shown->testOption(QFileDialog::ReadOnly);
+        shown->setDirectory(QString::fromStdString(folder.path().string()));
+        shown->selectFile(QString::fromStdString(folder.path().string()));
+        QApplication::processEvents();
+        save("folder-chooser", shown);
+        QMetaObject::invokeMethod(shown, "accept");
+    });
+    const auto choice = window.runFolderChooser({});
+    EXPECT_EQ(acceptLabel, "Select");
+    EXPECT_TRUE(directories);
+    EXPECT_FALSE(readOnly) << "new folders can be made";
+    EXPECT_TRUE(choice.confirmed);
+    EXPECT_EQ(choice.url, platform::fileURLWithPath(folder.path().string()));
 }
 
 TEST_F(WizardWindowGuiTest, TextFieldsHaveBuddyLabels) {
