@@ -67,7 +67,13 @@ public:
     void startService();
     void enableService(Completion completion);
     void disableService(Completion completion);
-    void bootstrapService(HelperProtocolProxy helper, Completion completion);
+    // A proxy for one launchctl step, with whether that step is settled (answered, failed or
+    // given up on); each step gets its own.
+    struct LaunchctlHelper {
+        HelperProtocolProxy proxy;
+        std::shared_ptr<std::atomic<bool>> settled;
+    };
+    void bootstrapService(LaunchctlHelper helper, Completion completion);
     void disableUnlessStartOnBoot(Completion completion);
     void checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
                                 Completion completion);
@@ -112,9 +118,9 @@ private:
     void onMainAfter(double seconds, std::function<void(AppDelegate&)> task);
     // One launchctl step of a start or stop: a failed or unanswered request gives the start/stop
     // item back instead of leaving it disabled.
-    void sendLaunchctl(std::optional<HelperProtocolProxy> helper, const std::string& subcommand,
+    void sendLaunchctl(const LaunchctlHelper& helper, const std::string& subcommand,
                        std::function<void(std::int64_t)> onExit);
-    std::optional<HelperProtocolProxy> launchctlProxy();
+    std::optional<LaunchctlHelper> launchctlProxy();
     // "enable" or "disable": whether the service is loaded at boot.
     void setBootState(const std::string& subcommand, Completion completion);
 

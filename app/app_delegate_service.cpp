@@ -39,7 +39,7 @@ void AppDelegate::stopService(Completion completion) {
     auto helper = launchctlProxy();
     if (!helper) return;
     auto lifetime = lifetime_;
-    sendLaunchctl(helper, "bootout", [lifetime, completion](std::int64_t exitCode) {
+    sendLaunchctl(*helper, "bootout", [lifetime, completion](std::int64_t exitCode) {
         lifetime->run([&](AppDelegate& self) { self.handleLaunchctlResult(exitCode, "stop", completion); });
     });
 }
@@ -65,7 +65,7 @@ void AppDelegate::setBootState(const std::string& subcommand, Completion complet
     auto helper = launchctlProxy();
     if (!helper) return;
     auto lifetime = lifetime_;
-    sendLaunchctl(helper, subcommand, [lifetime, subcommand, completion](std::int64_t exitCode) {
+    sendLaunchctl(*helper, subcommand, [lifetime, subcommand, completion](std::int64_t exitCode) {
         lifetime->run([&](AppDelegate& self) {
             self.checkLaunchctlExitCode(
                 exitCode, "QOR " + subcommand + ": launchctl failed with exit code: ", completion);
@@ -73,7 +73,7 @@ void AppDelegate::setBootState(const std::string& subcommand, Completion complet
     });
 }
 
-void AppDelegate::bootstrapService(HelperProtocolProxy helper, Completion completion) {
+void AppDelegate::bootstrapService(LaunchctlHelper helper, Completion completion) {
     auto lifetime = lifetime_;
     sendLaunchctl(helper, "bootstrap", [lifetime, completion](std::int64_t exitCode) {
         lifetime->run([&](AppDelegate& self) {
@@ -121,23 +121,30 @@ void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exi
     menuItemStartStop_->setEnabled(true);
 }
 
-std::optional<HelperProtocolProxy> AppDelegate::launchctlProxy() {
+std::optional<AppDelegate::LaunchctlHelper> AppDelegate::launchctlProxy() {
     auto lifetime = lifetime_;
-    // A request that fails never replies, so nothing else would give the item back.
-    return helperProxy([lifetime](bool) {
+    auto settled = std::make_shared<std::atomic<bool>>(false);
+    // A request that fails never replies, so nothing else would give the item back. The failure
+    // settles the step: its bound must not fire later, in the middle of the next action.
+    auto proxy = helperProxy([lifetime, settled](bool) {
+        if (settled->exchange(true)) return;
         lifetime->run([](AppDelegate& self) {
             self.onMain([](AppDelegate& self) { self.menuItemStartStop_->setEnabled(true); });
         });
     });
+    if (!proxy) return std::nullopt;
+    return LaunchctlHelper{std::move(*proxy), std::move(settled)};
 }
 
-void AppDelegate::sendLaunchctl(std::optional<HelperProtocolProxy> helper,
-                                const std::string& subcommand,
+void AppDelegate::sendLaunchctl(const LaunchctlHelper& helper, const std::string& subcommand,
                                 std::function<void(std::int64_t)> onExit) {
-    // Whichever comes first wins: the reply, or the bound.
-    auto settled = std::make_shared<std::atomic<bool>>(false);
-    helper->runQorLaunchctlWithSubcommand(subcommand, [settled, onExit](std::int64_t exitCode) {
-        if (!settled->exchange(true)) onExit(exitCode);
+    // The bound only gives the item back; a reply that comes later is still handled in full, so
+    // a slow "bootout" still logs, alerts, checks and lets a restart go on.
+    auto settled = helper.settled;
+    auto proxy = helper.proxy;
+    proxy.runQorLaunchctlWithSubcommand(subcommand, [settled, onExit](std::int64_t exitCode) {
+        settled->store(true);
+        onExit(exitCode);
     });
     onMainAfter(kHelperReplyBoundSeconds, [settled, subcommand](AppDelegate& self) {
         if (settled->exchange(true)) return;

@@ -32,41 +32,73 @@ constexpr char kLogDirectory[] = "Library/Logs/Velmora/OrvaneStorageGateway";
 // What a refused subcommand answers: a failure, and never a status launchctl itself gives.
 constexpr int kRefusedStatus = 64;
 
-// Sends complete lines of one stream as one-way calls; the rest waits for more or the end.
+// Sends complete lines of one stream as one-way calls; the rest waits for more or the end. A line
+// longer than kMaxOutputLine is cut, with a note of how much was left out, so that every line
+// fits in a frame and none is lost.
 class LineForwarder {
 public:
+    static constexpr std::size_t kMaxOutputLine = 64 * 1024;
+
     LineForwarder(int fd, std::string_view selector) : fd_(fd), selector_(selector) {}
     void add(const char* data, std::size_t size) {
-        pending_.append(data, size);
-        const auto last = pending_.rfind('\n');
-        if (last == std::string::npos) return;
-        send(pending_.substr(0, last + 1));
-        pending_.erase(0, last + 1);
+        std::size_t complete = 0;  // bytes of `pending_` that end a line
+        while (size > 0) {
+            const auto* newline = static_cast<const char*>(std::memchr(data, '\n', size));
+            const std::size_t length = newline ? static_cast<std::size_t>(newline - data) : size;
+            const std::size_t taken = std::min(length, kMaxOutputLine - lineLength_);
+            pending_.append(data, taken);
+            lineLength_ += taken;
+            leftOut_ += length - taken;
+            if (!newline) break;
+            endLine();
+            complete = pending_.size();
+            data += length + 1;
+            size -= length + 1;
+        }
+        if (complete == 0) return;
+        send(pending_.substr(0, complete));
+        pending_.erase(0, complete);
     }
     void finish() {
-        if (!pending_.empty()) send(pending_);
+        if (pending_.empty() && leftOut_ == 0) return;
+        if (leftOut_ > 0) pending_ += note();
+        send(pending_);
         pending_.clear();
     }
 
 private:
+    std::string note() const { return " [" + std::to_string(leftOut_) + " more bytes left out]"; }
+    void endLine() {
+        if (leftOut_ > 0) pending_ += note();
+        pending_ += '\n';
+        lineLength_ = leftOut_ = 0;
+    }
     void send(const std::string& text) {
         wire::writeFrame(fd_, {{"selector", selector_}, {"arguments", {text}}});
     }
     int fd_;
     std::string_view selector_;
     std::string pending_;
+    std::size_t lineLength_ = 0;
+    std::size_t leftOut_ = 0;
 };
+
+constexpr auto kRefusalLogInterval = std::chrono::seconds(1);
+// How long the accept loop rests when no descriptor is left even to turn a client away.
+constexpr int kNoDescriptorPauseMs = 100;
 
 }  // namespace
 
 HelperServer::HelperServer(Options options) : options_(std::move(options)) {
     if (!options_.log) options_.log = [](const std::string&) {};
-    if (::pipe2(wakeFds_, O_CLOEXEC) != 0) wakeFds_[0] = wakeFds_[1] = -1;
+    if (::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) wakeFds_[0] = wakeFds_[1] = -1;
+    reserveFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
 
 HelperServer::~HelperServer() {
     stop();
     if (listenFd_ >= 0) ::close(listenFd_);
+    if (reserveFd_ >= 0) ::close(reserveFd_);
     for (int fd : wakeFds_) {
         if (fd >= 0) ::close(fd);
     }
@@ -115,44 +147,146 @@ void HelperServer::stop() {
 
 void HelperServer::serve() {
     while (!stopping_) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+        std::size_t serving = 0;
+        {
+            std::lock_guard lock(clientsMutex_);
+            serving = clientThreads_.size() - finished_.size();
+        }
+        // At the cap, only a finishing client or stop() wakes the loop.
+        pollfd fds[2] = {{wakeFds_[0], POLLIN, 0}, {serving < options_.maxClients ? listenFd_ : -1, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        if (fds[1].revents) break;
-        if (!(fds[0].revents & POLLIN)) continue;
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        ucred peer{};
-        socklen_t length = sizeof peer;
-        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-            !peerAllowed(peer, options_.systemRoot)) {
-            options_.log("Refused a connection from user " + std::to_string(peer.uid));
-            ::close(fd);
-            continue;
+        try {
+            if (fds[0].revents) {
+                char bytes[64];
+                while (::read(wakeFds_[0], bytes, sizeof bytes) > 0) {
+                }
+                reapClients();
+            }
+            if (stopping_) break;
+            if (fds[1].revents & POLLIN) acceptOne();
+        } catch (const std::exception& error) {
+            // Whatever one connection costs, the helper goes on serving the others.
+            options_.log(std::string("The helper could not take a connection: ") + error.what());
         }
-        std::lock_guard lock(clientsMutex_);
-        clientFds_.insert(fd);
-        clientThreads_.emplace_back([this, fd] { serveClient(fd); });
     }
-    std::vector<std::thread> threads;
+    std::map<std::uint64_t, std::thread> threads;
     {
         std::lock_guard lock(clientsMutex_);
         for (int fd : clientFds_) ::shutdown(fd, SHUT_RDWR);
         threads.swap(clientThreads_);
+        finished_.clear();
     }
-    for (auto& thread : threads) thread.join();
+    for (auto& [serial, thread] : threads) thread.join();
+}
+
+void HelperServer::acceptOne() {
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        if (errno != EMFILE && errno != ENFILE) return;
+        // Turn the client away with the reserve descriptor rather than leave it hanging while
+        // poll reports it again and again.
+        if (reserveFd_ >= 0) {
+            ::close(reserveFd_);
+            const int turnedAway = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (turnedAway >= 0) ::close(turnedAway);
+            reserveFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        }
+        logRefusal("Refused a connection: no file descriptor is left to serve it");
+        if (reserveFd_ < 0) {
+            pollfd wake{wakeFds_[0], POLLIN, 0};
+            ::poll(&wake, 1, kNoDescriptorPauseMs);
+        }
+        return;
+    }
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+        !peerAllowed(peer, options_.systemRoot)) {
+        ::close(fd);
+        logRefusal("Refused a connection from user " + std::to_string(peer.uid));
+        return;
+    }
+    const auto idle = options_.idleTimeout.count();
+    const timeval limit{static_cast<time_t>(idle / 1000), static_cast<suseconds_t>(idle % 1000 * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    admit(fd);
+}
+
+void HelperServer::admit(int fd) {
+    std::lock_guard lock(clientsMutex_);
+    const auto serial = nextSerial_++;
+    clientFds_.insert(fd);
+    try {
+        clientThreads_.emplace(serial, std::thread([this, fd, serial] {
+            try {
+                serveClient(fd);
+            } catch (const std::exception& error) {
+                options_.log(std::string("A client's connection ended on an error: ") + error.what());
+            }
+            std::lock_guard lock(clientsMutex_);
+            clientFds_.erase(fd);
+            ::close(fd);
+            finished_.push_back(serial);
+            const char byte = 0;
+            [[maybe_unused]] auto n = ::write(wakeFds_[1], &byte, 1);
+        }));
+    } catch (const std::exception& error) {
+        // No thread to serve it (address space or thread limit): this client goes, the helper stays.
+        clientFds_.erase(fd);
+        ::close(fd);
+        options_.log(std::string("Could not serve a connection: ") + error.what());
+    }
+}
+
+void HelperServer::reapClients() {
+    std::vector<std::thread> done;
+    {
+        std::lock_guard lock(clientsMutex_);
+        for (auto serial : finished_) {
+            auto found = clientThreads_.find(serial);
+            if (found == clientThreads_.end()) continue;
+            done.push_back(std::move(found->second));
+            clientThreads_.erase(found);
+        }
+        finished_.clear();
+    }
+    for (auto& thread : done) thread.join();
+}
+
+void HelperServer::logRefusal(const std::string& line) {
+    const auto now = std::chrono::steady_clock::now();
+    if (lastRefusalLogged_ != std::chrono::steady_clock::time_point{} &&
+        now - lastRefusalLogged_ < kRefusalLogInterval) {
+        ++refusalsLeftOut_;
+        return;
+    }
+    std::string text = line;
+    if (refusalsLeftOut_ > 0) {
+        text += " (" + std::to_string(refusalsLeftOut_) + " more refusals since the last such line)";
+    }
+    options_.log(text);
+    lastRefusalLogged_ = now;
+    refusalsLeftOut_ = 0;
 }
 
 void HelperServer::serveClient(int fd) {
-    auto reply = [fd](std::uint64_t id, json values) {
-        wire::writeFrame(fd, {{"id", id}, {"reply", std::move(values)}});
+    auto reply = [this, fd](std::uint64_t id, json values) {
+        if (wire::writeFrame(fd, {{"id", id}, {"reply", std::move(values)}})) return;
+        // Too large for a frame (or the peer is gone): the request still gets its one answer.
+        const std::string error = "the reply was larger than a message may be";
+        if (wire::writeFrame(fd, {{"id", id}, {"error", error}})) options_.log("Sent an error instead: " + error);
     };
     for (;;) {
         auto frame = wire::readFrame(fd);
         if (auto* error = std::get_if<wire::ReadError>(&frame)) {
-            if (*error != wire::ReadError::Closed) {
+            if (*error == wire::ReadError::Io && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                options_.log("Closed a connection that sent nothing for " +
+                             std::to_string(options_.idleTimeout.count()) + " ms");
+            } else if (*error != wire::ReadError::Closed) {
                 options_.log("Refused a message and closed the connection: " + wire::describe(*error));
             }
             break;
@@ -161,8 +295,9 @@ void HelperServer::serveClient(int fd) {
         auto checked = wire::checkCall(HelperProtocol, message);
         if (auto* problem = std::get_if<std::string>(&checked)) {
             options_.log("Refused a call: " + *problem);
-            if (message.contains("id") && message["id"].is_number_integer()) {
-                wire::writeFrame(fd, {{"id", message["id"]}, {"error", *problem}});
+            if (message.contains("id") && message["id"].is_number_integer() &&
+                !wire::writeFrame(fd, {{"id", message["id"]}, {"error", *problem}})) {
+                wire::writeFrame(fd, {{"id", message["id"]}, {"error", "the call was refused"}});
             }
             continue;
         }
@@ -189,9 +324,6 @@ void HelperServer::serveClient(int fd) {
             wire::writeFrame(fd, {{"id", id}, {"error", call.selector + " is not served"}});
         }
     }
-    std::lock_guard lock(clientsMutex_);
-    clientFds_.erase(fd);
-    ::close(fd);
 }
 
 int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {

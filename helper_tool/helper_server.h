@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -22,6 +23,11 @@ public:
         std::function<void(const std::string&)> log;
         // A launchctl that has not exited by then is killed; its request still gets a reply.
         std::chrono::milliseconds launchctlTimeout{std::chrono::seconds(60)};
+        // A connection that sends nothing for this long (also in the middle of a message) is
+        // closed; the app opens a new one when it next asks.
+        std::chrono::milliseconds idleTimeout{std::chrono::seconds(60)};
+        // Clients served at once; further ones wait in the socket's queue.
+        std::size_t maxClients = 32;
     };
 
     explicit HelperServer(Options options);
@@ -40,6 +46,12 @@ public:
     static bool peerAllowed(const ucred& peer, const std::filesystem::path& systemRoot);
 
 private:
+    // Takes one connection off the queue, or waits when there is nothing to accept it with.
+    void acceptOne();
+    void admit(int fd);
+    // Joins the threads of clients that are done.
+    void reapClients();
+    void logRefusal(const std::string& line);
     void serveClient(int fd);
     // Runs launchctl for one of the four subcommands, forwarding its output; its exit status.
     int runLaunchctl(int fd, const std::string& subcommand);
@@ -48,8 +60,18 @@ private:
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     std::atomic<bool> stopping_{false};
-    // Clients being served; serve() ends them and joins their threads before it returns.
+    // Held open so that, with the descriptor table full, a waiting client can still be taken off
+    // the queue and closed instead of being retried for ever.
+    int reserveFd_ = -1;
+    // Clients being served; serve() ends them and joins their threads before it returns. A client
+    // that is done puts its serial in `finished_` and wakes the accept loop, which joins it.
     std::mutex clientsMutex_;
     std::set<int> clientFds_;
-    std::vector<std::thread> clientThreads_;
+    std::map<std::uint64_t, std::thread> clientThreads_;
+    std::vector<std::uint64_t> finished_;
+    std::uint64_t nextSerial_ = 0;
+    // Refusals are logged at most once a second, with how many were left out meanwhile: anyone
+    // may connect, and must not be able to flood the log.
+    std::chrono::steady_clock::time_point lastRefusalLogged_{};
+    std::uint64_t refusalsLeftOut_ = 0;
 };

@@ -1,16 +1,18 @@
 // QorPrivilegedHelper: serves the app's requests to start and stop the gateway service.
 #include <csignal>
-#include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <thread>
 
 #include "helper_tool/helper_server.h"
+#include "platform/linux/system_log.h"
 
 int main() {
     const char* root = std::getenv("ORVANE_SYSTEM_ROOT");
     HelperServer::Options options;
     options.systemRoot = root && *root ? root : "/";
-    options.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    auto log = std::make_shared<platform::linux_impl::SystemLog>("QorPrivilegedHelper");
+    options.log = [log](const std::string& line) { log->write(line); };
 
     sigset_t signals;
     sigemptyset(&signals);

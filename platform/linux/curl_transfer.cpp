@@ -66,6 +66,7 @@ bool CurlTransfer::configure(std::optional<Duration> timeoutCap) {
     const std::string method = request.effectiveMethod();
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -137,9 +138,12 @@ UrlError transportError(CURLcode code) {
             return {Kind::cannotFindHost, "A server with the specified hostname could not be found."};
         case CURLE_OPERATION_TIMEDOUT:
             return {Kind::timedOut, "The request timed out."};
-        case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_URL_MALFORMAT:
-            return {Kind::unsupportedURL, "unsupported URL"};
+            return notWebURLError();
+        // URLs are checked before they are sent, so these come from what the server answered.
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_WEIRD_SERVER_REPLY:
+            return {Kind::other, "The server's reply was not a valid HTTP response."};
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CERTPROBLEM:
@@ -181,6 +185,12 @@ bool hasWireSafeHead(const UrlRequest& request) {
 UrlError unsafeHeadError() {
     return {UrlError::Kind::other,
             "The request was not sent because its method or a header holds a line break."};
+}
+
+UrlError notWebURLError() {
+    return {UrlError::Kind::unsupportedURL,
+            "The request was not sent because its address does not begin with http:// or "
+            "https:// followed by a server name."};
 }
 
 UrlError cancelledError() { return {UrlError::Kind::cancelled, "The request was cancelled."}; }

@@ -40,6 +40,8 @@ UrlError unsafeHeadError();
 // A readable sentence for a failed transfer.
 UrlError transportError(CURLcode code);
 UrlError cancelledError();
+// A URL that is not absolute http or https with a host is never sent.
+UrlError notWebURLError();
 UrlError tooManyRedirectsError();
 
 }  // namespace platform::linux_impl

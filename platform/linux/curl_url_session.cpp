@@ -76,6 +76,12 @@ struct CurlUrlSession::Worker {
     }
 
     void start(std::unique_ptr<CurlTransfer> transfer) {
+        // Redirects come back here too. Without this, a URL with no scheme would go out as
+        // plain http, credentials and all.
+        if (!isWebURL(transfer->request.url)) {
+            complete(*transfer, std::nullopt, std::nullopt, notWebURLError());
+            return;
+        }
         if (!hasWireSafeHead(transfer->request)) {
             complete(*transfer, std::nullopt, std::nullopt, unsafeHeadError());
             return;

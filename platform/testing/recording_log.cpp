@@ -1,10 +1,13 @@
 #include "platform/testing/recording_log.h"
 
+#include "platform/linux/system_log.h"
+
 namespace platform::testing {
 
 void RecordingLog::write(std::string_view line) {
     std::lock_guard lock(mutex_);
-    lines_.emplace_back(line);
+    // Kept as the system log would write it.
+    lines_.push_back(linux_impl::loggableLine(line));
 }
 
 std::vector<std::string> RecordingLog::lines() const {

@@ -208,7 +208,8 @@ TEST_F(AppHelperTest, ARestartVerifiesTwiceAndStartsEvenWhenTheStopFailed) {
     EXPECT_EQ(delegate->menuItemStartStop()->title(), "Stop orvane Storage Gateway");
 }
 
-TEST_F(AppHelperTest, AHelperThatIsLostOrSilentGivesTheItemBack) {
+TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
+    platform.processes->setResult(statusResult(QorStatus::Failed));
     start();
     helper->silent = true;
     press();
@@ -219,14 +220,32 @@ TEST_F(AppHelperTest, AHelperThatIsLostOrSilentGivesTheItemBack) {
     EXPECT_TRUE(itemEnabled());
     EXPECT_TRUE(platform.log->contains("The helper did not answer launchctl bootout within 30 seconds"));
 
-    // The helper dies while it works on the request: the error gives the item back at once.
-    helper->subcommands.clear();
+    // The "bootout" answers after 45 s, within the helper's own bound: the restart goes on.
+    helper->silent = false;
+    platform.dispatch->advance(seconds(15));
+    helper->held.at(0)(3);
+    platform.dispatch->runUntilIdle();
+    EXPECT_TRUE(platform.log->contains("QOR stop: launchctl command exit code: 3"));
+    EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"bootout", "enable", "bootstrap"}));
+    platform.dispatch->advance(seconds(4));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
+                                                     "command 'launchctl' failed with exit code: 3"});
+
+    // The helper dies while it works on the request: the error gives the item back at once, and
+    // its bound stays quiet afterwards while the next action runs.
+    helper->silent = true;
     press();
     ASSERT_FALSE(itemEnabled());
     platform.xpc->crashService(kService);
     platform.dispatch->runUntilIdle();
     EXPECT_TRUE(itemEnabled());
     EXPECT_TRUE(platform.log->contains("Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
+    platform.dispatch->advance(seconds(10));
+    registerHelper();
+    press();
+    platform.dispatch->advance(seconds(20.5));
+    EXPECT_FALSE(itemEnabled()) << "a settled bound gave the item back during the next action";
+    EXPECT_EQ(platform.log->matching("did not answer").size(), 1u);
 }
 
 struct VersionCase {
@@ -339,7 +358,7 @@ TEST_F(AppHelperTest, TheHelpersOutputAndErrorsReachTheLog) {
                                 "Failed to create log directory / Failed to create log directory "
                                 "with error message: Permission denied"});
     press();
-    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ran bootout\n"));
+    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ran bootout"));
     delegate->logWithStdErr("disk full");
     delegate->logWithStdErr("");
     delegate->logWithStdOut("");

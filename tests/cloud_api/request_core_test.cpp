@@ -159,12 +159,17 @@ TEST_F(RequestCore, RequestsThatCannotBeFormedFailAtOnceWithoutSending) {
 
 // How the session names each transport error is pinned in the session's own tests; these show
 // the request core hands the sentence on.
-TEST_F(RequestCore, AnEmptyOrvaneUrlFailsAsATransportError) {
-    setOrvaneUrl("");
-    auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET");
-    EXPECT_EQ(outcome.message, "unsupported URL");
-    EXPECT_TRUE(platform.log->contains(
-        "Request [GET] to /API/users/v1/users/current/ failed with unsupported URL"));
+TEST_F(RequestCore, AnOrvaneUrlWithoutSchemeSendsNothing) {
+    const std::string sentence = "The request was not sent because its address does not begin "
+                                 "with http:// or https:// followed by a server name.";
+    for (const char* url : {"", "gw.example.com/"}) {
+        setOrvaneUrl(url);
+        auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET", std::nullopt,
+                                           OrvaneCredentials{"A", "T"});
+        EXPECT_EQ(outcome.message, sentence) << url;
+        EXPECT_TRUE(platform.log->contains(" failed with " + sentence));
+    }
+    EXPECT_TRUE(service.journal().empty()) << "the token went out";
 }
 
 TEST_F(RequestCore, ASlowServerTimesOut) {

@@ -1,4 +1,8 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -11,6 +15,33 @@ namespace {
 
 using orvane_dev::Override;
 using platform::UrlError;
+
+// A peer on a loopback port that answers every connection with one line that is not HTTP.
+struct LineServer {
+    explicit LineServer(std::string line) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(fd, 4);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        thread = std::thread([this, line] {
+            for (int client; (client = ::accept(fd, nullptr, nullptr)) >= 0; ::close(client)) {
+                [[maybe_unused]] auto n = ::write(client, line.data(), line.size());
+            }
+        });
+    }
+    ~LineServer() {
+        ::shutdown(fd, SHUT_RDWR);
+        thread.join();
+        ::close(fd);
+    }
+    int fd;
+    int port = 0;
+    std::thread thread;
+};
 
 class UrlSessionTest : public CloudLoopbackTest {
 protected:
@@ -108,14 +139,22 @@ TEST_F(UrlSessionTest, TransportErrorsAreReadableSentences) {
         const char* sentence;
     };
     const std::string refused = service.baseURL();
+    const char* kNotWeb = "The request was not sent because its address does not begin with "
+                          "http:// or https:// followed by a server name.";
+    LineServer notHttp("SSH-2.0-peer\r\n");
     const std::vector<Case> cases = {
         {"https://127.0.0.1:" + std::to_string(service.port()) + "/", Kind::secureConnectionFailed,
          "A secure connection to the server could not be made."},
         {"http://no-such-host.invalid/", Kind::cannotFindHost,
          "A server with the specified hostname could not be found."},
-        {"/API/users/v1/users/current/", Kind::unsupportedURL, "unsupported URL"},
-        {"ftp://127.0.0.1/file", Kind::unsupportedURL, "unsupported URL"},
-        {"file:///etc/passwd", Kind::unsupportedURL, "unsupported URL"},
+        // Without a scheme the service would be reached in clear text, credentials included.
+        {"127.0.0.1:" + std::to_string(service.port()) + "/API/users/v1/users/current/",
+         Kind::unsupportedURL, kNotWeb},
+        {"/API/users/v1/users/current/", Kind::unsupportedURL, kNotWeb},
+        {"ftp://127.0.0.1/file", Kind::unsupportedURL, kNotWeb},
+        {"file:///etc/passwd", Kind::unsupportedURL, kNotWeb},
+        {"http://127.0.0.1:" + std::to_string(notHttp.port) + "/", Kind::other,
+         "The server's reply was not a valid HTTP response."},
         // Last: the service is stopped for it, so nobody listens on its port.
         {refused, Kind::cannotConnectToHost, "Could not connect to the server."},
     };
@@ -133,6 +172,7 @@ TEST_F(UrlSessionTest, TransportErrorsAreReadableSentences) {
         EXPECT_FALSE(result.response);
         EXPECT_FALSE(result.data);
     }
+    EXPECT_TRUE(service.journal().empty()) << "nothing was sent";
 }
 
 TEST(UrlValidity, FollowsTheUrlParser) {

@@ -161,8 +161,23 @@ TEST_F(DevServiceTest, OnlyPowerUsersChangeStoragesAndAppsBelongToTheirOwner) {
                         "application/json"),
                  403);
     const auto power = auth(service.issueCredentials("POWER"));
-    expectErrors(c.Post("/API/files/v1/storages/", power, R"({"name":"x"})", "application/json"), 400);
-    expectErrors(c.Post("/API/files/v1/storages/", power, "not json", "application/json"), 400);
+    // Bodies of the wrong shape are refused, and every later list still reads.
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"Post", R"({"name":"x"})"},
+        {"Post", "not json"},
+        {"Post", R"({"name":"x","settings":{"mount_point":"/x"}})"},
+        {"Patch", R"({"name":7})"},
+        {"Patch", R"({"settings":{"mount_point":null}})"},
+        {"Patch", R"({"settings":[]})"},
+    };
+    for (const auto& [verb, text] : bad) {
+        SCOPED_TRACE(text);
+        expectErrors(verb == "Post" ? c.Post("/API/files/v1/storages/", power, text, "application/json")
+                                    : c.Patch("/API/files/v1/storages/storage-media/", power, text,
+                                              "application/json"),
+                     400);
+        EXPECT_EQ(statusOf(c.Get("/API/files/v1/storages/?sort=name,asc&method=FILE", power)), 200);
+    }
 
     auto app = c.Post("/API/auth/v1/apps/", power, R"({"name":"gw","default_user_id":"user-power"})",
                       "application/json");
@@ -251,9 +266,12 @@ TEST(DevServiceState, PersistsAcrossRestartsAndRefusesACorruptFile) {
         EXPECT_TRUE(state.storage("kept"));
         EXPECT_TRUE(state.tokens.count(token));
     }
-    std::ofstream(path) << "{not json";
-    orvane_dev::DevService corrupt({"127.0.0.1", 0, path});
-    EXPECT_FALSE(corrupt.start());
+    for (const char* text : {"{not json", R"({"users":[],"applications":{},"tokens":{},"next_id":1,
+                                "transcoders":[],"storages":[{"id":"s","name":3,"settings":{}}]})"}) {
+        std::ofstream(path) << text;
+        orvane_dev::DevService corrupt({"127.0.0.1", 0, path});
+        EXPECT_FALSE(corrupt.start()) << text;
+    }
     std::filesystem::remove(path);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "helper_interface/helper_connection.h"
@@ -82,6 +84,7 @@ protected:
             std::lock_guard lock(logMutex);
             log.push_back(line);
         };
+        options.idleTimeout = std::chrono::seconds(1);
         server = std::make_unique<HelperServer>(options);
         EXPECT_TRUE(server->listen());
         serving = std::thread([this] { server->serve(); });
@@ -215,6 +218,128 @@ TEST_F(HelperToolTest, TwoClientsAreServedAtOnce) {
     EXPECT_EQ(version.answer["reply"], json{HelperServer::version()});
     slow.join();
     ::close(other);
+}
+
+TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
+    timeval wait{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const std::string selector(wire::kMaxFrameBytes - 64, 'x');
+    auto refused = call(fd, {{"id", 1}, {"selector", selector}, {"arguments", json::array()}});
+    ASSERT_FALSE(refused.closed) << "the request got no answer";
+    EXPECT_TRUE(refused.answer.contains("error"));
+
+    launchctl("head -c 3000000 /dev/zero | tr '\\0' a; echo; echo next");
+    auto result = call(fd, launchctlCall("bootout", 2));
+    ASSERT_FALSE(result.closed);
+    std::string out;
+    for (const auto& [selector, text] : result.logs) out += text;
+    const auto cut = std::string(64 * 1024, 'a') + " [" + std::to_string(3000000 - 64 * 1024) +
+                     " more bytes left out]\nnext\n";
+    EXPECT_EQ(out, cut);
+}
+
+TEST_F(HelperToolTest, ASilentOrFloodingPeerCostsLittle) {
+    // A peer that announces a message and then says nothing is let go.
+    ASSERT_EQ(::write(fd, "\0\0\0\x32{", 5), 5);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(std::holds_alternative<wire::ReadError>(wire::readFrame(fd)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // Another user may connect but not be served; a flood of such connections logs about one
+    // line a second.
+    ::chmod(root.path().c_str(), 0755);
+    const auto socket = HelperServer::socketPath(root.path());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, socket.c_str());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        for (int i = 0; i < 3000; ++i) {
+            const int peer = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+            ::close(peer);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::size_t refusals = 0;
+    for (const auto& line : logLines()) refusals += line.starts_with("Refused a connection from user 65534");
+    EXPECT_GE(refusals, 1u);
+    EXPECT_LE(refusals, 3u);
+}
+
+// Starts the helper program on `root` under the given resource limits.
+pid_t spawnHelper(const fs::path& root, std::vector<std::pair<int, rlim_t>> limits) {
+    const std::string env = "ORVANE_SYSTEM_ROOT=" + root.string();
+    char* envp[] = {const_cast<char*>(env.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(ORVANE_HELPER_PROGRAM), nullptr};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        for (const auto& [resource, value] : limits) {
+            const rlimit limit{value, value};
+            ::setrlimit(resource, &limit);
+        }
+        ::execve(ORVANE_HELPER_PROGRAM, argv, envp);
+        ::_exit(127);
+    }
+    return pid;
+}
+
+long cpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) user = std::stol(field);
+        if (i == 15) system = std::stol(field);
+    }
+    return user + system;
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // the sanitizers reserve far more address space than any limit
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
+    platform::testing::TempDir root;
+    std::vector<std::pair<int, rlim_t>> limits = {{RLIMIT_NOFILE, 20}};
+    if (!kSanitized) limits.emplace_back(RLIMIT_AS, rlim_t{1} << 30);
+    const pid_t pid = spawnHelper(root.path(), limits);
+    const auto socket = HelperServer::socketPath(root.path());
+    const json version = {{"id", 1}, {"selector", "getVersionWithCompletion:"}, {"arguments", json::array()}};
+    for (int i = 0; i < 3000; ++i) {
+        const int fd = connectTo(socket);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(call(fd, version).answer["reply"], json{HelperServer::version()}) << "client " << i;
+        ::close(fd);
+    }
+
+    // Idle clients take every descriptor: the helper neither spins nor leaves a newcomer hanging.
+    std::vector<int> idle;
+    for (int i = 0; i < 40; ++i) idle.push_back(connectTo(socket));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const long before = cpuTicks(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(cpuTicks(pid) - before, 30) << "ticks of CPU in one second";
+    const int late = connectTo(socket);
+    timeval wait{5, 0};
+    ::setsockopt(late, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char byte;
+    EXPECT_EQ(::read(late, &byte, 1), 0) << "turned away, not left waiting";
+    for (int fd : idle) ::close(fd);
+    ::close(late);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
 }
 
 TEST(HelperToolBounds, AHungLaunchctlIsKilledAndTheRequestStillAnswered) {

@@ -62,8 +62,8 @@ bool DevService::start() {
         if (stored.is_discarded()) return false;
         try {
             state_ = DevState::fromJson(stored);
-        } catch (const json::exception&) {
-            return false;
+        } catch (const std::exception&) {
+            return false;  // not a state this service wrote: refuse it rather than serve garbage
         }
     }
     // Enough workers that idle keep-alive connections never starve new ones.
@@ -347,14 +347,9 @@ DevService::Reply DevService::routeApi(const httplib::Request& request, const De
                                           number("per_page", 10), number("page", 1)));
     }
     if (path == "/API/files/v1/storages/" && method == "POST") {
-        if (!body.contains("name") || !body["name"].is_string() || body["name"].get<std::string>().empty()) {
-            return fail(400, "A storage needs a name.");
-        }
-        if (!body.contains("settings") || !body["settings"].is_object() ||
-            !body["settings"].contains("mount_point") || !body["settings"]["mount_point"].is_string()) {
-            return fail(400, "A storage needs settings with a mount_point.");
-        }
         json storage = body;
+        storage.erase("transcoders");
+        if (auto problem = storageProblem(storage)) return fail(400, *problem);
         storage["id"] = state_.makeId("storage");
         storage["transcoders"] = json::array();
         state_.storages.push_back(storage);
@@ -375,10 +370,15 @@ DevService::Reply DevService::routeApi(const httplib::Request& request, const De
         if (!storage) return fail(404, "No such storage.");
         if (method == "GET") return ok(200, *storage);
         if (method == "PATCH") {
-            if (body.contains("name")) (*storage)["name"] = body["name"];
-            if (body.contains("settings") && body["settings"].is_object()) {
-                (*storage)["settings"].update(body["settings"]);
+            // Checked as a whole before it replaces the stored one, so a bad field changes nothing.
+            json changed = *storage;
+            if (body.contains("name")) changed["name"] = body["name"];
+            if (body.contains("settings")) {
+                if (!body["settings"].is_object()) return fail(400, "A storage's settings must be a JSON object.");
+                changed["settings"].update(body["settings"]);
             }
+            if (auto problem = storageProblem(changed)) return fail(400, *problem);
+            *storage = std::move(changed);
             saveLocked();
             return ok(200, *storage);
         }

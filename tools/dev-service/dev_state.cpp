@@ -1,6 +1,7 @@
 #include "tools/dev-service/dev_state.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace orvane_dev {
 namespace {
@@ -20,7 +21,39 @@ nlohmann::json transcoderJson(const std::string& id, const std::string& name,
     return {{"id", id}, {"name", name}, {"type", type}, {"settings", {{"local", local}}}};
 }
 
+bool isText(const nlohmann::json& object, const char* key) {
+    return object.contains(key) && object[key].is_string();
+}
+
 }  // namespace
+
+std::optional<std::string> storageProblem(const nlohmann::json& storage) {
+    if (!storage.is_object()) return "A storage must be a JSON object.";
+    if (!isText(storage, "name") || storage["name"].get<std::string>().empty()) {
+        return "A storage needs a name.";
+    }
+    if (!isText(storage, "method")) return "A storage needs a method.";
+    if (!storage.contains("settings") || !storage["settings"].is_object() ||
+        !isText(storage["settings"], "mount_point")) {
+        return "A storage needs settings with a mount_point.";
+    }
+    if (storage.contains("transcoders")) {
+        const auto& list = storage["transcoders"];
+        if (!list.is_array() || !std::all_of(list.begin(), list.end(), [](auto& t) { return t.is_string(); })) {
+            return "A storage's transcoders must be a list of transcoder ids.";
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> transcoderProblem(const nlohmann::json& transcoder) {
+    if (!transcoder.is_object() || !isText(transcoder, "id") || !isText(transcoder, "name") ||
+        !isText(transcoder, "type") || !transcoder.contains("settings") ||
+        !transcoder["settings"].is_object()) {
+        return "A transcoder needs an id, a name, a type and settings.";
+    }
+    return std::nullopt;
+}
 
 DevState DevState::seeded() {
     DevState state;
@@ -109,12 +142,23 @@ nlohmann::json DevState::toJson() const {
 DevState DevState::fromJson(const nlohmann::json& json) {
     DevState state;
     for (const auto& u : json.at("users")) state.users.push_back({u.at("id"), u.at("email"), u.at("type")});
-    for (const auto& [id, app] : json.at("applications").items()) state.applications[id] = app;
+    for (const auto& [id, app] : json.at("applications").items()) {
+        if (!app.is_object() || !isText(app, "owner")) throw std::invalid_argument("application " + id);
+        state.applications[id] = app;
+    }
     for (const auto& [token, owner] : json.at("tokens").items()) {
         state.tokens[token] = DevToken{owner.at("app_id"), owner.at("user_id"), owner.at("expired")};
     }
-    for (const auto& s : json.at("storages")) state.storages.push_back(s);
-    for (const auto& t : json.at("transcoders")) state.transcoders.push_back(t);
+    for (const auto& s : json.at("storages")) {
+        if (auto problem = storageProblem(s); problem || !isText(s, "id")) {
+            throw std::invalid_argument(problem.value_or("A storage needs an id."));
+        }
+        state.storages.push_back(s);
+    }
+    for (const auto& t : json.at("transcoders")) {
+        if (auto problem = transcoderProblem(t)) throw std::invalid_argument(*problem);
+        state.transcoders.push_back(t);
+    }
     state.nextId = json.at("next_id");
     return state;
 }

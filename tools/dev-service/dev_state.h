@@ -54,7 +54,15 @@ struct DevState {
                                int page) const;
 
     nlohmann::json toJson() const;
+    // Throws when the text is not a state this service could have written.
     static DevState fromJson(const nlohmann::json& json);
 };
+
+// What is wrong with a storage as stored or sent, as a sentence for an errors body; nothing when
+// it has a non-empty name, a method, settings with a textual mount_point and a list of
+// transcoder ids. Later lists read these fields, so nothing else is kept.
+std::optional<std::string> storageProblem(const nlohmann::json& storage);
+// The same for a transcoder: an id, a name, a type and settings.
+std::optional<std::string> transcoderProblem(const nlohmann::json& transcoder);
 
 }  // namespace orvane_dev
