@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <unordered_set>
 
 #include "cloud_api/orvane_records.h"
 
@@ -50,17 +49,6 @@ TEST(RecordDecoding, KeepsEveryFieldOfCredentialsAndApplications) {
               (OrvaneApplication{"A", "u1"}));
     EXPECT_FALSE(decode<OrvaneApplication>(R"({"id":"A"})"));
     EXPECT_FALSE(decode<OrvaneCredentials>(R"({"app_id":"A","token":5})"));
-}
-
-TEST(UserTypeRawValues, RoundTripExactlyAndHashByCase) {
-    for (auto type : {OrvaneUserType::POWER, OrvaneUserType::STANDARD, OrvaneUserType::BROWSE_ONLY}) {
-        EXPECT_EQ(orvaneUserTypeFromRawValue(rawValue(type)), type);
-    }
-    EXPECT_FALSE(orvaneUserTypeFromRawValue("POWER "));
-    EXPECT_EQ((std::unordered_set<OrvaneUserType>{OrvaneUserType::POWER, OrvaneUserType::POWER,
-                                                  OrvaneUserType::STANDARD})
-                  .size(),
-              2u);
 }
 
 TEST(StorageListDecoding, OneStorageWithoutMountPointFailsTheWholeList) {

@@ -140,18 +140,4 @@ TEST(StatusQueryCall, AsksLaunchctlUnderTheRootWithTenSeconds) {
               std::vector<std::string>{"launchctl did not exit within 10 seconds and was killed"});
 }
 
-TEST(QorStatusValues, RawValuesMatchExactly) {
-    for (QorStatus status :
-         {QorStatus::Running, QorStatus::Failed, QorStatus::Stopped, QorStatus::Unknown}) {
-        EXPECT_EQ(qorStatusFromRawValue(rawValue(status)), status);
-    }
-    EXPECT_EQ(rawValue(QorStatus::Running), "Running");
-    EXPECT_EQ(rawValue(QorStatus::Failed), "Failed");
-    EXPECT_EQ(rawValue(QorStatus::Stopped), "Stopped");
-    EXPECT_EQ(rawValue(QorStatus::Unknown), "Unknown");
-    for (const char* other : {"running", "", "Running ", "UNKNOWN"}) {
-        EXPECT_EQ(qorStatusFromRawValue(other), std::nullopt) << other;
-    }
-}
-
 }  // namespace
