@@ -185,17 +185,18 @@ void HelperServer::serve() {
 void HelperServer::acceptOne() {
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
-        if (errno != EMFILE && errno != ENFILE) return;
+        const bool outOfDescriptors = errno == EMFILE || errno == ENFILE;
+        if (!outOfDescriptors && errno != ENOBUFS && errno != ENOMEM) return;
         // Turn the client away with the reserve descriptor rather than leave it hanging while
         // poll reports it again and again.
-        if (reserveFd_ >= 0) {
+        if (outOfDescriptors && reserveFd_ >= 0) {
             ::close(reserveFd_);
             const int turnedAway = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (turnedAway >= 0) ::close(turnedAway);
             reserveFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         }
-        logRefusal("Refused a connection: no file descriptor is left to serve it");
-        if (reserveFd_ < 0) {
+        logRefusal("Refused a connection: no file descriptor or memory is left to serve it");
+        if (!outOfDescriptors || reserveFd_ < 0) {
             pollfd wake{wakeFds_[0], POLLIN, 0};
             ::poll(&wake, 1, kNoDescriptorPauseMs);
         }

@@ -50,6 +50,7 @@ TEST_P(StatusQuery, MapsLaunchctlsAnswer) {
 }
 
 const std::string kMiB(1 << 20, 'x');
+const std::string kMiBLine = "launchctl non-zero status: 2 output: " + kMiB;
 const std::string kPrintMiB = "head -c 1048576 /dev/zero | tr '\\0' x; ";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -72,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"NonZeroWithMarker",
                    "echo 'active count = 0'; exit 3",
                    QorStatus::Stopped,
-                   {"launchctl non-zero status: 3 output: active count = 0\n"}},
+                   {"launchctl non-zero status: 3 output: active count = 0"}},
         StatusCase{"NonZeroNotUtf8",
                    "printf '\\377'; exit 113",
                    QorStatus::Stopped,
@@ -81,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"OutputKeptVerbatim",
                    "echo out; echo '%s %n' >&2; echo out2; exit 1",
                    QorStatus::Stopped,
-                   {"launchctl non-zero status: 1 output: out\n%s %n\nout2\n"}},
+                   {"launchctl non-zero status: 1 output: out\\n%s %n\\nout2"}},
         StatusCase{"MiBThenMarker",
                    kPrintMiB + "echo; echo 'active count = 0'",
                    QorStatus::Failed,
@@ -89,7 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"MiBNonZero",
                    kPrintMiB + "exit 2",
                    QorStatus::Stopped,
-                   {"launchctl non-zero status: 2 output: " + kMiB}},
+                   // The log keeps the first 8 KiB of one line.
+                   {kMiBLine.substr(0, 8192) + " [" + std::to_string(kMiBLine.size() - 8192) +
+                    " more bytes left out]"}},
         StatusCase{"Missing",
                    std::nullopt,
                    QorStatus::Unknown,
