@@ -1,5 +1,7 @@
 #include "app/app_delegate.h"
 
+#include <map>
+
 #include "app/app_delegate_lifetime.h"
 #include "helper_interface/helper_authorization.h"
 #include "platform/registry.h"
@@ -59,25 +61,29 @@ std::shared_ptr<platform::Image> AppDelegate::loadIcon(const std::string& name) 
 void AppDelegate::applicationDidFinishLaunching() { setupStatusBarMenu(); }
 
 bool AppDelegate::perform(const platform::Selector& selector) {
-    if (selector == "pediodicallyUpdateMenu") {
-        pediodicallyUpdateMenu();
-        return true;
-    }
-    if (selector == "startStopAction") {
-        startStopAction();
-        return true;
-    }
-    if (selector == "setupWizardAction") {
-        setupWizardAction();
-        return true;
-    }
-    return false;
+    static const std::map<platform::Selector, void (AppDelegate::*)()> actions = {
+        {"pediodicallyUpdateMenu", &AppDelegate::pediodicallyUpdateMenu},
+        {"startStopAction", &AppDelegate::startStopAction},
+        {"configureAction", &AppDelegate::configureAction},
+        {"setupWizardAction", &AppDelegate::setupWizardAction},
+        {"startOnLoginAction", &AppDelegate::startOnLoginAction},
+        {"showServiceLogsAction", &AppDelegate::showServiceLogsAction},
+        {"showConfigIniBackupsAction", &AppDelegate::showConfigIniBackupsAction},
+        {"showApplicationLogsAction", &AppDelegate::showApplicationLogsAction},
+        {"aboutAction", &AppDelegate::aboutAction},
+        {"quitApplication", &AppDelegate::quitApplication},
+    };
+    auto action = actions.find(selector);
+    if (action == actions.end()) return false;
+    (this->*action->second)();
+    return true;
 }
 
 void AppDelegate::setupStatusBarMenu() {
     const std::string version = bundle_.infoString("CFBundleShortVersionString").value_or("unknown");
     const std::string bundleName = bundle_.infoString("CFBundleName").value_or("App");
     platform::log("OrvaneStorageGatewayApp version " + version + " start");
+    askLauncherToQuit();
 
     defaults_.registerDefaults({{kStartOnBoot, true}});
 
@@ -97,6 +103,7 @@ void AppDelegate::setupStatusBarMenu() {
     updateMenu();
     dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
                                 [this] { perform("pediodicallyUpdateMenu"); });
+    applyStartOnBoot();
     if (!QorTools::isConfigured()) openSetupWizard();
 }
 

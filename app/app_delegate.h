@@ -81,6 +81,16 @@ public:
                                Completion completion);
     void verifyServiceState(const std::string& action, std::int64_t exitCode);
 
+    // The menu's other commands.
+    void configureAction();
+    void startOnLoginAction();
+    void applyStartOnBoot();
+    void showServiceLogsAction();
+    void showApplicationLogsAction();
+    void showConfigIniBackupsAction();
+    void aboutAction();
+    void quitApplication();
+
     bool helperIsInstalled() const { return helperIsInstalled_; }
     std::shared_ptr<platform::XpcConnection> currentHelperConnection() const;
 
@@ -89,6 +99,9 @@ public:
     static constexpr double kHelperReplyBoundSeconds = 30.0;
     static constexpr double kVerificationDelaySeconds = 4.0;
     static constexpr char kStartOnBoot[] = "StartOnBoot";
+    static constexpr char kLauncherBundleIdentifier[] =
+        "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
+    static constexpr double kLogProcessReportDelaySeconds = 0.5;
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const { return qorStatus_; }
@@ -113,6 +126,8 @@ private:
 
     std::shared_ptr<platform::Image> loadIcon(const std::string& name);
     std::shared_ptr<platform::Menu> buildMenu(const std::string& bundleName);
+    // A launcher still running from this login is asked to quit.
+    void askLauncherToQuit();
     // Runs `task` on the main queue unless this delegate is gone by then.
     void onMain(std::function<void(AppDelegate&)> task);
     void onMainAfter(double seconds, std::function<void(AppDelegate&)> task);

@@ -30,6 +30,9 @@ public:
     virtual void terminate() = 0;
     // The application's delegate; null before it is made and after it is gone. Main thread.
     virtual ApplicationDelegate* delegate() const = 0;
+    // Shows the standard About panel: the bundle's name, version and copyright from its
+    // information entries, and the application's icon. Main thread.
+    virtual void orderFrontStandardAboutPanel() = 0;
 };
 
 // What a delegate is built with besides the registry.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,12 +18,32 @@ struct ProcessResult {
     std::string output;
 };
 
+// A program started without waiting for it. It is reaped when it exits, so it never lingers
+// as a zombie; the object may be dropped at any time.
+class ChildProcess {
+public:
+    virtual ~ChildProcess() = default;
+    virtual int processIdentifier() const = 0;
+    // Any thread.
+    virtual bool isRunning() const = 0;
+};
+
+struct StartedProcess {
+    // Set when the program could not be started; `process` is null then.
+    std::optional<std::string> startError;
+    std::shared_ptr<ChildProcess> process;
+};
+
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
     // Runs an executable by absolute path (no PATH search, no shell) and waits for it.
     virtual ProcessResult run(const std::string& executable, const std::vector<std::string>& args,
                               std::chrono::milliseconds timeout) = 0;
+    // Starts an executable by absolute path (no PATH search, no shell) in a session of its own,
+    // with standard input from /dev/null, and returns at once: it outlives the caller.
+    virtual StartedProcess start(const std::string& executable,
+                                 const std::vector<std::string>& args) = 0;
 };
 
 }  // namespace platform

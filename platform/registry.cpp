@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/authorization.h"
+#include "platform/distributed_notifications.h"
 #include "platform/random_source.h"
 #include "platform/service_management.h"
 #include "platform/url_session.h"
@@ -53,6 +54,9 @@ Authorization& authorization() { return require(current().authorization, "author
 XpcConnector& xpc() { return require(current().xpc, "connection"); }
 ServiceManagement& serviceManagement() {
     return require(current().serviceManagement, "service management");
+}
+DistributedNotificationCenter& notifications() {
+    return require(current().notifications, "distributed notification");
 }
 
 void log(std::string_view line) { logger().write(line); }

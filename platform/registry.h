@@ -20,6 +20,7 @@ class Workspace;
 class Authorization;
 class XpcConnector;
 class ServiceManagement;
+class DistributedNotificationCenter;
 
 // The services that stateless classes reach the platform through. `main` installs them once,
 // before any other thread starts; tests install their own for the length of one test.
@@ -39,6 +40,7 @@ struct Services {
     std::shared_ptr<Authorization> authorization;
     std::shared_ptr<XpcConnector> xpc;
     std::shared_ptr<ServiceManagement> serviceManagement;
+    std::shared_ptr<DistributedNotificationCenter> notifications;
 };
 
 const Services& services();
@@ -73,5 +75,6 @@ Workspace& workspace();
 Authorization& authorization();
 XpcConnector& xpc();
 ServiceManagement& serviceManagement();
+DistributedNotificationCenter& notifications();
 
 }  // namespace platform

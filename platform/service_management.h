@@ -31,7 +31,7 @@ struct ServiceManagementError {
     std::string description() const;
 };
 
-// Installs privileged helpers and registers them with the service manager.
+// Installs privileged helpers and registers them with the service manager; registers login items.
 class ServiceManagement {
 public:
     virtual ~ServiceManagement() = default;
@@ -42,6 +42,9 @@ public:
     virtual bool jobBless(std::string_view domain, const std::string& label,
                           const AuthorizationReference& authorization,
                           std::optional<ServiceManagementError>& error) = 0;
+    // Starts (or no longer starts) the login item `identifier`, carried in the main bundle's
+    // Contents/Library/LoginItems, at the user's login. True when the registration changed.
+    virtual bool loginItemSetEnabled(const std::string& identifier, bool enabled) = 0;
 };
 
 }  // namespace platform

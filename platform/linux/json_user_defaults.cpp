@@ -1,9 +1,9 @@
 #include "platform/linux/json_user_defaults.h"
 
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "platform/linux/posix_file_system.h"
+#include "platform/linux/xdg_dirs.h"
 #include "platform/log.h"
 
 namespace platform::linux_impl {
@@ -22,15 +22,7 @@ JsonUserDefaults::JsonUserDefaults(std::filesystem::path file) : file_(std::move
 }
 
 std::filesystem::path JsonUserDefaults::fileForDomain(const std::string& domain) {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".config";
-    } else {
-        base = "/tmp";
-    }
-    return base / domain / "defaults.json";
+    return xdgConfigHome() / domain / "defaults.json";
 }
 
 void JsonUserDefaults::registerDefaults(const std::map<std::string, DefaultValue>& values) {

@@ -1,4 +1,5 @@
 #include "platform/linux/launchd_job_blesser.h"
+#include "platform/linux/xdg_dirs.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -124,7 +125,12 @@ LaunchdJobBlesser::LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths,
     : paths_(std::move(paths)),
       processes_(std::move(processes)),
       bundlePath_(std::move(bundlePath)),
-      timeout_(launchctlTimeout) {}
+      timeout_(launchctlTimeout),
+      autostart_(bundlePath_, xdgConfigHome() / "autostart") {}
+
+bool LaunchdJobBlesser::loginItemSetEnabled(const std::string& identifier, bool enabled) {
+    return autostart_.setEnabled(identifier, enabled);
+}
 
 
 bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& label,

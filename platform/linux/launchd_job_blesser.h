@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/linux/xdg_autostart.h"
 #include "platform/process_runner.h"
 #include "platform/service_management.h"
 #include "platform/system_paths.h"
@@ -14,6 +15,7 @@ namespace platform::linux_impl {
 // Contents/Library/LaunchServices must carry an embedded information dictionary naming that
 // label; it is copied to /Library/PrivilegedHelperTools, its job definition written to
 // /Library/LaunchDaemons, and the job replaced through /bin/launchctl (all below the system root).
+// Login items start through the user's autostart folder.
 class LaunchdJobBlesser : public ServiceManagement {
   public:
     LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths, std::shared_ptr<ProcessRunner> processes,
@@ -23,12 +25,15 @@ class LaunchdJobBlesser : public ServiceManagement {
     bool jobBless(std::string_view domain, const std::string& label,
                   const AuthorizationReference& authorization,
                   std::optional<ServiceManagementError>& error) override;
+    // An XDG autostart entry for the user.
+    bool loginItemSetEnabled(const std::string& identifier, bool enabled) override;
 
   private:
     std::shared_ptr<SystemPaths> paths_;
     std::shared_ptr<ProcessRunner> processes_;
     std::filesystem::path bundlePath_;
     std::chrono::milliseconds timeout_;
+    XdgAutostart autostart_;
 };
 
 }  // namespace platform::linux_impl

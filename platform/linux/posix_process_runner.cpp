@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <memory>
 #include <system_error>
+#include <thread>
 
 extern char** environ;
 
@@ -88,7 +90,61 @@ bool drain(int fd, std::string& out) {
     }
 }
 
+std::vector<char*> argvOf(const std::string& executable, const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// Signals a child must not inherit as ignored, and no blocked signals.
+void resetSignals(posix_spawnattr_t& attr) {
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+}
+
+class DetachedChild : public ChildProcess {
+  public:
+    explicit DetachedChild(pid_t pid) : pid_(pid), exited_(std::make_shared<std::atomic<bool>>()) {
+        // One waiter per child: it reaps the child the moment it exits.
+        std::thread([pid, exited = exited_] {
+            waitBlocking(pid);
+            exited->store(true);
+        }).detach();
+    }
+    int processIdentifier() const override { return pid_; }
+    bool isRunning() const override { return !exited_->load(); }
+
+  private:
+    pid_t pid_;
+    std::shared_ptr<std::atomic<bool>> exited_;
+};
+
 }  // namespace
+
+StartedProcess PosixProcessRunner::start(const std::string& executable,
+                                         const std::vector<std::string>& args) {
+    keepChildrenWaitable();
+    Spawn spawn;
+    posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    resetSignals(spawn.attr);
+    // A session of its own: it stays when the application quits or its terminal closes.
+    posix_spawnattr_setflags(&spawn.attr,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    auto argv = argvOf(executable, args);
+    pid_t pid = 0;
+    const int rc =
+        ::posix_spawn(&pid, executable.c_str(), &spawn.actions, &spawn.attr, argv.data(), environ);
+    if (rc != 0) return {errorText(rc), nullptr};
+    return {std::nullopt, std::make_shared<DetachedChild>(pid)};
+}
 
 ProcessResult PosixProcessRunner::run(const std::string& executable,
                                       const std::vector<std::string>& args,
@@ -107,22 +163,11 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDERR_FILENO);
     // A group of its own, so a time-out can end whatever the child started too.
     posix_spawnattr_setpgroup(&spawn.attr, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGXFSZ);
-    posix_spawnattr_setsigdefault(&spawn.attr, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&spawn.attr, &none);
+    resetSignals(spawn.attr);
     posix_spawnattr_setflags(
         &spawn.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(executable.c_str()));
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-
+    auto argv = argvOf(executable, args);
     pid_t pid = 0;
     const int rc =
         ::posix_spawn(&pid, executable.c_str(), &spawn.actions, &spawn.attr, argv.data(), environ);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/log.h"
@@ -17,16 +19,18 @@ inline constexpr std::size_t kMaxLogLineBytes = 8192;
 // `limit` cut at a character boundary with a note of how many of its bytes were left out.
 std::string loggableLine(std::string_view line, std::size_t limit = kMaxLogLineBytes);
 
-// Each line goes to the system log and to standard error.
+// Each line goes to the system log and to standard error, and, given a file, is appended there
+// too, for desktops whose system log the user cannot follow.
 class SystemLog : public Log {
 public:
-    explicit SystemLog(std::string ident);
+    explicit SystemLog(std::string ident, std::optional<std::filesystem::path> file = std::nullopt);
     ~SystemLog() override;
     void write(std::string_view line) override;
 
 private:
     std::string ident_;  // syslog keeps the pointer
     std::mutex stderrMutex_;
+    int fileFd_ = -1;
 };
 
 }  // namespace platform::linux_impl

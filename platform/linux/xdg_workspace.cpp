@@ -1,40 +1,95 @@
 #include "platform/linux/xdg_workspace.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
-#include <cerrno>
-#include <thread>
-#include <vector>
+#include <cstdlib>
+#include <sstream>
 
 #include "platform/linux/curl_url.h"
-
-extern char** environ;
+#include "platform/linux/running_applications.h"
 
 namespace platform::linux_impl {
+namespace {
 
-std::optional<int> XdgWorkspace::spawnOpener(const std::string& url) const {
-    if (!isWebURL(url)) return std::nullopt;
-    std::string program = opener_;
-    std::string argument = url;
-    std::vector<char*> argv{program.data(), argument.data(), nullptr};
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+}  // namespace
+
+std::optional<std::string> findProgram(const std::string& name) {
+    if (name.find('/') != std::string::npos) {
+        if (::access(name.c_str(), X_OK) == 0) return name;
         return std::nullopt;
     }
-    return pid;
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "/usr/local/bin:/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        if (!isAbsolutePath(dir)) continue;
+        const std::string candidate = dir + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return std::nullopt;
+}
+
+XdgWorkspace::XdgWorkspace(std::shared_ptr<ProcessRunner> processes,
+                           std::optional<std::filesystem::path> runtimeDir, Programs programs)
+    : processes_(std::move(processes)),
+      runtimeDir_(std::move(runtimeDir)),
+      programs_(std::move(programs)) {}
+
+bool XdgWorkspace::start(const std::optional<Command>& command) {
+    if (!command) return false;
+    return !processes_->start(command->executable, command->arguments).startError;
 }
 
 bool XdgWorkspace::openURL(const std::string& url) {
-    auto pid = spawnOpener(url);
-    if (!pid) return false;
-    // The opener returns quickly; reap it off the calling thread so no zombie is left behind.
-    std::thread([pid = *pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return true;
+    if (!isWebURL(url)) return false;
+    auto opener = findProgram(programs_.opener);
+    if (!opener) return false;
+    return start(Command{*opener, {url}});
+}
+
+std::optional<Command> XdgWorkspace::commandToOpenFile(const std::string& file,
+                                                       const std::string& application) const {
+    if (!isAbsolutePath(file)) return std::nullopt;
+    auto terminal = findProgram(programs_.terminal);
+    if (!terminal) return std::nullopt;
+    const std::string title = std::filesystem::path(file).filename().string();
+    if (application == "Console") {
+        auto pager = findProgram(programs_.pager);
+        if (!pager) return std::nullopt;
+        // The pager's own shell escapes and input preprocessor are off: it only reads.
+        return Command{*terminal,
+                       {"-T", title, "-e", "/usr/bin/env", "LESSSECURE=1", *pager,
+                        "--no-lessopen", "+F", "--", file}};
+    }
+    if (application == "Terminal") {
+        return Command{*terminal, {"-T", title, "-e", "/bin/sh", file}};
+    }
+    return std::nullopt;
+}
+
+bool XdgWorkspace::openFile(const std::string& file, const std::string& application) {
+    return start(commandToOpenFile(file, application));
+}
+
+bool XdgWorkspace::selectFile(const std::string& file, const std::string& rootPath) {
+    // A file manager opens folders; with a file, its folder is shown.
+    const std::string folder =
+        file.empty() ? rootPath : std::filesystem::path(file).parent_path().string();
+    if (!isAbsolutePath(folder)) return false;
+    auto opener = findProgram(programs_.opener);
+    if (!opener) return false;
+    return start(Command{*opener, {folder}});
+}
+
+std::vector<RunningApplication> XdgWorkspace::runningApplications() const {
+    if (!runtimeDir_) return {};
+    return runningApplicationsIn(*runtimeDir_);
+}
+
+bool XdgWorkspace::launchApplication(const std::string& path) {
+    if (!isAbsolutePath(path)) return false;
+    return start(Command{path, {}});
 }
 
 }  // namespace platform::linux_impl

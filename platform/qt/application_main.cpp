@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include "platform/application.h"
@@ -14,8 +15,11 @@
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/rooted_system_paths.h"
+#include "platform/linux/running_applications.h"
+#include "platform/linux/socket_notification_center.h"
 #include "platform/linux/system_log.h"
 #include "platform/linux/unix_xpc_connector.h"
+#include "platform/linux/xdg_dirs.h"
 #include "platform/linux/xdg_workspace.h"
 #include "platform/qt/qt_administrator_prompt.h"
 #include "platform/qt/qt_alert_presenter.h"
@@ -38,14 +42,21 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
         bundle->infoString("CFBundleIdentifier").value_or("com.velmora.OrvaneStorageGatewayApp");
     QApplication::setApplicationDisplayName(
         QString::fromStdString(bundle->infoString("CFBundleName").value_or("App")));
+    if (auto icon = bundle->resourcePath("AppIcon", "png"))
+        QApplication::setWindowIcon(QIcon(QString::fromStdString(icon->string())));
+    // Held while the process lives: this is how the desktop knows the application runs.
+    const auto runtimeDir = linux_impl::xdgRuntimeDir();
+    std::unique_ptr<linux_impl::InstanceLock> instanceLock;
+    if (runtimeDir) instanceLock = linux_impl::InstanceLock::acquire(*runtimeDir, identifier);
 
     // Made before the dispatch so that it outlives the worker threads: a sign-in poll asks it
     // for the activation policy from the global queue.
-    qt::QtSharedApplication application;
+    qt::QtSharedApplication application(*bundle);
     auto dispatch = std::make_shared<qt::QtDispatch>();
     Services services;
     services.log = std::make_shared<linux_impl::SystemLog>(
-        bundle->infoString("CFBundleExecutable").value_or("OrvaneStorageGatewayApp"));
+        bundle->infoString("CFBundleExecutable").value_or("OrvaneStorageGatewayApp"),
+        linux_impl::xdgStateHome() / identifier / "application.log");
     services.dispatch = dispatch;
     auto processes = std::make_shared<linux_impl::PosixProcessRunner>();
     services.processes = processes;
@@ -74,7 +85,10 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.urlSession =
         std::make_shared<linux_impl::CurlUrlSession>(dispatch->makeSerialQueue("url-session"));
     services.random = std::make_shared<linux_impl::KernelRandom>();
-    services.workspace = std::make_shared<linux_impl::XdgWorkspace>();
+    services.workspace = std::make_shared<linux_impl::XdgWorkspace>(processes, runtimeDir);
+    if (runtimeDir) {
+        services.notifications = std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
+    }
     installServices(services);
 
     qt::QtStatusBar statusBar(*bundle);

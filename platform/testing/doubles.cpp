@@ -64,6 +64,23 @@ ProcessResult ScriptedProcessRunner::run(const std::string& executable,
     return result_;
 }
 
+StartedProcess ScriptedProcessRunner::start(const std::string& executable,
+                                            const std::vector<std::string>& args) {
+    std::lock_guard lock(mutex_);
+    starts_.push_back({executable, args});
+    return startResult_;
+}
+
+std::vector<ProcessCall> ScriptedProcessRunner::starts() const {
+    std::lock_guard lock(mutex_);
+    return starts_;
+}
+
+void ScriptedProcessRunner::setStartResult(StartedProcess result) {
+    std::lock_guard lock(mutex_);
+    startResult_ = std::move(result);
+}
+
 std::vector<ProcessCall> ScriptedProcessRunner::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;

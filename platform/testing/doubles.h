@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -79,18 +80,36 @@ struct ProcessCall {
     std::vector<std::string> args;
 };
 
+class FakeChildProcess : public ChildProcess {
+public:
+    explicit FakeChildProcess(int pid) : pid_(pid) {}
+    int processIdentifier() const override { return pid_; }
+    bool isRunning() const override { return running.load(); }
+    std::atomic<bool> running{true};
+
+private:
+    int pid_;
+};
+
 class ScriptedProcessRunner : public ProcessRunner {
 public:
     ProcessResult run(const std::string& executable, const std::vector<std::string>& args,
                       std::chrono::milliseconds timeout) override;
+    StartedProcess start(const std::string& executable,
+                         const std::vector<std::string>& args) override;
     std::vector<ProcessCall> calls() const;
+    std::vector<ProcessCall> starts() const;
     // The next runs answer with this.
     void setResult(ProcessResult result);
+    // The next starts answer with this; by default a running child with pid 4242.
+    void setStartResult(StartedProcess result);
 
 private:
     mutable std::mutex mutex_;
     ProcessResult result_;
+    StartedProcess startResult_{std::nullopt, std::make_shared<FakeChildProcess>(4242)};
     std::vector<ProcessCall> calls_;
+    std::vector<ProcessCall> starts_;
 };
 
 }  // namespace platform::testing

@@ -13,11 +13,13 @@ public:
     void activateIgnoringOtherApps() override { ++activations; }
     void terminate() override { ++terminations; }
     ApplicationDelegate* delegate() const override { return applicationDelegate; }
+    void orderFrontStandardAboutPanel() override { ++aboutPanels; }
 
     std::atomic<ActivationPolicy> policy{ActivationPolicy::Accessory};
     std::atomic<int> activations{0};
     std::atomic<int> terminations{0};
     ApplicationDelegate* applicationDelegate = nullptr;
+    std::atomic<int> aboutPanels{0};
 };
 
 }  // namespace platform::testing

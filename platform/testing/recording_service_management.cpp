@@ -19,6 +19,17 @@ bool RecordingServiceManagement::jobBless(std::string_view domain, const std::st
     return succeeds;
 }
 
+bool RecordingServiceManagement::loginItemSetEnabled(const std::string& identifier, bool enabled) {
+    std::lock_guard lock(mutex_);
+    loginItemCalls_.emplace_back(identifier, enabled);
+    return true;
+}
+
+std::vector<std::pair<std::string, bool>> RecordingServiceManagement::loginItemCalls() const {
+    std::lock_guard lock(mutex_);
+    return loginItemCalls_;
+}
+
 std::vector<RecordingServiceManagement::Call> RecordingServiceManagement::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;

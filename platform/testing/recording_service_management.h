@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/service_management.h"
@@ -21,8 +22,11 @@ class RecordingServiceManagement : public ServiceManagement {
     bool jobBless(std::string_view domain, const std::string& label,
                   const AuthorizationReference& authorization,
                   std::optional<ServiceManagementError>& error) override;
+    bool loginItemSetEnabled(const std::string& identifier, bool enabled) override;
 
     std::vector<Call> calls() const;
+    // Every login item change, in order: (identifier, enabled).
+    std::vector<std::pair<std::string, bool>> loginItemCalls() const;
     // The next calls succeed / fail with `error` / fail without telling why.
     void succeed();
     void fail(ServiceManagementError error);
@@ -34,6 +38,7 @@ class RecordingServiceManagement : public ServiceManagement {
   private:
     mutable std::mutex mutex_;
     std::vector<Call> calls_;
+    std::vector<std::pair<std::string, bool>> loginItemCalls_;
     bool succeeds_ = true;
     std::optional<ServiceManagementError> error_;
     std::function<void(const Call&)> onBless_;

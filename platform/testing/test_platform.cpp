@@ -29,7 +29,9 @@ TestPlatform::TestPlatform()
       bundle(std::make_shared<FakeBundle>(root.path() / "Test.app")),
       authorization(std::make_shared<MemoryAuthorization>()),
       xpc(std::make_shared<LoopbackXpc>(dispatch)),
-      serviceManagement(std::make_shared<RecordingServiceManagement>()) {
+      serviceManagement(std::make_shared<RecordingServiceManagement>()),
+      workspace(std::make_shared<RecordingWorkspace>()),
+      notifications(std::make_shared<LocalNotificationCenter>()) {
     services.log = log;
     services.dispatch = dispatch;
     services.processes = processes;
@@ -42,6 +44,8 @@ TestPlatform::TestPlatform()
     services.authorization = authorization;
     services.xpc = xpc;
     services.serviceManagement = serviceManagement;
+    services.workspace = workspace;
+    services.notifications = notifications;
     reinstall();
 }
 

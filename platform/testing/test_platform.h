@@ -7,12 +7,14 @@
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/registry.h"
 #include "platform/testing/doubles.h"
+#include "platform/testing/local_notification_center.h"
 #include "platform/testing/loopback_xpc.h"
 #include "platform/testing/recording_application.h"
 #include "platform/testing/memory_authorization.h"
 #include "platform/testing/recording_service_management.h"
 #include "platform/testing/recording_log.h"
 #include "platform/testing/virtual_dispatch.h"
+#include "platform/testing/workspace_recording.h"
 
 namespace platform::testing {
 
@@ -30,8 +32,8 @@ private:
 };
 
 // A whole platform for one test: doubles for time, log, alerts, defaults, the bundle, rights,
-// helper connections (no service registered) and blessing, and the real file system below a
-// temporary system root. Installed in the registry while it lives.
+// helper connections (no service registered), blessing, the workspace and notifications, and
+// the real file system below a temporary system root. Installed in the registry while it lives.
 class TestPlatform {
 public:
     TestPlatform();
@@ -60,6 +62,8 @@ public:
     std::shared_ptr<RecordingServiceManagement> serviceManagement;
     // Not a registry service: the delegate and the wizard take it in their constructors.
     std::shared_ptr<RecordingApplication> application = std::make_shared<RecordingApplication>();
+    std::shared_ptr<RecordingWorkspace> workspace;
+    std::shared_ptr<LocalNotificationCenter> notifications;
     // Install further services (a URL session, a random source) here before use.
     Services services;
 

@@ -193,6 +193,7 @@ TEST_F(AppDelegateTest, ConfigureAndBackupsFollowTheFiles) {
 
 TEST_F(AppDelegateTest, RefreshNeverTouchesTheStartStopEnabledState) {
     start();
+    platform.dispatch->runUntilIdle();  // start-up's boot state request, which finds no helper
     for (bool enabled : {false, true}) {
         delegate->menuItemStartStop()->setEnabled(enabled);
         for (auto result : {running(), stopped(), failed(), notStartable()}) {

@@ -121,6 +121,9 @@ class RecordingRunner : public platform::ProcessRunner {
         this->timeout = timeout;
         return answer;
     }
+    platform::StartedProcess start(const std::string&, const std::vector<std::string>&) override {
+        return {"not used here", nullptr};
+    }
     platform::ProcessResult answer;
     std::string executable;
     std::vector<std::string> args;

@@ -1,0 +1,106 @@
+// The menu's commands besides start/stop: the storage's settings page, start at boot, logs,
+// backups, About and Quit.
+#include <algorithm>
+
+#include "app/app_delegate.h"
+#include "app/ui_tools.h"
+#include "cloud_api/orvane_requests.h"
+#include "platform/distributed_notifications.h"
+#include "platform/registry.h"
+#include "platform/workspace.h"
+#include "service/qor_tools.h"
+
+namespace {
+
+constexpr char kApplicationBundleIdentifier[] = "com.velmora.OrvaneStorageGatewayApp";
+constexpr char kLogScriptName[] = "orvane_storage_grateway_app_logs";
+constexpr char kConfigBackupsFolder[] =
+    "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups";
+
+}  // namespace
+
+void AppDelegate::askLauncherToQuit() {
+    const auto running = platform::workspace().runningApplications();
+    const bool launcherRuns = std::any_of(running.begin(), running.end(), [](const auto& app) {
+        return app.bundleIdentifier == kLauncherBundleIdentifier;
+    });
+    // What the launcher listens for: "killLauncher" with this application's identifier.
+    if (launcherRuns) platform::notifications().post("killLauncher", kApplicationBundleIdentifier);
+}
+
+void AppDelegate::configureAction() {
+    const auto storageId = QorTools::getConfigValue("storage-id", QorTools::configFileURL());
+    if (storageId && OrvaneRequests::openStorageSettings(*storageId)) {
+        platform::log("Opened configuration for storage " + *storageId);
+        return;
+    }
+    UiTools::enqueueAlert("Failed to open Configuration",
+                          "Could not get orvane URL or Storage ID from config.ini. Is orvane "
+                          "Storage Gateway installed?");
+}
+
+void AppDelegate::startOnLoginAction() {
+    defaults_.setValue(kStartOnBoot, !defaults_.boolForKey(kStartOnBoot));
+    applyStartOnBoot();
+}
+
+void AppDelegate::applyStartOnBoot() {
+    const bool startOnBoot = defaults_.boolForKey(kStartOnBoot);
+    menuItemStartOnLogin_->setState(startOnBoot ? platform::ControlState::On
+                                                : platform::ControlState::Off);
+    serviceManagement_.loginItemSetEnabled(kLauncherBundleIdentifier, startOnBoot);
+    if (startOnBoot) {
+        enableService([] {});
+    } else {
+        disableService([] {});
+    }
+}
+
+void AppDelegate::showServiceLogsAction() {
+    const auto logFile = QorTools::getConfigValue("log-filename", QorTools::configFileURL());
+    // Only an absolute path is a location: anything else would be read relative to wherever
+    // the viewer happens to start, or as one of its options.
+    if (!logFile || logFile->empty() || logFile->front() != '/') {
+        UiTools::enqueueAlert("Failed to show log file",
+                              "Could not parse log file location from config.ini");
+        return;
+    }
+    platform::workspace().openFile(*logFile, "Console");
+}
+
+void AppDelegate::showApplicationLogsAction() {
+    const auto script = bundle_.resourcePath(kLogScriptName, "sh");
+    if (!script) {
+        platform::log("showApplicationLogsAction, failed to find helper script resource "
+                      "orvane_storage_grateway_app_logs.sh");
+        return;
+    }
+    const auto command = platform::workspace().commandToOpenFile(script->string(), "Terminal");
+    if (!command) {
+        platform::log("showApplicationLogsAction, no terminal to stream logs in");
+        return;
+    }
+    auto started = platform::processes().start(command->executable, command->arguments);
+    if (started.startError) {
+        platform::log("showApplicationLogsAction, failed to start " + command->executable + ": " +
+                      *started.startError);
+        return;
+    }
+    onMainAfter(kLogProcessReportDelaySeconds, [process = started.process](AppDelegate&) {
+        platform::log("showApplicationLogsAction, streaming logs in process " +
+                      std::to_string(process->processIdentifier()) +
+                      ", isRunning: " + (process->isRunning() ? "true" : "false"));
+    });
+}
+
+void AppDelegate::showConfigIniBackupsAction() {
+    platform::workspace().selectFile("", platform::paths().resolve(kConfigBackupsFolder).string());
+}
+
+void AppDelegate::aboutAction() {
+    application_.activateIgnoringOtherApps();
+    application_.orderFrontStandardAboutPanel();
+}
+
+// The gateway service is left as it is: it runs on without the application.
+void AppDelegate::quitApplication() { application_.terminate(); }

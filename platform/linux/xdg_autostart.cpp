@@ -1,0 +1,81 @@
+#include "platform/linux/xdg_autostart.h"
+
+#include <optional>
+
+#include "platform/linux/plist_bundle.h"
+#include "platform/linux/posix_file_system.h"
+
+namespace platform::linux_impl {
+namespace {
+
+// A string value of a desktop entry: these escapes are undone before anything else.
+std::string escapeStringValue(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+struct LoginItem {
+    std::string name;
+    std::filesystem::path executable;
+};
+
+std::optional<LoginItem> findLoginItem(const std::filesystem::path& bundlePath,
+                                       const std::string& identifier) {
+    std::error_code ec;
+    const auto folder = bundlePath / "Contents" / "Library" / "LoginItems";
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const PlistBundle item(entry.path());
+        if (item.infoString("CFBundleIdentifier") != identifier) continue;
+        auto executable = item.infoString("CFBundleExecutable");
+        if (!executable || executable->find('/') != std::string::npos) continue;
+        return LoginItem{item.infoString("CFBundleName").value_or(identifier),
+                         entry.path() / "Contents" / "MacOS" / *executable};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string desktopExecArgument(const std::string& argument) {
+    // Inside double quotes, these four are escaped with a backslash; "%" starts a field code.
+    std::string quoted = "\"";
+    for (char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        quoted += c;
+        if (c == '%') quoted += '%';
+    }
+    quoted += '"';
+    return escapeStringValue(quoted);
+}
+
+XdgAutostart::XdgAutostart(std::filesystem::path bundlePath, std::filesystem::path autostartFolder)
+    : bundlePath_(std::move(bundlePath)), folder_(std::move(autostartFolder)) {}
+
+bool XdgAutostart::setEnabled(const std::string& identifier, bool enabled) const {
+    if (identifier.empty() || identifier.find('/') != std::string::npos) return false;
+    const auto entry = folder_ / (identifier + ".desktop");
+    if (!enabled) {
+        std::error_code ec;
+        std::filesystem::remove(entry, ec);
+        return !ec;
+    }
+    auto item = findLoginItem(bundlePath_, identifier);
+    if (!item) return false;
+    const std::string contents = "[Desktop Entry]\nType=Application\nName=" +
+                                 escapeStringValue(item->name) + "\nExec=" +
+                                 desktopExecArgument(item->executable.string()) +
+                                 "\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
+    PosixFileSystem files;
+    return !files.createDirectories(folder_) && !files.replaceFile(entry, contents);
+}
+
+}  // namespace platform::linux_impl
