@@ -31,8 +31,11 @@ std::vector<RunningApplication> RecordingWorkspace::runningApplications() const 
 }
 
 bool RecordingWorkspace::launchApplication(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    launched_.push_back(path);
+    {
+        std::lock_guard lock(mutex_);
+        launched_.push_back(path);
+    }
+    if (onLaunch) onLaunch(path);
     return true;
 }
 

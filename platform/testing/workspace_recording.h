@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     // What openURL answers.
     void setAnswer(bool answer);
     void setRunningApplications(std::vector<RunningApplication> running);
+    // Runs inside launchApplication, before it answers.
+    std::function<void(const std::string& path)> onLaunch;
 
 private:
     mutable std::mutex mutex_;

@@ -1,0 +1,194 @@
+// The menu's commands besides start/stop, with doubles and virtual time.
+#include <gtest/gtest.h>
+
+#include "app/app_delegate.h"
+#include "helper_interface/helper_protocol.h"
+#include "platform/testing/recording_application.h"
+#include "platform/testing/recording_status_bar.h"
+#include "platform/testing/test_platform.h"
+#include "platform/testing/url_scripted_session.h"
+
+namespace {
+
+using platform::ControlState;
+using platform::seconds;
+using namespace platform::testing;
+
+constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+constexpr char kLauncher[] = "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
+
+// The installed helper, as far as these commands reach it: it records each subcommand.
+struct RecordingHelper : HelperProtocolHandler {
+    void getVersionWithCompletion(std::function<void(std::string)> reply) override { reply("1.0"); }
+    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
+                                       std::function<void(std::int64_t)> reply) override {
+        subcommands.push_back(subcommand);
+        reply(0);
+    }
+    void createLogDirectoryWithCompletion(
+        std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
+        reply("", std::nullopt);
+    }
+    std::vector<std::string> subcommands;
+};
+
+class AppMenuActionsTest : public ::testing::Test {
+protected:
+    AppMenuActionsTest() {
+        platform.bundle->embeddedInfo[platform.bundle->bundlePath() /
+                                      "Contents/Library/LaunchServices/"
+                                      "com.velmora.QorPrivilegedHelper"] = {
+            {"CFBundleShortVersionString", "1.0"}};
+        platform.processes->setResult({std::nullopt, false, 0, "state = running\n"});
+        platform.services.urlSession =
+            std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
+        platform.reinstall();
+        platform::testing::LoopbackXpc::Service service;
+        service.exported = &HelperProtocol;
+        service.remote = &AppProtocol;
+        service.accept = [this](auto) { return exportHelperProtocol(helper); };
+        platform.xpc->registerService(std::string(kHelperMachServiceName), service);
+    }
+
+    void start() {
+        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
+                                                 *platform.bundle, *platform.xpc,
+                                                 *platform.serviceManagement, application);
+        delegate->applicationDidFinishLaunching();
+        platform.dispatch->runUntilIdle();
+    }
+    void choose(const std::string& selector) {
+        EXPECT_TRUE(delegate->perform(selector)) << selector;
+        platform.dispatch->runUntilIdle();
+    }
+    std::vector<std::string> alerts() const {
+        std::vector<std::string> texts;
+        for (const auto& alert : platform.alerts->shown())
+            texts.push_back(alert.messageText + " / " + alert.informativeText);
+        return texts;
+    }
+
+    TestPlatform platform;
+    std::shared_ptr<RecordingHelper> helper = std::make_shared<RecordingHelper>();
+    RecordingStatusBar statusBar;
+    RecordingApplication application;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppMenuActionsTest, StartAtBootDrivesCheckMarkLoginItemAndBootStateAndNothingElse) {
+    start();  // a fresh account: only the registered default
+    EXPECT_EQ(delegate->menuItemStartOnLogin()->state(), ControlState::On);
+    choose("startOnLoginAction");
+    EXPECT_EQ(delegate->menuItemStartOnLogin()->state(), ControlState::Off);
+    choose("startOnLoginAction");
+    EXPECT_EQ(delegate->menuItemStartOnLogin()->state(), ControlState::On);
+    EXPECT_EQ(std::get<bool>(platform.defaults->persistent().at("StartOnBoot")), true);
+
+    using Login = std::pair<std::string, bool>;
+    EXPECT_EQ(platform.serviceManagement->loginItemCalls(),
+              (std::vector<Login>{{kLauncher, true}, {kLauncher, false}, {kLauncher, true}}));
+    // The running service is neither stopped nor started, and Quit leaves it alone too.
+    choose("quitApplication");
+    EXPECT_EQ(application.terminations, 1);
+    EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"enable", "disable", "enable"}));
+}
+
+TEST_F(AppMenuActionsTest, CommandsThatCannotFindTheirTargetAlertWithTheirTexts) {
+    const std::string noConfigure =
+        "Failed to open Configuration / Could not get orvane URL or Storage ID from config.ini. "
+        "Is orvane Storage Gateway installed?";
+    const std::string noLog =
+        "Failed to show log file / Could not parse log file location from config.ini";
+    const struct {
+        const char* config;
+        const char* selector;
+        std::string alert;
+    } cases[] = {
+        {"[main]\norvane-url = http://o.test/\n", "configureAction", noConfigure},
+        {"[main]\nstorage-id = s1\n", "configureAction", noConfigure},
+        {"[main]\nstorage-id = s1\norvane-url = https://\n", "configureAction", noConfigure},
+        {"[main]\n", "showServiceLogsAction", noLog},
+        {"[main]\nlog-filename = logs/gateway.log\n", "showServiceLogsAction", noLog},
+        {"[main]\nlog-filename = --help\n", "showServiceLogsAction", noLog},
+    };
+    start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.selector) + " with " + c.config);
+        const auto before = platform.alerts->shown().size();
+        platform.writeFile(kConfig, c.config);
+        choose(c.selector);
+        ASSERT_EQ(platform.alerts->shown().size(), before + 1);
+        EXPECT_EQ(alerts().back(), c.alert);
+    }
+    EXPECT_TRUE(platform.workspace->openedURLs().empty());
+    EXPECT_TRUE(platform.workspace->openedFiles().empty());
+}
+
+TEST_F(AppMenuActionsTest, CommandsOpenWhatTheConfigurationNames) {
+    platform.writeFile(kConfig,
+                       "[main]\nstorage-id = s1\norvane-url = http://o.test\n"
+                       "log-filename = /var/log/Orvane Gateway/gateway log.txt\n");
+    start();
+    choose("configureAction");
+    EXPECT_EQ(platform.workspace->openedURLs(),
+              std::vector<std::string>{"http://o.test/admin/storages/s1/settings"});
+    EXPECT_TRUE(platform.log->contains("Opened configuration for storage s1"));
+    choose("showServiceLogsAction");
+    EXPECT_EQ(platform.workspace->openedFiles(),
+              (std::vector<RecordingWorkspace::FileRequest>{
+                  {"/var/log/Orvane Gateway/gateway log.txt", "Console"}}));
+    choose("showConfigIniBackupsAction");
+    using Selection = std::pair<std::string, std::string>;
+    EXPECT_EQ(platform.workspace->selectedFiles(),
+              (std::vector<Selection>{
+                  {"", platform.resolve("/Library/Application Support/Velmora/"
+                                        "OrvaneStorageGateway/Data/ConfigBackups")}}));
+    choose("aboutAction");
+    EXPECT_EQ(application.activations, 1);
+    EXPECT_EQ(application.aboutPanels, 1);
+    EXPECT_TRUE(alerts().empty());
+}
+
+TEST_F(AppMenuActionsTest, ApplicationLogsStreamInATerminalReportedHalfASecondLater) {
+    start();
+    choose("showApplicationLogsAction");
+    EXPECT_TRUE(platform.log->contains("showApplicationLogsAction, failed to find helper script "
+                                       "resource orvane_storage_grateway_app_logs.sh"));
+    EXPECT_TRUE(platform.processes->starts().empty());
+
+    platform.bundle->resources.push_back("orvane_storage_grateway_app_logs.sh");
+    const auto script =
+        (platform.bundle->bundlePath() / "Contents/Resources/orvane_storage_grateway_app_logs.sh")
+            .string();
+    choose("showApplicationLogsAction");
+    ASSERT_EQ(platform.processes->starts().size(), 1u);
+    EXPECT_EQ(platform.processes->starts()[0].executable, "/usr/bin/open");
+    EXPECT_EQ(platform.processes->starts()[0].args,
+              (std::vector<std::string>{"-a", "Terminal", script}));
+    platform.dispatch->advance(seconds(0.4));
+    EXPECT_FALSE(platform.log->contains("streaming logs"));
+    platform.dispatch->advance(seconds(0.1));
+    EXPECT_TRUE(platform.log->contains(
+        "showApplicationLogsAction, streaming logs in process 4242, isRunning: true"));
+
+    // A terminal that cannot be started has no process to report.
+    platform.processes->setStartResult({"No such file or directory", nullptr});
+    choose("showApplicationLogsAction");
+    platform.dispatch->advance(seconds(1));
+    EXPECT_EQ(platform.log->matching("streaming logs").size(), 1u);
+    EXPECT_TRUE(platform.log->contains(
+        "showApplicationLogsAction, failed to start /usr/bin/open: No such file or directory"));
+}
+
+TEST_F(AppMenuActionsTest, StartUpAsksARunningLauncherToQuitWithWhatItListensFor) {
+    using Posted = std::pair<std::string, std::string>;
+    start();
+    EXPECT_TRUE(platform.notifications->posted().empty());
+    platform.workspace->setRunningApplications(
+        {{"com.velmora.OrvaneStorageGatewayApp"}, {kLauncher}});
+    start();
+    EXPECT_EQ(platform.notifications->posted(),
+              (std::vector<Posted>{{"killLauncher", "com.velmora.OrvaneStorageGatewayApp"}}));
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+// The Linux desktop seams on real files, sockets and processes: autostart entries, notifications,
+// detached children and what opens a file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <condition_variable>
+#include <fstream>
+#include <thread>
+
+#include "platform/linux/plist_bundle.h"
+#include "platform/linux/posix_process_runner.h"
+#include "platform/linux/socket_notification_center.h"
+#include "platform/linux/xdg_autostart.h"
+#include "platform/linux/xdg_workspace.h"
+#include "platform/testing/test_platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace platform::linux_impl;
+using platform::testing::TempDir;
+
+constexpr char kLauncherId[] = "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
+
+std::string read(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(XdgAutostart, WritesAndRemovesAnEntryThatRunsTheLauncherWithBlanksKept) {
+    TempDir temp;
+    const fs::path bundle = temp.path() / "My Apps/Orvane $Gateway.app";
+    const fs::path launcher = bundle / "Contents/Library/LoginItems/QORLauncher.app";
+    fs::create_directories(launcher / "Contents");
+    std::ofstream(launcher / "Contents/Info.plist")
+        << "<plist><dict><key>CFBundleIdentifier</key><string>" << kLauncherId
+        << "</string><key>CFBundleExecutable</key><string>QORLauncher</string>"
+           "<key>CFBundleName</key><string>QORLauncher</string></dict></plist>";
+    const XdgAutostart autostart(bundle, temp.path() / "config/autostart");
+    const fs::path entry = temp.path() / "config/autostart" / (std::string(kLauncherId) + ".desktop");
+
+    ASSERT_TRUE(autostart.setEnabled(kLauncherId, true));
+    const std::string exec = "Exec=\"" + temp.path().string() +
+                             "/My Apps/Orvane \\\\$Gateway.app/Contents/Library/LoginItems/"
+                             "QORLauncher.app/Contents/MacOS/QORLauncher\"\n";
+    EXPECT_EQ(read(entry), "[Desktop Entry]\nType=Application\nName=QORLauncher\n" + exec +
+                               "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
+    EXPECT_EQ(fs::directory_iterator(entry.parent_path())->path(), entry) << "no temporary left";
+    EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
+    EXPECT_FALSE(autostart.setEnabled("com.velmora.Unknown", true));
+    EXPECT_FALSE(autostart.setEnabled("../escape", true));
+}
+
+TEST(XdgAutostart, ExecArgumentsAreQuotedAndEscapedTwice) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/a b/c", R"("/a b/c")"},
+        {R"(/x"y`z$w)", R"("/x\\"y\\`z\\$w")"},
+        {R"(/back\slash)", R"("/back\\\\slash")"},
+        {"/100%", R"("/100%%")"},
+    };
+    for (const auto& [argument, quoted] : cases) EXPECT_EQ(desktopExecArgument(argument), quoted);
+}
+
+TEST(SocketNotificationCenter, DeliversOnlyTheObservedNameAndObjectAcrossCenters) {
+    TempDir runtime;
+    SocketNotificationCenter observing(runtime.path()), posting(runtime.path());
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int received = 0;
+    auto observation = observing.addObserver("killLauncher", "com.velmora.OrvaneStorageGatewayApp", [&] {
+        std::lock_guard lock(mutex);
+        ++received;
+        arrived.notify_all();
+    });
+    ASSERT_TRUE(observation);
+    posting.post("terminate", "com.velmora.OrvaneStorageGatewayApp");
+    posting.post("killLauncher", "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher");
+    posting.post("killLauncher", "");
+    posting.post("killLauncher", "com.velmora.OrvaneStorageGatewayApp");
+    std::unique_lock lock(mutex);
+    // Datagrams arrive in order, so the ones before the matching one were already turned away.
+    ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(10), [&] { return received > 0; }));
+    EXPECT_EQ(received, 1);
+    lock.unlock();
+    observation.reset();
+    EXPECT_TRUE(fs::is_empty(runtime.path() / "distributed-notifications"));
+}
+
+TEST(PosixProcessRunnerStart, ReportsTheChildWhileItRunsAndReapsIt) {
+    PosixProcessRunner runner;
+    const auto failed = runner.start("/nonexistent/program", {});
+    EXPECT_TRUE(failed.startError);
+    EXPECT_FALSE(failed.process);
+
+    const auto started = runner.start("/bin/sleep", {"0.3"});
+    ASSERT_FALSE(started.startError);
+    const int pid = started.process->processIdentifier();
+    EXPECT_GT(pid, 0);
+    EXPECT_TRUE(started.process->isRunning());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (started.process->isRunning() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(started.process->isRunning());
+    // Reaped: no zombie is left to wait for.
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);
+    EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
+}
+
+TEST(XdgWorkspace, TheViewerOnlyReadsAndTakesTheFileAsOneArgument) {
+    XdgWorkspace workspace(std::make_shared<PosixProcessRunner>(), std::nullopt,
+                           {"/bin/true", "/bin/echo", "/bin/cat"});
+    const auto viewer = workspace.commandToOpenFile("/var/log/a b;$(x).log", "Console");
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer->executable, "/bin/echo");
+    EXPECT_EQ(viewer->arguments,
+              (std::vector<std::string>{"-T", "a b;$(x).log", "-e", "/usr/bin/env", "LESSSECURE=1",
+                                        "/bin/cat", "--no-lessopen", "+F", "--",
+                                        "/var/log/a b;$(x).log"}));
+    const auto terminal = workspace.commandToOpenFile("/opt/logs.sh", "Terminal");
+    ASSERT_TRUE(terminal);
+    EXPECT_EQ(terminal->arguments,
+              (std::vector<std::string>{"-T", "logs.sh", "-e", "/bin/sh", "/opt/logs.sh"}));
+    EXPECT_FALSE(workspace.commandToOpenFile("-rf", "Console"));
+    EXPECT_FALSE(workspace.commandToOpenFile("/opt/logs.sh", "Finder"));
+}
+
+}  // namespace
