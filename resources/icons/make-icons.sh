@@ -31,6 +31,7 @@ draw StatusBarIconError "$drum_error"
 # The application icon, for windows and the About panel: the filled drum, white on a blue tile.
 eval "\"$im\" -size ${S}x${S} xc:black $drum_filled -resize 64x64 -background black -gravity center -extent 88x88 mask.png"
 "$im" -size 128x128 xc:none -fill '#2f6fd6' -draw "roundrectangle 4,4 123,123 26,26" \
-  \( mask.png -resize 96x96 -background black -gravity center -extent 128x128 \) \
-  -compose screen -composite -define png:color-type=6 AppIcon.png
+  \( -size 128x128 xc:white \( mask.png -resize 96x96 -background black -gravity center \
+     -extent 128x128 \) -alpha off -compose copy_opacity -composite \) \
+  -compose over -composite -define png:color-type=6 AppIcon.png
 rm -f mask.png
