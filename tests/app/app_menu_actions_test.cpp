@@ -3,7 +3,6 @@
 
 #include "app/app_delegate.h"
 #include "helper_interface/helper_protocol.h"
-#include "platform/testing/recording_application.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "platform/testing/url_scripted_session.h"
@@ -51,9 +50,9 @@ protected:
     }
 
     void start() {
-        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 *platform.bundle, *platform.xpc,
-                                                 *platform.serviceManagement, application);
+        delegate = std::make_unique<AppDelegate>(
+            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
+            *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         platform.dispatch->runUntilIdle();
     }
@@ -71,7 +70,6 @@ protected:
     TestPlatform platform;
     std::shared_ptr<RecordingHelper> helper = std::make_shared<RecordingHelper>();
     RecordingStatusBar statusBar;
-    RecordingApplication application;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -89,7 +87,7 @@ TEST_F(AppMenuActionsTest, StartAtBootDrivesCheckMarkLoginItemAndBootStateAndNot
               (std::vector<Login>{{kLauncher, true}, {kLauncher, false}, {kLauncher, true}}));
     // The running service is neither stopped nor started, and Quit leaves it alone too.
     choose("quitApplication");
-    EXPECT_EQ(application.terminations, 1);
+    EXPECT_EQ(platform.application->terminations, 1);
     EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"enable", "disable", "enable"}));
 }
 
@@ -143,9 +141,10 @@ TEST_F(AppMenuActionsTest, CommandsOpenWhatTheConfigurationNames) {
               (std::vector<Selection>{
                   {"", platform.resolve("/Library/Application Support/Velmora/"
                                         "OrvaneStorageGateway/Data/ConfigBackups")}}));
+    const int activations = platform.application->activations;
     choose("aboutAction");
-    EXPECT_EQ(application.activations, 1);
-    EXPECT_EQ(application.aboutPanels, 1);
+    EXPECT_EQ(platform.application->activations, activations + 1);
+    EXPECT_EQ(platform.application->aboutPanels, 1);
     EXPECT_TRUE(alerts().empty());
 }
 

@@ -4,13 +4,14 @@
 
 #include "platform/testing/memory_wizard_window.h"
 #include "platform/testing/random_sequence.h"
+#include "platform/testing/workspace_recording.h"
 #include "tests/cloud_api/cloud_loopback.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
 // Authorizes the sign-in page's code as the first user of a role, as a person would.
-class TestBrowser : public platform::Workspace {
+class TestBrowser : public platform::testing::RecordingWorkspace {
 public:
     TestBrowser(orvane_dev::DevService& service, std::string role)
         : service_(service), role_(std::move(role)) {}
