@@ -29,13 +29,10 @@ std::optional<sockaddr_un> addressOf(const std::filesystem::path& path) {
 
 class SocketObservation : public DistributedNotificationCenter::Observation {
 public:
-    SocketObservation(int socket, std::filesystem::path path, std::string name,
+    // `stop` is a pipe whose write end ends the receiving thread.
+    SocketObservation(int socket, const int stop[2], std::filesystem::path path, std::string name,
                       std::string object, std::function<void()> handler)
-        : socket_(socket), path_(std::move(path)) {
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) pipeFds[0] = pipeFds[1] = -1;
-        stopRead_ = pipeFds[0];
-        stopWrite_ = pipeFds[1];
+        : socket_(socket), path_(std::move(path)), stopRead_(stop[0]), stopWrite_(stop[1]) {
         thread_ = std::thread([this, name = std::move(name), object = std::move(object),
                                handler = std::move(handler)] { receive(name, object, handler); });
     }
@@ -76,8 +73,8 @@ private:
 
     int socket_;
     std::filesystem::path path_;
-    int stopRead_ = -1;
-    int stopWrite_ = -1;
+    int stopRead_;
+    int stopWrite_;
     std::thread thread_;
 };
 
@@ -110,14 +107,17 @@ std::unique_ptr<DistributedNotificationCenter::Observation> SocketNotificationCe
                                  std::to_string(nextObserver_.fetch_add(1)) + ".socket");
     auto address = addressOf(path);
     if (!address) return nullptr;
+    int stop[2];
+    if (::pipe2(stop, O_CLOEXEC) != 0) return nullptr;
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return nullptr;
     ::unlink(path.c_str());  // left by an earlier process with the same id
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
-        ::close(fd);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
+        for (int descriptor : {fd, stop[0], stop[1]}) {
+            if (descriptor >= 0) ::close(descriptor);
+        }
         return nullptr;
     }
-    return std::make_unique<SocketObservation>(fd, path, name, object, std::move(handler));
+    return std::make_unique<SocketObservation>(fd, stop, path, name, object, std::move(handler));
 }
 
 }  // namespace platform::linux_impl
