@@ -30,9 +30,9 @@
 #include "platform/linux/curl_url_session.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/unix_xpc_connector.h"
-#include "platform/linux/worker_queue.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "platform/testing/threaded_connections.h"
 #include "tools/dev-service/dev_service.h"
 
 namespace {
@@ -70,27 +70,6 @@ void print(const char* who, const char* when, const Figures& f) {
     std::printf("%-7s %-8s descriptors %4ld  threads %3ld  RSS %7.1f MiB\n", who, when, f.descriptors,
                 f.threads, static_cast<double>(f.rssKiB) / 1024.0);
 }
-
-// Real threads behind every queue but the main one, which is this thread's virtual dispatch.
-class ThreadedQueues : public platform::Dispatch {
-public:
-    explicit ThreadedQueues(platform::testing::VirtualDispatch& main) : main_(main) {}
-    platform::Queue& main() override { return main_.main(); }
-    platform::Queue& global() override { return main_.global(); }
-    std::shared_ptr<platform::Queue> makeSerialQueue(const std::string& label) override {
-        return std::make_shared<platform::linux_impl::WorkerQueue>(
-            label, 1, platform::linux_impl::WorkerQueue::OnRelease::Drain);
-    }
-    void performAfterDelay(platform::Duration delay, platform::Task task) override {
-        main_.performAfterDelay(delay, std::move(task));
-    }
-    void beginModal() override {}
-    void endModal() override {}
-    bool isMainThread() const override { return main_.isMainThread(); }
-
-private:
-    platform::testing::VirtualDispatch& main_;
-};
 
 bool connectable(const fs::path& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -176,14 +155,17 @@ public:
             answered->set_value(response && !error);
         });
         auto future = answered->get_future();
-        return future.wait_for(10s) == std::future_status::ready && future.get();
+        const bool ok = future.wait_for(10s) == std::future_status::ready && future.get();
+        // The stand-in service keeps every request it saw; that memory is not the app's.
+        service.clearJournal();
+        return ok;
     }
 
     pid_t helper = -1;
 
 private:
     platform::testing::TestPlatform platform;
-    ThreadedQueues threaded{*platform.dispatch};
+    platform::testing::ThreadedConnections threaded{*platform.dispatch};
     platform::linux_impl::UnixXpcConnector connector{
         platform.paths, std::shared_ptr<platform::Dispatch>(&threaded, [](auto*) {})};
     platform::testing::RecordingStatusBar statusBar;

@@ -19,35 +19,14 @@
 #include "helper_interface/helper_protocol.h"
 #include "helper_tool/helper_server.h"
 #include "platform/linux/unix_xpc_connector.h"
-#include "platform/linux/worker_queue.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "platform/testing/threaded_connections.h"
 
 namespace {
 
 using namespace platform::testing;
 using namespace std::chrono_literals;
-
-// Virtual time on the main queue, real threads for every connection queue.
-class ThreadedConnections : public platform::Dispatch {
-public:
-    explicit ThreadedConnections(VirtualDispatch& main) : main_(main) {}
-    platform::Queue& main() override { return main_.main(); }
-    platform::Queue& global() override { return main_.global(); }
-    std::shared_ptr<platform::Queue> makeSerialQueue(const std::string& label) override {
-        return std::make_shared<platform::linux_impl::WorkerQueue>(
-            label, 1, platform::linux_impl::WorkerQueue::OnRelease::Drain);
-    }
-    void performAfterDelay(platform::Duration delay, platform::Task task) override {
-        main_.performAfterDelay(delay, std::move(task));
-    }
-    void beginModal() override { main_.beginModal(); }
-    void endModal() override { main_.endModal(); }
-    bool isMainThread() const override { return main_.isMainThread(); }
-
-private:
-    VirtualDispatch& main_;
-};
 
 bool connectable(const std::filesystem::path& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -146,7 +125,6 @@ TEST_F(HelperWireFaultsTest, AHelperKilledAtAnyStepOfARestartGivesTheItemBack) {
             ::kill(helper, SIGKILL);
             ::waitpid(helper, &status, 0);
             ADD_FAILURE() << "the helper was never killed";
-            for (const auto& line : platform.log->lines()) ADD_FAILURE() << line;
         }
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
         EXPECT_EQ(steps(), std::vector<std::string>(chain.begin(), chain.begin() + k + 1));
