@@ -6,17 +6,13 @@
 //
 //   soak [menu refreshes (10000)] [helper round trips (1000)] [cloud requests (1000)]
 #include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -30,6 +26,7 @@
 #include "platform/linux/curl_url_session.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/unix_xpc_connector.h"
+#include "platform/testing/helper_process.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "platform/testing/threaded_connections.h"
@@ -71,16 +68,6 @@ void print(const char* who, const char* when, const Figures& f) {
                 f.threads, static_cast<double>(f.rssKiB) / 1024.0);
 }
 
-bool connectable(const fs::path& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
-}
-
 class Soak {
 public:
     Soak() {
@@ -104,13 +91,9 @@ public:
     }
 
     bool start() {
-        const std::string root = "ORVANE_SYSTEM_ROOT=" + platform.root.path().string();
-        char pathVar[] = "PATH=/usr/bin:/bin";
-        char* argv[] = {const_cast<char*>(ORVANE_HELPER_PROGRAM), nullptr};
-        char* envp[] = {const_cast<char*>(root.c_str()), pathVar, nullptr};
-        if (::posix_spawn(&helper, ORVANE_HELPER_PROGRAM, nullptr, nullptr, argv, envp) != 0) return false;
-        const auto socket = HelperServer::socketPath(platform.root.path());
-        for (int i = 0; i < 500 && !connectable(socket); ++i) std::this_thread::sleep_for(10ms);
+        helper = platform::testing::startHelperProcess(ORVANE_HELPER_PROGRAM, platform.root.path(),
+                                                       HelperServer::socketPath(platform.root.path()));
+        if (helper < 0) return false;
         if (!service.start()) return false;
         session = std::make_shared<platform::linux_impl::CurlUrlSession>(threaded.makeSerialQueue("url"));
         delegate.setupStatusBarMenu();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -19,6 +18,7 @@
 #include "helper_interface/helper_protocol.h"
 #include "helper_tool/helper_server.h"
 #include "platform/linux/unix_xpc_connector.h"
+#include "platform/testing/helper_process.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "platform/testing/threaded_connections.h"
@@ -27,16 +27,6 @@ namespace {
 
 using namespace platform::testing;
 using namespace std::chrono_literals;
-
-bool connectable(const std::filesystem::path& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
-}
 
 // Notes each subcommand, and kills its caller (the helper) at the one named in var/run/kill-at.
 constexpr char kLaunchctl[] = R"sh(#!/bin/sh
@@ -59,16 +49,8 @@ protected:
 
     // The installed helper, as its own process.
     pid_t startHelper() {
-        const std::string root = "ORVANE_SYSTEM_ROOT=" + platform.root.path().string();
-        const char* argv[] = {ORVANE_HELPER_PATH, nullptr};
-        const char* envp[] = {root.c_str(), nullptr};
-        const auto socket = HelperServer::socketPath(platform.root.path());
-        pid_t pid = 0;
-        EXPECT_EQ(::posix_spawn(&pid, ORVANE_HELPER_PATH, nullptr, nullptr, const_cast<char**>(argv),
-                                const_cast<char**>(envp)),
-                  0);
-        for (int i = 0; i < 200 && !connectable(socket); ++i) std::this_thread::sleep_for(10ms);
-        return pid;
+        return startHelperProcess(ORVANE_HELPER_PATH, platform.root.path(),
+                                  HelperServer::socketPath(platform.root.path()));
     }
 
     // Lets up to 10 s of virtual time pass in small steps while the threads work, until `done`.
@@ -117,16 +99,14 @@ TEST_F(HelperWireFaultsTest, AHelperKilledAtAnyStepOfARestartGivesTheItemBack) {
         EXPECT_TRUE(settle([&] { return delegate->menuItemStartStop()->isEnabled(); }));
         int status = 0;
         pid_t ended = 0;
-        for (int i = 0; i < 500 && ended == 0; ++i) {
-            ended = ::waitpid(helper, &status, WNOHANG);
-            if (ended == 0) std::this_thread::sleep_for(10ms);
+        for (int i = 0; i < 500 && (ended = ::waitpid(helper, &status, WNOHANG)) == 0; ++i) {
+            std::this_thread::sleep_for(10ms);
         }
         if (ended == 0) {
             ::kill(helper, SIGKILL);
-            ::waitpid(helper, &status, 0);
-            ADD_FAILURE() << "the helper was never killed";
+            ::waitpid(helper, nullptr, 0);
         }
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_TRUE(ended == helper && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
         EXPECT_EQ(steps(), std::vector<std::string>(chain.begin(), chain.begin() + k + 1));
         EXPECT_TRUE(platform.log->contains("Helper connection was closed with error: "));
         delegate.reset();
