@@ -153,7 +153,7 @@ private:
         platform.paths, std::shared_ptr<platform::Dispatch>(&threaded, [](auto*) {})};
     platform::testing::RecordingStatusBar statusBar;
     AppDelegate delegate{statusBar, *platform.dispatch, *platform.defaults, *platform.bundle,
-                         connector, *platform.serviceManagement};
+                         connector, *platform.serviceManagement, *platform.application};
     orvane_dev::DevService service;
     std::shared_ptr<platform::linux_impl::CurlUrlSession> session;
 };

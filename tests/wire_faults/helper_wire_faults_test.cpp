@@ -90,7 +90,7 @@ TEST_F(HelperWireFaultsTest, AHelperKilledAtAnyStepOfARestartGivesTheItemBack) {
         const pid_t helper = startHelper();
         auto delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
                                                       *platform.bundle, connector,
-                                                      *platform.serviceManagement);
+                                                      *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(settle([&] { return delegate->helperIsInstalled(); }));
         delegate->perform("startStopAction");
