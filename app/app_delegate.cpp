@@ -44,6 +44,13 @@ void AppDelegate::onMain(std::function<void(AppDelegate&)> task) {
     });
 }
 
+// The timer may outlive the delegate (it is not cancelled on quit): it reaches it through the lifetime.
+void AppDelegate::schedulePeriodicUpdate() {
+    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_), [lifetime = lifetime_] {
+        if (auto* self = lifetime->current()) self->perform("pediodicallyUpdateMenu");
+    });
+}
+
 void AppDelegate::onMainAfter(double seconds, std::function<void(AppDelegate&)> task) {
     dispatch_.main().asyncAfter(platform::seconds(seconds),
                                 [lifetime = lifetime_, task = std::move(task)] {
@@ -101,8 +108,7 @@ void AppDelegate::setupStatusBarMenu() {
 
     statusBarItem_->setMenu(buildMenu(bundleName));
     updateMenu();
-    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
-                                [this] { perform("pediodicallyUpdateMenu"); });
+    schedulePeriodicUpdate();
     applyStartOnBoot();
     if (!QorTools::isConfigured()) openSetupWizard();
 }
@@ -166,8 +172,7 @@ void AppDelegate::updateMenu() {
 
 void AppDelegate::pediodicallyUpdateMenu() {
     updateMenu();
-    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
-                                [this] { perform("pediodicallyUpdateMenu"); });
+    schedulePeriodicUpdate();
 }
 
 void AppDelegate::setupWizardAction() { openSetupWizard(); }

@@ -131,6 +131,7 @@ private:
     // Runs `task` on the main queue unless this delegate is gone by then.
     void onMain(std::function<void(AppDelegate&)> task);
     void onMainAfter(double seconds, std::function<void(AppDelegate&)> task);
+    void schedulePeriodicUpdate();
     // One launchctl step of a start or stop: a failed or unanswered request gives the start/stop
     // item back instead of leaving it disabled.
     void sendLaunchctl(const LaunchctlHelper& helper, const std::string& subcommand,

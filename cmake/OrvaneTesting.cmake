@@ -9,6 +9,8 @@ function(orvane_add_test name)
   set(env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime)
   if(ORVANE_SANITIZE STREQUAL "thread")
     list(APPEND env TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp)
+  elseif(ORVANE_SANITIZE STREQUAL "address")
+    list(APPEND env LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp)
   endif()
   # The discovery script splits list-valued properties, so the environment comes through `env`
   # as the test's launcher, and each test gets its first label only.

@@ -10,7 +10,13 @@ namespace platform::linux_impl {
 namespace {
 
 std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* context) {
-    static_cast<CurlTransfer*>(context)->data.append(bytes, size * count);
+    auto& transfer = *static_cast<CurlTransfer*>(context);
+    if (size * count > kMaxResponseBodyBytes - transfer.data.size()) {
+        // Taking less than offered makes libcurl stop the transfer.
+        transfer.bodyTooLarge = true;
+        return 0;
+    }
+    transfer.data.append(bytes, size * count);
     return size * count;
 }
 
@@ -60,6 +66,7 @@ bool CurlTransfer::configure(std::optional<Duration> timeoutCap) {
     if (headerList) curl_slist_free_all(headerList);
     headerList = nullptr;
     data.clear();
+    bodyTooLarge = false;
     responseHeaders.clear();
     errorBuffer[0] = '\0';
 
@@ -144,8 +151,10 @@ UrlError transportError(CURLcode code) {
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_WEIRD_SERVER_REPLY:
             return {Kind::other, "The server's reply was not a valid HTTP response."};
-        case CURLE_SSL_CONNECT_ERROR:
         case CURLE_PEER_FAILED_VERIFICATION:
+            return {Kind::secureConnectionFailed,
+                    "The server's certificate is not trusted, so no secure connection was made."};
+        case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_CIPHER:
         case CURLE_SSL_CACERT_BADFILE:
@@ -191,6 +200,12 @@ UrlError notWebURLError() {
     return {UrlError::Kind::unsupportedURL,
             "The request was not sent because its address does not begin with http:// or "
             "https:// followed by a server name."};
+}
+
+UrlError responseTooLargeError() {
+    return {UrlError::Kind::other, "The server's reply was larger than " +
+                                       std::to_string(kMaxResponseBodyBytes >> 20) +
+                                       " MB and was not read."};
 }
 
 UrlError cancelledError() { return {UrlError::Kind::cancelled, "The request was cancelled."}; }

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,10 @@
 
 namespace platform::linux_impl {
 
+// The most of a reply body a transfer keeps: far above any record the service sends, far below
+// what would hurt a menu-bar app. A longer body ends the transfer with responseTooLargeError().
+inline constexpr std::size_t kMaxResponseBodyBytes = 16 << 20;
+
 // One request in flight, across its redirections. Owned by the session's worker thread.
 struct CurlTransfer {
     UrlRequest request;
@@ -17,6 +22,8 @@ struct CurlTransfer {
     CURL* easy = nullptr;
     curl_slist* headerList = nullptr;
     std::string data;
+    // Set when the body outgrew kMaxResponseBodyBytes and the transfer was stopped for it.
+    bool bodyTooLarge = false;
     HeaderList responseHeaders;
     int redirects = 0;
     char errorBuffer[CURL_ERROR_SIZE] = {};
@@ -43,5 +50,6 @@ UrlError cancelledError();
 // A URL that is not absolute http or https with a host is never sent.
 UrlError notWebURLError();
 UrlError tooManyRedirectsError();
+UrlError responseTooLargeError();
 
 }  // namespace platform::linux_impl

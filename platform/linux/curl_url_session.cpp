@@ -101,7 +101,8 @@ struct CurlUrlSession::Worker {
         auto transfer = std::move(node.mapped());
         curl_multi_remove_handle(multi, easy);
         if (result != CURLE_OK) {
-            complete(*transfer, std::nullopt, std::nullopt, transportError(result));
+            complete(*transfer, std::nullopt, std::nullopt,
+                     transfer->bodyTooLarge ? responseTooLargeError() : transportError(result));
             return;
         }
         long status = 0;

@@ -45,8 +45,8 @@ void JsonUserDefaults::setValue(const std::string& key, const DefaultValue& valu
 
 void JsonUserDefaults::save() {
     nlohmann::json json = nlohmann::json::object();
-    for (const auto& [key, value] : persistent_) {
-        std::visit([&](const auto& v) { json[key] = v; }, value);
+    for (const auto& entry : persistent_) {
+        std::visit([&](const auto& v) { json[entry.first] = v; }, entry.second);
     }
     PosixFileSystem files;
     auto error = files.createDirectories(file_.parent_path());

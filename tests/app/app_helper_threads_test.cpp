@@ -10,35 +10,14 @@
 #include "helper_tool/helper_server.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/unix_xpc_connector.h"
-#include "platform/linux/worker_queue.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "platform/testing/threaded_connections.h"
 
 namespace {
 
 using namespace platform::testing;
 using namespace std::chrono_literals;
-
-// Virtual time on the main queue, real threads for every connection queue.
-class ThreadedConnections : public platform::Dispatch {
-public:
-    explicit ThreadedConnections(VirtualDispatch& main) : main_(main) {}
-    platform::Queue& main() override { return main_.main(); }
-    platform::Queue& global() override { return main_.global(); }
-    std::shared_ptr<platform::Queue> makeSerialQueue(const std::string& label) override {
-        return std::make_shared<platform::linux_impl::WorkerQueue>(
-            label, 1, platform::linux_impl::WorkerQueue::OnRelease::Drain);
-    }
-    void performAfterDelay(platform::Duration delay, platform::Task task) override {
-        main_.performAfterDelay(delay, std::move(task));
-    }
-    void beginModal() override { main_.beginModal(); }
-    void endModal() override { main_.endModal(); }
-    bool isMainThread() const override { return main_.isMainThread(); }
-
-private:
-    VirtualDispatch& main_;
-};
 
 // The gateway job's state in a file, as a service manager would keep it.
 constexpr char kLaunchctl[] = R"sh(#!/bin/sh
