@@ -84,7 +84,7 @@ TEST_F(HelperWireFaultsTest, AHelperKilledAtAnyStepOfARestartGivesTheItemBack) {
     const std::vector<std::string> chain = {"bootout", "enable", "bootstrap", "disable"};
     for (std::size_t k = 0; k < chain.size(); ++k) {
         SCOPED_TRACE("killed at " + chain[k]);
-        platform.writeFile("/var/run/kill-at", chain[k] + "\n");
+        platform.writeFile("/var/run/kill-at", "\n");
         std::filesystem::remove(platform.resolve("/var/run/steps"));
         platform.log->clear();
         const pid_t helper = startHelper();
@@ -93,6 +93,10 @@ TEST_F(HelperWireFaultsTest, AHelperKilledAtAnyStepOfARestartGivesTheItemBack) {
                                                       *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(settle([&] { return delegate->helperIsInstalled(); }));
+        // Start-up's own "disable" (start on boot is off) lands before the chain is armed.
+        ASSERT_TRUE(settle([&] { return steps() == std::vector<std::string>{"disable"}; }));
+        platform.writeFile("/var/run/kill-at", chain[k] + "\n");
+        std::filesystem::remove(platform.resolve("/var/run/steps"));
         delegate->perform("startStopAction");
         ASSERT_FALSE(delegate->menuItemStartStop()->isEnabled());
         // Well inside the 30 s that a silent helper is given: the lost connection itself answers.
