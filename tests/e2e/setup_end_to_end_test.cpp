@@ -32,11 +32,13 @@ using Clock = std::chrono::steady_clock;
 constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 constexpr char kHelperLabel[] = "com.velmora.QorPrivilegedHelper";
 
-double secondsOf(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double secondsOf(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 // The real session, noting when each request went out and when its reply came back.
 class TimedSession : public platform::UrlSession {
-public:
+  public:
     struct Span {
         std::string url;
         Clock::time_point start, end;
@@ -61,7 +63,7 @@ public:
         return spans_;
     }
 
-private:
+  private:
     std::shared_ptr<platform::UrlSession> inner_;
     mutable std::mutex mutex_;
     std::vector<Span> spans_;
@@ -70,7 +72,7 @@ private:
 // The person at the computer: the system's browser, headless, opens the page on a thread of its
 // own (as a desktop would) and authorizes it as the POWER user.
 class HeadlessBrowser : public platform::Workspace {
-public:
+  public:
     ~HeadlessBrowser() override {
         if (thread_.joinable()) thread_.join();
     }
@@ -78,7 +80,8 @@ public:
         if (thread_.joinable()) return false;
         thread_ = std::thread([this, url] {
             const auto result = platform::linux_impl::PosixProcessRunner().run(
-                ORVANE_NODE, {ORVANE_E2E_DIR "/sign_in_browser.mjs", url, "power@orvane.test"}, 90s);
+                ORVANE_NODE, {ORVANE_E2E_DIR "/sign_in_browser.mjs", url, "power@orvane.test"},
+                90s);
             std::lock_guard lock(mutex_);
             output_ = result.startError.value_or(result.output);
             const auto line = output_.find("authorized at ");
@@ -86,8 +89,9 @@ public:
             if (result.status == 0 && line != std::string::npos &&
                 std::sscanf(output_.c_str() + line, "authorized at %lld", &ms) == 1) {
                 // The browser's wall clock, carried over to this process's steady one.
-                const auto ago = std::chrono::system_clock::now() -
-                                 std::chrono::system_clock::time_point(std::chrono::milliseconds(ms));
+                const auto ago =
+                    std::chrono::system_clock::now() -
+                    std::chrono::system_clock::time_point(std::chrono::milliseconds(ms));
                 authorizedAt_ = Clock::now() - std::chrono::duration_cast<Clock::duration>(ago);
             }
         });
@@ -102,7 +106,7 @@ public:
         return output_;
     }
 
-private:
+  private:
     std::thread thread_;
     mutable std::mutex mutex_;
     std::string output_;
@@ -110,12 +114,12 @@ private:
 };
 
 class NoName : public platform::ComputerName {
-public:
+  public:
     std::optional<std::string> localizedName() const override { return std::nullopt; }
 };
 
 class SetupEndToEnd : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(service.start());
         platform.services.urlSession = session;
@@ -160,7 +164,8 @@ protected:
     std::vector<std::string> apiRequests() const {
         std::vector<std::string> requests;
         for (const auto& entry : service.journal()) {
-            if (entry.path.starts_with("/API/") && entry.path.find("/external/auth/") == std::string::npos) {
+            if (entry.path.starts_with("/API/") &&
+                entry.path.find("/external/auth/") == std::string::npos) {
                 requests.push_back(entry.method + " " + entry.target);
             }
         }
@@ -171,8 +176,8 @@ protected:
     orvane_dev::DevService service;
     std::shared_ptr<platform::linux_impl::PosixProcessRunner> runner =
         std::make_shared<platform::linux_impl::PosixProcessRunner>();
-    std::shared_ptr<TimedSession> session = std::make_shared<TimedSession>(
-        std::make_shared<platform::linux_impl::CurlUrlSession>(
+    std::shared_ptr<TimedSession> session =
+        std::make_shared<TimedSession>(std::make_shared<platform::linux_impl::CurlUrlSession>(
             platform.dispatch->makeSerialQueue("url-session"),
             platform::linux_impl::CurlUrlSession::Options{}));
     std::shared_ptr<HeadlessBrowser> browser = std::make_shared<HeadlessBrowser>();
@@ -180,8 +185,9 @@ protected:
     platform::linux_impl::LaunchdJobBlesser blesser{platform.paths, runner,
                                                     platform.bundle->bundlePath()};
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{statusBar, *platform.dispatch, *platform.defaults, *platform.bundle,
-                         connector, blesser, *platform.application};
+    AppDelegate delegate{
+        statusBar, *platform.dispatch,   *platform.defaults, *platform.bundle, connector,
+        blesser,   *platform.application};
     platform::testing::MemoryWizardWindow window;
     NoName computerName;
     std::shared_ptr<SetupWizardViewController> controller =
@@ -194,12 +200,15 @@ TEST_P(SetupEndToEnd, SignsInWritesTheConfigurationAndRestartsTheGateway) {
     const std::string url = service.baseURL();
     // A new storage starts from a configuration with no credential; an existing one reuses a
     // valid credential of the POWER user.
-    const auto credential = newStorage ? nlohmann::json{{"app_id", ""}, {"token", ""}}
-                                       : service.issueCredentials("POWER");
-    const std::string before = "[main]\n" +
-                               (newStorage ? "" : "app-id = " + credential["app_id"].get<std::string>() +
-                                                      "\nauth-token = " + credential["token"].get<std::string>() + "\n") +
-                               "orvane-url = " + url + "\n";
+    std::string appId, token;
+    if (!newStorage) {
+        const auto credential = service.issueCredentials("POWER");
+        appId = credential["app_id"];
+        token = credential["token"];
+    }
+    const std::string before =
+        "[main]\n" + (newStorage ? "" : "app-id = " + appId + "\nauth-token = " + token + "\n") +
+        "orvane-url = " + url + "\n";
     platform.writeFile(kConfig, before);
     const fs::path folder = platform.root.path() / "media";
     fs::create_directories(folder);
@@ -214,23 +223,18 @@ TEST_P(SetupEndToEnd, SignsInWritesTheConfigurationAndRestartsTheGateway) {
     ASSERT_TRUE(next("newOrExisting")) << browser->output();
     window.newQorRadioButton.controlState =
         newStorage ? platform::ControlState::On : platform::ControlState::Off;
-    if (newStorage) {
-        ASSERT_TRUE(next("newQorSetup"));
-        window.newQorPathTextField.setStringValue(folder.string());
-        ASSERT_TRUE(next("finish"));
-    } else {
-        ASSERT_TRUE(next("chooseExistingQor"));
-        ASSERT_TRUE(next("finish"));
-    }
+    ASSERT_TRUE(next(newStorage ? "newQorSetup" : "chooseExistingQor"));
+    if (newStorage) window.newQorPathTextField.setStringValue(folder.string());
+    ASSERT_TRUE(next("finish"));
     const auto finished = Clock::now();
     controller->mainNextButtonClick();
-    ASSERT_TRUE(run([&] { return platform.log->contains("QOR start: launchctl command exit code: 0"); }));
+    ASSERT_TRUE(
+        run([&] { return platform.log->contains("QOR start: launchctl command exit code: 0"); }));
     const auto ended = Clock::now();
 
     // The requests, in order, and what they made.
     const auto state = service.state();
     const std::string storageId = controller->chosenStorageId().value_or("?");
-    std::string appId = credential["app_id"], token = credential["token"];
     std::vector<std::string> expected = {"GET /API/users/v1/users/current/"};
     const std::string list = "GET /API/files/v1/storages/?sort=name,asc&method=FILE&per_page=100";
     if (newStorage) {
@@ -296,11 +300,13 @@ TEST_P(SetupEndToEnd, SignsInWritesTheConfigurationAndRestartsTheGateway) {
         onService += span.end - span.start;
     }
     const auto restart = ended - finished;
-    std::printf("[ timing ] %s storage: whole run %.3f s = browser %.3f s + poll rhythm %.3f s + "
-                "service %.3f s (%d requests) + our code %.3f s (Finish to the gateway restarted: %.3f s)\n",
-                newStorage ? "new" : "existing", secondsOf(ended - started),
-                secondsOf(*authorized - started), secondsOf(toPoll), secondsOf(onService), requests,
-                secondsOf(ended - *authorized - toPoll - onService), secondsOf(restart));
+    std::printf(
+        "[ timing ] %s storage: whole run %.3f s = browser %.3f s + poll rhythm %.3f s + "
+        "service %.3f s (%d requests) + our code %.3f s (Finish to the gateway restarted: %.3f "
+        "s)\n",
+        newStorage ? "new" : "existing", secondsOf(ended - started),
+        secondsOf(*authorized - started), secondsOf(toPoll), secondsOf(onService), requests,
+        secondsOf(ended - *authorized - toPoll - onService), secondsOf(restart));
 }
 
 INSTANTIATE_TEST_SUITE_P(Storage, SetupEndToEnd, ::testing::Values(true, false),
