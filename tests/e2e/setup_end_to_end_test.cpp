@@ -73,16 +73,13 @@ class TimedSession : public platform::UrlSession {
 // own (as a desktop would) and authorizes it as the POWER user.
 class HeadlessBrowser : public platform::Workspace {
   public:
-    ~HeadlessBrowser() override {
-        if (thread_.joinable()) thread_.join();
-    }
+    ~HeadlessBrowser() override { wait(); }
     bool openURL(const std::string& url) override {
         if (thread_.joinable()) return false;
         thread_ = std::thread([this, url] {
             const auto result = platform::linux_impl::PosixProcessRunner().run(
                 ORVANE_NODE, {ORVANE_E2E_DIR "/sign_in_browser.mjs", url, "power@orvane.test"},
                 90s);
-            std::lock_guard lock(mutex_);
             output_ = result.startError.value_or(result.output);
             const auto line = output_.find("authorized at ");
             long long ms = 0;
@@ -97,18 +94,21 @@ class HeadlessBrowser : public platform::Workspace {
         });
         return true;
     }
-    std::optional<Clock::time_point> authorizedAt() const {
-        std::lock_guard lock(mutex_);
+    // Both wait for the browser to have quit: the setup may well finish before it has.
+    std::optional<Clock::time_point> authorizedAt() {
+        wait();
         return authorizedAt_;
     }
-    std::string output() const {
-        std::lock_guard lock(mutex_);
+    std::string output() {
+        wait();
         return output_;
     }
 
   private:
+    void wait() {
+        if (thread_.joinable()) thread_.join();
+    }
     std::thread thread_;
-    mutable std::mutex mutex_;
     std::string output_;
     std::optional<Clock::time_point> authorizedAt_;
 };
