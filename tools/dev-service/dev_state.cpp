@@ -6,16 +6,6 @@
 namespace orvane_dev {
 namespace {
 
-nlohmann::json fileStorage(const std::string& id, const std::string& name,
-                           const std::string& mountPoint) {
-    return {{"id", id},
-            {"name", name},
-            {"method", "FILE"},
-            {"purpose", "FILES"},
-            {"settings", {{"mount_point", mountPoint}, {"scan", true}}},
-            {"transcoders", nlohmann::json::array()}};
-}
-
 nlohmann::json transcoderJson(const std::string& id, const std::string& name,
                               const std::string& type, bool local) {
     return {{"id", id}, {"name", name}, {"type", type}, {"settings", {{"local", local}}}};
@@ -53,6 +43,16 @@ std::optional<std::string> transcoderProblem(const nlohmann::json& transcoder) {
         return "A transcoder needs an id, a name, a type and settings.";
     }
     return std::nullopt;
+}
+
+nlohmann::json DevState::fileStorage(const std::string& id, const std::string& name,
+                                     const std::string& mountPoint) {
+    return {{"id", id},
+            {"name", name},
+            {"method", "FILE"},
+            {"purpose", "FILES"},
+            {"settings", {{"mount_point", mountPoint}, {"scan", true}}},
+            {"transcoders", nlohmann::json::array()}};
 }
 
 DevState DevState::seeded() {

@@ -40,6 +40,9 @@ struct DevState {
     // Three users, one of each role; FILE storages and one of another method; a local FFMPEG, a
     // local IMAGEMAGICK and a remote FFMPEG transcoder.
     static DevState seeded();
+    // A FILE storage without transcoders; an empty mount point is a storage without one.
+    static nlohmann::json fileStorage(const std::string& id, const std::string& name,
+                                      const std::string& mountPoint);
 
     std::string makeId(const std::string& prefix) { return prefix + "-" + std::to_string(nextId++); }
     const DevUser* user(const std::string& id) const;
