@@ -29,10 +29,12 @@ using namespace platform::testing;
 using namespace std::chrono_literals;
 
 // Notes each subcommand, and kills its caller (the helper) at the one named in var/run/kill-at.
+// The name is read before the step is noted, so a test that sees the step may change it safely.
 constexpr char kLaunchctl[] = R"sh(#!/bin/sh
 run="$(dirname "$0")/../var/run"
+kill_at="$(cat "$run/kill-at")"
 echo "$1" >> "$run/steps"
-[ "$1" = "$(cat "$run/kill-at")" ] && kill -KILL "$PPID"
+[ "$1" = "$kill_at" ] && kill -KILL "$PPID"
 exit 0
 )sh";
 
