@@ -106,7 +106,7 @@ TEST_F(UrlSessionTest, ARedirectToAnotherOriginDropsTheCallersHeaders) {
     closeSession();  // before `other` stops, so its keep-alive connection is gone
 }
 
-TEST_F(UrlSessionTest, ASeeOtherWithinTheOriginTurnsAPostIntoAGetWithoutBodyKeepingCredentials) {
+TEST_F(UrlSessionTest, RedirectsWithinTheOriginKeepCredentialsSeeOtherDropsTheBodyAndLoopsEnd) {
     Override seeOther = Override::reply(303, "");
     seeOther.location = "/API/users/v1/users/current/";
     service.setOverride("POST", "/API/created/", seeOther);
@@ -122,9 +122,8 @@ TEST_F(UrlSessionTest, ASeeOtherWithinTheOriginTurnsAPostIntoAGetWithoutBodyKeep
     EXPECT_EQ(journal[1].method, "GET");
     EXPECT_EQ(journal[1].body, "");
     EXPECT_FALSE(journal[1].header("Content-Type"));
-}
 
-TEST_F(UrlSessionTest, EndlessRedirectsEndInAnError) {
+    // Endless redirects end in an error.
     Override loop = Override::reply(302, "");
     loop.location = "/API/loop/";
     service.setOverride("GET", "/API/loop/", loop);

@@ -9,7 +9,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/linux/local_clock.h"
 #include "platform/testing/test_platform.h"
