@@ -68,14 +68,11 @@ TEST(StorageListDecoding, OneStorageWithoutMountPointFailsTheWholeList) {
     EXPECT_TRUE(decode<OrvaneStorageResponse>(R"({"objects":[]})"));
     EXPECT_FALSE(decode<OrvaneStorageResponse>(R"({"objects":null})"));
     EXPECT_FALSE(decode<OrvaneStorageResponse>(R"({"objects":{}})"));
-}
 
-TEST(StorageListDecoding, ErrorNamesTheFailingKeyPath) {
+    // The error names the failing key path.
     DecodingError error;
     EXPECT_FALSE(decodeRecord<OrvaneStorageResponse>(
-        R"({"objects":[{"id":"s1","name":"A","settings":{"mount_point":"/a"}},
-                       {"id":"s2","name":"B","settings":{}}]})",
-        error));
+        R"({"objects":[)" + good + R"(,{"id":"s2","name":"B","settings":{}}]})", error));
     EXPECT_NE(error.fullDescription.find("objects[1].settings.mount_point"), std::string::npos)
         << error.fullDescription;
     EXPECT_EQ(error.localizedDescription, "The data could not be read because it is missing.");

@@ -32,16 +32,11 @@ TEST(StorageCreationBody, HasExactlyTheDesignedKeysAndTypes) {
         "enable_directory_assets": false, "title_includes_extension": true})");
     // json equality compares types too: 10 is not "10", "" is not null.
     EXPECT_EQ(body["settings"], expected);
-    EXPECT_TRUE(body["settings"]["growing_files_threshold"].is_number_integer());
-    EXPECT_TRUE(body["settings"]["remote_path"].is_string());
 }
 
-TEST(StorageUpdateBody, TouchesOnlyNameAndMountPoint) {
+TEST(OtherBodies, AnUpdateTouchesOnlyNameAndMountPointAndAnApplicationNamesItsUser) {
     EXPECT_EQ(roundTrip(orvane_bodies::storageUpdateBody("N", "/p")),
               json::parse(R"({"name":"N","settings":{"mount_point":"/p"}})"));
-}
-
-TEST(ApplicationCreationBody, NamesTheDefaultUser) {
     EXPECT_EQ(roundTrip(orvane_bodies::applicationCreationBody("Media", "u1")),
               json::parse(R"({"name":"Media","default_user_id":"u1"})"));
 }

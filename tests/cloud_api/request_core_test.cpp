@@ -13,7 +13,7 @@ protected:
     }
 };
 
-TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsOnlyWhenGiven) {
+TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsAndTypeOnlyWhenGiven) {
     const auto credentials = powerCredentials();
     auto outcome = request<OrvaneUser>("API/users/v1/users/current/", "GET", std::nullopt,
                                        credentials);
@@ -27,27 +27,17 @@ TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsOnlyWhenGiven) {
                   .size(),
               1u);
 
-    request<OrvaneUser>("API/users/v1/users/current/", "GET");
+    request<OrvaneStorage>("API/files/v1/storages/", "POST", nlohmann::json{{"name", "x"}});
     const auto journal = service.journal();
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[0].header("App-ID"), credentials.app_id);
     EXPECT_EQ(journal[0].header("Auth-Token"), credentials.token);
+    EXPECT_FALSE(journal[0].header("Content-Type"));
+    EXPECT_EQ(journal[0].body, "");
     EXPECT_FALSE(journal[1].header("App-ID"));
     EXPECT_FALSE(journal[1].header("Auth-Token"));
-}
-
-TEST_F(RequestCore, SetsTheJsonContentTypeOnlyWithABody) {
-    const auto credentials = powerCredentials();
-    request<OrvaneStorage>("API/files/v1/storages/", "POST", nlohmann::json{{"name", "x"}},
-                           credentials);
-    request<OrvaneCredentials>("API/auth/v1/apps/" + credentials.app_id + "/token/", "POST",
-                               std::nullopt, credentials);
-    const auto journal = service.journal();
-    ASSERT_EQ(journal.size(), 2u);
-    EXPECT_EQ(journal[0].header("Content-Type"), "application/json;charset=UTF-8");
-    EXPECT_EQ(journal[0].body, R"({"name":"x"})");
-    EXPECT_FALSE(journal[1].header("Content-Type"));
-    EXPECT_EQ(journal[1].body, "");
+    EXPECT_EQ(journal[1].header("Content-Type"), "application/json;charset=UTF-8");
+    EXPECT_EQ(journal[1].body, R"({"name":"x"})");
 }
 
 // Method and URL of prepared requests are pinned by the journal in the operations tests.
@@ -179,18 +169,6 @@ TEST_F(RequestCore, ASlowServerTimesOut) {
     EXPECT_EQ(outcome.message, "The request timed out.");
     EXPECT_TRUE(platform.log->contains(prefix("GET", "API/slow/") +
                                        " failed with The request timed out."));
-}
-
-TEST_F(RequestCore, FollowsRedirectsWithinTheOrigin) {
-    Override moved = Override::reply(302, "");
-    moved.location = "/API/users/v1/users/current/";
-    service.setOverride("GET", "/API/moved/", moved);
-    auto outcome = request<OrvaneUser>("API/moved/", "GET", std::nullopt, powerCredentials());
-    ASSERT_TRUE(outcome.record) << outcome.message;
-    const auto journal = service.journal();
-    ASSERT_EQ(journal.size(), 2u);
-    EXPECT_EQ(journal[1].path, "/API/users/v1/users/current/");
-    EXPECT_TRUE(journal[1].header("Auth-Token"));
 }
 
 }  // namespace

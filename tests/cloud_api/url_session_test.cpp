@@ -106,22 +106,24 @@ TEST_F(UrlSessionTest, ARedirectToAnotherOriginDropsTheCallersHeaders) {
     closeSession();  // before `other` stops, so its keep-alive connection is gone
 }
 
-TEST_F(UrlSessionTest, ASeeOtherTurnsAPostIntoAGetWithoutBody) {
+TEST_F(UrlSessionTest, RedirectsWithinTheOriginKeepCredentialsSeeOtherDropsTheBodyAndLoopsEnd) {
     Override seeOther = Override::reply(303, "");
     seeOther.location = "/API/users/v1/users/current/";
     service.setOverride("POST", "/API/created/", seeOther);
     auto request = get(service.baseURL() + "API/created/", "POST");
     request.body = "{}";
     request.setValue("application/json;charset=UTF-8", "Content-Type");
+    request.setValue("SECRET", "Auth-Token");
     fetch(request);
     const auto journal = service.journal();
     ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(journal[1].path, "/API/users/v1/users/current/");
+    EXPECT_EQ(journal[1].header("Auth-Token"), "SECRET");
     EXPECT_EQ(journal[1].method, "GET");
     EXPECT_EQ(journal[1].body, "");
     EXPECT_FALSE(journal[1].header("Content-Type"));
-}
 
-TEST_F(UrlSessionTest, EndlessRedirectsEndInAnError) {
+    // Endless redirects end in an error.
     Override loop = Override::reply(302, "");
     loop.location = "/API/loop/";
     service.setOverride("GET", "/API/loop/", loop);

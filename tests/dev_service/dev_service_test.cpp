@@ -91,7 +91,7 @@ TEST_F(DevServiceTest, APersonSignsInAndThePollHandsOutCredentialsOnce) {
     expectErrors(c.Get(pollPath), 404);
 }
 
-TEST_F(DevServiceTest, SignInPagesRefuseForeignRedirectsAndEscapeWhatTheyShow) {
+TEST_F(DevServiceTest, PagesRefuseForeignRedirectsEscapeWhatTheyShowAndKnowTheirStorages) {
     auto c = client();
     auto away = c.Post("/login", httplib::Params{{"user", "user-power"}, {"next", "//evil.test/"}});
     ASSERT_TRUE(away);
@@ -101,6 +101,11 @@ TEST_F(DevServiceTest, SignInPagesRefuseForeignRedirectsAndEscapeWhatTheyShow) {
     EXPECT_EQ(page->body.find("<script>"), std::string::npos);
     EXPECT_NE(page->body.find("&quot;&gt;&lt;script&gt;"), std::string::npos);
     EXPECT_EQ(statusOf(c.Post("/authenticate/C/I/", httplib::Params{{"user", "nobody"}})), 400);
+    auto settings = c.Get("/admin/storages/storage-media/settings");
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->status, 200);
+    EXPECT_NE(settings->body.find("/srv/media"), std::string::npos);
+    EXPECT_EQ(statusOf(c.Get("/admin/storages/none/settings")), 404);
 }
 
 TEST_F(DevServiceTest, RefusesAnApiRequestWithoutAValidPair) {
@@ -237,15 +242,6 @@ TEST_F(DevServiceTest, OverridesAnswerAsToldAndTheJournalKeepsWhatArrived) {
     service.clearJournal();
     expectErrors(c.Get("/API/x/"), 401);
     EXPECT_EQ(service.journal().size(), 1u);
-}
-
-TEST_F(DevServiceTest, ServesTheStorageSettingsPage) {
-    auto c = client();
-    auto page = c.Get("/admin/storages/storage-media/settings");
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, 200);
-    EXPECT_NE(page->body.find("/srv/media"), std::string::npos);
-    EXPECT_EQ(statusOf(c.Get("/admin/storages/none/settings")), 404);
 }
 
 TEST(DevServiceState, PersistsAcrossRestartsAndRefusesACorruptFile) {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -22,22 +21,34 @@
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xpc_wire.h"
 #include "platform/testing/test_platform.h"
-
-extern char** environ;
+#include "tests/service_management/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace wire = platform::linux_impl::wire;
 using nlohmann::json;
+using service_management_test::writeAll;
 
-int connectTo(const fs::path& socket) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+const json kVersionCall = {{"id", 1}, {"selector", "getVersionWithCompletion:"}, {"arguments", json::array()}};
+
+sockaddr_un addressOf(const fs::path& socket) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, socket.c_str());
+    return address;
+}
+
+void setReadTimeout(int fd, int seconds) {
+    const timeval wait{seconds, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+}
+
+int connectTo(const fs::path& socket) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_un address = addressOf(socket);
     for (int attempt = 0; attempt < 200; ++attempt) {
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ::close(fd);
@@ -75,9 +86,8 @@ json launchctlCall(json subcommand, int id = 1) {
 
 class HelperToolTest : public ::testing::Test {
 protected:
-    HelperToolTest() {
-        fs::create_directories(root.path() / "bin");
-        launchctl("echo \"out $1\"; echo \"err $1\" >&2; exit 0");
+    HelperToolTest() { launchctl("echo \"out $1\"; echo \"err $1\" >&2; exit 0"); }
+    void SetUp() override {
         HelperServer::Options options;
         options.systemRoot = root.path();
         options.log = [this](const std::string& line) {
@@ -85,6 +95,7 @@ protected:
             log.push_back(line);
         };
         options.idleTimeout = std::chrono::seconds(1);
+        options.launchctlTimeout = launchctlTimeout;
         server = std::make_unique<HelperServer>(options);
         EXPECT_TRUE(server->listen());
         serving = std::thread([this] { server->serve(); });
@@ -96,20 +107,17 @@ protected:
         serving.join();
     }
     void launchctl(const std::string& body) {
-        const auto file = root.path() / "bin/launchctl";
-        std::ofstream(file) << "#!/bin/sh\nprintf '%s ' \"$@\" > \"$(dirname \"$0\")/ran\"\n" << body << "\n";
-        ::chmod(file.c_str(), 0755);
+        writeAll(root.path() / "bin/launchctl",
+                 "#!/bin/sh\nprintf '%s ' \"$@\" > \"$(dirname \"$0\")/ran\"\n" + body + "\n", 0755);
     }
-    std::string ran() const {
-        std::ifstream in(root.path() / "bin/ran");
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    std::string ran() const { return service_management_test::readAll(root.path() / "bin/ran"); }
     std::vector<std::string> logLines() {
         std::lock_guard lock(logMutex);
         return log;
     }
 
     platform::testing::TempDir root;
+    std::chrono::milliseconds launchctlTimeout = HelperServer::Options{}.launchctlTimeout;
     std::mutex logMutex;
     std::vector<std::string> log;
     std::unique_ptr<HelperServer> server;
@@ -118,8 +126,7 @@ protected:
 };
 
 TEST_F(HelperToolTest, AnswersItsVersionAndPreparesTheLogDirectory) {
-    auto version = call(fd, {{"id", 1}, {"selector", "getVersionWithCompletion:"}, {"arguments", json::array()}});
-    EXPECT_EQ(version.answer["reply"], json{HelperServer::version()});
+    EXPECT_EQ(call(fd, kVersionCall).answer["reply"], json{HelperServer::version()});
     auto logs = call(fd, {{"id", 2}, {"selector", "createLogDirectoryWithCompletion:"}, {"arguments", json::array()}});
     ASSERT_EQ(logs.answer["reply"].size(), 2u);
     EXPECT_TRUE(logs.answer["reply"][1].is_null());
@@ -212,7 +219,7 @@ TEST_F(HelperToolTest, TwoClientsAreServedAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const int other = connectTo(HelperServer::socketPath(root.path()));
     const auto start = std::chrono::steady_clock::now();
-    auto version = call(other, {{"id", 1}, {"selector", "getVersionWithCompletion:"}, {"arguments", json::array()}});
+    auto version = call(other, kVersionCall);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900))
         << "the second client does not wait for the first one's launchctl";
     EXPECT_EQ(version.answer["reply"], json{HelperServer::version()});
@@ -221,8 +228,7 @@ TEST_F(HelperToolTest, TwoClientsAreServedAtOnce) {
 }
 
 TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
-    timeval wait{5, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    setReadTimeout(fd, 5);
     const std::string selector(wire::kMaxFrameBytes - 64, 'x');
     auto refused = call(fd, {{"id", 1}, {"selector", selector}, {"arguments", json::array()}});
     ASSERT_FALSE(refused.closed) << "the request got no answer";
@@ -240,8 +246,7 @@ TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
 
 TEST_F(HelperToolTest, ASilentOrFloodingPeerCostsLittle) {
     // A peer that announces a message and then says nothing is let go.
-    timeval wait{5, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    setReadTimeout(fd, 5);
     ASSERT_EQ(::write(fd, "\0\0\0\x32{", 5), 5);
     auto frame = wire::readFrame(fd);
     ASSERT_TRUE(std::holds_alternative<wire::ReadError>(frame));
@@ -250,16 +255,13 @@ TEST_F(HelperToolTest, ASilentOrFloodingPeerCostsLittle) {
     // Another user may connect but not be served; a flood of such connections logs about one
     // line a second.
     ::chmod(root.path().c_str(), 0755);
-    const auto socket = HelperServer::socketPath(root.path());
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, socket.c_str());
+    const sockaddr_un address = addressOf(HelperServer::socketPath(root.path()));
     const pid_t child = ::fork();
     if (child == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
         for (int i = 0; i < 3000; ++i) {
             const int peer = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            if (::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+            if (::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
             ::close(peer);
         }
         ::_exit(0);
@@ -320,11 +322,10 @@ TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
         ::waitpid(pid, nullptr, 0);
     });
     const auto socket = HelperServer::socketPath(root.path());
-    const json version = {{"id", 1}, {"selector", "getVersionWithCompletion:"}, {"arguments", json::array()}};
     for (int i = 0; i < 3000; ++i) {
         const int fd = connectTo(socket);
         ASSERT_GE(fd, 0);
-        ASSERT_EQ(call(fd, version).answer["reply"], json{HelperServer::version()}) << "client " << i;
+        ASSERT_EQ(call(fd, kVersionCall).answer["reply"], json{HelperServer::version()}) << "client " << i;
         ::close(fd);
     }
 
@@ -338,11 +339,10 @@ TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_LT(cpuTicks(pid) - before, 30) << "ticks of CPU in one second";
     const int late = connectTo(socket);
-    timeval wait{5, 0};
-    ::setsockopt(late, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    setReadTimeout(late, 5);
     // Turned away, or served if a descriptor was freed meanwhile; either way not left waiting.
     const auto asked = std::chrono::steady_clock::now();
-    wire::writeFrame(late, version);
+    wire::writeFrame(late, kVersionCall);
     wire::readFrame(late);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(4));
     for (int fd : idle) ::close(fd);
@@ -350,48 +350,28 @@ TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
     EXPECT_EQ(::kill(pid, 0), 0) << "the helper is still running";
 }
 
-TEST(HelperToolBounds, AHungLaunchctlIsKilledAndTheRequestStillAnswered) {
-    platform::testing::TempDir root;
-    fs::create_directories(root.path() / "bin");
+class HelperToolBounds : public HelperToolTest {
+protected:
+    HelperToolBounds() { launchctlTimeout = std::chrono::milliseconds(300); }
+};
+
+TEST_F(HelperToolBounds, AHungLaunchctlIsKilledAndTheRequestStillAnswered) {
     // It also leaves a child behind that holds the output pipe open.
-    std::ofstream(root.path() / "bin/launchctl") << "#!/bin/sh\nsleep 3 &\nsleep 30\n";
-    ::chmod((root.path() / "bin/launchctl").c_str(), 0755);
-    std::vector<std::string> log;
-    std::mutex logMutex;
-    HelperServer::Options options;
-    options.systemRoot = root.path();
-    options.log = [&](const std::string& line) {
-        std::lock_guard lock(logMutex);
-        log.push_back(line);
-    };
-    options.launchctlTimeout = std::chrono::milliseconds(300);
-    HelperServer server(options);
-    ASSERT_TRUE(server.listen());
-    std::thread serving([&] { server.serve(); });
-    const int fd = connectTo(HelperServer::socketPath(root.path()));
+    launchctl("sleep 3 &\nsleep 30");
     const auto start = std::chrono::steady_clock::now();
     auto result = call(fd, launchctlCall("bootout"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(result.answer["reply"], json{128 + SIGKILL});
     ASSERT_FALSE(result.logs.empty());
     EXPECT_EQ(result.logs.back().second, "launchctl bootout did not exit within 300 ms and was killed\n");
-    ::close(fd);
-    server.stop();
-    serving.join();
-    std::lock_guard lock(logMutex);
-    EXPECT_EQ(log, std::vector<std::string>{"launchctl bootout did not exit within 300 ms and was killed"});
+    EXPECT_EQ(logLines(), std::vector<std::string>{"launchctl bootout did not exit within 300 ms and was killed"});
 }
 
 TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     platform::testing::TempDir root;
-    fs::create_directories(root.path() / "bin");
-    std::ofstream(root.path() / "bin/launchctl") << "#!/bin/sh\nsleep 5\n";
-    ::chmod((root.path() / "bin/launchctl").c_str(), 0755);
-    const std::string env = "ORVANE_SYSTEM_ROOT=" + root.path().string();
-    char* envp[] = {const_cast<char*>(env.c_str()), nullptr};
-    char* argv[] = {const_cast<char*>(ORVANE_HELPER_PROGRAM), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, ORVANE_HELPER_PROGRAM, nullptr, nullptr, argv, envp), 0);
+    writeAll(root.path() / "bin/launchctl", "#!/bin/sh\nsleep 5\n", 0755);
+    const pid_t pid = spawnHelper(root.path(), {});
+    ASSERT_GT(pid, 0);
     ::close(connectTo(HelperServer::socketPath(root.path())));  // listening now
 
     // The app's side of it: the real client connection on its own queue.

@@ -63,24 +63,19 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"NoBoundAtAll", "exit 3", 3, "", false, std::chrono::milliseconds::max()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PosixProcessRunner, ArgumentsReachTheProgramVerbatim) {
+TEST(PosixProcessRunner, ArgumentsReachTheProgramVerbatimAndTheEnvironmentIsInherited) {
     platform::testing::TempDir dir;
     const std::string marker = (dir.path() / "touched").string();
     const std::vector<std::string> args = {
-        "-c",         "printf '%s|' \"$@\"", "sh", "$(touch " + marker + ")",
+        "-c",         "printf '%s|' \"$@\" \"$ORVANE_RUNNER_PROBE\"", "sh", "$(touch " + marker + ")",
         "; rm -rf /", "two words",           "*",  ""};
+    ::setenv("ORVANE_RUNNER_PROBE", "inherited value", 1);
     const auto result = PosixProcessRunner().run("/bin/sh", args, 10s);
+    ::unsetenv("ORVANE_RUNNER_PROBE");
     ASSERT_FALSE(result.startError);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.output, "$(touch " + marker + ")|; rm -rf /|two words|*||");
+    EXPECT_EQ(result.output, "$(touch " + marker + ")|; rm -rf /|two words|*||inherited value|");
     EXPECT_FALSE(fs::exists(marker));
-}
-
-TEST(PosixProcessRunner, EnvironmentIsInherited) {
-    ::setenv("ORVANE_RUNNER_PROBE", "inherited value", 1);
-    const auto result = sh("printf %s \"$ORVANE_RUNNER_PROBE\"");
-    ::unsetenv("ORVANE_RUNNER_PROBE");
-    EXPECT_EQ(result.output, "inherited value");
 }
 
 TEST(PosixProcessRunner, StartErrorsAreDescribed) {

@@ -68,13 +68,16 @@ protected:
     XpcConnectionTest() { registerHelper(); }
 
     void registerHelper() {
+        registerService([this](std::shared_ptr<platform::XpcRemoteProxy> client) {
+            helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
+            return exportHelperProtocol(helper);
+        });
+    }
+    void registerService(decltype(LoopbackXpc::Service::accept) accept) {
         LoopbackXpc::Service service;
         service.exported = &HelperProtocol;
         service.remote = &AppProtocol;
-        service.accept = [this](std::shared_ptr<platform::XpcRemoteProxy> client) {
-            helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
-            return exportHelperProtocol(helper);
-        };
+        service.accept = std::move(accept);
         hub->registerService(kService, service);
     }
 
@@ -183,10 +186,7 @@ struct RawService : platform::XpcExportedObject {
 
 TEST_F(XpcConnectionTest, AnAnswerThatDoesNotFitItsReplyBlockIsAnError) {
     auto raw = std::make_shared<RawService>();
-    LoopbackXpc::Service service;
-    service.exported = &HelperProtocol;
-    service.accept = [raw](std::shared_ptr<platform::XpcRemoteProxy>) { return raw; };
-    hub->registerService(kService, service);
+    registerService([raw](std::shared_ptr<platform::XpcRemoteProxy>) { return raw; });
     auto connection = connect();
     const std::vector<json> answers = {json::array({"0"}), json::array({0, 1}), json::array(),
                                        json::array({nullptr}), json::array({7})};

@@ -21,9 +21,6 @@ protected:
             if (fd >= 0) ::close(fd);
         }
     }
-    void raw(const std::string& bytes) {
-        ASSERT_EQ(::write(fds[0], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
     static std::string header(std::uint32_t n) {
         return {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
                 static_cast<char>(n)};

@@ -9,25 +9,20 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/linux/local_clock.h"
 #include "platform/testing/test_platform.h"
 #include "service/qor_tools.h"
+#include "tests/service_management/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using platform::testing::TestPlatform;
+using service_management_test::modeOf;
+using service_management_test::readAll;
 
 constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
-
-std::string readAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 class ConfigFileTest : public ::testing::Test {
   protected:
@@ -170,9 +165,7 @@ TEST_F(ConfigFileTest, WritesTheTemplateExactlyKeepingTheCurrentUrl) {
               "forbidden-dirs = "
               "/;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;/lib/*;/proc/*;"
               "/root/*;/run/*;/sys/*\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(config().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the file holds a token: its mode is kept";
+    EXPECT_EQ(modeOf(config()), 0640u) << "the file holds a token: its mode is kept";
     // No temporary file is left next to it.
     EXPECT_EQ(std::distance(fs::directory_iterator(config().parent_path()), {}), 1);
 
@@ -182,8 +175,7 @@ TEST_F(ConfigFileTest, WritesTheTemplateExactlyKeepingTheCurrentUrl) {
 
     fs::remove(config());
     ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::string("http://given"), "T"));
-    ASSERT_EQ(::stat(config().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u) << "a new file holding a token is private";
+    EXPECT_EQ(modeOf(config()), 0600u) << "a new file holding a token is private";
 }
 
 TEST_F(ConfigFileTest, RefusalsLeaveTheFileAsItWas) {
@@ -260,9 +252,7 @@ TEST_F(ConfigFileTest, BackupsAreNamedByTheClockAndNeverOverwrite) {
     ASSERT_TRUE(QorTools::backupConfigFile());
     EXPECT_EQ(readAll(expected), "auth-token = secret\n");
     EXPECT_EQ(readAll(config()), "auth-token = secret\n") << "a copy, the source stays";
-    struct stat st {};
-    ASSERT_EQ(::stat(expected.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(modeOf(expected), 0640u);
 
     write("auth-token = newer\n");
     EXPECT_FALSE(QorTools::backupConfigFile()) << "same instant, same name";

@@ -39,10 +39,10 @@ class LaunchdJobBlesserTest : public ::testing::Test {
         putInBundle(kLabel);
     }
 
-    void putInBundle(const std::string& name) {
-        const fs::path target = bundle.path() / "App.app/Contents/Library/LaunchServices" / name;
-        writeAll(target, readAll(ORVANE_HELPER_PROGRAM), 0755);
+    fs::path inBundle(const std::string& name) const {
+        return bundle.path() / "App.app/Contents/Library/LaunchServices" / name;
     }
+    void putInBundle(const std::string& name) { writeAll(inBundle(name), readAll(ORVANE_HELPER_PROGRAM), 0755); }
     fs::path installed(const std::string& label) const {
         return root.path() / "Library/PrivilegedHelperTools" / label;
     }
@@ -134,18 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, LaunchdJobBlesserFailureTest,
     ::testing::Values(
         FailureCase{"HelperMissingFromTheBundle", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) {
-                        fs::remove(t.bundle.path() / "App.app/Contents/Library/LaunchServices" /
-                                   kLabel);
-                    },
+                    [](LaunchdJobBlesserTest& t) { fs::remove(t.inBundle(kLabel)); },
                     kSMErrorToolNotValid, "No such file", true},
         FailureCase{
             "HelperNotExecutable", kLabel, "system",
-            [](LaunchdJobBlesserTest& t) {
-                ::chmod(
-                    (t.bundle.path() / "App.app/Contents/Library/LaunchServices" / kLabel).c_str(),
-                    0644);
-            },
+            [](LaunchdJobBlesserTest& t) { ::chmod(t.inBundle(kLabel).c_str(), 0644); },
             kSMErrorToolNotValid, "not an executable", true},
         FailureCase{"IdentifierIsAnotherLabel", "com.velmora.OtherHelper", "system",
                     [](LaunchdJobBlesserTest& t) { t.putInBundle("com.velmora.OtherHelper"); },
