@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/system_log.h"
 #include "platform/testing/test_platform.h"
 #include "service/config_parser.h"
 #include "service/qor_tools.h"
@@ -56,8 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         check(got == QorStatus::Stopped);
         check(lines.size() == 1);
-        check(lines[0] == "launchctl non-zero status: " + std::to_string(status) +
-                              " output: " + (utf8 ? output : "Could not parse output"));
+        // The log writes outside text escaped and cut, as one line.
+        check(lines[0] == platform::linux_impl::loggableLine(
+                              "launchctl non-zero status: " + std::to_string(status) +
+                              " output: " + (utf8 ? output : "Could not parse output")));
     }
     return 0;
 }
