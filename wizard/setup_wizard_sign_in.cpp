@@ -13,13 +13,15 @@ constexpr char kNotPowerUserText[] =
     "You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as "
     "another user.";
 
-const char* flag(bool value) { return value ? "true" : "false"; }
+const char* flag(bool value) {
+    return value ? "true" : "false";
+}
 
 }  // namespace
 
 // A poll stops at its next attempt once the wizard closed or a newer sign-in began.
 class SetupWizardViewController::SignInCancellation : public OrvaneRequestCancellation {
-public:
+  public:
     SignInCancellation(const SetupWizardViewController& controller, std::uint64_t generation)
         : application_(controller.application_),
           current_(controller.signInGeneration_),
@@ -29,13 +31,15 @@ public:
                current_->load() != generation_;
     }
 
-private:
+  private:
     platform::SharedApplication& application_;
     std::shared_ptr<const std::atomic<std::uint64_t>> current_;
     std::uint64_t generation_;
 };
 
-void SetupWizardViewController::endSignIn() { ++*signInGeneration_; }
+void SetupWizardViewController::endSignIn() {
+    ++*signInGeneration_;
+}
 
 void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
     platform::log(std::string("Initiate orvane login, forceLogin: ") + flag(forceLogin));
@@ -59,38 +63,36 @@ void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
 void SetupWizardViewController::onMainIfCurrent(
     const SignIn& signIn, const char* operation,
     std::function<void(SetupWizardViewController&)> task) {
-    signIn.dispatch->main().async([signIn, operation, task = std::move(task)] {
-        auto self = signIn.controller.lock();
-        if (!self) return;
-        if (self->signInGeneration_->load() != signIn.generation) {
-            platform::log(std::string(operation) +
-                          ", the wizard closed or signed in again since; dropped");
-            return;
-        }
-        task(*self);
-    });
+    onMainIfStill(
+        signIn.controller, *signIn.dispatch, operation,
+        "the wizard closed or signed in again since",
+        [generation = signIn.generation](const SetupWizardViewController& self) {
+            return self.signInGeneration_->load() == generation;
+        },
+        std::move(task));
 }
 
 void SetupWizardViewController::initiateOrvaneLoginFinished(
     const SignIn& signIn, std::optional<OrvaneCredentials> credentials) {
     platform::log(std::string("Initiate orvane finished, got credentials: ") +
                   flag(credentials.has_value()));
-    onMainIfCurrent(signIn, "initiateOrvaneLoginFinished",
-                    [signIn, credentials = std::move(credentials)](SetupWizardViewController& self) {
-                        self.application_.activateIgnoringOtherApps();
-                        self.hideSpinner();
-                        if (!credentials) {
-                            self.ui_.mainNextButton->setEnabled(true);
-                            self.showLoginError(kNoCredentialsText);
-                            self.nextIsForceLogin_ = true;
-                            return;
-                        }
-                        OrvaneRequests::getCurrentUser(
-                            credentials, [signIn, credentials = *credentials](
-                                             std::optional<OrvaneUser> user, std::string message) {
-                                checkCurrentUser(signIn, std::move(user), message, credentials);
-                            });
-                    });
+    onMainIfCurrent(
+        signIn, "initiateOrvaneLoginFinished",
+        [signIn, credentials = std::move(credentials)](SetupWizardViewController& self) {
+            self.application_.activateIgnoringOtherApps();
+            self.hideSpinner();
+            if (!credentials) {
+                self.ui_.mainNextButton->setEnabled(true);
+                self.showLoginError(kNoCredentialsText);
+                self.nextIsForceLogin_ = true;
+                return;
+            }
+            OrvaneRequests::getCurrentUser(
+                credentials, [signIn, credentials = *credentials](std::optional<OrvaneUser> user,
+                                                                  std::string message) {
+                    checkCurrentUser(signIn, std::move(user), message, credentials);
+                });
+        });
 }
 
 void SetupWizardViewController::checkCurrentUser(const SignIn& signIn,
@@ -100,8 +102,8 @@ void SetupWizardViewController::checkCurrentUser(const SignIn& signIn,
     if (user && user->type == OrvaneUserType::POWER) {
         platform::log("orvane login finished, got a valid POWER user: " + describe(*user));
         onMainIfCurrent(signIn, "checkCurrentUser",
-                        [user = std::move(user), credentials = std::move(credentials)](
-                            SetupWizardViewController& self) {
+                        [user = std::move(user),
+                         credentials = std::move(credentials)](SetupWizardViewController& self) {
                             self.orvaneCredentials_ = credentials;
                             self.orvaneUser_ = user;
                             self.selectNewSetupStep(SetupStep::newOrExisting);

@@ -55,18 +55,14 @@ SetupWizardViewController::StorageRequest SetupWizardViewController::storageRequ
     return {weak_from_this(), &dispatch_, closes_, createdOrvaneStorageId_, orvaneCredentials_};
 }
 
-void SetupWizardViewController::onMainIfOpen(
-    const StorageRequest& request, const char* operation,
-    std::function<void(SetupWizardViewController&)> task) {
-    request.dispatch->main().async([request, operation, task = std::move(task)] {
-        auto self = request.controller.lock();
-        if (!self) return;
-        if (self->closes_ != request.closes) {
-            platform::log(std::string(operation) + ", the wizard closed since; dropped");
-            return;
-        }
-        task(*self);
-    });
+void SetupWizardViewController::onMainIfOpen(const StorageRequest& request, const char* operation,
+                                             std::function<void(SetupWizardViewController&)> task) {
+    onMainIfStill(
+        request.controller, *request.dispatch, operation, "the wizard closed since",
+        [closes = request.closes](const SetupWizardViewController& self) {
+            return self.closes_ == closes;
+        },
+        std::move(task));
 }
 
 // ---- A new storage ----
@@ -158,9 +154,9 @@ void SetupWizardViewController::localTranscodersSetupFinished(const StorageReque
     newQorStorageCreatedOrUpdated(request, storage, "");
 }
 
-void SetupWizardViewController::newQorStorageCreatedOrUpdated(
-    const StorageRequest& request, std::optional<OrvaneStorage> storage,
-    const std::string& errorMessage) {
+void SetupWizardViewController::newQorStorageCreatedOrUpdated(const StorageRequest& request,
+                                                              std::optional<OrvaneStorage> storage,
+                                                              const std::string& errorMessage) {
     request.dispatch->main().async([request, storage = std::move(storage), errorMessage] {
         auto self = request.controller.lock();
         if (!self) return;
@@ -201,11 +197,11 @@ void SetupWizardViewController::updateExistingQorList() {
     ui_.mainNextButton->setEnabled(false);
     showSpinner();
     const StorageRequest request = storageRequest();
-    OrvaneRequests::getStorages(orvaneCredentials_,
-                                [request](std::optional<std::vector<OrvaneStorage>> storages,
-                                          std::string message) {
-                                    existingQorListReceived(request, std::move(storages), message);
-                                });
+    OrvaneRequests::getStorages(
+        orvaneCredentials_,
+        [request](std::optional<std::vector<OrvaneStorage>> storages, std::string message) {
+            existingQorListReceived(request, std::move(storages), message);
+        });
 }
 
 void SetupWizardViewController::existingQorListReceived(
@@ -213,32 +209,32 @@ void SetupWizardViewController::existingQorListReceived(
     const std::string& errorMessage) {
     platform::log("Received existing QOR list, " + describe(storages) +
                   ", errorMessage: " + errorMessage);
-    onMainIfOpen(request, "existingQorListReceived",
-                 [storages = std::move(storages), errorMessage](SetupWizardViewController& self) {
-                     auto& ui = self.ui_;
-                     self.hideSpinner();
-                     ui.mainNextButton->setEnabled(true);
-                     if (!storages) {
-                         UiTools::enqueueAlert(
-                             "Error getting storage list",
-                             "Failed to get list of storages from orvane\n\n" + errorMessage);
-                         return;
-                     }
-                     if (storages->empty()) {
-                         UiTools::enqueueAlert("No QOR storages found",
-                                               "There are no storages with type FILE in orvane");
-                         return;
-                     }
-                     ui.existingQorSelector->removeAllItems();
-                     for (const auto& storage : *storages) {
-                         ui.existingQorSelector->addItemWithTitle(storage.name);
-                         ui.existingQorSelector->setRepresentedObjectOfLastItem(
-                             ExistingStorageEntry{storage.id, storage.name,
-                                                  storage.settings.mount_point});
-                     }
-                     self.existingQorListAction();
-                     self.selectNewSetupStep(SetupStep::chooseExistingQor);
-                 });
+    onMainIfOpen(
+        request, "existingQorListReceived",
+        [storages = std::move(storages), errorMessage](SetupWizardViewController& self) {
+            auto& ui = self.ui_;
+            self.hideSpinner();
+            ui.mainNextButton->setEnabled(true);
+            if (!storages) {
+                UiTools::enqueueAlert(
+                    "Error getting storage list",
+                    "Failed to get list of storages from orvane\n\n" + errorMessage);
+                return;
+            }
+            if (storages->empty()) {
+                UiTools::enqueueAlert("No QOR storages found",
+                                      "There are no storages with type FILE in orvane");
+                return;
+            }
+            ui.existingQorSelector->removeAllItems();
+            for (const auto& storage : *storages) {
+                ui.existingQorSelector->addItemWithTitle(storage.name);
+                ui.existingQorSelector->setRepresentedObjectOfLastItem(
+                    ExistingStorageEntry{storage.id, storage.name, storage.settings.mount_point});
+            }
+            self.existingQorListAction();
+            self.selectNewSetupStep(SetupStep::chooseExistingQor);
+        });
 }
 
 void SetupWizardViewController::existingQorListAction() {

@@ -14,12 +14,17 @@ constexpr char kFinishTitle[] = "Finish";
 
 double progressValue(SetupStep step) {
     switch (step) {
-        case SetupStep::initial: return 0;
-        case SetupStep::newOrExisting: return 1;
+        case SetupStep::initial:
+            return 0;
+        case SetupStep::newOrExisting:
+            return 1;
         case SetupStep::newQorSetup:
-        case SetupStep::chooseExistingQor: return 2;
-        case SetupStep::finish: return 3;
-        case SetupStep::invalid: break;
+        case SetupStep::chooseExistingQor:
+            return 2;
+        case SetupStep::finish:
+            return 3;
+        case SetupStep::invalid:
+            break;
     }
     return 0;
 }
@@ -81,7 +86,8 @@ void SetupWizardViewController::selectNewSetupStep(SetupStep step) {
         return;
     }
     ui_.setupStepTabView->selectTabWithIdentifier(std::string(rawValue(step)));
-    if (auto label = ui_.setupStepTabView->selectedLabel()) ui_.mainHeaderField->setStringValue(*label);
+    if (auto label = ui_.setupStepTabView->selectedLabel())
+        ui_.mainHeaderField->setStringValue(*label);
     ui_.mainNextButton->setEnabled(true);
     ui_.mainNextButton->setTitle(kNextTitle);
     ui_.mainPreviousButton->setEnabled(true);
@@ -218,9 +224,28 @@ void SetupWizardViewController::rememberCreatedStorage(const std::string& storag
     createdOrvaneStorageCredentials_ = credentials;
 }
 
+void SetupWizardViewController::onMainIfStill(
+    const std::weak_ptr<SetupWizardViewController>& controller, platform::Dispatch& dispatch,
+    const char* operation, const char* since,
+    std::function<bool(const SetupWizardViewController&)> stillValid,
+    std::function<void(SetupWizardViewController&)> task) {
+    dispatch.main().async(
+        [controller, operation, since, stillValid = std::move(stillValid), task = std::move(task)] {
+            auto self = controller.lock();
+            if (!self) return;
+            if (!stillValid(*self)) {
+                platform::log(std::string(operation) + ", " + since + "; dropped");
+                return;
+            }
+            task(*self);
+        });
+}
+
 void SetupWizardViewController::showSpinner() {
     ui_.loadingSpinner->setHidden(false);
     ui_.loadingSpinner->startAnimation();
 }
 
-void SetupWizardViewController::hideSpinner() { ui_.loadingSpinner->setHidden(true); }
+void SetupWizardViewController::hideSpinner() {
+    ui_.loadingSpinner->setHidden(true);
+}
