@@ -15,8 +15,9 @@ namespace platform {
 namespace {
 
 Services& current() {
-    static Services installed;
-    return installed;
+    // Never destroyed: worker threads that are still finishing when the process exits may log.
+    static auto* installed = new Services;
+    return *installed;
 }
 
 template <class T>

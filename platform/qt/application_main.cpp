@@ -104,7 +104,8 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     statusBar.setResponder(nullptr);
     application.setDelegate(nullptr);
     delegate.reset();
-    installServices({});
+    // The services stay installed: worker threads (a poll, a reply, a drained helper queue) may
+    // still be finishing and log or post to the main queue until the process ends.
     return status;
 }
 
