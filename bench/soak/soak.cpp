@@ -78,6 +78,8 @@ public:
                            "exit 0\n");
         ::chmod(platform.resolve("/bin/launchctl").c_str(), 0755);
         fs::create_directories(platform.resolve("/var/run"));
+        // A configured gateway, as on a person's machine: the menu then reads a complete config.ini.
+        platform.writeCompleteConfig();
     }
     ~Soak() {
         session.reset();
@@ -102,6 +104,8 @@ public:
 
     bool refreshMenu() {
         delegate.updateMenu();
+        // The test log keeps every line it is given; that memory is not the app's.
+        platform.log->clear();
         return delegate.qorStatus() == QorStatus::Running;
     }
 
