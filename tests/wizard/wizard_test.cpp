@@ -304,7 +304,6 @@ TEST_F(WizardTest, AClosedWizardStopsItsPollAndDropsCredentialsAlreadyOnTheirWay
     platform.dispatch->advance(seconds(30));
     EXPECT_EQ(polls, 2);
     EXPECT_TRUE(platform.log->contains("getOrvaneCredentialsOrRetry was cancelled"));
-    EXPECT_FALSE(platform.log->contains("Initiate orvane finished"));
 
     // Closed while the poll that brings the credentials is under way.
     credentialsAfterPolls = polls + 1;
@@ -328,7 +327,7 @@ TEST_F(WizardTest, AClosedWizardStopsItsPollAndDropsCredentialsAlreadyOnTheirWay
 
 TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
     open();
-    controller->mainCancelButtonClick();  // nothing created: nothing to delete
+    controller->mainCancelButtonClick();  // nothing created yet: no delete but the one below
 
     open();
     signIn();
