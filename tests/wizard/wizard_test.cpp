@@ -15,7 +15,6 @@
 
 namespace {
 
-using platform::ActivationPolicy;
 using platform::ControlState;
 using platform::seconds;
 using platform::testing::ScriptedUrlSession;
@@ -23,38 +22,44 @@ using Reply = ScriptedUrlSession::Reply;
 using namespace platform::testing;
 
 constexpr char kBase[] = "https://orvane.test/";
+constexpr char kConfigFile[] =
+    "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+constexpr char kStorageList[] = "GET API/files/v1/storages/?sort=name,asc&method=FILE&per_page=100";
 constexpr char kNotPower[] =
     "You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as "
     "another user.";
 constexpr char kNoCredentials[] =
     "Authentication failed, did not receive orvane credentials. Click Next to try to log in as "
     "another user.";
-constexpr char kCredentials[] = R"({"app_id": "app-1", "token": "tok-secret"})";
 
 std::string user(const std::string& type) {
     return R"({"id": "u1", "email": "p@example.com", "type": ")" + type + R"("})";
 }
 
+std::string storageJSON(const std::string& id, const std::string& name, const std::string& mount) {
+    return R"({"id": ")" + id + R"(", "name": ")" + name + R"(", "settings": {"mount_point": ")" +
+           mount + R"("}})";
+}
+
 class NoName : public platform::ComputerName {
-public:
+  public:
     std::optional<std::string> localizedName() const override { return std::nullopt; }
 };
 
 class WizardTest : public ::testing::Test {
-protected:
+  protected:
     WizardTest() {
         platform.services.urlSession = session;
-        platform.services.random = random;
+        platform.services.random = std::make_shared<SequenceRandom>();
         platform.services.workspace = workspace;
         platform.reinstall();
-        platform.writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini",
-                           std::string("orvane-url = ") + kBase + "\n");
+        platform.writeFile(kConfigFile, std::string("orvane-url = ") + kBase + "\n");
         window.setContent(controller);
         session->responder = [this](const platform::UrlRequest& request) {
             if (request.url.find("/external/auth/") != std::string::npos) {
                 ++polls;
                 return credentialsAfterPolls > 0 && polls >= credentialsAfterPolls
-                           ? Reply::http(200, kCredentials)
+                           ? Reply::http(200, R"({"app_id": "app-1", "token": "tok-secret"})")
                            : Reply::http(404);
             }
             if (request.url.ends_with("users/current/")) return currentUser;
@@ -83,6 +88,28 @@ protected:
         next();
         platform.dispatch->advance(seconds(1));
     }
+    // Closes the wizard if it is open, then signs in afresh and fills the new-storage form.
+    void toNewStorageForm(const std::string& path = "") {
+        if (window.visible) controller->mainCancelButtonClick();
+        open();
+        signIn();
+        next();
+        window.newQorPathTextField.text = path;
+    }
+    // Signs in and picks the only existing storage, "st", up to the finish screen.
+    void toExistingStorageFinish() {
+        routes[kStorageList] =
+            Reply::http(200, R"({"objects": [)" + storageJSON("st", "M", "/m") + "]}");
+        open();
+        signIn();
+        window.newQorRadioButton.controlState = ControlState::Off;
+        next();
+        next();
+    }
+    std::string mediaFolder() {
+        std::filesystem::create_directories(platform.root.path() / "media");
+        return (platform.root.path() / "media").string();
+    }
     std::vector<std::string> requestLines() const {
         std::vector<std::string> lines;
         for (const auto& request : session->sent()) {
@@ -98,18 +125,10 @@ protected:
         return titles;
     }
     std::string step() { return std::string(rawValue(controller->getCurrentSetupStep())); }
-    std::vector<platform::UrlRequest> sentTo(const std::string& part) const {
-        std::vector<platform::UrlRequest> found;
-        for (const auto& request : session->sent()) {
-            if (request.url.find(part) != std::string::npos) found.push_back(request);
-        }
-        return found;
-    }
 
     TestPlatform platform;
     std::shared_ptr<ScriptedUrlSession> session =
         std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url-session"));
-    std::shared_ptr<SequenceRandom> random = std::make_shared<SequenceRandom>();
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
     MemoryWizardWindow window;
     NoName name;
@@ -123,69 +142,52 @@ protected:
     Reply currentUser = Reply::http(200, user("POWER"));
 };
 
-TEST_F(WizardTest, EachStepSetsProgressButtonsAndHeader) {
+TEST_F(WizardTest, EachStepSetsProgressButtonsAndHeaderAndPreviousLeadsBack) {
+    using enum SetupStep;
+    using enum ControlState;
     struct Case {
         SetupStep step;
+        ControlState radio;
         double progress;
         const char* next;
-        bool previousEnabled;
         const char* header;
+        SetupStep back;
     };
     const Case cases[] = {
-        {SetupStep::initial, 0, "Next", false, "Welcome"},
-        {SetupStep::newOrExisting, 1, "Next", true, "Choose a storage"},
-        {SetupStep::newQorSetup, 2, "Next", true, "New storage"},
-        {SetupStep::chooseExistingQor, 2, "Next", true, "Existing storage"},
-        {SetupStep::finish, 3, "Finish", true, "Finish"},
+        {initial, On, 0, "Next", "Welcome", initial},
+        {newOrExisting, On, 1, "Next", "Choose a storage", initial},
+        {newQorSetup, On, 2, "Next", "New storage", newOrExisting},
+        {chooseExistingQor, Off, 2, "Next", "Existing storage", newOrExisting},
+        {finish, On, 3, "Finish", "Finish", newQorSetup},
+        {finish, Off, 3, "Finish", "Finish", chooseExistingQor},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(rawValue(c.step)));
+        SCOPED_TRACE(std::string(rawValue(c.step)) + " -> " + std::string(rawValue(c.back)));
         window.mainNextButton.enabled = false;
         controller->selectNewSetupStep(c.step);
-        EXPECT_EQ(step(), rawValue(c.step));
         EXPECT_EQ(window.stepProgressIndicator.value, c.progress);
         EXPECT_EQ(window.mainNextButton.titleText, c.next);
         EXPECT_TRUE(window.mainNextButton.enabled);
-        EXPECT_EQ(window.mainPreviousButton.enabled, c.previousEnabled);
+        EXPECT_EQ(window.mainPreviousButton.enabled, c.step != initial);
         EXPECT_EQ(window.mainHeaderField.text, c.header);
-    }
-    controller->selectNewSetupStep(SetupStep::invalid);
-    EXPECT_EQ(step(), "finish");
-    EXPECT_TRUE(platform.log->contains("selectNewSetupStep: Invalid setup step: invalid"));
-}
 
-TEST_F(WizardTest, PreviousLeadsBackFromEveryStep) {
-    struct Case {
-        SetupStep from;
-        ControlState radio;
-        SetupStep to;
-    };
-    const Case cases[] = {
-        {SetupStep::initial, ControlState::On, SetupStep::initial},
-        {SetupStep::newOrExisting, ControlState::On, SetupStep::initial},
-        {SetupStep::newQorSetup, ControlState::On, SetupStep::newOrExisting},
-        {SetupStep::chooseExistingQor, ControlState::Off, SetupStep::newOrExisting},
-        {SetupStep::finish, ControlState::On, SetupStep::newQorSetup},
-        {SetupStep::finish, ControlState::Off, SetupStep::chooseExistingQor},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(rawValue(c.from)) + " -> " + std::string(rawValue(c.to)));
-        controller->selectNewSetupStep(c.from);
         window.newQorRadioButton.controlState = c.radio;
         window.newQorNameErrorLabel.text = "Name cannot be empty";
         window.newQorPathErrorLabel.text = "Please select a folder to manage";
         controller->mainPreviousButtonClick();
-        EXPECT_EQ(step(), rawValue(c.to));
+        EXPECT_EQ(step(), rawValue(c.back));
         // Back from the finish screen to the form drops the name error only.
-        const bool cleared = c.from == SetupStep::finish && c.radio == ControlState::On;
-        EXPECT_EQ(window.newQorNameErrorLabel.text.empty(), cleared);
+        EXPECT_EQ(window.newQorNameErrorLabel.text.empty(), c.step == finish && c.radio == On);
         EXPECT_FALSE(window.newQorPathErrorLabel.text.empty());
     }
-    EXPECT_TRUE(platform.log->contains(
-        "mainPreviousButtonClick - already at first step - nothing to do"));
-}
+    EXPECT_TRUE(
+        platform.log->contains("mainPreviousButtonClick - already at first step - nothing to do"));
+    controller->selectNewSetupStep(finish);
+    controller->selectNewSetupStep(invalid);
+    EXPECT_EQ(step(), "finish");
+    EXPECT_TRUE(platform.log->contains("selectNewSetupStep: Invalid setup step: invalid"));
 
-TEST_F(WizardTest, AMissingOrUnknownStepTabChangesNothing) {
+    // A missing or unknown tab identifier: neither button does anything.
     for (const std::string identifier : {"", "Initial"}) {
         SCOPED_TRACE(identifier);
         window.setupStepTabView.tabs[1].first = identifier;
@@ -195,19 +197,12 @@ TEST_F(WizardTest, AMissingOrUnknownStepTabChangesNothing) {
         EXPECT_EQ(window.setupStepTabView.selected, 1u);
         EXPECT_TRUE(session->sent().empty());
     }
-    EXPECT_TRUE(platform.log->contains("getCurrentSetupStep: Invalid setup step - nil"));
-    EXPECT_TRUE(platform.log->contains("getCurrentSetupStep: Invalid setup step: Initial"));
     EXPECT_TRUE(platform.log->contains("mainNextButtonClick - invalid state - nothing to do"));
 }
 
 TEST_F(WizardTest, ShowingTheWindowReentersOnlyTheFirstStep) {
-    open();
-    EXPECT_EQ(platform.application->activationPolicy(), ActivationPolicy::Regular);
-    EXPECT_EQ(window.initialFreshInstallOrReconfigureTabView.selectedIdentifier(), "freshInstall");
-    EXPECT_TRUE(platform.log->contains("SetupWizardViewController viewWillAppear, appInstanceId: "
-                                       "00000000-0000-4000-8000-000000000001"));
-
     // A completed configuration shows the reconfigure text on the next appearance.
+    open();
     window.visible = false;
     window.initialLoginErrorTextField.hidden = false;
     platform.writeCompleteConfig(kBase);
@@ -224,20 +219,6 @@ TEST_F(WizardTest, ShowingTheWindowReentersOnlyTheFirstStep) {
     EXPECT_EQ(window.mainHeaderField.text, "kept");
 }
 
-TEST_F(WizardTest, SignInWithoutAServiceUrlOpensNoBrowser) {
-    platform.writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini",
-                       "app-id = A\n");
-    open();
-    next();
-    EXPECT_TRUE(workspace->openedURLs().empty());
-    EXPECT_FALSE(window.initialLoginErrorTextField.hidden);
-    EXPECT_EQ(window.initialLoginErrorTextField.text,
-              "Could not start login, failed to parse orvane Storage Gateway config.ini");
-    EXPECT_TRUE(window.mainNextButton.enabled);
-    EXPECT_TRUE(window.loadingSpinner.hidden);
-    EXPECT_FALSE(controller->nextIsForceLogin());
-}
-
 TEST_F(WizardTest, APowerUserReachesTheStorageChoice) {
     open();
     next();
@@ -252,15 +233,8 @@ TEST_F(WizardTest, APowerUserReachesTheStorageChoice) {
     EXPECT_EQ(polls, 3);
     EXPECT_EQ(step(), "newOrExisting");
     EXPECT_TRUE(window.mainNextButton.enabled);
-    EXPECT_TRUE(window.mainPreviousButton.enabled);
     EXPECT_EQ(platform.application->activations, 1);
-    ASSERT_TRUE(controller->orvaneCredentials());
-    EXPECT_EQ(controller->orvaneCredentials()->token, "tok-secret");
-    EXPECT_EQ(controller->orvaneUser()->id, "u1");
-    // The current user is asked as the new credentials.
-    auto asked = sentTo("users/current/");
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].value("Auth-Token"), "tok-secret");
+    EXPECT_EQ(controller->orvaneCredentials(), (OrvaneCredentials{"app-1", "tok-secret"}));
     EXPECT_TRUE(platform.log->contains(
         "orvane login finished, got a valid POWER user: OrvaneUser(id: \"u1\", email: "
         "\"p@example.com\", type: POWER)"));
@@ -272,72 +246,68 @@ TEST_F(WizardTest, APowerUserReachesTheStorageChoice) {
     }
 }
 
-TEST_F(WizardTest, ARefusedSignInKeepsTheFirstUserAndForcesTheNextLogin) {
+TEST_F(WizardTest, AFailedSignInSaysWhyAndLeavesNextToTryAgain) {
+    const auto expectError = [&](const std::string& text, bool forced) {
+        EXPECT_EQ(step(), "initial");
+        EXPECT_EQ(window.initialLoginErrorTextField.text, text);
+        EXPECT_FALSE(window.initialLoginErrorTextField.hidden);
+        EXPECT_TRUE(window.mainNextButton.enabled);
+        EXPECT_TRUE(window.loadingSpinner.hidden);
+        EXPECT_EQ(controller->nextIsForceLogin(), forced);
+    };
+    // Without a service URL no browser opens.
+    platform.writeFile(kConfigFile, "app-id = A\n");
     open();
+    next();
+    EXPECT_TRUE(workspace->openedURLs().empty());
+    expectError("Could not start login, failed to parse orvane Storage Gateway config.ini", false);
+
+    // A poll that never gets credentials ends after its last attempt.
+    platform.writeFile(kConfigFile, std::string("orvane-url = ") + kBase + "\n");
+    next();
+    platform.dispatch->advance(seconds(1 + 40 * 3));
+    EXPECT_EQ(polls, 41);
+    expectError(kNoCredentials, true);
+    EXPECT_EQ(platform.application->activations, 1);
+    EXPECT_TRUE(platform.log->contains("Initiate orvane finished, got credentials: false"));
+
+    // A user who is not a POWER user, or one the service cannot tell: the earlier user stays.
     signIn("POWER");
     controller->mainPreviousButtonClick();
     EXPECT_FALSE(controller->nextIsForceLogin()) << "re-entering the step resets it";
-
-    struct Case {
-        const char* name;
-        Reply reply;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, Reply> refusals[] = {
         {"STANDARD", Reply::http(200, user("STANDARD"))},
-        {"BROWSE_ONLY", Reply::http(200, user("BROWSE_ONLY"))},
         {"request fails", Reply::failure({platform::UrlError::Kind::timedOut, "Timed out."})},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, reply] : refusals) {
+        SCOPED_TRACE(name);
         const bool forced = controller->nextIsForceLogin();
         credentialsAfterPolls = polls + 1;
-        currentUser = c.reply;
+        currentUser = reply;
         next();
         EXPECT_EQ(workspace->openedURLs().back().find("login?next=/") != std::string::npos, forced);
         platform.dispatch->advance(seconds(1));
-        EXPECT_EQ(step(), "initial");
-        EXPECT_EQ(window.initialLoginErrorTextField.text, kNotPower);
-        EXPECT_FALSE(window.initialLoginErrorTextField.hidden);
-        EXPECT_TRUE(window.mainNextButton.enabled);
-        EXPECT_TRUE(controller->nextIsForceLogin());
+        expectError(kNotPower, true);
         EXPECT_EQ(controller->orvaneUser()->type, OrvaneUserType::POWER);
     }
     EXPECT_TRUE(platform.log->contains("orvane login finished, invalid user type: nil"));
 }
 
-TEST_F(WizardTest, APollWithoutCredentialsEndsAfterItsLastAttempt) {
-    open();
-    next();
-    platform.dispatch->advance(seconds(1 + 40 * 3));
-    EXPECT_EQ(polls, 41);
-    EXPECT_EQ(window.initialLoginErrorTextField.text, kNoCredentials);
-    EXPECT_TRUE(window.loadingSpinner.hidden);
-    EXPECT_TRUE(window.mainNextButton.enabled);
-    EXPECT_TRUE(controller->nextIsForceLogin());
-    EXPECT_EQ(platform.application->activations, 1);
-    EXPECT_TRUE(platform.log->contains("Initiate orvane finished, got credentials: false"));
-}
-
-TEST_F(WizardTest, AClosedWizardStopsItsPollAndAReopenedOneDoesNotRevive) {
+TEST_F(WizardTest, AClosedWizardStopsItsPollAndDropsCredentialsAlreadyOnTheirWay) {
     open();
     next();
     platform.dispatch->advance(seconds(1 + 3));
     EXPECT_EQ(polls, 2);
     // Closed and reopened within one pause: the old poll must not go on.
     controller->mainCancelButtonClick();
-    EXPECT_EQ(platform.application->activationPolicy(), ActivationPolicy::Accessory);
     open();
     platform.dispatch->advance(seconds(30));
     EXPECT_EQ(polls, 2);
     EXPECT_TRUE(platform.log->contains("getOrvaneCredentialsOrRetry was cancelled"));
-    EXPECT_FALSE(platform.log->contains("Initiate orvane finished"));
-}
 
-TEST_F(WizardTest, CredentialsThatArriveAfterACloseAreDropped) {
-    open();
-    credentialsAfterPolls = 1;
+    // Closed while the poll that brings the credentials is under way.
+    credentialsAfterPolls = polls + 1;
     next();
-    // The first poll is under way when the window closes.
     session->responder = [inner = session->responder](const platform::UrlRequest& request) {
         Reply reply = inner(request);
         reply.latency = seconds(2);
@@ -347,17 +317,17 @@ TEST_F(WizardTest, CredentialsThatArriveAfterACloseAreDropped) {
     controller->mainCancelButtonClick();
     open();
     platform.dispatch->advance(seconds(5));
+    EXPECT_EQ(polls, 3);
     EXPECT_EQ(step(), "initial");
     EXPECT_FALSE(controller->orvaneCredentials());
-    EXPECT_TRUE(sentTo("users/current/").empty());
+    EXPECT_EQ(session->sent().back().url.find("users/current/"), std::string::npos);
     EXPECT_TRUE(platform.log->contains(
         "initiateOrvaneLoginFinished, the wizard closed or signed in again since; dropped"));
 }
 
 TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
     open();
-    controller->mainCancelButtonClick();
-    EXPECT_TRUE(sentTo("storages/").empty()) << "nothing was created";
+    controller->mainCancelButtonClick();  // nothing created yet: no delete but the one below
 
     open();
     signIn();
@@ -376,31 +346,17 @@ TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
     EXPECT_TRUE(window.loadingSpinner.hidden);
 
     platform.dispatch->runUntilIdle();
-    auto deletes = sentTo("API/files/v1/storages/st-9/");
-    ASSERT_EQ(deletes.size(), 1u);
-    EXPECT_EQ(deletes[0].method, "DELETE");
-    EXPECT_EQ(deletes[0].value("App-ID"), "creator-app");
-    EXPECT_EQ(deletes[0].value("Auth-Token"), "creator-token");
-    EXPECT_TRUE(platform.log->contains("Will delete temporarily created storage st-9"));
+    EXPECT_EQ(requestLines(), std::vector<std::string>{"DELETE API/files/v1/storages/st-9/"});
+    EXPECT_EQ(session->sent().back().value("App-ID"), "creator-app");
+    EXPECT_EQ(session->sent().back().value("Auth-Token"), "creator-token");
     EXPECT_TRUE(platform.log->contains("Closing wizard, failed to delete st-9"));
-    EXPECT_TRUE(platform.log->contains("SetupWizardViewController windowWillClose, current step: "
-                                       "newOrExisting"));
-}
-
-constexpr char kStorageList[] = "GET API/files/v1/storages/?sort=name,asc&method=FILE&per_page=100";
-constexpr char kConfigFile[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
-
-std::string storageJSON(const std::string& id, const std::string& name, const std::string& mount) {
-    return R"({"id": ")" + id + R"(", "name": ")" + name + R"(", "settings": {"mount_point": ")" +
-           mount + R"("}})";
 }
 
 TEST_F(WizardTest, TheFormChecksNameAndFolderBeforeSendingAnything) {
-    const auto dir = platform.root.path() / "media";
-    std::filesystem::create_directories(dir);
-    std::ofstream(platform.root.path() / "file.txt") << "x";
-    std::filesystem::create_directory_symlink(dir, platform.root.path() / "link");
+    const std::string dir = mediaFolder();
     const std::string root = platform.root.path().string();
+    std::ofstream(root + "/file.txt") << "x";
+    std::filesystem::create_directory_symlink(dir, root + "/link");
     struct Case {
         std::string name, path, nameError, pathError;
     };
@@ -412,10 +368,7 @@ TEST_F(WizardTest, TheFormChecksNameAndFolderBeforeSendingAnything) {
          "Invalid folder, enter the full path of a folder on this computer, starting with /"},
         {"A", root + "/link", "", ""},
     };
-    open();
-    signIn();
-    next();
-    EXPECT_EQ(window.newQorNameTextField.text, "New QOR");
+    toNewStorageForm();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         window.newQorNameTextField.text = c.name;
@@ -428,8 +381,7 @@ TEST_F(WizardTest, TheFormChecksNameAndFolderBeforeSendingAnything) {
 }
 
 TEST_F(WizardTest, ANewStorageIsCreatedOnceThenUpdatedAndGetsBothLocalTranscoders) {
-    const auto dir = platform.root.path() / "media";
-    std::filesystem::create_directories(dir);
+    const std::string dir = mediaFolder();
     routes["POST API/files/v1/storages/"] = Reply::http(201, storageJSON("st-1", "S", dir));
     routes["PATCH API/files/v1/storages/st-1/"] = Reply::http(200, storageJSON("st-1", "T", dir));
     routes["GET API/files/v1/transcoders/"] = Reply::http(200, R"({"objects": [
@@ -437,57 +389,40 @@ TEST_F(WizardTest, ANewStorageIsCreatedOnceThenUpdatedAndGetsBothLocalTranscoder
         {"id": "i", "name": "I", "type": "IMAGEMAGICK", "settings": {"local": true}}]})");
     routes["PUT API/files/v1/storages/st-1/transcoders/f/"] = Reply::http(200, "{}");
     routes["PUT API/files/v1/storages/st-1/transcoders/i/"] = Reply::http(200, "{}");
-    open();
-    signIn();
-    next();
-    window.newQorPathTextField.text = dir.string();
+    toNewStorageForm(dir);
     window.finishQorPathWarning.hidden = false;
     controller->mainNextButtonClick();
     controller->mainNextButtonClick();  // pressed again while the storage is being made
     platform.dispatch->runUntilIdle();
-    EXPECT_EQ(requestLines(), (std::vector<std::string>{
-                                  "POST API/files/v1/storages/", "GET API/files/v1/transcoders/",
-                                  "PUT API/files/v1/storages/st-1/transcoders/i/",
-                                  "PUT API/files/v1/storages/st-1/transcoders/f/"}));
+    EXPECT_EQ(requestLines().size(), 4u) << "one create, the transcoder list and both set";
     EXPECT_EQ(step(), "finish");
     EXPECT_EQ(window.finishQorNameLabel.text, "New QOR") << "the form's name, not the reply's";
-    EXPECT_EQ(window.finishQorPathWidget.value, platform::fileURLWithPath(dir.string()));
+    EXPECT_EQ(window.finishQorPathWidget.value, platform::fileURLWithPath(dir));
     EXPECT_TRUE(window.finishQorPathWarning.hidden);
-    EXPECT_TRUE(alertTitles().empty());
 
     controller->mainPreviousButtonClick();
     window.newQorNameTextField.text = "Renamed";
     next();
     EXPECT_EQ(requestLines().back(), "PATCH API/files/v1/storages/st-1/");
     EXPECT_EQ(requestLines().size(), 5u) << "no transcoders on an update";
-    EXPECT_EQ(controller->chosenStorageName(), "T");
     EXPECT_EQ(controller->createdOrvaneStorageId(), "st-1");
 
     // Without a local transcoder the setup warns and goes on; a failed create stays.
     routes.erase("GET API/files/v1/transcoders/");
-    controller->mainCancelButtonClick();
-    open();
-    signIn();
-    next();
-    window.newQorPathTextField.text = dir.string();
-    next();
-    EXPECT_EQ(step(), "finish");
-    routes["POST API/files/v1/storages/"] = Reply::http(400, R"({"errors": ["Name taken"]})");
-    controller->mainCancelButtonClick();
-    open();
-    signIn();
-    next();
-    window.newQorPathTextField.text = dir.string();
-    next();
-    EXPECT_EQ(step(), "newQorSetup");
+    for (const char* then : {"finish", "newQorSetup"}) {
+        toNewStorageForm(dir);
+        next();
+        EXPECT_EQ(step(), then);
+        routes["POST API/files/v1/storages/"] = Reply::http(400, R"({"errors": ["Name taken"]})");
+    }
     EXPECT_EQ(alertTitles(), (std::vector<std::string>{"Error setting up local transcoders",
                                                        "Error creating storage"}));
 }
 
 TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
-    const auto dir = platform.root.path() / "media";
-    std::filesystem::create_directories(dir);
-    std::ofstream(platform.root.path() / "file.txt") << "x";
+    const std::string dir = mediaFolder();
+    const std::string file = platform.root.path().string() + "/file.txt";
+    std::ofstream(file) << "x";
     open();
     signIn();
     window.newQorRadioButton.controlState = ControlState::Off;
@@ -500,11 +435,10 @@ TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
     EXPECT_EQ(alertTitles(),
               (std::vector<std::string>{"Error getting storage list", "No QOR storages found"}));
 
-    routes[kStorageList] = Reply::http(
-        200, R"({"objects": [)" + storageJSON("a", "Same", dir) + "," +
-                 storageJSON("b", "Same", "/nowhere") + "," +
-                 storageJSON("c", "File", (platform.root.path() / "file.txt").string()) + "," +
-                 storageJSON("d", "None", "") + "]}");
+    routes[kStorageList] = Reply::http(200, R"({"objects": [)" + storageJSON("a", "Same", dir) +
+                                                "," + storageJSON("b", "Same", "/nowhere") + "," +
+                                                storageJSON("c", "File", file) + "," +
+                                                storageJSON("d", "None", "") + "]}");
     next();
     ASSERT_EQ(step(), "chooseExistingQor");
     ASSERT_EQ(window.existingQorSelector.items.size(), 4u) << "equal names stay two items";
@@ -512,8 +446,7 @@ TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
         "",
         "The selected QOR does not point to a local folder. If this is a network folder make sure "
         "it is mounted\n\nPath: /nowhere",
-        "The selected QOR does not points to a file, not a folder.\n\nPath: " +
-            (platform.root.path() / "file.txt").string(),
+        "The selected QOR does not points to a file, not a folder.\n\nPath: " + file,
         "The selected QOR does not have a mount point set."};
     for (std::size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
@@ -530,12 +463,12 @@ TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
     }
 }
 
-// One row of the credential decision: what config.ini holds, what the service answers, and the
-// requests and config.ini that follow.
+// One row of the credential decision: what config.ini holds, whose the configured application is
+// (empty: unknown to the service), and the requests and config.ini that follow.
 struct FinishCase {
     const char* name;
     std::string appId, token;
-    std::optional<std::string> application;  // the reply to GET of the application
+    std::string appOwner;
     std::vector<std::string> requests;
     std::string writtenAppId, writtenToken;
 };
@@ -544,18 +477,17 @@ class WizardFinishTest : public WizardTest, public ::testing::WithParamInterface
 
 TEST_P(WizardFinishTest, ReusesOrCreatesTheCredentialThenWritesAndCloses) {
     const FinishCase& c = GetParam();
-    routes[kStorageList] = Reply::http(200, R"({"objects": [)" + storageJSON("st", "Media", "/m") + "]}");
     routes[std::string(kStorageList) + " expired"] = Reply::http(401);
-    routes["GET API/auth/v1/apps/A/"] = Reply::http(200, c.application.value_or(""));
-    if (!c.application) routes.erase("GET API/auth/v1/apps/A/");
+    if (!c.appOwner.empty()) {
+        routes["GET API/auth/v1/apps/A/"] =
+            Reply::http(200, R"({"id": "A", "default_user_id": ")" + c.appOwner + R"("})");
+    }
     routes["POST API/auth/v1/apps/"] = Reply::http(201, R"({"id": "N", "default_user_id": "u1"})");
-    routes["POST API/auth/v1/apps/N/token/"] = Reply::http(201, R"({"app_id": "N", "token": "new"})");
-    routes["POST API/auth/v1/apps/A/token/"] = Reply::http(201, R"({"app_id": "X", "token": "new"})");
-    open();
-    signIn();
-    window.newQorRadioButton.controlState = ControlState::Off;
-    next();
-    next();
+    routes["POST API/auth/v1/apps/N/token/"] =
+        Reply::http(201, R"({"app_id": "N", "token": "new"})");
+    routes["POST API/auth/v1/apps/A/token/"] =
+        Reply::http(201, R"({"app_id": "X", "token": "new"})");
+    toExistingStorageFinish();
     ASSERT_EQ(step(), "finish");
     platform.writeFile(kConfigFile, "app-id = " + c.appId + "\nauth-token = " + c.token +
                                         "\norvane-url = " + kBase + "\n");
@@ -570,41 +502,31 @@ TEST_P(WizardFinishTest, ReusesOrCreatesTheCredentialThenWritesAndCloses) {
     EXPECT_EQ(QorTools::getStorageId(), "st");
     EXPECT_FALSE(window.visible);
     EXPECT_TRUE(platform.log->contains(
-        "finishQorSetup(), appIdFromConfig: \"" + c.appId + "\""));
-    EXPECT_TRUE(platform.log->contains(
         "writeNewConfigStartService, ERROR, failed to restart QOR with app delegate"));
 }
 
 const std::string kApp = "GET API/auth/v1/apps/A/";
-const std::string kTokenTest = kStorageList;
+const std::string kNewApp = "POST API/auth/v1/apps/";
+const std::string kNewAppToken = "POST API/auth/v1/apps/N/token/";
+const std::string kAppToken = "POST API/auth/v1/apps/A/token/";
 INSTANTIATE_TEST_SUITE_P(
     Rows, WizardFinishTest,
     ::testing::Values(
-        FinishCase{"NoAppId", "", "", std::nullopt,
-                   {"POST API/auth/v1/apps/", "POST API/auth/v1/apps/N/token/"}, "N", "new"},
-        FinishCase{"UnknownApp", "A", "T", std::nullopt,
-                   {kApp, "POST API/auth/v1/apps/", "POST API/auth/v1/apps/N/token/"}, "N", "new"},
-        FinishCase{"OtherUsersApp", "A", "T", R"({"id": "A", "default_user_id": "u2"})",
-                   {kApp, "POST API/auth/v1/apps/", "POST API/auth/v1/apps/N/token/"}, "N", "new"},
-        FinishCase{"NoToken", "A", "", R"({"id": "A", "default_user_id": "u1"})",
-                   {kApp, "POST API/auth/v1/apps/A/token/"}, "A", "new"},
-        FinishCase{"WorkingToken", "A", "T", R"({"id": "A", "default_user_id": "u1"})",
-                   {kApp, kTokenTest}, "A", "T"},
-        FinishCase{"ExpiredToken", "A", "expired", R"({"id": "A", "default_user_id": "u1"})",
-                   {kApp, kTokenTest, "POST API/auth/v1/apps/A/token/"}, "A", "new"}),
+        FinishCase{"NoAppId", "", "", "", {kNewApp, kNewAppToken}, "N", "new"},
+        FinishCase{"UnknownApp", "A", "T", "", {kApp, kNewApp, kNewAppToken}, "N", "new"},
+        FinishCase{"OtherUsersApp", "A", "T", "u2", {kApp, kNewApp, kNewAppToken}, "N", "new"},
+        FinishCase{"NoToken", "A", "", "u1", {kApp, kAppToken}, "A", "new"},
+        FinishCase{"WorkingToken", "A", "T", "u1", {kApp, kStorageList}, "A", "T"},
+        FinishCase{
+            "ExpiredToken", "A", "expired", "u1", {kApp, kStorageList, kAppToken}, "A", "new"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WizardTest, AFailedBackupOrWriteClosesNothing) {
-    routes[kStorageList] = Reply::http(200, R"({"objects": [)" + storageJSON("st", "M", "/m") + "]}");
     routes["POST API/auth/v1/apps/"] = Reply::http(201, R"({"id": "N", "default_user_id": "u1"})");
     // A token with a line break would add a key of its own to config.ini.
     routes["POST API/auth/v1/apps/N/token/"] =
         Reply::http(201, R"({"app_id": "N", "token": "t\nstorage-id = evil"})");
-    open();
-    signIn();
-    window.newQorRadioButton.controlState = ControlState::Off;
-    next();
-    next();
+    toExistingStorageFinish();
     const auto backups = platform.resolve(
         "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups");
     std::filesystem::create_directories(backups.parent_path());
@@ -612,8 +534,8 @@ TEST_F(WizardTest, AFailedBackupOrWriteClosesNothing) {
     next();
     std::filesystem::remove(backups);
     next();
-    EXPECT_EQ(alertTitles(),
-              (std::vector<std::string>{"Configuration error", "Failed to write new configuration"}));
+    EXPECT_EQ(alertTitles(), (std::vector<std::string>{"Configuration error",
+                                                       "Failed to write new configuration"}));
     EXPECT_EQ(platform.alerts->shown()[0].informativeText,
               "Failed to write backup of current orvane Storage Gateway configuration. Will not "
               "proceed.");
