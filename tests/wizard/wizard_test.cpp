@@ -417,6 +417,14 @@ TEST_F(WizardTest, ANewStorageIsCreatedOnceThenUpdatedAndGetsBothLocalTranscoder
     }
     EXPECT_EQ(alertTitles(), (std::vector<std::string>{"Error setting up local transcoders",
                                                        "Error creating storage"}));
+
+    // A storage whose creation reply arrives after the window closed is not left behind.
+    routes["POST API/files/v1/storages/"] = Reply::http(201, storageJSON("st-2", "S", dir));
+    toNewStorageForm(dir);
+    controller->mainNextButtonClick();
+    controller->mainCancelButtonClick();
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(requestLines().back(), "DELETE API/files/v1/storages/st-2/");
 }
 
 TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
