@@ -24,7 +24,7 @@ struct FakeHelper : HelperProtocolHandler {
             client->logWithStdOut("asked for the version\n");
             client->logWithStdErr("to stderr\n");
         }
-        if (answers) reply(version);
+        if (answers) reply("1.0.0");
     }
     void runQorLaunchctlWithSubcommand(const std::string& subcommand,
                                        std::function<void(std::int64_t)> reply) override {
@@ -33,12 +33,8 @@ struct FakeHelper : HelperProtocolHandler {
         held = reply;  // answered later by the test
     }
     void createLogDirectoryWithCompletion(
-        std::function<void(std::string, std::optional<XpcError>)> reply) override {
-        ++calls;
-        reply("no", XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
-    }
+        std::function<void(std::string, std::optional<XpcError>)>) override {}
     std::shared_ptr<AppProtocolHandler> client;
-    std::string version = "1.0.0";
     bool answers = true;
     int calls = 0;
     std::vector<std::string> subcommands;
@@ -99,25 +95,14 @@ class XpcConnectionTest : public ::testing::Test {
 
 TEST_F(XpcConnectionTest, RepliesAndCallbacksArriveInOrderOnTheConnectionsQueue) {
     auto connection = connect();
-    std::vector<std::string> seen;
     proxy(*connection).getVersionWithCompletion([&](const std::string& version) {
-        seen.push_back(version + " on " + dispatch->currentQueue());
+        app->lines.push_back(version + " on " + dispatch->currentQueue());
     });
-    EXPECT_TRUE(seen.empty()) << "nothing is delivered before time passes";
+    EXPECT_TRUE(app->lines.empty()) << "nothing is delivered before time passes";
     dispatch->runUntilIdle();
-    const std::string queue = std::string(kService) + ".connection";
-    EXPECT_EQ(seen, std::vector<std::string>{"1.0.0 on " + queue});
     EXPECT_EQ(app->lines,
-              (std::vector<std::string>{"out asked for the version\n", "err to stderr\n"}));
-
-    proxy(*connection)
-        .createLogDirectoryWithCompletion(
-            [&](const std::string& message, std::optional<XpcError> error) {
-                ASSERT_TRUE(error);
-                seen.push_back(message + " " + error->domain + " " + std::to_string(error->code));
-            });
-    dispatch->runUntilIdle();
-    EXPECT_EQ(seen.back(), "no NSPOSIXErrorDomain 13");
+              (std::vector<std::string>{"out asked for the version\n", "err to stderr\n",
+                                        "1.0.0 on " + std::string(kService) + ".connection"}));
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(invalidations, 0);
 }
