@@ -51,7 +51,7 @@ class LaunchdJobBlesserTest : public ::testing::Test {
     }
     std::string calls() const { return readAll(root.path() / "calls"); }
 
-    bool bless(const std::string& label, std::string_view domain = kSMDomainSystemLaunchd) {
+    bool bless() {
         const AuthorizationReference reference(
             granted ? std::vector<std::string>{kSMRightBlessPrivilegedHelper}
                     : std::vector<std::string>{"some.other.right"});
@@ -63,12 +63,14 @@ class LaunchdJobBlesserTest : public ::testing::Test {
     linux_impl::LaunchdJobBlesser blesser;
     std::optional<ServiceManagementError> error;
     bool granted = true;
+    std::string label = kLabel;
+    std::string domain{kSMDomainSystemLaunchd};
 };
 
 TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) {
     writeAll(installed(kLabel), "an older helper", 0544);
 
-    ASSERT_TRUE(bless(kLabel)) << error->description();
+    ASSERT_TRUE(bless()) << error->description();
     EXPECT_FALSE(error.has_value());
 
     EXPECT_EQ(readAll(installed(kLabel)), readAll(ORVANE_HELPER_PROGRAM));
@@ -96,8 +98,6 @@ TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) 
 
 struct FailureCase {
     const char* name;
-    std::string label;
-    std::string domain;
     std::function<void(LaunchdJobBlesserTest&)> arrange;
     long code;
     // Part of the error's description.
@@ -111,11 +111,11 @@ class LaunchdJobBlesserFailureTest : public LaunchdJobBlesserTest,
 
 TEST_P(LaunchdJobBlesserFailureTest, FailsWithAReason) {
     const FailureCase& c = GetParam();
-    const bool plain = linux_impl::isPlainName(c.label);
-    if (plain) writeAll(installed(c.label), "an older helper", 0544);
-    if (c.arrange) c.arrange(*this);
+    c.arrange(*this);
+    const bool plain = linux_impl::isPlainName(label);
+    if (plain) writeAll(installed(label), "an older helper", 0544);
 
-    EXPECT_FALSE(bless(c.label, c.domain));
+    EXPECT_FALSE(bless());
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->code, c.code);
     EXPECT_EQ(error->domain, kSMErrorDomainFramework);
@@ -123,39 +123,34 @@ TEST_P(LaunchdJobBlesserFailureTest, FailsWithAReason) {
     EXPECT_NE(error->description().find(c.mentions), std::string::npos) << error->description();
     if (c.keepsInstalledCopy) {
         if (plain) {
-            EXPECT_EQ(readAll(installed(c.label)), "an older helper");
+            EXPECT_EQ(readAll(installed(label)), "an older helper");
         }
         EXPECT_FALSE(fs::exists(root.path() / "calls")) << "launchctl ran: " << calls();
     }
 }
 
+using T = LaunchdJobBlesserTest;
 INSTANTIATE_TEST_SUITE_P(
     Failures, LaunchdJobBlesserFailureTest,
-    ::testing::Values(
-        FailureCase{"HelperMissingFromTheBundle", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) { fs::remove(t.inBundle(kLabel)); },
-                    kSMErrorToolNotValid, "No such file", true},
-        FailureCase{"HelperNotExecutable", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) { ::chmod(t.inBundle(kLabel).c_str(), 0644); },
-                    kSMErrorToolNotValid, "not an executable", true},
-        FailureCase{"IdentifierIsAnotherLabel", "com.velmora.OtherHelper", "system",
-                    [](LaunchdJobBlesserTest& t) { t.putInBundle("com.velmora.OtherHelper"); },
-                    kSMErrorToolNotValid, kLabel, true},
-        FailureCase{"LabelClimbsOutOfTheFolder", "../" + std::string(kLabel), "system", nullptr,
-                    kSMErrorToolNotValid, "not a plain name", true},
-        FailureCase{"AuthorizationWithoutTheRight", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) { t.granted = false; },
-                    kSMErrorAuthorizationFailure, "blesshelper", true},
-        FailureCase{"UserDomain", kLabel, "user", nullptr, kSMErrorInternalFailure, "domain", true},
-        FailureCase{"JobFolderIsAFile", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) {
-                        writeAll(t.root.path() / "Library/LaunchDaemons", "not a folder");
-                    },
-                    kSMErrorInternalFailure, std::strerror(ENOTDIR), false},
-        FailureCase{
-            "BootstrapExitsWithFive", kLabel, "system",
-            [](LaunchdJobBlesserTest& t) { writeAll(t.root.path() / "bootstrap-status", "5\n"); },
-            kSMErrorInternalFailure, "status 5", false}),
+    ::testing::ValuesIn(std::vector<FailureCase>{
+        {"HelperMissingFromTheBundle", [](T& t) { fs::remove(t.inBundle(kLabel)); },
+         kSMErrorToolNotValid, "No such file", true},
+        {"HelperNotExecutable", [](T& t) { ::chmod(t.inBundle(kLabel).c_str(), 0644); },
+         kSMErrorToolNotValid, "not an executable", true},
+        {"IdentifierIsAnotherLabel",
+         [](T& t) { t.putInBundle(t.label = "com.velmora.OtherHelper"); }, kSMErrorToolNotValid,
+         kLabel, true},
+        {"LabelClimbsOutOfTheFolder", [](T& t) { t.label = std::string("../") + kLabel; },
+         kSMErrorToolNotValid, "not a plain name", true},
+        {"AuthorizationWithoutTheRight", [](T& t) { t.granted = false; },
+         kSMErrorAuthorizationFailure, "blesshelper", true},
+        {"UserDomain", [](T& t) { t.domain = "user"; }, kSMErrorInternalFailure, "domain", true},
+        {"JobFolderIsAFile",
+         [](T& t) { writeAll(t.root.path() / "Library/LaunchDaemons", "not a folder"); },
+         kSMErrorInternalFailure, std::strerror(ENOTDIR), false},
+        {"BootstrapExitsWithFive",
+         [](T& t) { writeAll(t.root.path() / "bootstrap-status", "5\n"); }, kSMErrorInternalFailure,
+         "status 5", false}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Alive and not merely waiting to be reaped.
@@ -188,7 +183,7 @@ class SandboxLaunchctlTest : public LaunchdJobBlesserTest {
 
 TEST_F(SandboxLaunchctlTest, ABlessedHelperServesUntilBootout) {
     writeAll(stateFile(), "running\n");
-    ASSERT_TRUE(bless(kLabel)) << error->description();
+    ASSERT_TRUE(bless()) << error->description();
 
     const pid_t pid = started = std::stoi(readAll(pidFile()));
     EXPECT_TRUE(running(pid));
