@@ -29,7 +29,7 @@ struct RunCase {
 
 class Runs : public ::testing::TestWithParam<RunCase> {};
 
-TEST_P(Runs, GiveStatusAndJoinedOutput) {
+TEST_P(Runs, GiveTheChildsStatusAndOutput) {
     const auto& param = GetParam();
     const auto result = sh(param.script, param.timeout);
     EXPECT_FALSE(result.startError);

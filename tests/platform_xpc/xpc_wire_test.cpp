@@ -18,7 +18,7 @@ std::string header(std::uint32_t n) {
             static_cast<char>(n)};
 }
 
-// Frames far larger than a socket's buffer go both ways in the helper tool's tests.
+// A frame far larger than a socket's buffer is written and read whole in the helper tool's tests.
 TEST(Wire, AWriteFailsRatherThanRaiseSigpipeOrOverflow) {
     int fds[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
