@@ -1,11 +1,12 @@
-// Blessing into a temporary system root, with a launchctl that records how it was called.
+// Blessing into a temporary system root, with a launchctl that records how it was called, and
+// the sandbox's launchctl stand-in as scripts/run installs it: in <root>/bin.
 #include "platform/linux/launchd_job_blesser.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstring>
 #include <functional>
-#include <pugixml.hpp>
 
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/rooted_system_paths.h"
@@ -19,7 +20,7 @@ using namespace platform;
 using namespace service_management_test;
 
 constexpr char kLabel[] = "com.velmora.QorPrivilegedHelper";
-
+constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
 
 class LaunchdJobBlesserTest : public ::testing::Test {
   public:
@@ -42,13 +43,15 @@ class LaunchdJobBlesserTest : public ::testing::Test {
     fs::path inBundle(const std::string& name) const {
         return bundle.path() / "App.app/Contents/Library/LaunchServices" / name;
     }
-    void putInBundle(const std::string& name) { writeAll(inBundle(name), readAll(ORVANE_HELPER_PROGRAM), 0755); }
+    void putInBundle(const std::string& name) {
+        writeAll(inBundle(name), readAll(ORVANE_HELPER_PROGRAM), 0755);
+    }
     fs::path installed(const std::string& label) const {
         return root.path() / "Library/PrivilegedHelperTools" / label;
     }
     std::string calls() const { return readAll(root.path() / "calls"); }
 
-    bool bless(const std::string& label, std::string_view domain = kSMDomainSystemLaunchd) {
+    bool bless() {
         const AuthorizationReference reference(
             granted ? std::vector<std::string>{kSMRightBlessPrivilegedHelper}
                     : std::vector<std::string>{"some.other.right"});
@@ -60,12 +63,14 @@ class LaunchdJobBlesserTest : public ::testing::Test {
     linux_impl::LaunchdJobBlesser blesser;
     std::optional<ServiceManagementError> error;
     bool granted = true;
+    std::string label = kLabel;
+    std::string domain{kSMDomainSystemLaunchd};
 };
 
 TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) {
     writeAll(installed(kLabel), "an older helper", 0544);
 
-    ASSERT_TRUE(bless(kLabel)) << error->description();
+    ASSERT_TRUE(bless()) << error->description();
     EXPECT_FALSE(error.has_value());
 
     EXPECT_EQ(readAll(installed(kLabel)), readAll(ORVANE_HELPER_PROGRAM));
@@ -74,28 +79,25 @@ TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) 
     EXPECT_EQ(std::distance(fs::directory_iterator(installed(kLabel).parent_path()), {}), 1);
 
     const fs::path job = root.path() / "Library/LaunchDaemons" / (std::string(kLabel) + ".plist");
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_file(job.c_str()));
-    std::map<std::string, pugi::xml_node> values;
-    for (auto key = doc.child("plist").child("dict").child("key"); key;
-         key = key.next_sibling("key")) {
-        values[key.text().get()] = key.next_sibling();
-    }
-    EXPECT_STREQ(values["Label"].text().get(), kLabel);
-    EXPECT_EQ(values["Program"].text().get(), fs::canonical(installed(kLabel)).string());
-    EXPECT_STREQ(values["RunAtLoad"].name(), "true");
-    const auto service = values["MachServices"].child("key");
-    EXPECT_STREQ(service.text().get(), kLabel);
-    EXPECT_STREQ(service.next_sibling().name(), "true");
-
+    const std::string label = kLabel;
+    EXPECT_EQ(readAll(job),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+              "\t<key>Label</key>\n\t<string>" +
+                  label +
+                  "</string>\n"
+                  "\t<key>MachServices</key>\n\t<dict>\n\t\t<key>" +
+                  label +
+                  "</key>\n\t\t<true/>\n\t</dict>\n"
+                  "\t<key>Program</key>\n\t<string>" +
+                  fs::canonical(installed(kLabel)).string() +
+                  "</string>\n"
+                  "\t<key>RunAtLoad</key>\n\t<true/>\n</dict>\n</plist>\n");
     EXPECT_EQ(calls(), "[bootout][system/" + std::string(kLabel) + "]\n[bootstrap][system][" +
                            job.string() + "]\n");
 }
 
 struct FailureCase {
     const char* name;
-    std::string label;
-    std::string domain;
     std::function<void(LaunchdJobBlesserTest&)> arrange;
     long code;
     // Part of the error's description.
@@ -103,20 +105,17 @@ struct FailureCase {
     // Whether a tool installed earlier must be left as it was.
     bool keepsInstalledCopy;
 };
-void PrintTo(const FailureCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class LaunchdJobBlesserFailureTest : public LaunchdJobBlesserTest,
                                      public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(LaunchdJobBlesserFailureTest, FailsWithAReason) {
     const FailureCase& c = GetParam();
-    const bool plain = linux_impl::isPlainName(c.label);
-    if (plain) writeAll(installed(c.label), "an older helper", 0544);
-    if (c.arrange) c.arrange(*this);
+    c.arrange(*this);
+    const bool plain = linux_impl::isPlainName(label);
+    if (plain) writeAll(installed(label), "an older helper", 0544);
 
-    EXPECT_FALSE(bless(c.label, c.domain));
+    EXPECT_FALSE(bless());
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->code, c.code);
     EXPECT_EQ(error->domain, kSMErrorDomainFramework);
@@ -124,42 +123,111 @@ TEST_P(LaunchdJobBlesserFailureTest, FailsWithAReason) {
     EXPECT_NE(error->description().find(c.mentions), std::string::npos) << error->description();
     if (c.keepsInstalledCopy) {
         if (plain) {
-            EXPECT_EQ(readAll(installed(c.label)), "an older helper");
+            EXPECT_EQ(readAll(installed(label)), "an older helper");
         }
         EXPECT_FALSE(fs::exists(root.path() / "calls")) << "launchctl ran: " << calls();
     }
 }
 
+using T = LaunchdJobBlesserTest;
 INSTANTIATE_TEST_SUITE_P(
     Failures, LaunchdJobBlesserFailureTest,
-    ::testing::Values(
-        FailureCase{"HelperMissingFromTheBundle", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) { fs::remove(t.inBundle(kLabel)); },
-                    kSMErrorToolNotValid, "No such file", true},
-        FailureCase{
-            "HelperNotExecutable", kLabel, "system",
-            [](LaunchdJobBlesserTest& t) { ::chmod(t.inBundle(kLabel).c_str(), 0644); },
-            kSMErrorToolNotValid, "not an executable", true},
-        FailureCase{"IdentifierIsAnotherLabel", "com.velmora.OtherHelper", "system",
-                    [](LaunchdJobBlesserTest& t) { t.putInBundle("com.velmora.OtherHelper"); },
-                    kSMErrorToolNotValid, kLabel, true},
-        FailureCase{"LabelClimbsOutOfTheFolder", "../" + std::string(kLabel), "system", nullptr,
-                    kSMErrorToolNotValid, "not a plain name", true},
-        FailureCase{"LabelIsHidden", ".hidden", "system", nullptr, kSMErrorToolNotValid,
-                    "not a plain name", true},
-        FailureCase{"AuthorizationWithoutTheRight", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) { t.granted = false; },
-                    kSMErrorAuthorizationFailure, "blesshelper", true},
-        FailureCase{"UserDomain", kLabel, "user", nullptr, kSMErrorInternalFailure, "domain", true},
-        FailureCase{"JobFolderIsAFile", kLabel, "system",
-                    [](LaunchdJobBlesserTest& t) {
-                        writeAll(t.root.path() / "Library/LaunchDaemons", "not a folder");
-                    },
-                    kSMErrorInternalFailure, std::strerror(ENOTDIR), false},
-        FailureCase{
-            "BootstrapExitsWithFive", kLabel, "system",
-            [](LaunchdJobBlesserTest& t) { writeAll(t.root.path() / "bootstrap-status", "5\n"); },
-            kSMErrorInternalFailure, "status 5", false}),
+    ::testing::ValuesIn(std::vector<FailureCase>{
+        {"HelperMissingFromTheBundle", [](T& t) { fs::remove(t.inBundle(kLabel)); },
+         kSMErrorToolNotValid, "No such file", true},
+        {"HelperNotExecutable", [](T& t) { ::chmod(t.inBundle(kLabel).c_str(), 0644); },
+         kSMErrorToolNotValid, "not an executable", true},
+        {"IdentifierIsAnotherLabel",
+         [](T& t) { t.putInBundle(t.label = "com.velmora.OtherHelper"); }, kSMErrorToolNotValid,
+         kLabel, true},
+        {"LabelClimbsOutOfTheFolder", [](T& t) { t.label = std::string("../") + kLabel; },
+         kSMErrorToolNotValid, "not a plain name", true},
+        {"AuthorizationWithoutTheRight", [](T& t) { t.granted = false; },
+         kSMErrorAuthorizationFailure, "blesshelper", true},
+        {"UserDomain", [](T& t) { t.domain = "user"; }, kSMErrorInternalFailure, "domain", true},
+        {"JobFolderIsAFile",
+         [](T& t) { writeAll(t.root.path() / "Library/LaunchDaemons", "not a folder"); },
+         kSMErrorInternalFailure, std::strerror(ENOTDIR), false},
+        {"BootstrapExitsWithFive",
+         [](T& t) { writeAll(t.root.path() / "bootstrap-status", "5\n"); }, kSMErrorInternalFailure,
+         "status 5", false}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Alive and not merely waiting to be reaped.
+bool running(pid_t pid) {
+    const std::string stat = readAll("/proc/" + std::to_string(pid) + "/stat");
+    const auto end = stat.rfind(") ");
+    return end != std::string::npos && stat.size() > end + 2 && stat[end + 2] != 'Z';
+}
+
+class SandboxLaunchctlTest : public LaunchdJobBlesserTest {
+  protected:
+    SandboxLaunchctlTest() {
+        writeAll(root.path() / "bin/launchctl", readAll(ORVANE_SANDBOX_LAUNCHCTL), 0755);
+        fs::create_directories(root.path() / "var/run");
+    }
+    ~SandboxLaunchctlTest() override {
+        // Whatever a failed test left running goes with it.
+        if (started > 0 && running(started)) ::kill(started, SIGKILL);
+    }
+
+    ProcessResult launchctl(const std::vector<std::string>& args) {
+        return linux_impl::PosixProcessRunner().run((root.path() / "bin/launchctl").string(), args,
+                                                    std::chrono::seconds(10));
+    }
+    fs::path pidFile() const { return root.path() / "var/run" / (std::string(kLabel) + ".pid"); }
+    fs::path stateFile() const { return root.path() / "var/run/gateway.state"; }
+
+    pid_t started = 0;
+};
+
+TEST_F(SandboxLaunchctlTest, ABlessedHelperServesUntilBootout) {
+    writeAll(stateFile(), "running\n");
+    ASSERT_TRUE(bless()) << error->description();
+
+    const pid_t pid = started = std::stoi(readAll(pidFile()));
+    EXPECT_TRUE(running(pid));
+
+    const auto stopped = launchctl({"bootout", std::string("system/") + kLabel});
+    EXPECT_EQ(stopped.status, 0) << stopped.output;
+    EXPECT_FALSE(running(pid));
+    EXPECT_FALSE(fs::exists(pidFile()));
+    // With nothing left to stop it still succeeds.
+    EXPECT_EQ(launchctl({"bootout", std::string("system/") + kLabel}).status, 0);
+    // The helper's job is not the gateway's.
+    EXPECT_EQ(readAll(stateFile()), "running\n");
+}
+
+TEST_F(SandboxLaunchctlTest, TheGatewaysJobOnlyFlipsTheStateFile) {
+    // Were the gateway's Program run, it would leave a mark.
+    writeAll(root.path() / "bin/gateway", "#!/bin/sh\ntouch \"$(dirname \"$0\")/../ran\"\n", 0755);
+    const fs::path plist =
+        root.path() / "Library/LaunchDaemons" / (std::string(kGateway) + ".plist");
+    writeAll(plist, "<plist version=\"1.0\"><dict>\n<key>Label</key>\n<string>" +
+                        std::string(kGateway) + "</string>\n<key>Program</key>\n<string>" +
+                        (root.path() / "bin/gateway").string() + "</string>\n</dict></plist>\n");
+    const std::string job = std::string("system/") + kGateway;
+    struct Case {
+        std::vector<std::string> args;
+        std::string before, after;
+        int status;
+        std::string output;
+    };
+    const Case cases[] = {
+        {{"bootstrap", "system", plist.string()}, "stopped", "running", 0, ""},
+        {{"bootout", job}, "running", "stopped", 0, ""},
+        {{"print", job}, "running", "running", 0, "state = running"},
+        {{"print", job}, "stopped", "stopped", 113, "Could not find service"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " when " + c.before);
+        writeAll(stateFile(), c.before + "\n");
+        const auto result = launchctl(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_NE(result.output.find(c.output), std::string::npos) << result.output;
+        EXPECT_EQ(readAll(stateFile()), c.after + "\n");
+    }
+    EXPECT_FALSE(fs::exists(root.path() / "ran"));
+}
 
 }  // namespace
