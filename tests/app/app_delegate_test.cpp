@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "app/ui_tools.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
-#include "app/ui_tools.h"
 
 namespace {
 
-using platform::ControlState;
 using platform::ProcessResult;
 using platform::seconds;
 using namespace platform::testing;
@@ -20,15 +19,21 @@ constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGa
 constexpr char kBackups[] =
     "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/";
 
-ProcessResult running() { return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"}; }
-ProcessResult failed() { return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"}; }
+ProcessResult running() {
+    return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"};
+}
+ProcessResult failed() {
+    return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"};
+}
 ProcessResult stopped() {
     return {std::nullopt, false, 113, "Could not find service in domain for system\n"};
 }
-ProcessResult notStartable() { return {std::string("No such file or directory"), false, 0, ""}; }
+ProcessResult notStartable() {
+    return {std::string("No such file or directory"), false, 0, ""};
+}
 
 class AppDelegateTest : public ::testing::Test {
-protected:
+  protected:
     AppDelegateTest() {
         platform.bundle->info = {{"CFBundleShortVersionString", "1.2.3"},
                                  {"CFBundleName", "Orvane Storage Gateway"}};
@@ -37,9 +42,9 @@ protected:
     }
 
     AppDelegate& start() {
-        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 *platform.bundle, *platform.xpc,
-                                                 *platform.serviceManagement, *platform.application);
+        delegate = std::make_unique<AppDelegate>(
+            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
+            *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -111,8 +116,9 @@ TEST_F(AppDelegateTest, StartUpLogsVersionRegistersDefaultAndMakesSquareItem) {
     EXPECT_TRUE(platform.defaults->persistent().empty()) << "registration domain only";
     ASSERT_EQ(statusBar.statusItems.size(), 1u);
     EXPECT_EQ(statusBar.statusItems[0]->length(), -2);
-    EXPECT_EQ(statusBar.imageRequests,
-              (std::vector<std::string>{"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}));
+    EXPECT_EQ(
+        statusBar.imageRequests,
+        (std::vector<std::string>{"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}));
     EXPECT_EQ(queries(), 1u) << "one refresh before the menu can first be opened";
 }
 
@@ -146,6 +152,8 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatus) {
          "Stop orvane Storage Gateway", "StatusBarIcon"},
     };
     start();
+    // As while a start or stop is under way: only that operation may enable the item again.
+    delegate->menuItemStartStop()->setEnabled(false);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platform.processes->setResult(c.result);
@@ -154,13 +162,11 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatus) {
         EXPECT_EQ(delegate->menuItemStatus()->title(), c.line);
         EXPECT_FALSE(delegate->menuItemStatus()->isEnabled());
         EXPECT_EQ(delegate->menuItemStartStop()->title(), c.startStop);
+        EXPECT_FALSE(delegate->menuItemStartStop()->isEnabled());
         EXPECT_EQ(iconName(), c.icon);
         EXPECT_TRUE(delegate->statusBarItem()->buttonImage()->isTemplate());
     }
-}
-
-TEST_F(AppDelegateTest, RefreshWithoutButtonLeavesTheImageAlone) {
-    start();
+    // A status item without a button keeps its image; the menu still follows.
     statusBar.statusItems[0]->hasButton_ = false;
     platform.processes->setResult(stopped());
     delegate->updateMenu();
@@ -169,46 +175,19 @@ TEST_F(AppDelegateTest, RefreshWithoutButtonLeavesTheImageAlone) {
 }
 
 TEST_F(AppDelegateTest, ConfigureAndBackupsFollowTheFiles) {
-    std::filesystem::remove(platform.resolve(kConfig));
-    start();
-    EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
-    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
-
-    platform.writeFile(kConfig,
-                       "[main]\napp-id = A\nstorage-id = S\norvane-url = https://o.example\n"
-                       "auth-token = T\n");
-    std::filesystem::create_directories(platform.resolve(kBackups));
-    delegate->updateMenu();
+    start();  // configured, and no backups yet
     EXPECT_TRUE(delegate->menuItemConfigure()->isEnabled());
-    EXPECT_TRUE(delegate->menuItemShowConfigBackups()->isEnabled());
+    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
 
-    // Incomplete again: the bare scheme is no address.
-    platform.writeFile(kConfig,
-                       "[main]\napp-id = A\nstorage-id = S\norvane-url = https://\nauth-token = T\n");
-    std::filesystem::remove_all(platform.resolve(kBackups));
+    std::filesystem::create_directories(platform.resolve(kBackups));
+    std::filesystem::remove(platform.resolve(kConfig));
     delegate->updateMenu();
     EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
-    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
-}
-
-TEST_F(AppDelegateTest, RefreshNeverTouchesTheStartStopEnabledState) {
-    start();
-    platform.dispatch->runUntilIdle();  // start-up's boot state request, which finds no helper
-    for (bool enabled : {false, true}) {
-        delegate->menuItemStartStop()->setEnabled(enabled);
-        for (auto result : {running(), stopped(), failed(), notStartable()}) {
-            platform.processes->setResult(result);
-            delegate->updateMenu();
-            EXPECT_EQ(delegate->menuItemStartStop()->isEnabled(), enabled);
-        }
-        platform.dispatch->advance(seconds(5));
-        EXPECT_EQ(delegate->menuItemStartStop()->isEnabled(), enabled);
-    }
+    EXPECT_TRUE(delegate->menuItemShowConfigBackups()->isEnabled());
 }
 
 TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
     start();
-    EXPECT_EQ(delegate->statusCheckPeriodSeconds(), 5.0);
     platform.dispatch->advance(seconds(4.999));
     EXPECT_EQ(queries(), 1u);
     platform.processes->setResult(stopped());
@@ -221,37 +200,25 @@ TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
     EXPECT_EQ(platform.dispatch->pendingCount(), 1u);
 }
 
-TEST_F(AppDelegateTest, PollWaitsWhileAnAlertIsUpAndRunsOnceItIsDismissed) {
+TEST_F(AppDelegateTest, AlertsWaitForTheMainQueueAndHoldThePollWhileUp) {
     start();
     std::size_t queriesWhileUp = 0;
-    platform.alerts->onShow = [&](const platform::Alert&) {
+    platform.alerts->onShow = [&](const platform::Alert& alert) {
+        EXPECT_EQ(alert.style, platform::AlertStyle::Warning);
+        EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
         platform.dispatch->advance(seconds(12));
         queriesWhileUp = queries();
     };
     platform.dispatch->advance(seconds(1));
-    UiTools::showAlert("Title", "Details");
+    UiTools::enqueueAlert("Title", "Details");
+    EXPECT_TRUE(platform.alerts->shown().empty()) << "an enqueued alert waits for the main queue";
+    platform.dispatch->runUntilIdle();  // the alert, up for 12 s
+    ASSERT_EQ(platform.alerts->shown().size(), 1u);
     EXPECT_EQ(queriesWhileUp, 1u) << "no refresh behind a modal alert";
     platform.dispatch->runUntilIdle();
     EXPECT_EQ(queries(), 2u) << "the deferred poll runs once, not once per missed period";
     platform.dispatch->advance(seconds(5));
     EXPECT_EQ(queries(), 3u);
-}
-
-TEST(UiToolsTest, AlertIsAWarningWithOneOkButton) {
-    TestPlatform platform;
-    UiTools::showAlert("Failed", "Because");
-    UiTools::enqueueAlert("Later", "From elsewhere");
-    ASSERT_EQ(platform.alerts->shown().size(), 1u) << "an enqueued alert waits for the main queue";
-    platform.dispatch->runUntilIdle();
-    const auto shown = platform.alerts->shown();
-    ASSERT_EQ(shown.size(), 2u);
-    for (const auto& alert : shown) {
-        EXPECT_EQ(alert.style, platform::AlertStyle::Warning);
-        EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
-    }
-    EXPECT_EQ(shown[0].messageText, "Failed");
-    EXPECT_EQ(shown[0].informativeText, "Because");
-    EXPECT_EQ(shown[1].messageText, "Later");
 }
 
 }  // namespace
