@@ -51,11 +51,9 @@ class AppMenuGuiTest : public ::testing::Test {
         std::vector<std::string> out;
         for (QAction* action : menu->qmenu()->actions()) {
             if (!action->isVisible()) continue;
-            if (action->isSeparator()) {
-                out.push_back("-");
-                continue;
-            }
-            out.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
+            out.push_back(action->isSeparator() ? "-"
+                                                : action->text().toStdString() +
+                                                      (action->isEnabled() ? "" : " (off)"));
         }
         return out;
     }
@@ -116,13 +114,14 @@ TEST_F(AppMenuGuiTest, AltSwapsTheAlternatesAndItemsSendTheirSelectors) {
                                     "showServiceLogsAction", "aboutAction", "quitApplication"}))
         << "disabled items send nothing";
 
-    // Enabled while hidden, the backups item shows enabled once Alt is held.
+    // Configured, and with backups: enabled while hidden, that item shows enabled once Alt is held.
+    platform.writeCompleteConfig();
     std::filesystem::create_directories(platform.resolve(
         "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/"));
     delegate->updateMenu();
     alt(QEvent::KeyPress);
     EXPECT_EQ(triggerVisible(),
-              (std::vector<std::string>{"startStopAction", "setupWizardAction",
+              (std::vector<std::string>{"startStopAction", "configureAction", "setupWizardAction",
                                         "showConfigIniBackupsAction", "showApplicationLogsAction",
                                         "aboutAction", "quitApplication"}));
     menu->qmenu()->hide();
