@@ -91,7 +91,7 @@ TEST_F(AppMenuActionsTest, StartAtBootDrivesCheckMarkLoginItemAndBootStateAndNot
     EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"enable", "disable", "enable"}));
 }
 
-TEST_F(AppMenuActionsTest, CommandsThatCannotFindTheirTargetAlertWithTheirTexts) {
+TEST_F(AppMenuActionsTest, CommandsOpenWhatConfigIniNamesOrAlertWithTheirTexts) {
     const std::string noConfigure =
         "Failed to open Configuration / Could not get orvane URL or Storage ID from config.ini. "
         "Is orvane Storage Gateway installed?";
@@ -113,15 +113,11 @@ TEST_F(AppMenuActionsTest, CommandsThatCannotFindTheirTargetAlertWithTheirTexts)
     }
     EXPECT_EQ(alerts(), (std::vector<std::string>{noConfigure, noConfigure, noConfigure, noLog,
                                                   noLog, noLog}));
-    EXPECT_TRUE(platform.workspace->openedURLs().empty());
-    EXPECT_TRUE(platform.workspace->openedFiles().empty());
-}
 
-TEST_F(AppMenuActionsTest, CommandsOpenWhatTheConfigurationNames) {
+    // Found, each target is opened, and only then.
     platform.writeFile(kConfig,
                        "[main]\nstorage-id = s1\norvane-url = http://o.test\n"
                        "log-filename = /var/log/Orvane Gateway/gateway log.txt\n");
-    start();
     choose("configureAction");
     EXPECT_EQ(platform.workspace->openedURLs(),
               std::vector<std::string>{"http://o.test/admin/storages/s1/settings"});
@@ -140,7 +136,7 @@ TEST_F(AppMenuActionsTest, CommandsOpenWhatTheConfigurationNames) {
     choose("aboutAction");
     EXPECT_EQ(platform.application->activations, activations + 1);
     EXPECT_EQ(platform.application->aboutPanels, 1);
-    EXPECT_TRUE(alerts().empty());
+    EXPECT_EQ(alerts().size(), cases.size()) << "no alert when the target is found";
 }
 
 TEST_F(AppMenuActionsTest, ApplicationLogsStreamInATerminalReportedHalfASecondLater) {
