@@ -46,14 +46,16 @@ class AppMenuGuiTest : public ::testing::Test {
     }
     ~AppMenuGuiTest() override { statusBar.setResponder(nullptr); }
 
-    // Titles of what the menu shows, "-" for a separator, "(off)" after a disabled item.
-    std::vector<std::string> visible() const {
-        std::vector<std::string> out;
+    // Titles of what the menu shows, joined by " | ": "-" for a separator, "(off)" after a
+    // disabled item.
+    std::string visible() const {
+        std::string out;
         for (QAction* action : menu->qmenu()->actions()) {
             if (!action->isVisible()) continue;
-            out.push_back(action->isSeparator() ? "-"
-                                                : action->text().toStdString() +
-                                                      (action->isEnabled() ? "" : " (off)"));
+            if (!out.empty()) out += " | ";
+            out += action->isSeparator()
+                       ? "-"
+                       : action->text().toStdString() + (action->isEnabled() ? "" : " (off)");
         }
         return out;
     }
@@ -77,20 +79,14 @@ class AppMenuGuiTest : public ::testing::Test {
 
 TEST_F(AppMenuGuiTest, AltSwapsTheAlternatesAndItemsSendTheirSelectors) {
     ASSERT_NE(menu, nullptr);
-    const std::vector<std::string> normal = {"Status: Stopped (off)",
-                                             "Start orvane Storage Gateway",
-                                             "-",
-                                             "Configure... (off)",
-                                             "Setup Wizard...",
-                                             "Start at boot",
-                                             "-",
-                                             "Show Service Logs",
-                                             "-",
-                                             "About Orvane Storage Gateway",
-                                             "Quit"};
-    std::vector<std::string> withAlt = normal;
-    withAlt[5] = "Show Configuration Backups (off)";
-    withAlt[7] = "Show Application Logs";
+    const std::string normal =
+        "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
+        "Setup Wizard... | Start at boot | - | Show Service Logs | - | "
+        "About Orvane Storage Gateway | Quit";
+    const std::string withAlt =
+        "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
+        "Setup Wizard... | Show Configuration Backups (off) | - | Show Application Logs | - | "
+        "About Orvane Storage Gateway | Quit";
     auto triggerVisible = [&] {
         responder.performed.clear();
         for (QAction* action : menu->qmenu()->actions()) {
@@ -131,7 +127,6 @@ TEST_F(AppMenuGuiTest, TemplateIconIsTintedToThePanelTextColour) {
     auto& tray = statusBar.statusItems().at(0)->trayIcon();
     const QImage icon = tray.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(icon.isNull());
-    EXPECT_TRUE(icon.save(QString::fromStdString(output("status-icon-stopped.png").string())));
     const QColor text = QGuiApplication::palette().color(QPalette::WindowText);
     int opaque = 0;
     for (int y = 0; y < icon.height(); ++y) {

@@ -20,17 +20,16 @@ namespace {
 using platform::AuthorizationStatus;
 constexpr char kRight[] = "com.apple.ServiceManagement.blesshelper";
 
-class AdministratorPromptGuiTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        ensureQtTestApplication();
-        QApplication::setApplicationDisplayName("orvane Storage Gateway");
-    }
-
+TEST(AdministratorPromptGuiTest, TheAnswerIsTheButtonWhicheverThreadAsks) {
+    ensureQtTestApplication();
+    QApplication::setApplicationDisplayName("orvane Storage Gateway");
+    platform::qt::QtDispatch dispatch;
+    platform::qt::QtAdministratorPrompt prompt{dispatch};
+    std::string shown;
     // Clicks `button` of the prompt once it is up, keeping a picture of it.
-    void answerWith(const char* button) {
+    auto answerWith = [&shown](const char* button) {
         auto* timer = new QTimer(qApp);
-        QObject::connect(timer, &QTimer::timeout, [this, timer, button] {
+        QObject::connect(timer, &QTimer::timeout, [&shown, timer, button] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || box->objectName() != "administratorPrompt") return;
             timer->deleteLater();
@@ -40,14 +39,8 @@ class AdministratorPromptGuiTest : public ::testing::Test {
             box->findChild<QAbstractButton*>(button)->click();
         });
         timer->start(10);
-    }
+    };
 
-    platform::qt::QtDispatch dispatch;
-    platform::qt::QtAdministratorPrompt prompt{dispatch};
-    std::string shown;
-};
-
-TEST_F(AdministratorPromptGuiTest, TheAnswerIsTheButtonWhicheverThreadAsks) {
     answerWith("allowButton");
     EXPECT_EQ(prompt.askForRights({kRight}), platform::errAuthorizationSuccess);
     EXPECT_EQ(shown, "orvane Storage Gateway is trying to install a new helper tool.");

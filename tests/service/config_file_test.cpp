@@ -135,22 +135,21 @@ TEST_F(ConfigFileTest, WritesTheTemplateKeepingTheCurrentUrlAndTheFilesMode) {
     // No temporary file is left next to it.
     EXPECT_EQ(std::distance(fs::directory_iterator(config().parent_path()), {}), 1);
 
+    fs::remove(config());
     ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::string("http://given"), "T"));
     EXPECT_NE(readAll(config()).find("\norvane-url = http://given\n"), std::string::npos)
         << "a given URL is written verbatim";
-
-    fs::remove(config());
-    ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::string("http://given"), "T"));
     EXPECT_EQ(modeOf(config()), 0600u) << "a new file holding a token is private";
 }
 
-TEST_F(ConfigFileTest, RefusalsLeaveTheFileAsItWas) {
-    const std::string before = "app-id = old\n";
-    write(before);
+TEST_F(ConfigFileTest, RefusalsAndFailedWritesLeaveTheFileAsItWas) {
+    const std::string before = "orvane-url = https://o.example\n" + std::string(100, '#') + "\n";
+    write("app-id = old\n");
     EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::nullopt, "T"));
     EXPECT_EQ(platform.log->lines(),
               std::vector<std::string>{"Failed to get orvane URL from config.ini"});
 
+    write(before);
     // A line break in any value would smuggle keys of its own into the file.
     const std::string url = "https://o.example/";
     const std::vector<std::array<std::string, 4>> cases = {
@@ -167,11 +166,7 @@ TEST_F(ConfigFileTest, RefusalsLeaveTheFileAsItWas) {
                       "writeNewConfig, refusing to write a value that contains a line break"});
     }
     EXPECT_EQ(readAll(config()), before);
-}
 
-TEST_F(ConfigFileTest, AFailedWriteKeepsTheOldFileAndSaysWhy) {
-    const std::string before = "orvane-url = https://o.example\n" + std::string(100, '#') + "\n";
-    write(before);
     // A full disk, in a child so that the file-size limit stays there.
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -193,6 +188,7 @@ TEST_F(ConfigFileTest, AFailedWriteKeepsTheOldFileAndSaysWhy) {
         << "no temporary file is left behind";
 
     // Works as root too: the config's folder is a plain file, so nothing can be created in it.
+    platform.log->clear();
     fs::remove_all(config().parent_path());
     platform.writeFile("/Library/Application Support/Velmora/OrvaneStorageGateway", "not a folder");
     EXPECT_FALSE(QorTools::writeNewConfig("A", "S", std::string("https://o/"), "T"));
@@ -250,7 +246,6 @@ TEST(LocalClockTest, FollowsTheMachinesTimeZone) {
     };
     const std::array got{now.year, now.month, now.day, now.hour, now.minute, now.second};
     EXPECT_TRUE(got == at(before) || got == at(after));
-    EXPECT_GE(now.nanosecond, 0);
     EXPECT_LT(now.nanosecond, 1'000'000'000);
 }
 
