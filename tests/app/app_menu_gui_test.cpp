@@ -46,16 +46,17 @@ class AppMenuGuiTest : public ::testing::Test {
     }
     ~AppMenuGuiTest() override { statusBar.setResponder(nullptr); }
 
-    // Titles of what the menu shows, joined by " | ": "-" for a separator, "(off)" after a
-    // disabled item.
+    // Titles of what the menu shows, joined by " | ": "-" for a separator, "(on)" after a checked
+    // item, "(off)" after a disabled one.
     std::string visible() const {
         std::string out;
         for (QAction* action : menu->qmenu()->actions()) {
             if (!action->isVisible()) continue;
             if (!out.empty()) out += " | ";
-            out += action->isSeparator()
-                       ? "-"
-                       : action->text().toStdString() + (action->isEnabled() ? "" : " (off)");
+            const std::string title = action->text().toStdString() +
+                                      (action->isChecked() ? " (on)" : "") +
+                                      (action->isEnabled() ? "" : " (off)");
+            out += action->isSeparator() ? "-" : title;
         }
         return out;
     }
@@ -77,11 +78,11 @@ class AppMenuGuiTest : public ::testing::Test {
     std::shared_ptr<platform::qt::QtMenu> menu;
 };
 
-TEST_F(AppMenuGuiTest, AltSwapsTheAlternatesAndItemsSendTheirSelectors) {
+TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
     ASSERT_NE(menu, nullptr);
     const std::string normal =
         "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
-        "Setup Wizard... | Start at boot | - | Show Service Logs | - | "
+        "Setup Wizard... | Start at boot (on) | - | Show Service Logs | - | "
         "About Orvane Storage Gateway | Quit";
     const std::string withAlt =
         "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
@@ -120,10 +121,8 @@ TEST_F(AppMenuGuiTest, AltSwapsTheAlternatesAndItemsSendTheirSelectors) {
               (std::vector<std::string>{"startStopAction", "configureAction", "setupWizardAction",
                                         "showConfigIniBackupsAction", "showApplicationLogsAction",
                                         "aboutAction", "quitApplication"}));
-    menu->qmenu()->hide();
-}
 
-TEST_F(AppMenuGuiTest, TemplateIconIsTintedToThePanelTextColour) {
+    // The status icon is a template: it is drawn in the panel's text colour.
     auto& tray = statusBar.statusItems().at(0)->trayIcon();
     const QImage icon = tray.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(icon.isNull());
