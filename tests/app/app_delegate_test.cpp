@@ -64,8 +64,7 @@ TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
 
     const auto menu = delegate->statusBarItem()->menu();
     EXPECT_FALSE(menu->autoenablesItems());
-    const auto built = menu->items();
-    for (const auto& item : built) {
+    for (const auto& item : menu->items()) {
         EXPECT_EQ(item->keyEquivalent(), "") << item->title();
         EXPECT_EQ(item->keyEquivalentModifierMask(), item->isAlternate() ? 0x80000u : 0u)
             << item->title();
