@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "app/ui_tools.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
-#include "app/ui_tools.h"
 
 namespace {
 
-using platform::ControlState;
 using platform::ProcessResult;
 using platform::seconds;
 using namespace platform::testing;
@@ -20,31 +19,26 @@ constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGa
 constexpr char kBackups[] =
     "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/";
 
-ProcessResult running() { return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"}; }
-ProcessResult failed() { return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"}; }
-ProcessResult stopped() {
-    return {std::nullopt, false, 113, "Could not find service in domain for system\n"};
+// What launchctl answers: its exit status and output.
+ProcessResult launchctl(int status, std::string output) {
+    return {std::nullopt, false, status, std::move(output)};
 }
-ProcessResult notStartable() { return {std::string("No such file or directory"), false, 0, ""}; }
 
 class AppDelegateTest : public ::testing::Test {
-protected:
+  protected:
     AppDelegateTest() {
         platform.bundle->info = {{"CFBundleShortVersionString", "1.2.3"},
                                  {"CFBundleName", "Orvane Storage Gateway"}};
-        platform.processes->setResult(running());
+        platform.processes->setResult(launchctl(0, "state = running\n"));
         platform.writeCompleteConfig();
     }
 
     AppDelegate& start() {
-        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 *platform.bundle, *platform.xpc,
-                                                 *platform.serviceManagement, *platform.application);
+        delegate = std::make_unique<AppDelegate>(
+            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
+            *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         return *delegate;
-    }
-    std::vector<std::shared_ptr<platform::MenuItem>> items() const {
-        return delegate->statusBarItem()->menu()->items();
     }
     std::string iconName() const { return delegate->statusBarItem()->buttonImage()->name(); }
     std::size_t queries() const { return platform.processes->calls().size(); }
@@ -54,204 +48,115 @@ protected:
     std::unique_ptr<AppDelegate> delegate;
 };
 
-TEST_F(AppDelegateTest, BuildsTheMenuInOrderWithoutAutoEnablingOrKeyEquivalents) {
-    std::filesystem::remove(platform.resolve(kConfig));
-    // Stopped, so the refresh visibly replaces the titles the menu was built with.
-    platform.processes->setResult(stopped());
-    start();
-    struct Expected {
-        const char* title;
-        const char* action;
-        bool enabled;
-        bool alternate;
-    };
-    const std::vector<Expected> expected = {
-        {"Status: Stopped", "", false, false},
-        {"Start orvane Storage Gateway", "startStopAction", true, false},
-        {"", "", true, false},
-        {"Configure...", "configureAction", false, false},
-        {"Setup Wizard...", "setupWizardAction", true, false},
-        {"Start at boot", "startOnLoginAction", true, false},
-        {"Show Configuration Backups", "showConfigIniBackupsAction", false, true},
-        {"", "", true, false},
-        {"Show Service Logs", "showServiceLogsAction", true, false},
-        {"Show Application Logs", "showApplicationLogsAction", true, true},
-        {"", "", true, false},
-        {"About Orvane Storage Gateway", "aboutAction", true, false},
-        {"Quit", "quitApplication", true, false},
-    };
-    const auto menu = delegate->statusBarItem()->menu();
-    EXPECT_FALSE(menu->autoenablesItems());
-    const auto built = menu->items();
-    ASSERT_EQ(built.size(), expected.size());
-    for (std::size_t i = 0; i < built.size(); ++i) {
-        SCOPED_TRACE("item " + std::to_string(i + 1));
-        const auto& item = *built[i];
-        EXPECT_EQ(item.isSeparator(), std::string(expected[i].title).empty());
-        EXPECT_EQ(item.title(), expected[i].title);
-        EXPECT_EQ(item.action(), expected[i].action);
-        EXPECT_EQ(item.keyEquivalent(), "");
-        EXPECT_EQ(item.isAlternate(), expected[i].alternate);
-        EXPECT_EQ(item.keyEquivalentModifierMask(), expected[i].alternate ? 0x80000u : 0u);
-        if (!item.isSeparator()) {
-            EXPECT_EQ(item.isEnabled(), expected[i].enabled);
-        }
-    }
-    EXPECT_EQ(built[0], delegate->menuItemStatus());
-    EXPECT_EQ(built[1], delegate->menuItemStartStop());
-    EXPECT_EQ(built[3], delegate->menuItemConfigure());
-    EXPECT_EQ(built[5], delegate->menuItemStartOnLogin());
-    EXPECT_EQ(built[6], delegate->menuItemShowConfigBackups());
-}
-
-TEST_F(AppDelegateTest, StartUpLogsVersionRegistersDefaultAndMakesSquareItem) {
+// Titles, order, enabled and checked states and alternates are compared as shown, and so are
+// the items the refresh updates, in app_menu_gui_test.
+TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
     start();
     EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version 1.2.3 start");
     EXPECT_EQ(std::get<bool>(*platform.defaults->value("StartOnBoot")), true);
     EXPECT_TRUE(platform.defaults->persistent().empty()) << "registration domain only";
     ASSERT_EQ(statusBar.statusItems.size(), 1u);
     EXPECT_EQ(statusBar.statusItems[0]->length(), -2);
-    EXPECT_EQ(statusBar.imageRequests,
-              (std::vector<std::string>{"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}));
+    EXPECT_EQ(
+        statusBar.imageRequests,
+        (std::vector<std::string>{"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}));
     EXPECT_EQ(queries(), 1u) << "one refresh before the menu can first be opened";
-}
 
-TEST_F(AppDelegateTest, MissingBundleInformationFallsBack) {
+    const auto menu = delegate->statusBarItem()->menu();
+    EXPECT_FALSE(menu->autoenablesItems());
+    for (const auto& item : menu->items()) {
+        EXPECT_EQ(item->keyEquivalent(), "") << item->title();
+        EXPECT_EQ(item->keyEquivalentModifierMask(), item->isAlternate() ? 0x80000u : 0u)
+            << item->title();
+    }
+
+    // Without the bundle's information.
     platform.bundle->info.clear();
     start();
-    EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version unknown start");
-    EXPECT_EQ(items()[11]->title(), "About App");
+    EXPECT_TRUE(platform.log->contains("OrvaneStorageGatewayApp version unknown start"));
+    EXPECT_EQ(delegate->statusBarItem()->menu()->items()[11]->title(), "About App");
 }
 
-TEST_F(AppDelegateTest, RefreshFollowsEveryStatus) {
-    struct Case {
+TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
+    const std::string kStart = "Start orvane Storage Gateway",
+                      kStop = "Stop orvane Storage Gateway";
+    const ProcessResult running = launchctl(0, "state = running\n\tactive count = 1\n");
+    const struct {
         const char* name;
-        ProcessResult result;
-        QorStatus status;
+        ProcessResult answer;
         const char* line;
-        const char* startStop;
+        std::string startStop;
         const char* icon;
-    };
-    const std::vector<Case> cases = {
-        {"running", running(), QorStatus::Running, "Status: Running", "Stop orvane Storage Gateway",
-         "StatusBarIcon"},
-        {"failed", failed(), QorStatus::Failed, "Status: Failed", "Start orvane Storage Gateway",
+    } cases[] = {
+        {"running", running, "Status: Running", kStop, "StatusBarIcon"},
+        {"failed", launchctl(0, "active count = 0\n"), "Status: Failed", kStart,
          "StatusBarIconError"},
-        {"stopped", stopped(), QorStatus::Stopped, "Status: Stopped",
-         "Start orvane Storage Gateway", "StatusBarIconStopped"},
-        {"unknown", notStartable(), QorStatus::Unknown, "Status: Unknown",
-         "Start orvane Storage Gateway", "StatusBarIconError"},
+        {"stopped", launchctl(113, "Could not find service\n"), "Status: Stopped", kStart,
+         "StatusBarIconStopped"},
+        {"unknown",
+         {"No such file or directory", false, 0, ""},
+         "Status: Unknown",
+         kStart,
+         "StatusBarIconError"},
         // Back to running, so the stop title is really set again and not left over.
-        {"running again", running(), QorStatus::Running, "Status: Running",
-         "Stop orvane Storage Gateway", "StatusBarIcon"},
+        {"running again", running, "Status: Running", kStop, "StatusBarIcon"},
     };
-    start();
+    start();  // configured, and no backups yet
+    EXPECT_TRUE(delegate->menuItemConfigure()->isEnabled());
+    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
+    // As while a start or stop is under way: only that operation may enable the item again.
+    delegate->menuItemStartStop()->setEnabled(false);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        platform.processes->setResult(c.result);
+        platform.processes->setResult(c.answer);
         delegate->updateMenu();
-        EXPECT_EQ(delegate->qorStatus(), c.status);
         EXPECT_EQ(delegate->menuItemStatus()->title(), c.line);
-        EXPECT_FALSE(delegate->menuItemStatus()->isEnabled());
         EXPECT_EQ(delegate->menuItemStartStop()->title(), c.startStop);
+        EXPECT_FALSE(delegate->menuItemStartStop()->isEnabled());
         EXPECT_EQ(iconName(), c.icon);
         EXPECT_TRUE(delegate->statusBarItem()->buttonImage()->isTemplate());
     }
-}
-
-TEST_F(AppDelegateTest, RefreshWithoutButtonLeavesTheImageAlone) {
-    start();
+    // A status item without a button keeps its image; the menu still follows the files.
     statusBar.statusItems[0]->hasButton_ = false;
-    platform.processes->setResult(stopped());
+    platform.processes->setResult(launchctl(113, ""));
+    std::filesystem::create_directories(platform.resolve(kBackups));
+    std::filesystem::remove(platform.resolve(kConfig));
     delegate->updateMenu();
     EXPECT_EQ(iconName(), "StatusBarIcon");
-    EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
-}
-
-TEST_F(AppDelegateTest, ConfigureAndBackupsFollowTheFiles) {
-    std::filesystem::remove(platform.resolve(kConfig));
-    start();
     EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
-    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
-
-    platform.writeFile(kConfig,
-                       "[main]\napp-id = A\nstorage-id = S\norvane-url = https://o.example\n"
-                       "auth-token = T\n");
-    std::filesystem::create_directories(platform.resolve(kBackups));
-    delegate->updateMenu();
-    EXPECT_TRUE(delegate->menuItemConfigure()->isEnabled());
     EXPECT_TRUE(delegate->menuItemShowConfigBackups()->isEnabled());
-
-    // Incomplete again: the bare scheme is no address.
-    platform.writeFile(kConfig,
-                       "[main]\napp-id = A\nstorage-id = S\norvane-url = https://\nauth-token = T\n");
-    std::filesystem::remove_all(platform.resolve(kBackups));
-    delegate->updateMenu();
-    EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
-    EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
-}
-
-TEST_F(AppDelegateTest, RefreshNeverTouchesTheStartStopEnabledState) {
-    start();
-    platform.dispatch->runUntilIdle();  // start-up's boot state request, which finds no helper
-    for (bool enabled : {false, true}) {
-        delegate->menuItemStartStop()->setEnabled(enabled);
-        for (auto result : {running(), stopped(), failed(), notStartable()}) {
-            platform.processes->setResult(result);
-            delegate->updateMenu();
-            EXPECT_EQ(delegate->menuItemStartStop()->isEnabled(), enabled);
-        }
-        platform.dispatch->advance(seconds(5));
-        EXPECT_EQ(delegate->menuItemStartStop()->isEnabled(), enabled);
-    }
 }
 
 TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
     start();
-    EXPECT_EQ(delegate->statusCheckPeriodSeconds(), 5.0);
     platform.dispatch->advance(seconds(4.999));
     EXPECT_EQ(queries(), 1u);
-    platform.processes->setResult(stopped());
+    platform.processes->setResult(launchctl(113, ""));
     platform.dispatch->advance(seconds(0.001));
     EXPECT_EQ(queries(), 2u);
     EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
     platform.dispatch->advance(seconds(60));
-    EXPECT_EQ(queries(), 2u + 12u);
-    // One chain only: exactly one successor is pending.
-    EXPECT_EQ(platform.dispatch->pendingCount(), 1u);
+    EXPECT_EQ(queries(), 2u + 12u) << "one chain of polls, not several";
 }
 
-TEST_F(AppDelegateTest, PollWaitsWhileAnAlertIsUpAndRunsOnceItIsDismissed) {
+TEST_F(AppDelegateTest, AlertsWaitForTheMainQueueAndHoldThePollWhileUp) {
     start();
     std::size_t queriesWhileUp = 0;
-    platform.alerts->onShow = [&](const platform::Alert&) {
+    platform.alerts->onShow = [&](const platform::Alert& alert) {
+        EXPECT_EQ(alert.style, platform::AlertStyle::Warning);
+        EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
         platform.dispatch->advance(seconds(12));
         queriesWhileUp = queries();
     };
     platform.dispatch->advance(seconds(1));
-    UiTools::showAlert("Title", "Details");
+    UiTools::enqueueAlert("Title", "Details");
+    EXPECT_TRUE(platform.alerts->shown().empty()) << "an enqueued alert waits for the main queue";
+    platform.dispatch->runUntilIdle();  // the alert, up for 12 s
     EXPECT_EQ(queriesWhileUp, 1u) << "no refresh behind a modal alert";
     platform.dispatch->runUntilIdle();
     EXPECT_EQ(queries(), 2u) << "the deferred poll runs once, not once per missed period";
     platform.dispatch->advance(seconds(5));
     EXPECT_EQ(queries(), 3u);
-}
-
-TEST(UiToolsTest, AlertIsAWarningWithOneOkButton) {
-    TestPlatform platform;
-    UiTools::showAlert("Failed", "Because");
-    UiTools::enqueueAlert("Later", "From elsewhere");
-    ASSERT_EQ(platform.alerts->shown().size(), 1u) << "an enqueued alert waits for the main queue";
-    platform.dispatch->runUntilIdle();
-    const auto shown = platform.alerts->shown();
-    ASSERT_EQ(shown.size(), 2u);
-    for (const auto& alert : shown) {
-        EXPECT_EQ(alert.style, platform::AlertStyle::Warning);
-        EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
-    }
-    EXPECT_EQ(shown[0].messageText, "Failed");
-    EXPECT_EQ(shown[0].informativeText, "Because");
-    EXPECT_EQ(shown[1].messageText, "Later");
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct RecordingHelper : HelperProtocolHandler {
 };
 
 class AppMenuActionsTest : public ::testing::Test {
-protected:
+  protected:
     AppMenuActionsTest() {
         platform.bundle->embeddedInfo[platform.bundle->bundlePath() /
                                       "Contents/Library/LaunchServices/"
@@ -91,42 +91,33 @@ TEST_F(AppMenuActionsTest, StartAtBootDrivesCheckMarkLoginItemAndBootStateAndNot
     EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"enable", "disable", "enable"}));
 }
 
-TEST_F(AppMenuActionsTest, CommandsThatCannotFindTheirTargetAlertWithTheirTexts) {
+TEST_F(AppMenuActionsTest, CommandsOpenWhatConfigIniNamesOrAlertWithTheirTexts) {
     const std::string noConfigure =
         "Failed to open Configuration / Could not get orvane URL or Storage ID from config.ini. "
         "Is orvane Storage Gateway installed?";
     const std::string noLog =
         "Failed to show log file / Could not parse log file location from config.ini";
-    const struct {
-        const char* config;
-        const char* selector;
-        std::string alert;
-    } cases[] = {
-        {"[main]\norvane-url = http://o.test/\n", "configureAction", noConfigure},
-        {"[main]\nstorage-id = s1\n", "configureAction", noConfigure},
-        {"[main]\nstorage-id = s1\norvane-url = https://\n", "configureAction", noConfigure},
-        {"[main]\n", "showServiceLogsAction", noLog},
-        {"[main]\nlog-filename = logs/gateway.log\n", "showServiceLogsAction", noLog},
-        {"[main]\nlog-filename = --help\n", "showServiceLogsAction", noLog},
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"[main]\norvane-url = http://o.test/\n", "configureAction"},
+        {"[main]\nstorage-id = s1\n", "configureAction"},
+        {"[main]\nstorage-id = s1\norvane-url = https://\n", "configureAction"},
+        {"[main]\n", "showServiceLogsAction"},
+        {"[main]\nlog-filename = logs/gateway.log\n", "showServiceLogsAction"},
+        {"[main]\nlog-filename = --help\n", "showServiceLogsAction"},
     };
+    platform.writeCompleteConfig();  // so that start-up opens no wizard
     start();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.selector) + " with " + c.config);
-        const auto before = platform.alerts->shown().size();
-        platform.writeFile(kConfig, c.config);
-        choose(c.selector);
-        ASSERT_EQ(platform.alerts->shown().size(), before + 1);
-        EXPECT_EQ(alerts().back(), c.alert);
+    for (const auto& [config, selector] : cases) {
+        platform.writeFile(kConfig, config);
+        choose(selector);
     }
-    EXPECT_TRUE(platform.workspace->openedURLs().empty());
-    EXPECT_TRUE(platform.workspace->openedFiles().empty());
-}
+    EXPECT_EQ(alerts(), (std::vector<std::string>{noConfigure, noConfigure, noConfigure, noLog,
+                                                  noLog, noLog}));
 
-TEST_F(AppMenuActionsTest, CommandsOpenWhatTheConfigurationNames) {
+    // Found, each target is opened, and only then.
     platform.writeFile(kConfig,
                        "[main]\nstorage-id = s1\norvane-url = http://o.test\n"
                        "log-filename = /var/log/Orvane Gateway/gateway log.txt\n");
-    start();
     choose("configureAction");
     EXPECT_EQ(platform.workspace->openedURLs(),
               std::vector<std::string>{"http://o.test/admin/storages/s1/settings"});
@@ -145,14 +136,15 @@ TEST_F(AppMenuActionsTest, CommandsOpenWhatTheConfigurationNames) {
     choose("aboutAction");
     EXPECT_EQ(platform.application->activations, activations + 1);
     EXPECT_EQ(platform.application->aboutPanels, 1);
-    EXPECT_TRUE(alerts().empty());
+    EXPECT_EQ(alerts().size(), cases.size()) << "no alert when the target is found";
 }
 
 TEST_F(AppMenuActionsTest, ApplicationLogsStreamInATerminalReportedHalfASecondLater) {
     start();
     choose("showApplicationLogsAction");
-    EXPECT_TRUE(platform.log->contains("showApplicationLogsAction, failed to find helper script "
-                                       "resource orvane_storage_grateway_app_logs.sh"));
+    EXPECT_TRUE(
+        platform.log->contains("showApplicationLogsAction, failed to find helper script "
+                               "resource orvane_storage_grateway_app_logs.sh"));
     EXPECT_TRUE(platform.processes->starts().empty());
 
     platform.bundle->resources.push_back("orvane_storage_grateway_app_logs.sh");

@@ -38,22 +38,21 @@ TEST(LauncherProcedure, QuitsOnItsOwnAndOnKillLauncherWithTheApplicationsIdentif
         };
         RecordingApplication application;
         launcher::AppDelegate(application).applicationDidFinishLaunching();
-        const std::string executable = "/Applications/My Apps/A b.app/Contents/MacOS/orvane Storage Gateway";
-        EXPECT_EQ(platform.workspace->launchedApplications(), std::vector<std::string>{executable});
-        EXPECT_EQ(platform.log->lines(), std::vector<std::string>{"Starting QOR at " + executable});
         EXPECT_EQ(application.terminations, c.terminations);
     }
 }
 
 // A copy of the built launcher inside "<tmp>/Test Apps/orvane Storage Gateway.app", whose
 // executable is a stand-in that notes each start next to itself.
-class LauncherProgramTest : public ::testing::TestWithParam<int> {
-protected:
+class LauncherProgramTest : public ::testing::TestWithParam<bool> {
+  protected:
     LauncherProgramTest() {
-        const fs::path built = fs::path(ORVANE_BUNDLE_DIR) / "Contents/Library/LoginItems/QORLauncher.app";
+        const fs::path built =
+            fs::path(ORVANE_BUNDLE_DIR) / "Contents/Library/LoginItems/QORLauncher.app";
         fs::create_directories(launcher / "Contents/MacOS");
         fs::copy_file(built / "Contents/Info.plist", launcher / "Contents/Info.plist");
-        fs::copy_file(built / "Contents/MacOS/QORLauncher", launcher / "Contents/MacOS/QORLauncher");
+        fs::copy_file(built / "Contents/MacOS/QORLauncher",
+                      launcher / "Contents/MacOS/QORLauncher");
         fs::create_directories(app / "Contents/MacOS");
         std::ofstream(standIn) << "#!/bin/sh\necho started >> \"$(dirname \"$0\")/starts\"\n";
         ::chmod(standIn.c_str(), 0755);
@@ -68,12 +67,10 @@ protected:
 };
 
 TEST_P(LauncherProgramTest, StartsTheApplicationOnlyWhenNoneRunsAndAlwaysExits) {
-    std::vector<std::unique_ptr<platform::linux_impl::InstanceLock>> instances;
-    for (int i = 0; i < GetParam(); ++i) {
-        instances.push_back(platform::linux_impl::InstanceLock::acquire(runtime, kApp));
-        ASSERT_TRUE(instances.back());
-    }
-    EXPECT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), GetParam() ? 1u : 0u);
+    const bool running = GetParam();
+    const auto instance =
+        running ? platform::linux_impl::InstanceLock::acquire(runtime, kApp) : nullptr;
+    ASSERT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), running ? 1u : 0u);
 
     platform::linux_impl::PosixProcessRunner runner;
     const auto result = runner.run(
@@ -83,23 +80,19 @@ TEST_P(LauncherProgramTest, StartsTheApplicationOnlyWhenNoneRunsAndAlwaysExits) 
     ASSERT_FALSE(result.startError);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.status, 0);
-    const bool starts = GetParam() == 0;
-    EXPECT_EQ(result.output.find("Starting QOR at " + standIn.string()) != std::string::npos, starts)
+    EXPECT_EQ(result.output.find("Starting QOR at " + standIn.string()) != std::string::npos,
+              !running)
         << result.output;
-    if (starts) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!fs::exists(standIn.parent_path() / "starts") &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        EXPECT_TRUE(fs::exists(standIn.parent_path() / "starts"));
-    } else {
-        EXPECT_FALSE(fs::exists(standIn.parent_path() / "starts"));
+    // The stand-in is started detached: it may note its start a little later.
+    const fs::path started = standIn.parent_path() / "starts";
+    for (int i = 0; i < 1000 && !running && !fs::exists(started); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    EXPECT_EQ(fs::exists(started), !running);
     // The launcher no longer holds its own lock: it has quit.
-    EXPECT_TRUE(platform::linux_impl::runningApplicationsIn(runtime).size() == (GetParam() ? 1u : 0u));
+    EXPECT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), running ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(RunningInstances, LauncherProgramTest, ::testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(AnotherInstanceRuns, LauncherProgramTest, ::testing::Bool());
 
 }  // namespace

@@ -18,18 +18,18 @@
 namespace {
 
 using platform::AuthorizationStatus;
+constexpr char kRight[] = "com.apple.ServiceManagement.blesshelper";
 
-class AdministratorPromptGuiTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ensureQtTestApplication();
-        QApplication::setApplicationDisplayName("orvane Storage Gateway");
-    }
-
+TEST(AdministratorPromptGuiTest, TheAnswerIsTheButtonWhicheverThreadAsks) {
+    ensureQtTestApplication();
+    QApplication::setApplicationDisplayName("orvane Storage Gateway");
+    platform::qt::QtDispatch dispatch;
+    platform::qt::QtAdministratorPrompt prompt{dispatch};
+    std::string shown;
     // Clicks `button` of the prompt once it is up, keeping a picture of it.
-    void answerWith(const char* button) {
+    auto answerWith = [&shown](const char* button) {
         auto* timer = new QTimer(qApp);
-        QObject::connect(timer, &QTimer::timeout, [this, timer, button] {
+        QObject::connect(timer, &QTimer::timeout, [&shown, timer, button] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || box->objectName() != "administratorPrompt") return;
             timer->deleteLater();
@@ -39,30 +39,19 @@ protected:
             box->findChild<QAbstractButton*>(button)->click();
         });
         timer->start(10);
-    }
+    };
 
-    platform::qt::QtDispatch dispatch;
-    platform::qt::QtAdministratorPrompt prompt{dispatch};
-    std::string shown;
-};
-
-TEST_F(AdministratorPromptGuiTest, OnTheMainThreadTheAnswerIsTheButton) {
     answerWith("allowButton");
-    EXPECT_EQ(prompt.askForRights({"com.apple.ServiceManagement.blesshelper"}),
-              platform::errAuthorizationSuccess);
+    EXPECT_EQ(prompt.askForRights({kRight}), platform::errAuthorizationSuccess);
     EXPECT_EQ(shown, "orvane Storage Gateway is trying to install a new helper tool.");
-    answerWith("cancelButton");
-    EXPECT_EQ(prompt.askForRights({"com.apple.ServiceManagement.blesshelper"}),
-              platform::errAuthorizationCanceled);
-}
 
-TEST_F(AdministratorPromptGuiTest, AnotherThreadWaitsWhileTheMainThreadAsks) {
+    // From a helper connection's thread: it waits while the main thread, its event loop going,
+    // shows the prompt.
+    shown.clear();
     answerWith("cancelButton");
     std::promise<AuthorizationStatus> answer;
     auto answered = answer.get_future();
-    std::thread connectionQueue(
-        [&] { answer.set_value(prompt.askForRights({"com.apple.ServiceManagement.blesshelper"})); });
-    // The main thread keeps its event loop going; the dialog runs there.
+    std::thread connectionQueue([&] { answer.set_value(prompt.askForRights({kRight})); });
     while (answered.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
