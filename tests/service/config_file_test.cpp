@@ -109,11 +109,15 @@ TEST_F(ConfigFileTest, WritesTheTemplateKeepingTheCurrentUrlAndTheFilesMode) {
     ::chmod(config().c_str(), 0640);
     ASSERT_TRUE(QorTools::writeNewConfig("A", "S", std::nullopt, "T"));
     const std::string written = readAll(config());
-    EXPECT_TRUE(
-        written.starts_with("[main]\n\napp-id = A\nstorage-id = S\n"
-                            "orvane-url = https://o.example/\nauth-token = T\n"
-                            "sleep-time = 5\nmax-transcoding-jobs = 2\n"))
-        << written;
+    EXPECT_EQ(
+        written,
+        "[main]\n\napp-id = A\nstorage-id = S\norvane-url = https://o.example/\n"
+        "auth-token = T\nsleep-time = 5\nmax-transcoding-jobs = 2\n"
+        "log-filename = /Library/Logs/Velmora/OrvaneStorageGateway/default.log\n"
+        "image_magick_config = /Library/Application "
+        "Support/Velmora/OrvaneStorageGateway/image_magick_config\n"
+        "forbidden-dirs = /;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;"
+        "/lib/*;/proc/*;/root/*;/run/*;/sys/*\n");
     EXPECT_EQ(written.find("something"), std::string::npos) << "the old keys are gone";
     EXPECT_EQ(modeOf(config()), 0640u) << "the file holds a token: its mode is kept";
     // No temporary file is left next to it.
