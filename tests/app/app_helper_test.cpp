@@ -20,10 +20,14 @@ const std::string kService(kHelperMachServiceName);
 
 ProcessResult statusResult(QorStatus status) {
     switch (status) {
-        case QorStatus::Running: return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"};
-        case QorStatus::Failed: return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"};
-        case QorStatus::Stopped: return {std::nullopt, false, 113, "Could not find service\n"};
-        case QorStatus::Unknown: break;
+        case QorStatus::Running:
+            return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"};
+        case QorStatus::Failed:
+            return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"};
+        case QorStatus::Stopped:
+            return {std::nullopt, false, 113, "Could not find service\n"};
+        case QorStatus::Unknown:
+            break;
     }
     return {std::string("No such file or directory"), false, 0, ""};
 }
@@ -42,8 +46,9 @@ struct FakeHelper : HelperProtocolHandler {
         if (code == 0 && subcommand == "bootstrap" && startsService) {
             processes.setResult(statusResult(QorStatus::Running));
         }
-        if (code == 0 && subcommand == "bootout") processes.setResult(statusResult(QorStatus::Stopped));
-        if (silent) {
+        if (code == 0 && subcommand == "bootout")
+            processes.setResult(statusResult(QorStatus::Stopped));
+        if (silent || subcommand == silentAt) {
             held.push_back(reply);  // kept, never called: the helper hangs
             return;
         }
@@ -53,7 +58,8 @@ struct FakeHelper : HelperProtocolHandler {
         std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
         ++logDirectoryRequests;
         if (logDirectoryFails) {
-            reply("Permission denied", platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
+            reply("Permission denied",
+                  platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
         } else {
             reply("Created", std::nullopt);
         }
@@ -65,6 +71,7 @@ struct FakeHelper : HelperProtocolHandler {
     std::map<std::string, std::int64_t> exitCodes;
     bool startsService = true;
     bool silent = false;
+    std::string silentAt;
     bool logDirectoryFails = false;
     std::vector<std::string> subcommands;
     std::vector<std::function<void(std::int64_t)>> held;
@@ -72,7 +79,7 @@ struct FakeHelper : HelperProtocolHandler {
 };
 
 class AppHelperTest : public ::testing::Test {
-protected:
+  protected:
     AppHelperTest() {
         platform.bundle->embeddedInfo[platform.bundle->bundlePath() / kHelperCopy] = {
             {"CFBundleShortVersionString", "2.0.0"}};
@@ -103,9 +110,9 @@ protected:
             helper->version = *installedVersion;
             registerHelper();
         }
-        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 *platform.bundle, *platform.xpc,
-                                                 *platform.serviceManagement, *platform.application);
+        delegate = std::make_unique<AppDelegate>(
+            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
+            *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         platform.dispatch->runUntilIdle();
         helper->subcommands.clear();
@@ -130,108 +137,88 @@ protected:
     std::unique_ptr<AppDelegate> delegate;
 };
 
-TEST_F(AppHelperTest, EachStatusAndStartOnBootSendsItsChainOfSubcommands) {
+TEST_F(AppHelperTest, EachStatusSendsItsChainAndTheExitStatusesDecideTheAlerts) {
     struct Case {
         QorStatus status;
         bool startOnBoot;
-        std::vector<std::string> subcommands;
-    };
-    const std::vector<Case> cases = {
-        {QorStatus::Running, true, {"bootout"}},
-        {QorStatus::Running, false, {"bootout"}},
-        {QorStatus::Stopped, true, {"enable", "bootstrap"}},
-        {QorStatus::Stopped, false, {"enable", "bootstrap", "disable"}},
-        {QorStatus::Failed, true, {"bootout", "enable", "bootstrap"}},
-        {QorStatus::Unknown, false, {"bootout", "enable", "bootstrap", "disable"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(caseName(c.status)) + (c.startOnBoot ? " on boot" : " not on boot"));
-        platform.processes->setResult(statusResult(c.status));
-        platform.defaults->setValue("StartOnBoot", c.startOnBoot);
-        helper->subcommands.clear();
-        delegate.reset();
-        start();
-        press();
-        EXPECT_FALSE(itemEnabled());
-        platform.dispatch->advance(seconds(4));
-        EXPECT_EQ(helper->subcommands, c.subcommands);
-        EXPECT_TRUE(itemEnabled());
-        EXPECT_TRUE(alertTexts().empty());
-        EXPECT_TRUE(platform.log->contains("startStopAction, current qorStatus: " +
-                                           std::string(caseName(c.status))));
-    }
-}
-
-TEST_F(AppHelperTest, ExitStatusesDecideTheAlertsAndTheSecondCheck) {
-    struct Case {
-        std::int64_t exitCode;
+        std::int64_t bootstrapExit;
         bool serviceStarts;
+        std::vector<std::string> subcommands;
         std::vector<std::string> alerts;
     };
+    const std::vector<std::string> starts = {"enable", "bootstrap"};
+    const std::string notRunning =
+        "orvane Storage Gateway failed to start / Please check the configuration and logs for "
+        "more information.";
+    const std::string failed =
+        "Failed to start orvane Storage Gateway / The command 'launchctl' failed with exit code: 5";
     const std::vector<Case> cases = {
-        {0, true, {}},
-        {0, false, {"orvane Storage Gateway failed to start / Please check the configuration and "
-                    "logs for more information."}},
-        {36, false, {}},
-        {5, false, {"Failed to start orvane Storage Gateway / The command 'launchctl' failed with "
-                    "exit code: 5"}},
+        {QorStatus::Running, true, 0, true, {"bootout"}, {}},
+        {QorStatus::Running, false, 0, true, {"bootout"}, {}},
+        {QorStatus::Stopped, true, 0, true, starts, {}},
+        {QorStatus::Stopped, false, 0, true, {"enable", "bootstrap", "disable"}, {}},
+        {QorStatus::Failed, true, 0, true, {"bootout", "enable", "bootstrap"}, {}},
+        {QorStatus::Unknown, false, 0, true, {"bootout", "enable", "bootstrap", "disable"}, {}},
+        {QorStatus::Stopped, true, 0, false, starts, {notRunning}},
+        {QorStatus::Stopped, true, 36, false, starts, {}},
+        {QorStatus::Stopped, true, 5, false, starts, {failed}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.exitCode);
-        platform.processes->setResult(statusResult(QorStatus::Stopped));
-        helper->exitCodes = {{"bootstrap", c.exitCode}};
+        SCOPED_TRACE(std::string(caseName(c.status)) + (c.startOnBoot ? " on boot, " : ", ") +
+                     std::to_string(c.bootstrapExit));
+        platform.processes->setResult(statusResult(c.status));
+        platform.defaults->setValue("StartOnBoot", c.startOnBoot);
+        helper->exitCodes = {{"bootstrap", c.bootstrapExit}};
         helper->startsService = c.serviceStarts;
         delegate.reset();
         start();
         const auto alertsBefore = platform.alerts->shown().size();
         press();
-        EXPECT_TRUE(platform.log->contains("QOR start: launchctl command exit code: " +
-                                           std::to_string(c.exitCode)));
+        EXPECT_TRUE(platform.log->contains("startStopAction, current qorStatus: " +
+                                           std::string(caseName(c.status))));
+        EXPECT_EQ(c.status == QorStatus::Running,
+                  !platform.log->contains("QOR start: launchctl command exit code: " +
+                                          std::to_string(c.bootstrapExit)));
         platform.dispatch->advance(seconds(3.9));
         EXPECT_FALSE(itemEnabled()) << "the check runs 4 s after the reply";
         platform.dispatch->advance(seconds(0.2));
         EXPECT_TRUE(itemEnabled());
+        EXPECT_EQ(helper->subcommands, c.subcommands);
         const auto all = alertTexts();
         EXPECT_EQ(std::vector<std::string>(all.begin() + alertsBefore, all.end()), c.alerts);
     }
 }
 
-TEST_F(AppHelperTest, ARestartVerifiesTwiceAndStartsEvenWhenTheStopFailed) {
-    platform.processes->setResult(statusResult(QorStatus::Failed));
-    helper->exitCodes = {{"bootout", 3}, {"enable", 1}};
-    start();
-    press();
-    EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"bootout", "enable", "bootstrap"}));
-    EXPECT_TRUE(platform.log->contains("QOR enable: launchctl failed with exit code: 1"));
-    EXPECT_TRUE(platform.log->contains("QOR status is Failed, will try to stop before starting it"));
-    platform.dispatch->advance(seconds(4));
-    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
-                                                     "command 'launchctl' failed with exit code: 3"});
-    EXPECT_EQ(delegate->menuItemStartStop()->title(), "Stop orvane Storage Gateway");
-}
-
 TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     platform.processes->setResult(statusResult(QorStatus::Failed));
+    helper->exitCodes = {{"enable", 1}};
     start();
     helper->silent = true;
     press();
+    EXPECT_TRUE(
+        platform.log->contains("QOR status is Failed, will try to stop before starting it"));
     ASSERT_EQ(helper->subcommands, std::vector<std::string>{"bootout"});
     platform.dispatch->advance(seconds(29));
     EXPECT_FALSE(itemEnabled());
     platform.dispatch->advance(seconds(1));
     EXPECT_TRUE(itemEnabled());
-    EXPECT_TRUE(platform.log->contains("The helper did not answer launchctl bootout within 30 seconds"));
+    EXPECT_TRUE(
+        platform.log->contains("The helper did not answer launchctl bootout within 30 seconds"));
 
-    // The "bootout" answers after 45 s, within the helper's own bound: the restart goes on.
+    // The "bootout" answers after 45 s, within the helper's own bound: the restart goes on, and
+    // starts even though the stop and the "enable" failed.
     helper->silent = false;
     platform.dispatch->advance(seconds(15));
     helper->held.at(0)(3);
     platform.dispatch->runUntilIdle();
     EXPECT_TRUE(platform.log->contains("QOR stop: launchctl command exit code: 3"));
+    EXPECT_TRUE(platform.log->contains("QOR enable: launchctl failed with exit code: 1"));
     EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"bootout", "enable", "bootstrap"}));
     platform.dispatch->advance(seconds(4));
-    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
-                                                     "command 'launchctl' failed with exit code: 3"});
+    EXPECT_EQ(alertTexts(),
+              std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
+                                       "command 'launchctl' failed with exit code: 3"});
+    EXPECT_EQ(delegate->menuItemStartStop()->title(), "Stop orvane Storage Gateway");
 
     // The helper dies while it works on the request: the error gives the item back at once, and
     // its bound stays quiet afterwards while the next action runs.
@@ -241,7 +228,8 @@ TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     platform.xpc->crashService(kService);
     platform.dispatch->runUntilIdle();
     EXPECT_TRUE(itemEnabled());
-    EXPECT_TRUE(platform.log->contains("Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
+    EXPECT_TRUE(platform.log->contains(
+        "Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
     platform.dispatch->advance(seconds(10));
     registerHelper();
     press();
@@ -250,13 +238,31 @@ TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     EXPECT_EQ(platform.log->matching("did not answer").size(), 1u);
 }
 
+TEST_F(AppHelperTest, AHelperLostAtAnyStepOfARestartGivesTheItemBackAndSendsNoMore) {
+    // An unknown status with start on boot off restarts through all four steps.
+    platform.defaults->setValue("StartOnBoot", false);
+    const std::vector<std::string> chain = {"bootout", "enable", "bootstrap", "disable"};
+    for (std::size_t k = 0; k < chain.size(); ++k) {
+        SCOPED_TRACE("lost at " + chain[k]);
+        platform.processes->setResult(statusResult(QorStatus::Unknown));
+        delegate.reset();
+        start();
+        helper->silentAt = chain[k];
+        press();
+        EXPECT_FALSE(itemEnabled());
+        platform.xpc->crashService(kService);
+        platform.dispatch->runUntilIdle();
+        EXPECT_TRUE(itemEnabled());
+        EXPECT_EQ(helper->subcommands, std::vector(chain.begin(), chain.begin() + k + 1));
+    }
+}
+
 struct VersionCase {
     const char* name;
     std::optional<std::string> installed;  // nullopt: no helper listens
     bool bundledVersionReadable;
     bool installs;
 };
-void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.name; }
 
 class VersionCheckTest : public AppHelperTest, public ::testing::WithParamInterface<VersionCase> {};
 
@@ -286,56 +292,59 @@ INSTANTIATE_TEST_SUITE_P(Versions, VersionCheckTest,
                                            VersionCase{"unreachable", std::nullopt, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AppHelperTest, AFailedInstallationAlertsAndIsAskedAgainOnTheNextPress) {
-    struct Case {
-        const char* name;
-        std::function<void(TestPlatform&)> arrange;
-        const char* logLine;
-        const char* informative;
-    };
-    const std::vector<Case> cases = {
-        {"cancelled", [](TestPlatform& p) { p.authorization->rightsStatus = platform::errAuthorizationCanceled; },
-         "Failed to install helper with error: The authorization was canceled by the user.",
-         "The authorization was canceled by the user."},
-        {"no reference", [](TestPlatform& p) { p.authorization->rightsGiveNoReference = true; },
-         "Failed install helper with unknown error.", "Unknown error"},
-        {"blessing failed",
-         [](TestPlatform& p) {
-             p.serviceManagement->fail({"CFErrorDomainLaunchd", 5, "The helper tool is not valid.", {}});
-         },
-         "Failed to install helper with error: Error Domain=CFErrorDomainLaunchd Code=5 \"The helper tool is not valid.\"",
-         "The helper tool is not valid."},
-        {"blessing failed silently", [](TestPlatform& p) { p.serviceManagement->failWithoutError(); },
-         "Failed install helper with unknown error.", "Unknown error"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestPlatform p;
-        c.arrange(p);
-        p.processes->setResult(statusResult(QorStatus::Stopped));
-        p.writeCompleteConfig();
-        RecordingStatusBar bar;
-        AppDelegate app(bar, *p.dispatch, *p.defaults, *p.bundle, *p.xpc, *p.serviceManagement,
-                        *p.application);
-        app.applicationDidFinishLaunching();
-        p.dispatch->runUntilIdle();
-        EXPECT_TRUE(p.log->contains(c.logLine));
-        ASSERT_EQ(p.alerts->shown().size(), 1u);
-        EXPECT_EQ(p.alerts->shown()[0].messageText, "Failed to get admin access");
-        EXPECT_EQ(p.alerts->shown()[0].informativeText, c.informative);
-        EXPECT_FALSE(app.helperIsInstalled());
+struct InstallFailure {
+    const char* name;
+    std::function<void(TestPlatform&)> arrange;
+    const char* logLine;
+    const char* informative;
+};
 
-        const auto asked = p.authorization->rightsRequests.size();
-        app.perform("startStopAction");
-        p.dispatch->runUntilIdle();
-        EXPECT_EQ(p.authorization->rightsRequests.size(), asked + 1);
-        EXPECT_EQ(p.authorization->rightsRequests.back().rights,
-                  std::vector<std::string>{"com.apple.ServiceManagement.blesshelper"});
-        EXPECT_EQ(p.authorization->rightsRequests.back().flags, 19u);
-        EXPECT_TRUE(app.menuItemStartStop()->isEnabled());
-        EXPECT_EQ(p.alerts->shown().size(), 2u);
-    }
+class FailedInstallationTest : public AppHelperTest,
+                               public ::testing::WithParamInterface<InstallFailure> {};
+
+TEST_P(FailedInstallationTest, AlertsAndIsAskedAgainOnTheNextPress) {
+    GetParam().arrange(platform);
+    start(std::nullopt);
+    EXPECT_TRUE(platform.log->contains(GetParam().logLine));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{std::string("Failed to get admin access / ") +
+                                                     GetParam().informative});
+    EXPECT_FALSE(delegate->helperIsInstalled());
+
+    press();
+    const auto& requests = platform.authorization->rightsRequests;
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests.back().rights,
+              std::vector<std::string>{"com.apple.ServiceManagement.blesshelper"});
+    EXPECT_EQ(requests.back().flags, 19u);
+    EXPECT_TRUE(itemEnabled());
+    EXPECT_EQ(platform.alerts->shown().size(), 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Installation, FailedInstallationTest,
+    ::testing::Values(
+        InstallFailure{"cancelled",
+                       [](TestPlatform& p) {
+                           p.authorization->rightsStatus = platform::errAuthorizationCanceled;
+                       },
+                       "Failed to install helper with error: The authorization was canceled by "
+                       "the user.",
+                       "The authorization was canceled by the user."},
+        InstallFailure{"noReference",
+                       [](TestPlatform& p) { p.authorization->rightsGiveNoReference = true; },
+                       "Failed install helper with unknown error.", "Unknown error"},
+        InstallFailure{"blessingFailed",
+                       [](TestPlatform& p) {
+                           p.serviceManagement->fail(
+                               {"CFErrorDomainLaunchd", 5, "The helper tool is not valid.", {}});
+                       },
+                       "Failed to install helper with error: Error Domain=CFErrorDomainLaunchd "
+                       "Code=5 \"The helper tool is not valid.\"",
+                       "The helper tool is not valid."},
+        InstallFailure{"blessingFailedSilently",
+                       [](TestPlatform& p) { p.serviceManagement->failWithoutError(); },
+                       "Failed install helper with unknown error.", "Unknown error"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppHelperTest, APressDuringTheInstallationDialogAsksNothingMore) {
     bool pressedWhileAsking = false;
@@ -352,30 +361,26 @@ TEST_F(AppHelperTest, APressDuringTheInstallationDialogAsksNothingMore) {
     EXPECT_TRUE(helper->subcommands.empty()) << "the press ended at the helper check";
 }
 
-TEST_F(AppHelperTest, TheHelpersOutputAndErrorsReachTheLog) {
-    helper->logDirectoryFails = true;
-    start();
-    EXPECT_TRUE(platform.log->contains("Got error from helper Error Domain=NSPOSIXErrorDomain Code=13"));
-    EXPECT_EQ(alertTexts(), std::vector<std::string>{
-                                "Failed to create log directory / Failed to create log directory "
-                                "with error message: Permission denied"});
-    press();
-    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ran bootout"));
-    delegate->logWithStdErr("disk full");
-    delegate->logWithStdErr("");
-    delegate->logWithStdOut("");
-    platform.dispatch->runUntilIdle();
-    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ERROR - disk full"));
-    EXPECT_EQ(platform.log->matching("QorPrivilegedHelper - ").size(), 2u);
-}
-
-TEST_F(AppHelperTest, AFailingRightsUpdateIsLoggedAndStartUpGoesOn) {
+TEST_F(AppHelperTest, StartUpFailuresAreToldAndStartUpGoesOn) {
     platform.authorization->createStatus = platform::errAuthorizationInternal;
+    helper->logDirectoryFails = true;
     start();
     EXPECT_TRUE(platform.log->contains(
         "Failed to update the authorization database rights with error: Unable to obtain "
         "authorization for this operation."));
-    EXPECT_EQ(helper->logDirectoryRequests, 1);
+    EXPECT_TRUE(
+        platform.log->contains("Got error from helper Error Domain=NSPOSIXErrorDomain Code=13"));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{
+                                "Failed to create log directory / Failed to create log directory "
+                                "with error message: Permission denied"});
+
+    // The helper's output reaches the log; empty texts are left out.
+    press();
+    delegate->logWithStdErr("");
+    delegate->logWithStdOut("");
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(platform.log->matching("QorPrivilegedHelper - "),
+              std::vector<std::string>{"QorPrivilegedHelper - ran bootout"});
 }
 
 }  // namespace
