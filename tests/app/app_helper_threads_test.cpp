@@ -33,18 +33,17 @@ esac
 )sh";
 
 class AppHelperThreadsTest : public ::testing::Test {
-protected:
+  protected:
     AppHelperThreadsTest() {
         platform.services.processes = std::make_shared<platform::linux_impl::PosixProcessRunner>();
         platform.reinstall();
-        const auto script = platform.resolve("/bin/launchctl");
         platform.writeFile("/bin/launchctl", kLaunchctl);
-        ::chmod(script.c_str(), 0755);
-        std::filesystem::create_directories(platform.resolve("/var/run"));
+        ::chmod(platform.resolve("/bin/launchctl").c_str(), 0755);
         platform.writeCompleteConfig();
-        platform.bundle->embeddedInfo[platform.bundle->bundlePath() /
-                                      "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper"] =
-            {{"CFBundleShortVersionString", HelperServer::version()}};
+        platform.bundle
+            ->embeddedInfo[platform.bundle->bundlePath() /
+                           "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper"] = {
+            {"CFBundleShortVersionString", HelperServer::version()}};
         // Blessing starts the helper, as the service manager would.
         platform.serviceManagement->setOnBless([this](const auto&) {
             ASSERT_TRUE(server.listen());
@@ -66,7 +65,7 @@ protected:
         }
         return false;
     }
-    bool logged(const std::string& line) { return platform.log->contains(line); }
+    bool logged(const std::string& line) const { return platform.log->contains(line); }
 
     TestPlatform platform;
     HelperServer server{{platform.root.path(), [](const std::string&) {}}};
@@ -80,13 +79,14 @@ protected:
 
 TEST_F(AppHelperThreadsTest, InstallsTheHelperThenStartsAndStopsTheService) {
     delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                             *platform.bundle, connector, *platform.serviceManagement,
-                                             *platform.application);
+                                             *platform.bundle, connector,
+                                             *platform.serviceManagement, *platform.application);
     delegate->applicationDidFinishLaunching();
     // Nothing listens yet: the version request fails, and the installation follows on the
     // connection's queue.
     ASSERT_TRUE(settle([&] {
-        return std::filesystem::exists(platform.resolve("/Library/Logs/Velmora/OrvaneStorageGateway"));
+        return std::filesystem::exists(
+            platform.resolve("/Library/Logs/Velmora/OrvaneStorageGateway"));
     }));
     EXPECT_TRUE(logged("Helper connection was closed with error: "));
     EXPECT_TRUE(logged("Helper installed successfully."));
