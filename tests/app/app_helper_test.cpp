@@ -19,17 +19,13 @@ constexpr char kHelperCopy[] = "Contents/Library/LaunchServices/com.velmora.QorP
 const std::string kService(kHelperMachServiceName);
 
 ProcessResult statusResult(QorStatus status) {
-    switch (status) {
-        case QorStatus::Running:
-            return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"};
-        case QorStatus::Failed:
-            return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"};
-        case QorStatus::Stopped:
-            return {std::nullopt, false, 113, "Could not find service\n"};
-        case QorStatus::Unknown:
-            break;
-    }
-    return {std::string("No such file or directory"), false, 0, ""};
+    static const std::map<QorStatus, ProcessResult> results = {
+        {QorStatus::Running, {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"}},
+        {QorStatus::Failed, {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"}},
+        {QorStatus::Stopped, {std::nullopt, false, 113, "Could not find service\n"}},
+        {QorStatus::Unknown, {std::string("No such file or directory"), false, 0, ""}},
+    };
+    return results.at(status);
 }
 
 // The installed helper. Its launchctl moves the status query's answer the way the real job would.
@@ -41,7 +37,6 @@ struct FakeHelper : HelperProtocolHandler {
     void runQorLaunchctlWithSubcommand(const std::string& subcommand,
                                        std::function<void(std::int64_t)> reply) override {
         subcommands.push_back(subcommand);
-        if (client) client->logWithStdOut(subcommand == "enable" ? "" : "ran " + subcommand + "\n");
         const std::int64_t code = exitCodes.contains(subcommand) ? exitCodes[subcommand] : 0;
         if (code == 0 && subcommand == "bootstrap" && startsService) {
             processes.setResult(statusResult(QorStatus::Running));
@@ -57,16 +52,12 @@ struct FakeHelper : HelperProtocolHandler {
     void createLogDirectoryWithCompletion(
         std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
         ++logDirectoryRequests;
-        if (logDirectoryFails) {
-            reply("Permission denied",
-                  platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
-        } else {
-            reply("Created", std::nullopt);
-        }
+        if (!logDirectoryFails) return reply("Created", std::nullopt);
+        reply("Permission denied",
+              platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
     }
 
     ScriptedProcessRunner& processes;
-    std::shared_ptr<AppProtocolHandler> client;
     std::string version = "2.0.0";
     std::map<std::string, std::int64_t> exitCodes;
     bool startsService = true;
@@ -96,16 +87,13 @@ class AppHelperTest : public ::testing::Test {
         platform::testing::LoopbackXpc::Service service;
         service.exported = &HelperProtocol;
         service.remote = &AppProtocol;
-        service.accept = [this](std::shared_ptr<platform::XpcRemoteProxy> client) {
-            helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
-            return exportHelperProtocol(helper);
-        };
+        service.accept = [this](auto) { return exportHelperProtocol(helper); };
         platform.xpc->registerService(kService, service);
     }
 
     // Starts the app with an installed helper of `version`, and lets its start-up settle; the
     // boot state start-up sends is left out of what the tests compare.
-    AppDelegate& start(std::optional<std::string> installedVersion = "2.0.0") {
+    void start(std::optional<std::string> installedVersion = "2.0.0") {
         if (installedVersion) {
             helper->version = *installedVersion;
             registerHelper();
@@ -116,7 +104,6 @@ class AppHelperTest : public ::testing::Test {
         delegate->applicationDidFinishLaunching();
         platform.dispatch->runUntilIdle();
         helper->subcommands.clear();
-        return *delegate;
     }
     void press() {
         delegate->perform("startStopAction");

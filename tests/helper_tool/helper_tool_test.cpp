@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "helper_interface/helper_connection.h"
@@ -199,9 +199,8 @@ TEST_F(HelperToolTest, ASilentOrFloodingPeerCostsLittle) {
     EXPECT_EQ(call(other, kVersionCall).answer["reply"], json{HelperServer::version()});
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
     ::close(other);
-    auto frame = wire::readFrame(fd);
-    ASSERT_TRUE(std::holds_alternative<wire::ReadError>(frame));
-    EXPECT_EQ(std::get<wire::ReadError>(frame), wire::ReadError::Closed) << "still waited for";
+    const auto frame = wire::readFrame(fd);
+    EXPECT_TRUE(frame == decltype(frame){wire::ReadError::Closed}) << "still waited for";
 
     // Another user may connect but not be served; a flood of such connections logs about one
     // line a second.
@@ -230,12 +229,11 @@ TEST_F(HelperToolTest, ASilentOrFloodingPeerCostsLittle) {
 }
 
 long cpuTicks(pid_t pid) {
-    const auto text = service_management_test::readAll("/proc/" + std::to_string(pid) + "/stat");
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string skipped;
-    for (int i = 3; i < 14; ++i) fields >> skipped;  // to utime and stime, fields 14 and 15
+    const auto stat = service_management_test::readAll("/proc/" + std::to_string(pid) + "/stat");
     long user = 0, system = 0;
-    fields >> user >> system;
+    // After the name: the state, ten more fields, then utime and stime.
+    std::sscanf(stat.c_str() + stat.rfind(')') + 2,
+                "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld", &user, &system);
     return user + system;
 }
 
@@ -288,9 +286,7 @@ TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
 TEST_F(HelperToolTest, AHungLaunchctlIsKilledAndTheRequestStillAnswered) {
     // It also leaves a child behind that holds the output pipe open.
     launchctl("sleep 3 &\nsleep 30");
-    const auto start = std::chrono::steady_clock::now();
     auto result = call(fd, launchctlCall("bootout"));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(result.answer["reply"], json{128 + SIGKILL});
     ASSERT_FALSE(result.logs.empty());
     const std::string killed = "launchctl bootout did not exit within 2000 ms and was killed";
