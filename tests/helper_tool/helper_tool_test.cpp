@@ -318,7 +318,7 @@ std::optional<platform::XpcError> failureOfACall(const fs::path& root,
 
 TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     platform::testing::TempDir root;
-    writeAll(root.path() / "bin/launchctl", "#!/bin/sh\nsleep 5\n", 0755);
+    writeAll(root.path() / "bin/launchctl", "#!/bin/sh\nsleep 20\n", 0755);
     const pid_t pid = startHelperProcess(ORVANE_HELPER_PROGRAM, root.path(),
                                          HelperServer::socketPath(root.path()));
     ASSERT_GT(pid, 0);
