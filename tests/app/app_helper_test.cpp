@@ -19,13 +19,13 @@ constexpr char kHelperCopy[] = "Contents/Library/LaunchServices/com.velmora.QorP
 const std::string kService(kHelperMachServiceName);
 
 ProcessResult statusResult(QorStatus status) {
-    switch (status) {
-        case QorStatus::Running: return {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"};
-        case QorStatus::Failed: return {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"};
-        case QorStatus::Stopped: return {std::nullopt, false, 113, "Could not find service\n"};
-        case QorStatus::Unknown: break;
-    }
-    return {std::string("No such file or directory"), false, 0, ""};
+    static const std::map<QorStatus, ProcessResult> results = {
+        {QorStatus::Running, {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"}},
+        {QorStatus::Failed, {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"}},
+        {QorStatus::Stopped, {std::nullopt, false, 113, "Could not find service\n"}},
+        {QorStatus::Unknown, {std::string("No such file or directory"), false, 0, ""}},
+    };
+    return results.at(status);
 }
 
 // The installed helper. Its launchctl moves the status query's answer the way the real job would.
@@ -37,13 +37,13 @@ struct FakeHelper : HelperProtocolHandler {
     void runQorLaunchctlWithSubcommand(const std::string& subcommand,
                                        std::function<void(std::int64_t)> reply) override {
         subcommands.push_back(subcommand);
-        if (client) client->logWithStdOut(subcommand == "enable" ? "" : "ran " + subcommand + "\n");
         const std::int64_t code = exitCodes.contains(subcommand) ? exitCodes[subcommand] : 0;
         if (code == 0 && subcommand == "bootstrap" && startsService) {
             processes.setResult(statusResult(QorStatus::Running));
         }
-        if (code == 0 && subcommand == "bootout") processes.setResult(statusResult(QorStatus::Stopped));
-        if (silent) {
+        if (code == 0 && subcommand == "bootout")
+            processes.setResult(statusResult(QorStatus::Stopped));
+        if (silent || subcommand == silentAt) {
             held.push_back(reply);  // kept, never called: the helper hangs
             return;
         }
@@ -52,19 +52,17 @@ struct FakeHelper : HelperProtocolHandler {
     void createLogDirectoryWithCompletion(
         std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
         ++logDirectoryRequests;
-        if (logDirectoryFails) {
-            reply("Permission denied", platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
-        } else {
-            reply("Created", std::nullopt);
-        }
+        if (!logDirectoryFails) return reply("Created", std::nullopt);
+        reply("Permission denied",
+              platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
     }
 
     ScriptedProcessRunner& processes;
-    std::shared_ptr<AppProtocolHandler> client;
     std::string version = "2.0.0";
     std::map<std::string, std::int64_t> exitCodes;
     bool startsService = true;
     bool silent = false;
+    std::string silentAt;
     bool logDirectoryFails = false;
     std::vector<std::string> subcommands;
     std::vector<std::function<void(std::int64_t)>> held;
@@ -72,7 +70,7 @@ struct FakeHelper : HelperProtocolHandler {
 };
 
 class AppHelperTest : public ::testing::Test {
-protected:
+  protected:
     AppHelperTest() {
         platform.bundle->embeddedInfo[platform.bundle->bundlePath() / kHelperCopy] = {
             {"CFBundleShortVersionString", "2.0.0"}};
@@ -89,39 +87,36 @@ protected:
         platform::testing::LoopbackXpc::Service service;
         service.exported = &HelperProtocol;
         service.remote = &AppProtocol;
-        service.accept = [this](std::shared_ptr<platform::XpcRemoteProxy> client) {
-            helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
-            return exportHelperProtocol(helper);
-        };
+        service.accept = [this](auto) { return exportHelperProtocol(helper); };
         platform.xpc->registerService(kService, service);
     }
 
     // Starts the app with an installed helper of `version`, and lets its start-up settle; the
     // boot state start-up sends is left out of what the tests compare.
-    AppDelegate& start(std::optional<std::string> installedVersion = "2.0.0") {
+    void start(std::optional<std::string> installedVersion = "2.0.0") {
         if (installedVersion) {
             helper->version = *installedVersion;
             registerHelper();
         }
-        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                                 *platform.bundle, *platform.xpc,
-                                                 *platform.serviceManagement, *platform.application);
+        delegate = std::make_unique<AppDelegate>(
+            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
+            *platform.serviceManagement, *platform.application);
         delegate->applicationDidFinishLaunching();
         platform.dispatch->runUntilIdle();
         helper->subcommands.clear();
-        return *delegate;
     }
     void press() {
         delegate->perform("startStopAction");
         platform.dispatch->runUntilIdle();
     }
     bool itemEnabled() const { return delegate->menuItemStartStop()->isEnabled(); }
-    std::vector<std::string> alertTexts() const {
+    // "title / text" of each alert shown, from the `from`th on.
+    std::vector<std::string> alertTexts(std::size_t from = 0) const {
         std::vector<std::string> texts;
         for (const auto& alert : platform.alerts->shown()) {
             texts.push_back(alert.messageText + " / " + alert.informativeText);
         }
-        return texts;
+        return {texts.begin() + from, texts.end()};
     }
 
     TestPlatform platform;
@@ -130,124 +125,120 @@ protected:
     std::unique_ptr<AppDelegate> delegate;
 };
 
-TEST_F(AppHelperTest, EachStatusAndStartOnBootSendsItsChainOfSubcommands) {
+TEST_F(AppHelperTest, EachStatusSendsItsChainAndTheExitStatusesDecideTheAlerts) {
     struct Case {
         QorStatus status;
         bool startOnBoot;
-        std::vector<std::string> subcommands;
-    };
-    const std::vector<Case> cases = {
-        {QorStatus::Running, true, {"bootout"}},
-        {QorStatus::Running, false, {"bootout"}},
-        {QorStatus::Stopped, true, {"enable", "bootstrap"}},
-        {QorStatus::Stopped, false, {"enable", "bootstrap", "disable"}},
-        {QorStatus::Failed, true, {"bootout", "enable", "bootstrap"}},
-        {QorStatus::Unknown, false, {"bootout", "enable", "bootstrap", "disable"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(caseName(c.status)) + (c.startOnBoot ? " on boot" : " not on boot"));
-        platform.processes->setResult(statusResult(c.status));
-        platform.defaults->setValue("StartOnBoot", c.startOnBoot);
-        helper->subcommands.clear();
-        delegate.reset();
-        start();
-        press();
-        EXPECT_FALSE(itemEnabled());
-        platform.dispatch->advance(seconds(4));
-        EXPECT_EQ(helper->subcommands, c.subcommands);
-        EXPECT_TRUE(itemEnabled());
-        EXPECT_TRUE(alertTexts().empty());
-        EXPECT_TRUE(platform.log->contains("startStopAction, current qorStatus: " +
-                                           std::string(caseName(c.status))));
-    }
-}
-
-TEST_F(AppHelperTest, ExitStatusesDecideTheAlertsAndTheSecondCheck) {
-    struct Case {
-        std::int64_t exitCode;
+        std::int64_t bootstrapExit;
         bool serviceStarts;
+        std::vector<std::string> subcommands;
         std::vector<std::string> alerts;
     };
+    const std::vector<std::string> starts = {"enable", "bootstrap"};
+    const std::string notRunning =
+        "orvane Storage Gateway failed to start / Please check the configuration and logs for "
+        "more information.";
+    const std::string failed =
+        "Failed to start orvane Storage Gateway / The command 'launchctl' failed with exit code: 5";
     const std::vector<Case> cases = {
-        {0, true, {}},
-        {0, false, {"orvane Storage Gateway failed to start / Please check the configuration and "
-                    "logs for more information."}},
-        {36, false, {}},
-        {5, false, {"Failed to start orvane Storage Gateway / The command 'launchctl' failed with "
-                    "exit code: 5"}},
+        {QorStatus::Running, true, 0, true, {"bootout"}, {}},
+        {QorStatus::Stopped, true, 0, true, starts, {}},
+        {QorStatus::Stopped, false, 0, true, {"enable", "bootstrap", "disable"}, {}},
+        {QorStatus::Failed, true, 0, true, {"bootout", "enable", "bootstrap"}, {}},
+        {QorStatus::Unknown, false, 0, true, {"bootout", "enable", "bootstrap", "disable"}, {}},
+        {QorStatus::Stopped, true, 0, false, starts, {notRunning}},
+        {QorStatus::Stopped, true, 36, false, starts, {}},
+        {QorStatus::Stopped, true, 5, false, starts, {failed}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.exitCode);
-        platform.processes->setResult(statusResult(QorStatus::Stopped));
-        helper->exitCodes = {{"bootstrap", c.exitCode}};
+        SCOPED_TRACE(std::string(caseName(c.status)) + (c.startOnBoot ? " on boot, " : ", ") +
+                     std::to_string(c.bootstrapExit));
+        platform.processes->setResult(statusResult(c.status));
+        platform.defaults->setValue("StartOnBoot", c.startOnBoot);
+        helper->exitCodes = {{"bootstrap", c.bootstrapExit}};
         helper->startsService = c.serviceStarts;
         delegate.reset();
         start();
         const auto alertsBefore = platform.alerts->shown().size();
         press();
-        EXPECT_TRUE(platform.log->contains("QOR start: launchctl command exit code: " +
-                                           std::to_string(c.exitCode)));
+        EXPECT_TRUE(platform.log->contains("startStopAction, current qorStatus: " +
+                                           std::string(caseName(c.status))));
+        EXPECT_EQ(c.status == QorStatus::Running,
+                  !platform.log->contains("QOR start: launchctl command exit code: " +
+                                          std::to_string(c.bootstrapExit)));
         platform.dispatch->advance(seconds(3.9));
         EXPECT_FALSE(itemEnabled()) << "the check runs 4 s after the reply";
         platform.dispatch->advance(seconds(0.2));
         EXPECT_TRUE(itemEnabled());
-        const auto all = alertTexts();
-        EXPECT_EQ(std::vector<std::string>(all.begin() + alertsBefore, all.end()), c.alerts);
+        EXPECT_EQ(helper->subcommands, c.subcommands);
+        EXPECT_EQ(alertTexts(alertsBefore), c.alerts);
     }
-}
-
-TEST_F(AppHelperTest, ARestartVerifiesTwiceAndStartsEvenWhenTheStopFailed) {
-    platform.processes->setResult(statusResult(QorStatus::Failed));
-    helper->exitCodes = {{"bootout", 3}, {"enable", 1}};
-    start();
-    press();
-    EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"bootout", "enable", "bootstrap"}));
-    EXPECT_TRUE(platform.log->contains("QOR enable: launchctl failed with exit code: 1"));
-    EXPECT_TRUE(platform.log->contains("QOR status is Failed, will try to stop before starting it"));
-    platform.dispatch->advance(seconds(4));
-    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
-                                                     "command 'launchctl' failed with exit code: 3"});
-    EXPECT_EQ(delegate->menuItemStartStop()->title(), "Stop orvane Storage Gateway");
 }
 
 TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     platform.processes->setResult(statusResult(QorStatus::Failed));
+    helper->exitCodes = {{"enable", 1}};
     start();
     helper->silent = true;
     press();
+    EXPECT_TRUE(
+        platform.log->contains("QOR status is Failed, will try to stop before starting it"));
     ASSERT_EQ(helper->subcommands, std::vector<std::string>{"bootout"});
     platform.dispatch->advance(seconds(29));
     EXPECT_FALSE(itemEnabled());
     platform.dispatch->advance(seconds(1));
     EXPECT_TRUE(itemEnabled());
-    EXPECT_TRUE(platform.log->contains("The helper did not answer launchctl bootout within 30 seconds"));
+    EXPECT_TRUE(
+        platform.log->contains("The helper did not answer launchctl bootout within 30 seconds"));
 
-    // The "bootout" answers after 45 s, within the helper's own bound: the restart goes on.
+    // The "bootout" answers after 45 s, within the helper's own bound: the restart goes on, and
+    // starts even though the stop and the "enable" failed.
     helper->silent = false;
     platform.dispatch->advance(seconds(15));
     helper->held.at(0)(3);
     platform.dispatch->runUntilIdle();
     EXPECT_TRUE(platform.log->contains("QOR stop: launchctl command exit code: 3"));
+    EXPECT_TRUE(platform.log->contains("QOR enable: launchctl failed with exit code: 1"));
     EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"bootout", "enable", "bootstrap"}));
     platform.dispatch->advance(seconds(4));
-    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
-                                                     "command 'launchctl' failed with exit code: 3"});
+    EXPECT_EQ(alertTexts(),
+              std::vector<std::string>{"Failed to stop orvane Storage Gateway / The "
+                                       "command 'launchctl' failed with exit code: 3"});
+    EXPECT_EQ(delegate->menuItemStartStop()->title(), "Stop orvane Storage Gateway");
 
-    // The helper dies while it works on the request: the error gives the item back at once, and
-    // its bound stays quiet afterwards while the next action runs.
-    helper->silent = true;
-    press();
-    ASSERT_FALSE(itemEnabled());
-    platform.xpc->crashService(kService);
-    platform.dispatch->runUntilIdle();
-    EXPECT_TRUE(itemEnabled());
-    EXPECT_TRUE(platform.log->contains("Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
-    platform.dispatch->advance(seconds(10));
-    registerHelper();
-    press();
-    platform.dispatch->advance(seconds(20.5));
-    EXPECT_FALSE(itemEnabled()) << "a settled bound gave the item back during the next action";
     EXPECT_EQ(platform.log->matching("did not answer").size(), 1u);
+}
+
+// The helper dies while it works on a step: the error gives the item back at once, nothing more
+// is sent, and the step's bound stays quiet afterwards while the next action runs.
+TEST_F(AppHelperTest, AHelperLostAtAnyStepOfARestartGivesTheItemBackAndSendsNoMore) {
+    // An unknown status with start on boot off restarts through all four steps.
+    platform.defaults->setValue("StartOnBoot", false);
+    const std::vector<std::string> chain = {"bootout", "enable", "bootstrap", "disable"};
+    for (std::size_t k = 0; k < chain.size(); ++k) {
+        SCOPED_TRACE("lost at " + chain[k]);
+        platform.processes->setResult(statusResult(QorStatus::Unknown));
+        helper->silent = false;
+        delegate.reset();
+        start();
+        helper->silentAt = chain[k];
+        press();
+        EXPECT_FALSE(itemEnabled());
+        platform.xpc->crashService(kService);
+        platform.dispatch->runUntilIdle();
+        EXPECT_TRUE(itemEnabled());
+        EXPECT_EQ(helper->subcommands, std::vector(chain.begin(), chain.begin() + k + 1));
+
+        platform.dispatch->advance(seconds(10));
+        registerHelper();
+        helper->silent = true;
+        press();
+        platform.dispatch->advance(seconds(20.5));
+        EXPECT_FALSE(itemEnabled()) << "a settled bound gave the item back during the next action";
+    }
+    EXPECT_TRUE(platform.log->contains(
+        "Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
+    EXPECT_FALSE(platform.log->contains("did not answer"));
 }
 
 struct VersionCase {
@@ -256,25 +247,28 @@ struct VersionCase {
     bool bundledVersionReadable;
     bool installs;
 };
-void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.name; }
 
 class VersionCheckTest : public AppHelperTest, public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(VersionCheckTest, DecidesWhetherToInstall) {
     const auto& c = GetParam();
     if (!c.bundledVersionReadable) platform.bundle->embeddedInfo.clear();
+    // A press while the installation dialog is up asks nothing more.
+    int asked = 0;
+    platform.authorization->whileAsking = [this, &asked] {
+        if (asked++ == 0) delegate->perform("startStopAction");
+    };
     start(c.installed);
 
     EXPECT_EQ(platform.serviceManagement->calls().size(), c.installs ? 1u : 0u);
-    EXPECT_EQ(platform.log->contains("Helper installed successfully."), c.installs);
-    EXPECT_EQ(platform.log->contains("Helper connection was closed with error: "), !c.installed);
+    EXPECT_EQ(platform.authorization->rightsRequests.size(), c.installs ? 1u : 0u);
+    EXPECT_EQ(platform.log->contains("Install helper: an installation is already in progress"),
+              c.installs);
     EXPECT_EQ(helper->logDirectoryRequests, 1);
     EXPECT_TRUE(delegate->helperIsInstalled());
     // A replaced helper is reached through a new connection.
     const bool versionAsked = c.installed && c.bundledVersionReadable;
     EXPECT_EQ(platform.xpc->connectionsOpened(kService), c.installs && versionAsked ? 2 : 1);
-    EXPECT_EQ(platform.log->contains("ensureHelperIsInstalled(), self.helperIsInstalled: true"),
-              !c.installs);
     EXPECT_TRUE(platform.alerts->shown().empty());
 }
 
@@ -286,96 +280,80 @@ INSTANTIATE_TEST_SUITE_P(Versions, VersionCheckTest,
                                            VersionCase{"unreachable", std::nullopt, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AppHelperTest, AFailedInstallationAlertsAndIsAskedAgainOnTheNextPress) {
-    struct Case {
-        const char* name;
-        std::function<void(TestPlatform&)> arrange;
-        const char* logLine;
-        const char* informative;
-    };
-    const std::vector<Case> cases = {
-        {"cancelled", [](TestPlatform& p) { p.authorization->rightsStatus = platform::errAuthorizationCanceled; },
-         "Failed to install helper with error: The authorization was canceled by the user.",
-         "The authorization was canceled by the user."},
-        {"no reference", [](TestPlatform& p) { p.authorization->rightsGiveNoReference = true; },
-         "Failed install helper with unknown error.", "Unknown error"},
-        {"blessing failed",
-         [](TestPlatform& p) {
-             p.serviceManagement->fail({"CFErrorDomainLaunchd", 5, "The helper tool is not valid.", {}});
-         },
-         "Failed to install helper with error: Error Domain=CFErrorDomainLaunchd Code=5 \"The helper tool is not valid.\"",
-         "The helper tool is not valid."},
-        {"blessing failed silently", [](TestPlatform& p) { p.serviceManagement->failWithoutError(); },
-         "Failed install helper with unknown error.", "Unknown error"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestPlatform p;
-        c.arrange(p);
-        p.processes->setResult(statusResult(QorStatus::Stopped));
-        p.writeCompleteConfig();
-        RecordingStatusBar bar;
-        AppDelegate app(bar, *p.dispatch, *p.defaults, *p.bundle, *p.xpc, *p.serviceManagement,
-                        *p.application);
-        app.applicationDidFinishLaunching();
-        p.dispatch->runUntilIdle();
-        EXPECT_TRUE(p.log->contains(c.logLine));
-        ASSERT_EQ(p.alerts->shown().size(), 1u);
-        EXPECT_EQ(p.alerts->shown()[0].messageText, "Failed to get admin access");
-        EXPECT_EQ(p.alerts->shown()[0].informativeText, c.informative);
-        EXPECT_FALSE(app.helperIsInstalled());
+struct InstallFailure {
+    const char* name;
+    std::function<void(TestPlatform&)> arrange;
+    const char* logLine;
+    const char* informative;
+};
 
-        const auto asked = p.authorization->rightsRequests.size();
-        app.perform("startStopAction");
-        p.dispatch->runUntilIdle();
-        EXPECT_EQ(p.authorization->rightsRequests.size(), asked + 1);
-        EXPECT_EQ(p.authorization->rightsRequests.back().rights,
-                  std::vector<std::string>{"com.apple.ServiceManagement.blesshelper"});
-        EXPECT_EQ(p.authorization->rightsRequests.back().flags, 19u);
-        EXPECT_TRUE(app.menuItemStartStop()->isEnabled());
-        EXPECT_EQ(p.alerts->shown().size(), 2u);
-    }
-}
+class FailedInstallationTest : public AppHelperTest,
+                               public ::testing::WithParamInterface<InstallFailure> {};
 
-TEST_F(AppHelperTest, APressDuringTheInstallationDialogAsksNothingMore) {
-    bool pressedWhileAsking = false;
-    platform.authorization->whileAsking = [&] {
-        if (pressedWhileAsking) return;
-        pressedWhileAsking = true;
-        delegate->perform("startStopAction");
-    };
+TEST_P(FailedInstallationTest, AlertsAndIsAskedAgainOnTheNextPress) {
+    GetParam().arrange(platform);
     start(std::nullopt);
-    EXPECT_TRUE(pressedWhileAsking);
-    EXPECT_EQ(platform.authorization->rightsRequests.size(), 1u);
-    EXPECT_TRUE(platform.log->contains("Install helper: an installation is already in progress"));
-    EXPECT_TRUE(delegate->helperIsInstalled());
-    EXPECT_TRUE(helper->subcommands.empty()) << "the press ended at the helper check";
-}
+    EXPECT_TRUE(platform.log->contains(GetParam().logLine));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{std::string("Failed to get admin access / ") +
+                                                     GetParam().informative});
+    EXPECT_FALSE(delegate->helperIsInstalled());
 
-TEST_F(AppHelperTest, TheHelpersOutputAndErrorsReachTheLog) {
-    helper->logDirectoryFails = true;
-    start();
-    EXPECT_TRUE(platform.log->contains("Got error from helper Error Domain=NSPOSIXErrorDomain Code=13"));
-    EXPECT_EQ(alertTexts(), std::vector<std::string>{
-                                "Failed to create log directory / Failed to create log directory "
-                                "with error message: Permission denied"});
     press();
-    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ran bootout"));
-    delegate->logWithStdErr("disk full");
-    delegate->logWithStdErr("");
-    delegate->logWithStdOut("");
-    platform.dispatch->runUntilIdle();
-    EXPECT_TRUE(platform.log->contains("QorPrivilegedHelper - ERROR - disk full"));
-    EXPECT_EQ(platform.log->matching("QorPrivilegedHelper - ").size(), 2u);
+    const auto& requests = platform.authorization->rightsRequests;
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests.back().rights,
+              std::vector<std::string>{"com.apple.ServiceManagement.blesshelper"});
+    EXPECT_EQ(requests.back().flags, 19u);
+    EXPECT_TRUE(itemEnabled());
+    EXPECT_EQ(platform.alerts->shown().size(), 2u);
 }
 
-TEST_F(AppHelperTest, AFailingRightsUpdateIsLoggedAndStartUpGoesOn) {
+INSTANTIATE_TEST_SUITE_P(
+    Installation, FailedInstallationTest,
+    ::testing::Values(
+        InstallFailure{"cancelled",
+                       [](TestPlatform& p) {
+                           p.authorization->rightsStatus = platform::errAuthorizationCanceled;
+                       },
+                       "Failed to install helper with error: The authorization was canceled by "
+                       "the user.",
+                       "The authorization was canceled by the user."},
+        InstallFailure{"noReference",
+                       [](TestPlatform& p) { p.authorization->rightsGiveNoReference = true; },
+                       "Failed install helper with unknown error.", "Unknown error"},
+        InstallFailure{"blessingFailed",
+                       [](TestPlatform& p) {
+                           p.serviceManagement->fail(
+                               {"CFErrorDomainLaunchd", 5, "The helper tool is not valid.", {}});
+                       },
+                       "Failed to install helper with error: Error Domain=CFErrorDomainLaunchd "
+                       "Code=5 \"The helper tool is not valid.\"",
+                       "The helper tool is not valid."},
+        InstallFailure{"blessingFailedSilently",
+                       [](TestPlatform& p) { p.serviceManagement->failWithoutError(); },
+                       "Failed install helper with unknown error.", "Unknown error"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AppHelperTest, StartUpFailuresAreToldAndStartUpGoesOn) {
     platform.authorization->createStatus = platform::errAuthorizationInternal;
+    helper->logDirectoryFails = true;
     start();
     EXPECT_TRUE(platform.log->contains(
         "Failed to update the authorization database rights with error: Unable to obtain "
         "authorization for this operation."));
-    EXPECT_EQ(helper->logDirectoryRequests, 1);
+    EXPECT_TRUE(
+        platform.log->contains("Got error from helper Error Domain=NSPOSIXErrorDomain Code=13"));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{
+                                "Failed to create log directory / Failed to create log directory "
+                                "with error message: Permission denied"});
+
+    // The helper's output reaches the log; empty texts are left out.
+    delegate->logWithStdOut("ran bootout");
+    delegate->logWithStdErr("");
+    delegate->logWithStdOut("");
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(platform.log->matching("QorPrivilegedHelper - "),
+              std::vector<std::string>{"QorPrivilegedHelper - ran bootout"});
 }
 
 }  // namespace

