@@ -1,8 +1,4 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -16,35 +12,14 @@ namespace {
 using orvane_dev::Override;
 using platform::UrlError;
 
-// A peer on a loopback port that answers every connection with one line that is not HTTP.
-struct LineServer {
-    explicit LineServer(std::string line) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(fd, 4);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-        thread = std::thread([this, line] {
-            for (int client; (client = ::accept(fd, nullptr, nullptr)) >= 0; ::close(client)) {
-                [[maybe_unused]] auto n = ::write(client, line.data(), line.size());
-            }
-        });
-    }
-    ~LineServer() {
-        ::shutdown(fd, SHUT_RDWR);
-        thread.join();
-        ::close(fd);
-    }
-    int fd;
-    int port = 0;
-    std::thread thread;
-};
+Override redirect(int status, const std::string& location) {
+    Override moved = Override::reply(status, "");
+    moved.location = location;
+    return moved;
+}
 
 class UrlSessionTest : public CloudLoopbackTest {
-protected:
+  protected:
     struct Result {
         bool done = false;
         std::optional<std::string> data;
@@ -67,37 +42,32 @@ protected:
         request.method = method;
         return request;
     }
+
+    // A POST to the service with a JSON body and a token.
+    platform::UrlRequest post(const std::string& path) {
+        auto request = get(service.baseURL() + path, "POST");
+        request.body = R"({"a":1})";
+        request.setValue("application/json;charset=UTF-8", "Content-Type");
+        request.setValue("SECRET", "Auth-Token");
+        return request;
+    }
 };
 
-TEST_F(UrlSessionTest, ExposesStatusHeadersAndBody) {
+TEST_F(UrlSessionTest, ARedirectToAnotherOriginDropsTheCallersHeadersAndExposesTheReply) {
+    orvane_dev::DevService other;
+    ASSERT_TRUE(other.start());
+    service.setOverride("POST", "/API/moved/", redirect(307, other.baseURL() + "API/elsewhere/"));
     Override created = Override::reply(201, R"({"id":"x"})");
     created.contentType = "application/vnd.test+json";
-    service.setOverride("GET", "/API/made/", created);
-    auto result = fetch(get(service.baseURL() + "API/made/"));
-    ASSERT_FALSE(result.error);
+    other.setOverride("POST", "/API/elsewhere/", created);
+
+    auto result = fetch(post("API/moved/"));
+    ASSERT_FALSE(result.error) << result.error->localizedDescription;
     ASSERT_TRUE(result.response);
     EXPECT_EQ(result.response->statusCode, 201);
     EXPECT_EQ(result.response->value("content-type"), "application/vnd.test+json");
-    EXPECT_EQ(result.response->url, service.baseURL() + "API/made/");
-    EXPECT_EQ(result.data, R"({"id":"x"})");
-}
-
-TEST_F(UrlSessionTest, ARedirectToAnotherOriginDropsTheCallersHeaders) {
-    orvane_dev::DevService other;
-    ASSERT_TRUE(other.start());
-    Override moved = Override::reply(307, "");
-    moved.location = other.baseURL() + "API/elsewhere/";
-    service.setOverride("POST", "/API/moved/", moved);
-    other.setOverride("POST", "/API/elsewhere/", Override::reply(200, "{}"));
-
-    auto request = get(service.baseURL() + "API/moved/", "POST");
-    request.body = R"({"a":1})";
-    request.setValue("application/json;charset=UTF-8", "Content-Type");
-    request.setValue("SECRET", "Auth-Token");
-    auto result = fetch(request);
-    ASSERT_FALSE(result.error) << result.error->localizedDescription;
-    EXPECT_EQ(result.response->statusCode, 200);
     EXPECT_EQ(result.response->url, other.baseURL() + "API/elsewhere/");
+    EXPECT_EQ(result.data, R"({"id":"x"})");
     const auto journal = other.journal();
     ASSERT_EQ(journal.size(), 1u);
     EXPECT_EQ(journal[0].method, "POST");  // 307 keeps method and body
@@ -107,14 +77,8 @@ TEST_F(UrlSessionTest, ARedirectToAnotherOriginDropsTheCallersHeaders) {
 }
 
 TEST_F(UrlSessionTest, RedirectsWithinTheOriginKeepCredentialsSeeOtherDropsTheBodyAndLoopsEnd) {
-    Override seeOther = Override::reply(303, "");
-    seeOther.location = "/API/users/v1/users/current/";
-    service.setOverride("POST", "/API/created/", seeOther);
-    auto request = get(service.baseURL() + "API/created/", "POST");
-    request.body = "{}";
-    request.setValue("application/json;charset=UTF-8", "Content-Type");
-    request.setValue("SECRET", "Auth-Token");
-    fetch(request);
+    service.setOverride("POST", "/API/created/", redirect(303, "/API/users/v1/users/current/"));
+    fetch(post("API/created/"));
     const auto journal = service.journal();
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[1].path, "/API/users/v1/users/current/");
@@ -123,54 +87,43 @@ TEST_F(UrlSessionTest, RedirectsWithinTheOriginKeepCredentialsSeeOtherDropsTheBo
     EXPECT_EQ(journal[1].body, "");
     EXPECT_FALSE(journal[1].header("Content-Type"));
 
-    // Endless redirects end in an error.
-    Override loop = Override::reply(302, "");
-    loop.location = "/API/loop/";
-    service.setOverride("GET", "/API/loop/", loop);
+    service.setOverride("GET", "/API/loop/", redirect(302, "/API/loop/"));
     auto result = fetch(get(service.baseURL() + "API/loop/"));
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->kind, UrlError::Kind::tooManyRedirects);
     EXPECT_FALSE(result.response);
 }
 
+// Peers that misbehave once connected are in the wire-fault tests. Callers show only the
+// sentence, so that is what is compared.
 TEST_F(UrlSessionTest, TransportErrorsAreReadableSentences) {
-    using Kind = UrlError::Kind;
-    struct Case {
-        std::string url;
-        Kind kind;
-        const char* sentence;
-    };
     const std::string refused = service.baseURL();
-    const char* kNotWeb = "The request was not sent because its address does not begin with "
-                          "http:// or https:// followed by a server name.";
-    LineServer notHttp("SSH-2.0-peer\r\n");
-    const std::vector<Case> cases = {
-        {"https://127.0.0.1:" + std::to_string(service.port()) + "/", Kind::secureConnectionFailed,
-         "A secure connection to the server could not be made."},
-        {"http://no-such-host.invalid/", Kind::cannotFindHost,
+    const std::string port = std::to_string(service.port());
+    const char* kNotWeb =
+        "The request was not sent because its address does not begin with "
+        "http:// or https:// followed by a server name.";
+    const std::vector<std::pair<std::string, const char*>> cases = {
+        {"https://127.0.0.1:" + port + "/", "A secure connection to the server could not be made."},
+        {"http://no-such-host.invalid/",
          "A server with the specified hostname could not be found."},
         // Without a scheme the service would be reached in clear text, credentials included.
-        {"127.0.0.1:" + std::to_string(service.port()) + "/API/users/v1/users/current/",
-         Kind::unsupportedURL, kNotWeb},
-        {"/API/users/v1/users/current/", Kind::unsupportedURL, kNotWeb},
-        {"ftp://127.0.0.1/file", Kind::unsupportedURL, kNotWeb},
-        {"file:///etc/passwd", Kind::unsupportedURL, kNotWeb},
-        {"http://127.0.0.1:" + std::to_string(notHttp.port) + "/", Kind::other,
-         "The server's reply was not a valid HTTP response."},
+        {"127.0.0.1:" + port + "/API/users/v1/users/current/", kNotWeb},
+        {"/API/users/v1/users/current/", kNotWeb},
+        {"ftp://127.0.0.1/file", kNotWeb},
+        {"file:///etc/passwd", kNotWeb},
         // Last: the service is stopped for it, so nobody listens on its port.
-        {refused, Kind::cannotConnectToHost, "Could not connect to the server."},
+        {refused, "Could not connect to the server."},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.url);
-        if (c.url == refused) {
+    for (const auto& [url, sentence] : cases) {
+        SCOPED_TRACE(url);
+        if (url == refused) {
             closeSession();
             service.stop();
         }
         startSession({std::chrono::seconds(5)});
-        auto result = fetch(get(c.url));
+        auto result = fetch(get(url));
         ASSERT_TRUE(result.error);
-        EXPECT_EQ(result.error->kind, c.kind);
-        EXPECT_EQ(result.error->localizedDescription, c.sentence);
+        EXPECT_EQ(result.error->localizedDescription, sentence);
         EXPECT_FALSE(result.response);
         EXPECT_FALSE(result.data);
     }
@@ -239,12 +192,11 @@ TEST_F(UrlSessionTest, ConcurrentRequestsThroughOneSessionEachCompleteOnce) {
     while (completed < kThreads * kEach && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_EQ(completed, kThreads * kEach);
     EXPECT_EQ(decoded, kThreads * kEach);
     EXPECT_EQ(service.journal().size(), static_cast<std::size_t>(kThreads * kEach));
     closeSession();
     queue.reset();
-    EXPECT_EQ(completed, kThreads * kEach) << "no completion runs twice";
+    EXPECT_EQ(completed, kThreads * kEach) << "each completion runs exactly once";
 }
 
 }  // namespace

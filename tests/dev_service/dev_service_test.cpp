@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "tools/dev-service/dev_service.h"
 
@@ -18,14 +17,15 @@ extern char** environ;
 namespace {
 
 using nlohmann::json;
-using orvane_dev::Override;
 
 // The reply's status, or 0 when nothing came back.
-int statusOf(const httplib::Result& result) { return result ? result->status : 0; }
+int statusOf(const httplib::Result& result) {
+    return result ? result->status : 0;
+}
 
 // The development service on a loopback port, spoken to as a browser and as the client would.
 class DevServiceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(service.start()); }
 
     httplib::Client client() {
@@ -128,7 +128,8 @@ TEST_F(DevServiceTest, RefusesAnApiRequestWithoutAValidPair) {
         httplib::Headers headers;
         if (p.sendAppId) headers.emplace("App-ID", credentials["app_id"].get<std::string>());
         if (p.sendToken) {
-            headers.emplace("Auth-Token", p.wrongToken ? "0000" : credentials["token"].get<std::string>());
+            headers.emplace("Auth-Token",
+                            p.wrongToken ? "0000" : credentials["token"].get<std::string>());
         }
         auto result = c.Get("/API/users/v1/users/current/", headers);
         expectErrors(result, 401);
@@ -138,32 +139,11 @@ TEST_F(DevServiceTest, RefusesAnApiRequestWithoutAValidPair) {
     }
 }
 
-TEST_F(DevServiceTest, ListsStoragesFilteredSortedAndPaged) {
-    auto c = client();
-    const auto headers = auth(service.issueCredentials("BROWSE_ONLY"));
-    const auto names = [&](const std::string& query) {
-        std::vector<std::string> found;
-        auto result = c.Get("/API/files/v1/storages/" + query, headers);
-        EXPECT_TRUE(result && result->status == 200) << (result ? result->body : "no reply");
-        if (result) {
-            const auto body = json::parse(result->body);
-            for (const auto& s : body["objects"]) found.push_back(s["name"]);
-        }
-        return found;
-    };
-    using V = std::vector<std::string>;
-    EXPECT_EQ(names("?sort=name,asc&method=FILE&per_page=100"), (V{"Archive", "Media"}));
-    EXPECT_EQ(names("?sort=name,desc"), (V{"Media", "Bucket", "Archive"}));
-    EXPECT_EQ(names("?sort=name,asc&per_page=1&page=2"), (V{"Bucket"}));
-    EXPECT_EQ(names("?sort=name,asc&method=FILE&per_page=1&page=3"), V{});
-    EXPECT_EQ(names("?method=S3"), (V{"Bucket"}));
-}
-
 TEST_F(DevServiceTest, OnlyPowerUsersChangeStoragesAndAppsBelongToTheirOwner) {
     auto c = client();
     const auto standard = auth(service.issueCredentials("STANDARD"));
-    expectErrors(c.Post("/API/files/v1/storages/", standard, R"({"name":"x","settings":{"mount_point":"/x"}})",
-                        "application/json"),
+    expectErrors(c.Post("/API/files/v1/storages/", standard,
+                        R"({"name":"x","settings":{"mount_point":"/x"}})", "application/json"),
                  403);
     const auto power = auth(service.issueCredentials("POWER"));
     // Bodies of the wrong shape are refused, and every later list still reads.
@@ -177,15 +157,16 @@ TEST_F(DevServiceTest, OnlyPowerUsersChangeStoragesAndAppsBelongToTheirOwner) {
     };
     for (const auto& [verb, text] : bad) {
         SCOPED_TRACE(text);
-        expectErrors(verb == "Post" ? c.Post("/API/files/v1/storages/", power, text, "application/json")
-                                    : c.Patch("/API/files/v1/storages/storage-media/", power, text,
-                                              "application/json"),
-                     400);
+        expectErrors(
+            verb == "Post"
+                ? c.Post("/API/files/v1/storages/", power, text, "application/json")
+                : c.Patch("/API/files/v1/storages/storage-media/", power, text, "application/json"),
+            400);
         EXPECT_EQ(statusOf(c.Get("/API/files/v1/storages/?sort=name,asc&method=FILE", power)), 200);
     }
 
-    auto app = c.Post("/API/auth/v1/apps/", power, R"({"name":"gw","default_user_id":"user-power"})",
-                      "application/json");
+    auto app = c.Post("/API/auth/v1/apps/", power,
+                      R"({"name":"gw","default_user_id":"user-power"})", "application/json");
     ASSERT_TRUE(app);
     ASSERT_EQ(app->status, 201);
     const std::string appId = json::parse(app->body)["id"];
@@ -196,52 +177,15 @@ TEST_F(DevServiceTest, OnlyPowerUsersChangeStoragesAndAppsBelongToTheirOwner) {
     expectErrors(c.Get("/API/auth/v1/apps/" + appId + "/", standard), 404);
 }
 
-TEST_F(DevServiceTest, TranscodersIncludeLocalAndRemoteEnginesAndCanBeAttached) {
+// Attaching a known transcoder is also done by the client's operations tests.
+TEST_F(DevServiceTest, AttachesOnlyKnownTranscodersAndRemembersThem) {
     auto c = client();
     const auto power = auth(service.issueCredentials("POWER"));
-    auto list = c.Get("/API/files/v1/transcoders/", power);
-    ASSERT_TRUE(list);
-    std::set<std::string> kinds;
-    const auto body = json::parse(list->body);
-    for (const auto& t : body["objects"]) {
-        kinds.insert(t["type"].get<std::string>() + (t["settings"]["local"].get<bool>() ? "/local" : "/remote"));
-    }
-    EXPECT_EQ(kinds, (std::set<std::string>{"FFMPEG/local", "FFMPEG/remote", "IMAGEMAGICK/local"}));
-    EXPECT_EQ(statusOf(c.Put("/API/files/v1/storages/storage-media/transcoders/transcoder-ffmpeg/",
-                             power, "", "")),
-              204);
-    expectErrors(c.Put("/API/files/v1/storages/storage-media/transcoders/nope/", power, "", ""), 404);
+    const std::string storage = "/API/files/v1/storages/storage-media/transcoders/";
+    EXPECT_EQ(statusOf(c.Put(storage + "transcoder-ffmpeg/", power, "", "")), 204);
+    expectErrors(c.Put(storage + "nope/", power, "", ""), 404);
     auto state = service.state();
     EXPECT_EQ((*state.storage("storage-media"))["transcoders"], json::array({"transcoder-ffmpeg"}));
-}
-
-TEST_F(DevServiceTest, OverridesAnswerAsToldAndTheJournalKeepsWhatArrived) {
-    auto c = client();
-    service.setOverride("*", "/API/x/", Override::reply(418, R"({"errors":["teapot"]})"));
-    auto result = c.Post("/API/x/?q=1", httplib::Headers{{"X-Test", "yes"}}, "body", "text/plain");
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, 418);
-    EXPECT_EQ(result->body, R"({"errors":["teapot"]})");
-
-    service.setOverride("GET", "/slow/", Override::reply(200, "late", std::chrono::milliseconds(150)));
-    const auto before = std::chrono::steady_clock::now();
-    auto slow = c.Get("/slow/");
-    ASSERT_TRUE(slow);
-    EXPECT_EQ(slow->body, "late");
-    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(150));
-
-    const auto journal = service.journal();
-    ASSERT_EQ(journal.size(), 2u);
-    EXPECT_EQ(journal[0].method, "POST");
-    EXPECT_EQ(journal[0].path, "/API/x/");
-    EXPECT_EQ(journal[0].target, "/API/x/?q=1");
-    EXPECT_EQ(journal[0].header("x-test"), "yes");
-    EXPECT_EQ(journal[0].body, "body");
-
-    service.clearOverrides();
-    service.clearJournal();
-    expectErrors(c.Get("/API/x/"), 401);
-    EXPECT_EQ(service.journal().size(), 1u);
 }
 
 TEST(DevServiceState, PersistsAcrossRestartsAndRefusesACorruptFile) {
@@ -251,7 +195,9 @@ TEST(DevServiceState, PersistsAcrossRestartsAndRefusesACorruptFile) {
     {
         orvane_dev::DevService first({"127.0.0.1", 0, path});
         ASSERT_TRUE(first.start());
-        first.addStorage({{"id", "kept"}, {"name", "Kept"}, {"method", "FILE"},
+        first.addStorage({{"id", "kept"},
+                          {"name", "Kept"},
+                          {"method", "FILE"},
                           {"settings", {{"mount_point", "/k"}}}});
         token = first.issueCredentials("POWER")["token"];
     }

@@ -1,9 +1,10 @@
 // The cloud session against peers that misbehave on a real loopback connection: a reply cut off
-// mid-body, a reply far larger than any record, and a TLS peer with a self-signed certificate.
+// mid-body, one that is not HTTP, one far larger than any record, and a TLS peer with a
+// self-signed certificate.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,7 +24,7 @@ using namespace std::chrono_literals;
 
 // Accepts one connection on a loopback port and hands it, request read, to `reply`.
 class OneShotServer {
-public:
+  public:
     explicit OneShotServer(std::function<void(int fd)> reply) {
         listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -51,7 +52,7 @@ public:
     }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/API/"; }
 
-private:
+  private:
     int listenFd_ = -1;
     int port_ = 0;
     std::thread thread_;
@@ -67,7 +68,7 @@ bool sendAll(int fd, std::string_view bytes) {
 }
 
 class CloudWireFaultsTest : public ::testing::Test {
-protected:
+  protected:
     struct Result {
         bool done = false;
         std::optional<std::string> data;
@@ -87,18 +88,24 @@ protected:
 
     platform::testing::TestPlatform platform;
     std::shared_ptr<platform::linux_impl::CurlUrlSession> session =
-        std::make_shared<platform::linux_impl::CurlUrlSession>(platform.dispatch->makeSerialQueue("url"));
+        std::make_shared<platform::linux_impl::CurlUrlSession>(
+            platform.dispatch->makeSerialQueue("url"));
 };
 
-TEST_F(CloudWireFaultsTest, AConnectionDroppedMidBodyIsALostConnectionWithNoData) {
-    OneShotServer server([](int fd) {
-        sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{\"objects\":[");
-    });
-    const auto result = fetch(server.url());
-    ASSERT_TRUE(result.error);
-    EXPECT_EQ(result.error->kind, UrlError::Kind::networkConnectionLost);
-    EXPECT_EQ(result.error->localizedDescription, "The network connection was lost.");
-    EXPECT_FALSE(result.data);
+// Callers show only the sentence, so that is what is compared.
+TEST_F(CloudWireFaultsTest, ABrokenReplyIsAnErrorInASentenceWithNoData) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{", "The network connection was lost."},
+        {"SSH-2.0-peer\r\n", "The server's reply was not a valid HTTP response."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        OneShotServer server([&](int fd) { sendAll(fd, c.first); });
+        const auto result = fetch(server.url());
+        ASSERT_TRUE(result.error);
+        EXPECT_EQ(result.error->localizedDescription, c.second);
+        EXPECT_FALSE(result.data);
+    }
 }
 
 TEST_F(CloudWireFaultsTest, AHundredMegabyteBodyIsCutOffAtTheCap) {
@@ -124,8 +131,9 @@ TEST_F(CloudWireFaultsTest, ASelfSignedPeerIsRefusedWithASentenceThatSaysSo) {
     const std::string key = (platform.root.path() / "key.pem").string();
     const std::string cert = (platform.root.path() / "cert.pem").string();
     const auto made = platform::linux_impl::PosixProcessRunner().run(
-        "/usr/bin/openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                             "-subj", "/CN=127.0.0.1", "-days", "1"},
+        "/usr/bin/openssl",
+        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-subj",
+         "/CN=127.0.0.1", "-days", "1"},
         30s);
     ASSERT_EQ(made.status, 0) << made.output.substr(0, 500);
     httplib::SSLServer peer(cert.c_str(), key.c_str());
@@ -142,7 +150,6 @@ TEST_F(CloudWireFaultsTest, ASelfSignedPeerIsRefusedWithASentenceThatSaysSo) {
     peer.stop();
     serving.join();
     ASSERT_TRUE(result.error);
-    EXPECT_EQ(result.error->kind, UrlError::Kind::secureConnectionFailed);
     EXPECT_EQ(result.error->localizedDescription,
               "The server's certificate is not trusted, so no secure connection was made.");
     EXPECT_FALSE(result.data);
