@@ -71,6 +71,10 @@ TEST_F(RequestCore, FailureStatusesTurnIntoTheDesignedMessage) {
         {500, "{}", "HTTP error (HTTP 500)", " Error response: OrvaneErrorResponse(errors: nil)"},
         {500, "<html><body>Oops</body></html>", "HTTP request failed (500)",
          " Failed to parse error messages from response"},
+        {403, R"({"errors":"denied"})", "HTTP request failed (403)",
+         " Failed to parse error messages from response"},
+        {403, R"({"errors":["a",2]})", "HTTP request failed (403)",
+         " Failed to parse error messages from response"},
     };
     const std::string p = prefix("GET", "API/fail/");
     for (const auto& c : cases) {

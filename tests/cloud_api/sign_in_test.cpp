@@ -150,25 +150,20 @@ TEST_F(SignIn, GivesUpAfterFortyOnePollsAtLeastThreeSecondsApart) {
 }
 
 TEST_F(SignIn, EveryKindOfFailedPollIsRetriedUntilCredentialsArrive) {
-    int polls = 0;
+    const std::vector<Reply> replies = {
+        Reply::failure({platform::UrlError::Kind::timedOut, "The request timed out."}),
+        Reply::http(200, R"({"app_id":"A"})"),
+        Reply::http(500, "<html>down</html>"),
+        Reply::http(204, ""),
+        Reply::http(200, R"({"app_id":"A","token":"SECRET-T"})"),
+    };
+    std::size_t polls = 0;
     session->responder = [&](const platform::UrlRequest&) {
-        switch (++polls) {
-            case 1:
-                return Reply::failure(
-                    {platform::UrlError::Kind::timedOut, "The request timed out."});
-            case 2:
-                return Reply::http(200, R"({"app_id":"A"})");
-            case 3:
-                return Reply::http(500, "<html>down</html>");
-            case 4:
-                return Reply::http(204, "");
-            default:
-                return Reply::http(200, R"({"app_id":"A","token":"SECRET-T"})");
-        }
+        return replies[std::min(polls++, replies.size() - 1)];
     };
     poll();
     platform.dispatch->advance(1h);
-    EXPECT_EQ(polls, 5);
+    EXPECT_EQ(polls, replies.size());
     EXPECT_EQ(completions, 1);
     EXPECT_EQ(result, (OrvaneCredentials{"A", "SECRET-T"}));
     EXPECT_EQ(sendTimes.back(), platform::seconds(1 + 4 * 3));

@@ -109,7 +109,6 @@ TEST_F(UrlSessionTest, TransportErrorsAreReadableSentences) {
         // Without a scheme the service would be reached in clear text, credentials included.
         {"127.0.0.1:" + port + "/API/users/v1/users/current/", kNotWeb},
         {"/API/users/v1/users/current/", kNotWeb},
-        {"ftp://127.0.0.1/file", kNotWeb},
         {"file:///etc/passwd", kNotWeb},
         // Last: the service is stopped for it, so nobody listens on its port.
         {refused, "Could not connect to the server."},
