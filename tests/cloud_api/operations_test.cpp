@@ -51,6 +51,7 @@ TEST_F(Operations, TranscoderChainsAddTheFirstLocalOfEachEngineLastTakenFirst) {
         std::vector<std::string> sent;
         bool result;
         const char* forbidden = nullptr;  // a transcoder whose PUT answers 403
+        std::string storage = "storage-media";
     };
     const Case cases[] = {
         {"first of each engine",
@@ -69,10 +70,17 @@ TEST_F(Operations, TranscoderChainsAddTheFirstLocalOfEachEngineLastTakenFirst) {
          false,
          "I1"},
         {"nothing local", {entry("F1", "FFMPEG", false)}, {}, false},
+        // Its URL cannot be formed, so nothing is sent for either.
+        {"unusable storage id",
+         {entry("F1", "FFMPEG"), entry("I1", "IMAGEMAGICK")},
+         {},
+         false,
+         nullptr,
+         "bad id"},
     };
-    const std::string storagePath = "/API/files/v1/storages/storage-media/transcoders/";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::string storagePath = "/API/files/v1/storages/" + c.storage + "/transcoders/";
         service.clearOverrides();
         service.setTranscoders(c.transcoders);
         if (c.forbidden) {
@@ -86,8 +94,8 @@ TEST_F(Operations, TranscoderChainsAddTheFirstLocalOfEachEngineLastTakenFirst) {
         platform.log->clear();
 
         EXPECT_EQ(runFlag([&](auto done) {
-                      OrvaneRequests::setupDefaultLocalTranscoders(list, "storage-media",
-                                                                   credentials, done);
+                      OrvaneRequests::setupDefaultLocalTranscoders(list, c.storage, credentials,
+                                                                   done);
                   }),
                   c.result);
         std::vector<std::string> sent, expected;
@@ -101,25 +109,11 @@ TEST_F(Operations, TranscoderChainsAddTheFirstLocalOfEachEngineLastTakenFirst) {
             platform.log->contains("setupDefaultLocalTranscoders, got transcoderResponse: true"));
         for (const auto& id : c.sent) {
             const bool ok = !c.forbidden || id != c.forbidden;
-            EXPECT_TRUE(platform.log->contains(
-                "Adding transcoder " + id +
-                " to storage storage-media, success: " + (ok ? "true" : "false")))
+            EXPECT_TRUE(platform.log->contains("Adding transcoder " + id + " to storage " +
+                                               c.storage + ", success: " + (ok ? "true" : "false")))
                 << id;
         }
     }
-}
-
-// Without a list the wizard's own tests show the warning. An id that cannot be part of a URL
-// sends nothing, so the completion runs within the call.
-TEST_F(Operations, AChainForAnUnusableStorageIdSendsNothing) {
-    const OrvaneTranscoderResponse list{
-        {{"F1", "f", "FFMPEG", OrvaneTranscoderSettings{true}},
-         {"I1", "i", "IMAGEMAGICK", OrvaneTranscoderSettings{true}}}};
-    std::optional<bool> result;
-    OrvaneRequests::setupDefaultLocalTranscoders(list, "bad id", credentials,
-                                                 [&](bool ok) { result = ok; });
-    EXPECT_EQ(result, false);
-    EXPECT_TRUE(service.journal().empty());
 }
 
 // The client asks for one page only; filtering and sorting it is the service's part.

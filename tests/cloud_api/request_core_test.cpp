@@ -27,10 +27,8 @@ TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsAndTypeOnlyWhenGi
     EXPECT_EQ(outcome.message, "");
     EXPECT_EQ(outcome.queue, "url-session");
     EXPECT_TRUE(platform.log->contains("Request successfully parsed as OrvaneUser"));
-    EXPECT_EQ(platform.log
-                  ->matching(prefix("GET", "API/users/v1/users/current/") + " success - received ")
-                  .size(),
-              1u);
+    EXPECT_TRUE(platform.log->contains(prefix("GET", "API/users/v1/users/current/") +
+                                       " success - received "));
 
     request<OrvaneStorage>("API/files/v1/storages/", "POST", nlohmann::json{{"name", "x"}});
     const auto journal = service.journal();
