@@ -121,10 +121,8 @@ TEST_F(Operations, ListsOnlyTheFirstHundredFileStoragesByName) {
     for (int i = 0; i < 105; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "S%03d", 104 - i);
-        service.addStorage({{"id", "bulk-" + std::to_string(i)},
-                            {"name", name},
-                            {"method", "FILE"},
-                            {"settings", {{"mount_point", "/m"}}}});
+        service.addStorage(
+            orvane_dev::DevState::fileStorage("bulk-" + std::to_string(i), name, "/m"));
     }
     auto [storages, message] = run<std::vector<OrvaneStorage>>(
         [&](auto done) { OrvaneRequests::getStorages(credentials, done); });
@@ -147,7 +145,7 @@ TEST_F(Operations, CreatesUpdatesWithOnlyNameAndMountPointAndDeletesAStorage) {
         OrvaneRequests::createOrUpdateStorage("Renamed", "/srv/other", created->id, credentials,
                                               done);
     });
-    EXPECT_EQ(updated, (OrvaneStorage{created->id, "Renamed", {"/srv/other"}})) << m2;
+    ASSERT_EQ(updated, (OrvaneStorage{created->id, "Renamed", {"/srv/other"}})) << m2;
     const auto journal = service.journal();
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[1].method, "PATCH");
@@ -156,9 +154,7 @@ TEST_F(Operations, CreatesUpdatesWithOnlyNameAndMountPointAndDeletesAStorage) {
               json::parse(R"({"name":"Renamed","settings":{"mount_point":"/srv/other"}})"));
     // The service kept the settings the update did not name.
     auto state = service.state();  // storage() points into this copy
-    auto kept = state.storage(created->id);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ((*kept)["settings"]["scan_interval_seconds"], 5);
+    EXPECT_EQ((*state.storage(created->id))["settings"]["scan_interval_seconds"], 5);
 
     // A second delete finds nothing to delete.
     for (const bool expected : {true, false}) {

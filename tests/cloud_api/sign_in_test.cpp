@@ -132,10 +132,8 @@ TEST_F(SignIn, GivesUpAfterFortyOnePollsAtLeastThreeSecondsApart) {
         EXPECT_FALSE(request.value("App-ID"));
         EXPECT_FALSE(request.value("Auth-Token"));
     }
-    EXPECT_EQ(
-        platform.log->matching("Request [GET] to <auth> failed - invalid HTTP status code 404")
-            .size(),
-        82u);
+    const std::string failed = "Request [GET] to <auth> failed - invalid HTTP status code 404";
+    EXPECT_EQ(platform.log->matching(failed).size(), 82u);
     for (const auto& line : platform.log->lines()) {
         EXPECT_EQ(line.find(code), std::string::npos) << line;
     }

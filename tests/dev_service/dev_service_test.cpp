@@ -172,10 +172,7 @@ TEST(DevServiceState, PersistsAcrossRestartsAndRefusesACorruptFile) {
     {
         orvane_dev::DevService first({"127.0.0.1", 0, path});
         ASSERT_TRUE(first.start());
-        first.addStorage({{"id", "kept"},
-                          {"name", "Kept"},
-                          {"method", "FILE"},
-                          {"settings", {{"mount_point", "/k"}}}});
+        first.addStorage(orvane_dev::DevState::fileStorage("kept", "Kept", "/k"));
         token = first.issueCredentials("POWER")["token"];
     }
     {
