@@ -25,8 +25,6 @@ TEST(UserDecoding, FollowsTheStrictRulesAndKeepsEveryField) {
     const std::vector<std::pair<const char*, std::optional<OrvaneUser>>> cases = {
         {R"({"id":"u1","email":"a@b","type":"POWER"})",
          OrvaneUser{"u1", "a@b", OrvaneUserType::POWER}},
-        {R"({"id":"u1","email":"a@b","type":"STANDARD","extra":[1,2]})",
-         OrvaneUser{"u1", "a@b", OrvaneUserType::STANDARD}},
         {R"({"id":"u1","email":"a@b","type":"BROWSE_ONLY"})",
          OrvaneUser{"u1", "a@b", OrvaneUserType::BROWSE_ONLY}},
         {R"({"id":"u1","email":"a@b","type":"ADMIN"})", std::nullopt},
