@@ -16,7 +16,7 @@
 // on a loopback port. Replies arrive on the session's queue of the virtual dispatch; pump() runs
 // them as they come in.
 class CloudLoopbackTest : public ::testing::Test {
-protected:
+  protected:
     static constexpr const char* kConfigPath =
         "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 
@@ -77,23 +77,6 @@ protected:
                 *outcome = {true, std::move(record), std::move(message),
                             platform.dispatch->currentQueue()};
             });
-        EXPECT_TRUE(pump([&] { return outcome->done; }));
-        return *outcome;
-    }
-
-    struct DataOutcome {
-        bool done = false;
-        std::optional<std::string> data;
-        std::string message;
-    };
-
-    DataOutcome send(const platform::UrlRequest& req, const std::optional<std::string>& logName,
-                     const std::optional<OrvaneCredentials>& credentials = std::nullopt) {
-        auto outcome = std::make_shared<DataOutcome>();
-        OrvaneRequests::sendRequest(req, logName, credentials,
-                                    [outcome](std::optional<std::string> data, std::string message) {
-                                        *outcome = {true, std::move(data), std::move(message)};
-                                    });
         EXPECT_TRUE(pump([&] { return outcome->done; }));
         return *outcome;
     }
