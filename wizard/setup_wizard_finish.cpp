@@ -34,7 +34,7 @@ void SetupWizardViewController::finishQorSetup() {
         return;
     }
     OrvaneRequests::getApplication(
-        appId, orvaneCredentials_,
+        appId, chain.credentials,
         [chain, appId](std::optional<OrvaneApplication> application, std::string message) {
             configAppReceived(chain, std::move(application), message, appId);
         });
