@@ -3,9 +3,9 @@
 #include <map>
 
 #include "app/app_delegate_lifetime.h"
+#include "app/ui_tools.h"
 #include "helper_interface/helper_authorization.h"
 #include "platform/registry.h"
-#include "app/ui_tools.h"
 #include "service/qor_tools.h"
 
 namespace {
@@ -44,11 +44,14 @@ void AppDelegate::onMain(std::function<void(AppDelegate&)> task) {
     });
 }
 
-// The timer may outlive the delegate (it is not cancelled on quit): it reaches it through the lifetime.
+// The timer may outlive the delegate (it is not cancelled on quit): it reaches it through the
+// lifetime.
 void AppDelegate::schedulePeriodicUpdate() {
-    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_), [lifetime = lifetime_] {
-        if (auto* self = lifetime->current()) self->perform("pediodicallyUpdateMenu");
-    });
+    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
+                                [lifetime = lifetime_] {
+                                    if (auto* self = lifetime->current())
+                                        self->perform("pediodicallyUpdateMenu");
+                                });
 }
 
 void AppDelegate::onMainAfter(double seconds, std::function<void(AppDelegate&)> task) {
@@ -61,7 +64,8 @@ void AppDelegate::onMainAfter(double seconds, std::function<void(AppDelegate&)> 
 std::shared_ptr<platform::Image> AppDelegate::loadIcon(const std::string& name) {
     auto image = statusBar_.imageNamed(name);
     // The bundle is broken; the menu still works, with an empty icon.
-    if (!image) platform::log("The status icon " + name + " is missing from the application's resources");
+    if (!image)
+        platform::log("The status icon " + name + " is missing from the application's resources");
     return image;
 }
 
@@ -87,7 +91,8 @@ bool AppDelegate::perform(const platform::Selector& selector) {
 }
 
 void AppDelegate::setupStatusBarMenu() {
-    const std::string version = bundle_.infoString("CFBundleShortVersionString").value_or("unknown");
+    const std::string version =
+        bundle_.infoString("CFBundleShortVersionString").value_or("unknown");
     const std::string bundleName = bundle_.infoString("CFBundleName").value_or("App");
     platform::log("OrvaneStorageGatewayApp version " + version + " start");
     askLauncherToQuit();
@@ -97,8 +102,9 @@ void AppDelegate::setupStatusBarMenu() {
     try {
         HelperAuthorization::updateRightsInDatabase();
     } catch (const HelperAuthorizationError& error) {
-        platform::log(std::string("Failed to update the authorization database rights with error: ") +
-                      error.what());
+        platform::log(
+            std::string("Failed to update the authorization database rights with error: ") +
+            error.what());
     }
     checkHelperVersion();
 
@@ -156,18 +162,15 @@ void AppDelegate::updateMenu() {
             icon = statusIconOk_;
             break;
         case QorStatus::Failed:
-        case QorStatus::Unknown:
-            icon = statusIconError_;
-            break;
-        case QorStatus::Stopped:
-            icon = statusIconStopped_;
-            break;
+        case QorStatus::Unknown: icon = statusIconError_; break;
+        case QorStatus::Stopped: icon = statusIconStopped_; break;
     }
     if (icon) icon->setTemplate(true);
     if (statusBarItem_ && statusBarItem_->hasButton()) statusBarItem_->setButtonImage(icon);
 
     menuItemConfigure_->setEnabled(QorTools::isConfigured());
-    menuItemShowConfigBackups_->setEnabled(platform::files().exists(QorTools::backupDirectoryURL()));
+    menuItemShowConfigBackups_->setEnabled(
+        platform::files().exists(QorTools::backupDirectoryURL()));
 }
 
 void AppDelegate::pediodicallyUpdateMenu() {

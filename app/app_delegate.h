@@ -107,8 +107,12 @@ public:
     QorStatus qorStatus() const { return qorStatus_; }
     const std::shared_ptr<platform::StatusItem>& statusBarItem() const { return statusBarItem_; }
     const std::shared_ptr<platform::MenuItem>& menuItemStatus() const { return menuItemStatus_; }
-    const std::shared_ptr<platform::MenuItem>& menuItemStartStop() const { return menuItemStartStop_; }
-    const std::shared_ptr<platform::MenuItem>& menuItemConfigure() const { return menuItemConfigure_; }
+    const std::shared_ptr<platform::MenuItem>& menuItemStartStop() const {
+        return menuItemStartStop_;
+    }
+    const std::shared_ptr<platform::MenuItem>& menuItemConfigure() const {
+        return menuItemConfigure_;
+    }
     const std::shared_ptr<platform::MenuItem>& menuItemStartOnLogin() const {
         return menuItemStartOnLogin_;
     }

@@ -71,8 +71,9 @@ void AppDelegate::showServiceLogsAction() {
 void AppDelegate::showApplicationLogsAction() {
     const auto script = bundle_.resourcePath(kLogScriptName, "sh");
     if (!script) {
-        platform::log("showApplicationLogsAction, failed to find helper script resource "
-                      "orvane_storage_grateway_app_logs.sh");
+        platform::log(
+            "showApplicationLogsAction, failed to find helper script resource "
+            "orvane_storage_grateway_app_logs.sh");
         return;
     }
     const auto command = platform::workspace().commandToOpenFile(script->string(), "Terminal");

@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr char kHelperCopyInBundle[] = "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper";
+constexpr char kHelperCopyInBundle[] =
+    "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper";
 constexpr char kFailedAdminAccess[] = "Failed to get admin access";
 
 }  // namespace
@@ -27,11 +28,12 @@ void AppDelegate::checkHelperVersion() {
             lifetime->run([](AppDelegate& self) { self.helperVersionChecked(false); });
         });
         if (helper) {
-            helper->getVersionWithCompletion([lifetime, bundledVersion](const std::string& installed) {
-                lifetime->run([&](AppDelegate& self) {
-                    self.helperVersionChecked(installed == *bundledVersion);
+            helper->getVersionWithCompletion(
+                [lifetime, bundledVersion](const std::string& installed) {
+                    lifetime->run([&](AppDelegate& self) {
+                        self.helperVersionChecked(installed == *bundledVersion);
+                    });
                 });
-            });
             return;
         }
     }
@@ -43,16 +45,16 @@ void AppDelegate::helperVersionChecked(bool isCurrent) {
     if (!ensureHelperIsInstalled()) return;
     auto helper = helperProxy(nullptr);
     if (!helper) return;
-    helper->createLogDirectoryWithCompletion(
-        [lifetime = lifetime_](const std::string& message, std::optional<platform::XpcError> error) {
-            if (!error) return;
-            lifetime->run([&](AppDelegate&) {
-                platform::log("Got error from helper " + error->description());
-                UiTools::enqueueAlert("Failed to create log directory",
-                                      "Failed to create log directory with error message: " +
-                                          message);
-            });
+    helper->createLogDirectoryWithCompletion([lifetime = lifetime_](
+                                                 const std::string& message,
+                                                 std::optional<platform::XpcError> error) {
+        if (!error) return;
+        lifetime->run([&](AppDelegate&) {
+            platform::log("Got error from helper " + error->description());
+            UiTools::enqueueAlert("Failed to create log directory",
+                                  "Failed to create log directory with error message: " + message);
         });
+    });
 }
 
 bool AppDelegate::ensureHelperIsInstalled() {
@@ -91,7 +93,8 @@ bool AppDelegate::installHelper() {
     try {
         authorization = HelperAuthorization::authorizationRef(
             {{platform::kSMRightBlessPrivilegedHelper, std::nullopt}}, {},
-            platform::kAuthorizationFlagInteractionAllowed | platform::kAuthorizationFlagExtendRights |
+            platform::kAuthorizationFlagInteractionAllowed |
+                platform::kAuthorizationFlagExtendRights |
                 platform::kAuthorizationFlagPreAuthorize);
     } catch (const HelperAuthorizationError& error) {
         return failedWithError(error.what(), error.what());
@@ -99,8 +102,9 @@ bool AppDelegate::installHelper() {
     if (!authorization) return failedWithoutError();
 
     std::optional<platform::ServiceManagementError> error;
-    const bool blessed = serviceManagement_.jobBless(
-        platform::kSMDomainSystemLaunchd, std::string(kHelperMachServiceName), *authorization, error);
+    const bool blessed =
+        serviceManagement_.jobBless(platform::kSMDomainSystemLaunchd,
+                                    std::string(kHelperMachServiceName), *authorization, error);
     if (!blessed) {
         if (error) return failedWithError(error->description(), error->localizedDescription);
         return failedWithoutError();
@@ -151,13 +155,15 @@ std::shared_ptr<platform::XpcConnection> AppDelegate::helperConnection() {
     return connection;
 }
 
-std::optional<HelperProtocolProxy> AppDelegate::helperProxy(std::function<void(bool)> errorHandler) {
+std::optional<HelperProtocolProxy> AppDelegate::helperProxy(
+    std::function<void(bool)> errorHandler) {
     auto connection = helperConnection();
     if (!connection) return std::nullopt;
     // Requests still waiting when the app quits fail after the delegate is gone; they are
     // dropped, not logged.
     auto proxy = connection->remoteObjectProxyWithErrorHandler(
-        [lifetime = lifetime_, errorHandler = std::move(errorHandler)](const platform::XpcError& error) {
+        [lifetime = lifetime_,
+         errorHandler = std::move(errorHandler)](const platform::XpcError& error) {
             lifetime->run([&](AppDelegate&) {
                 platform::log("Helper connection was closed with error: " + error.description());
                 if (errorHandler) errorHandler(false);

@@ -15,12 +15,8 @@ void AppDelegate::startStopAction() {
     platform::log("startStopAction, current qorStatus: " + std::string(caseName(qorStatus_)));
     menuItemStartStop_->setEnabled(false);
     switch (qorStatus_) {
-        case QorStatus::Running:
-            stopService([] {});
-            break;
-        case QorStatus::Stopped:
-            startService();
-            break;
+        case QorStatus::Running: stopService([] {}); break;
+        case QorStatus::Stopped: startService(); break;
         case QorStatus::Failed:
         case QorStatus::Unknown:
             platform::log("QOR status is " + std::string(rawValue(qorStatus_)) +
@@ -40,7 +36,8 @@ void AppDelegate::stopService(Completion completion) {
     if (!helper) return;
     auto lifetime = lifetime_;
     sendLaunchctl(*helper, "bootout", [lifetime, completion](std::int64_t exitCode) {
-        lifetime->run([&](AppDelegate& self) { self.handleLaunchctlResult(exitCode, "stop", completion); });
+        lifetime->run(
+            [&](AppDelegate& self) { self.handleLaunchctlResult(exitCode, "stop", completion); });
     });
 }
 
@@ -78,7 +75,8 @@ void AppDelegate::bootstrapService(LaunchctlHelper helper, Completion completion
     sendLaunchctl(helper, "bootstrap", [lifetime, completion](std::int64_t exitCode) {
         lifetime->run([&](AppDelegate& self) {
             self.handleLaunchctlResult(exitCode, "start", [lifetime, completion] {
-                lifetime->run([&](AppDelegate& self) { self.disableUnlessStartOnBoot(completion); });
+                lifetime->run(
+                    [&](AppDelegate& self) { self.disableUnlessStartOnBoot(completion); });
             });
         });
     });
@@ -102,9 +100,9 @@ void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string
                                         Completion completion) {
     platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
     if (exitCode != 0 && exitCode != kAlreadyInThatState) {
-        UiTools::enqueueAlert("Failed to " + action + " orvane Storage Gateway",
-                              "The command 'launchctl' failed with exit code: " +
-                                  std::to_string(exitCode));
+        UiTools::enqueueAlert(
+            "Failed to " + action + " orvane Storage Gateway",
+            "The command 'launchctl' failed with exit code: " + std::to_string(exitCode));
     }
     completion();
     onMainAfter(kVerificationDelaySeconds, [action, exitCode](AppDelegate& self) {

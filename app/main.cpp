@@ -11,8 +11,7 @@ int main(int argc, char** argv) {
             context.statusBar, platform::dispatch(), platform::defaults(), platform::mainBundle(),
             platform::xpc(), platform::serviceManagement(), context.application);
         context.wizardWindow.setContent(std::make_shared<SetupWizardViewController>(
-            context.wizardWindow, context.application, context.computerName,
-            platform::dispatch()));
+            context.wizardWindow, context.application, context.computerName, platform::dispatch()));
         delegate->setWindow(&context.wizardWindow);
         return delegate;
     });

@@ -22,7 +22,8 @@ inline std::string application(const std::string& appId) {
     return std::string(applications) + appId + "/";
 }
 inline std::string token(const std::string& appId) { return application(appId) + "token/"; }
-inline std::string storageTranscoder(const std::string& storageId, const std::string& transcoderId) {
+inline std::string storageTranscoder(const std::string& storageId,
+                                     const std::string& transcoderId) {
     return storage(storageId) + "transcoders/" + transcoderId + "/";
 }
 inline std::string storageSettingsPage(const std::string& storageId) {

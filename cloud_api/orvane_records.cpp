@@ -126,8 +126,9 @@ std::optional<OrvaneStorageResponse> OrvaneStorageResponse::decode(const nlohman
     return OrvaneStorageResponse{std::move(*objects)};
 }
 
-std::optional<OrvaneTranscoderSettings> OrvaneTranscoderSettings::decode(
-    const nlohmann::json& json, DecodingError& error, const std::string& path) {
+std::optional<OrvaneTranscoderSettings> OrvaneTranscoderSettings::decode(const nlohmann::json& json,
+                                                                         DecodingError& error,
+                                                                         const std::string& path) {
     FieldReader reader(json, path, error);
     if (!reader.isObject()) return std::nullopt;
     bool failed = false;
@@ -149,14 +150,16 @@ std::optional<OrvaneTranscoder> OrvaneTranscoder::decode(const nlohmann::json& j
     if (!type) return std::nullopt;
     std::optional<OrvaneTranscoderSettings> settings;
     if (const auto* settingsJson = reader.member("settings")) {
-        settings = OrvaneTranscoderSettings::decode(*settingsJson, error, reader.pathOf("settings"));
+        settings =
+            OrvaneTranscoderSettings::decode(*settingsJson, error, reader.pathOf("settings"));
         if (!settings) return std::nullopt;
     }
     return OrvaneTranscoder{std::move(*id), std::move(*name), std::move(*type), settings};
 }
 
-std::optional<OrvaneTranscoderResponse> OrvaneTranscoderResponse::decode(
-    const nlohmann::json& json, DecodingError& error, const std::string& path) {
+std::optional<OrvaneTranscoderResponse> OrvaneTranscoderResponse::decode(const nlohmann::json& json,
+                                                                         DecodingError& error,
+                                                                         const std::string& path) {
     FieldReader reader(json, path, error);
     if (!reader.isObject()) return std::nullopt;
     auto objects = requiredList<OrvaneTranscoder>(reader, "objects", error);
@@ -205,8 +208,8 @@ std::string describe(const OrvaneErrorResponse& response) {
 
 std::string describe(const OrvaneUser& user) {
     return "OrvaneUser(id: " + orvane_json::quoted(user.id) +
-           ", email: " + orvane_json::quoted(user.email) + ", type: " +
-           std::string(rawValue(user.type)) + ")";
+           ", email: " + orvane_json::quoted(user.email) +
+           ", type: " + std::string(rawValue(user.type)) + ")";
 }
 
 std::string describe(const OrvaneApplication& application) {

@@ -20,7 +20,8 @@ class OrvaneRequests {
 public:
     OrvaneRequests() = delete;
 
-    using DataCompletion = std::function<void(std::optional<std::string> data, std::string message)>;
+    using DataCompletion =
+        std::function<void(std::optional<std::string> data, std::string message)>;
     template <class Record>
     using RecordCompletion = std::function<void(std::optional<Record>, std::string message)>;
     using SuccessCompletion = std::function<void(bool success)>;

@@ -48,9 +48,8 @@ void OrvaneRequests::getOrvaneCredentialsOrRetry(
     // However the caller counts, the loop never sends more than the designed 41 polls.
     retryCount = std::clamp(retryCount, 0, lastPollRetry);
     platform::dispatch().global().asyncAfter(
-        platform::seconds(firstPollDelay),
-        [url, retryCount, cancellation = std::move(cancellation),
-         completion = std::move(completion)]() mutable {
+        platform::seconds(firstPollDelay), [url, retryCount, cancellation = std::move(cancellation),
+                                            completion = std::move(completion)]() mutable {
             attemptCredentials(url, retryCount, std::move(cancellation), std::move(completion));
         });
 }

@@ -65,11 +65,14 @@ bool plainUtf8(std::string_view s) {
             i += 1;
         } else if (in(c, 0xC2, 0xDF) && in(b(1), 0x80, 0xBF)) {
             i += 2;
-        } else if (((c == 0xE0 && in(b(1), 0xA0, 0xBF)) || (in(c, 0xE1, 0xEC) && in(b(1), 0x80, 0xBF)) ||
-                    (c == 0xED && in(b(1), 0x80, 0x9F)) || (in(c, 0xEE, 0xEF) && in(b(1), 0x80, 0xBF))) &&
+        } else if (((c == 0xE0 && in(b(1), 0xA0, 0xBF)) ||
+                    (in(c, 0xE1, 0xEC) && in(b(1), 0x80, 0xBF)) ||
+                    (c == 0xED && in(b(1), 0x80, 0x9F)) ||
+                    (in(c, 0xEE, 0xEF) && in(b(1), 0x80, 0xBF))) &&
                    in(b(2), 0x80, 0xBF)) {
             i += 3;
-        } else if (((c == 0xF0 && in(b(1), 0x90, 0xBF)) || (in(c, 0xF1, 0xF3) && in(b(1), 0x80, 0xBF)) ||
+        } else if (((c == 0xF0 && in(b(1), 0x90, 0xBF)) ||
+                    (in(c, 0xF1, 0xF3) && in(b(1), 0x80, 0xBF)) ||
                     (c == 0xF4 && in(b(1), 0x80, 0x8F))) &&
                    in(b(2), 0x80, 0xBF) && in(b(3), 0x80, 0xBF)) {
             i += 4;
@@ -80,7 +83,8 @@ bool plainUtf8(std::string_view s) {
     return true;
 }
 
-constexpr const char* kKeys[] = {"app-id", "auth-token", "storage-id", "orvane-url", "log-filename"};
+constexpr const char* kKeys[] = {"app-id", "auth-token", "storage-id", "orvane-url",
+                                 "log-filename"};
 
 void check(bool condition) {
     if (!condition) std::abort();
@@ -93,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(config_parser::isValidUtf8(bytes) == plainUtf8(bytes));
 
     const std::string_view text = config_parser::skipByteOrderMark(bytes);
-    check(text.size() == bytes.size() || (text.size() + 3 == bytes.size() && bytes.starts_with("\xEF\xBB\xBF")));
+    check(text.size() == bytes.size() ||
+          (text.size() + 3 == bytes.size() && bytes.starts_with("\xEF\xBB\xBF")));
 
     // An input may name its own key before a NUL; otherwise the keys the app asks for.
     if (const auto nul = text.find('\0'); nul != std::string_view::npos && nul <= 32) {
@@ -102,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(config_parser::findValue(body, name) == plainFind(body, name));
         return 0;
     }
-    for (const char* key : kKeys) check(config_parser::findValue(text, key) == plainFind(text, key));
+    for (const char* key : kKeys)
+        check(config_parser::findValue(text, key) == plainFind(text, key));
     return 0;
 }

@@ -24,7 +24,8 @@ void check(bool condition) {
 // One server for a batch of inputs; replacing it joins the client threads it gathered.
 class Running {
 public:
-    explicit Running(const std::filesystem::path& root) : server_({root, {}, std::chrono::seconds(5)}) {
+    explicit Running(const std::filesystem::path& root)
+        : server_({root, {}, std::chrono::seconds(5)}) {
         check(server_.listen());
         thread_ = std::thread([this] { server_.serve(); });
     }

@@ -41,9 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return r;
     }();
     if (size < 4) return 0;
-    const int status = static_cast<int>(std::uint32_t{data[0]} << 24 | std::uint32_t{data[1]} << 16 |
-                                        std::uint32_t{data[2]} << 8 | data[3]);
-    runner->result = {std::nullopt, false, status, std::string(reinterpret_cast<const char*>(data) + 4, size - 4)};
+    const int status =
+        static_cast<int>(std::uint32_t{data[0]} << 24 | std::uint32_t{data[1]} << 16 |
+                         std::uint32_t{data[2]} << 8 | data[3]);
+    runner->result = {std::nullopt, false, status,
+                      std::string(reinterpret_cast<const char*>(data) + 4, size - 4)};
     platform->log->clear();
 
     const QorStatus got = QorTools::getStatus();

@@ -38,7 +38,8 @@ void HelperAuthorization::updateRightsInDatabase() {
         std::optional<nlohmann::json> stored;
         auto status = authorization.rightGet(right.name, stored);
         if (status == platform::errAuthorizationDenied || ruleNeedsUpdate(stored, right)) {
-            status = authorization.rightSet(*reference, right.name, right.rule(), right.description);
+            status =
+                authorization.rightSet(*reference, right.name, right.rule(), right.description);
         }
         if (status != platform::errAuthorizationSuccess) {
             platform::log("AuthorizationRightSet or Get failed with error: " +

@@ -19,8 +19,9 @@ void HelperProtocolProxy::runQorLaunchctlWithSubcommand(
                  [completion = std::move(completion)](XpcValues values) {
                      // A number object may carry a fraction; an exit status never does.
                      const auto& code = values.at(0);
-                     completion(code.is_number_integer() ? code.get<std::int64_t>()
-                                                         : static_cast<std::int64_t>(code.get<double>()));
+                     completion(code.is_number_integer()
+                                    ? code.get<std::int64_t>()
+                                    : static_cast<std::int64_t>(code.get<double>()));
                  });
 }
 

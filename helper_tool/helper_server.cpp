@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <array>
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -129,7 +129,8 @@ bool HelperServer::listen() {
     std::strcpy(address.sun_path, path.c_str());
     ::unlink(path.c_str());
     listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listenFd_ < 0 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::chmod(path.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0) {
         options_.log("Cannot listen on " + path.string() + ": " + std::strerror(errno));
         return false;
@@ -153,7 +154,8 @@ void HelperServer::serve() {
             serving = clientThreads_.size() - finished_.size();
         }
         // At the cap, only a finishing client or stop() wakes the loop.
-        pollfd fds[2] = {{wakeFds_[0], POLLIN, 0}, {serving < options_.maxClients ? listenFd_ : -1, POLLIN, 0}};
+        pollfd fds[2] = {{wakeFds_[0], POLLIN, 0},
+                         {serving < options_.maxClients ? listenFd_ : -1, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             break;
@@ -211,7 +213,8 @@ void HelperServer::acceptOne() {
         return;
     }
     const auto idle = options_.idleTimeout.count();
-    const timeval limit{static_cast<time_t>(idle / 1000), static_cast<suseconds_t>(idle % 1000 * 1000)};
+    const timeval limit{static_cast<time_t>(idle / 1000),
+                        static_cast<suseconds_t>(idle % 1000 * 1000)};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     admit(fd);
@@ -222,21 +225,24 @@ void HelperServer::admit(int fd) {
     const auto serial = nextSerial_++;
     clientFds_.insert(fd);
     try {
-        clientThreads_.emplace(serial, std::thread([this, fd, serial] {
-            try {
-                serveClient(fd);
-            } catch (const std::exception& error) {
-                options_.log(std::string("A client's connection ended on an error: ") + error.what());
-            }
-            std::lock_guard lock(clientsMutex_);
-            clientFds_.erase(fd);
-            ::close(fd);
-            finished_.push_back(serial);
-            const char byte = 0;
-            [[maybe_unused]] auto n = ::write(wakeFds_[1], &byte, 1);
-        }));
+        clientThreads_.emplace(
+            serial, std::thread([this, fd, serial] {
+                try {
+                    serveClient(fd);
+                } catch (const std::exception& error) {
+                    options_.log(std::string("A client's connection ended on an error: ") +
+                                 error.what());
+                }
+                std::lock_guard lock(clientsMutex_);
+                clientFds_.erase(fd);
+                ::close(fd);
+                finished_.push_back(serial);
+                const char byte = 0;
+                [[maybe_unused]] auto n = ::write(wakeFds_[1], &byte, 1);
+            }));
     } catch (const std::exception& error) {
-        // No thread to serve it (address space or thread limit): this client goes, the helper stays.
+        // No thread to serve it (address space or thread limit): this client goes, the helper
+        // stays.
         clientFds_.erase(fd);
         ::close(fd);
         options_.log(std::string("Could not serve a connection: ") + error.what());
@@ -267,7 +273,8 @@ void HelperServer::logRefusal(const std::string& line) {
     }
     std::string text = line;
     if (refusalsLeftOut_ > 0) {
-        text += " (" + std::to_string(refusalsLeftOut_) + " more refusals since the last such line)";
+        text +=
+            " (" + std::to_string(refusalsLeftOut_) + " more refusals since the last such line)";
     }
     options_.log(text);
     lastRefusalLogged_ = now;
@@ -279,7 +286,8 @@ void HelperServer::serveClient(int fd) {
         if (wire::writeFrame(fd, {{"id", id}, {"reply", std::move(values)}})) return;
         // Too large for a frame (or the peer is gone): the request still gets its one answer.
         const std::string error = "the reply was larger than a message may be";
-        if (wire::writeFrame(fd, {{"id", id}, {"error", error}})) options_.log("Sent an error instead: " + error);
+        if (wire::writeFrame(fd, {{"id", id}, {"error", error}}))
+            options_.log("Sent an error instead: " + error);
     };
     for (;;) {
         auto frame = wire::readFrame(fd);
@@ -288,7 +296,8 @@ void HelperServer::serveClient(int fd) {
                 options_.log("Closed a connection that sent nothing for " +
                              std::to_string(options_.idleTimeout.count()) + " ms");
             } else if (*error != wire::ReadError::Closed) {
-                options_.log("Refused a message and closed the connection: " + wire::describe(*error));
+                options_.log("Refused a message and closed the connection: " +
+                             wire::describe(*error));
             }
             break;
         }
@@ -313,8 +322,9 @@ void HelperServer::serveClient(int fd) {
             std::filesystem::create_directories(dir, ec);
             if (ec) {
                 reply(id, {"Could not create " + dir.string(),
-                                {{"domain", "NSPOSIXErrorDomain"}, {"code", ec.value()},
-                                 {"description", ec.message()}}});
+                           {{"domain", "NSPOSIXErrorDomain"},
+                            {"code", ec.value()},
+                            {"description", ec.message()}}});
             } else {
                 reply(id, {"Log directory " + dir.string() + " is ready", nullptr});
             }
@@ -365,7 +375,8 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
         ::close(out[0]);
         ::close(err[0]);
         const std::string text = "Failed to run " + program + ": " + std::strerror(spawned) + "\n";
-        wire::writeFrame(fd, {{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
+        wire::writeFrame(fd,
+                         {{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
         return 127;
     }
     LineForwarder stdoutLines(fd, helper_selectors::logWithStdOut);
@@ -384,7 +395,8 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
             killed = true;
             break;
         }
-        const int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 60000)));
+        const int ready =
+            ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 60000)));
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
@@ -412,7 +424,8 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
                                  std::to_string(options_.launchctlTimeout.count()) +
                                  " ms and was killed";
         options_.log(line);
-        wire::writeFrame(fd, {{"selector", helper_selectors::logWithStdErr}, {"arguments", {line + "\n"}}});
+        wire::writeFrame(
+            fd, {{"selector", helper_selectors::logWithStdErr}, {"arguments", {line + "\n"}}});
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -1,7 +1,7 @@
 // QorPrivilegedHelper: serves the app's requests to start and stop the gateway service.
 #include <csignal>
-#include <memory>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "helper_tool/helper_server.h"

@@ -35,9 +35,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     std::unique_ptr<platform::DistributedNotificationCenter::Observation> observation;
     if (platform::services().notifications) {
-        observation = platform::notifications().addObserver(kKillLauncher,
-                                                            kApplicationBundleIdentifier,
-                                                            [this] { terminate(); });
+        observation = platform::notifications().addObserver(
+            kKillLauncher, kApplicationBundleIdentifier, [this] { terminate(); });
     }
     const auto executable = applicationExecutablePath(platform::mainBundle().bundlePath());
     if (!executable) {

@@ -51,7 +51,8 @@ int main() {
     services.processes = processes;
     services.workspace = std::make_shared<linux_impl::XdgWorkspace>(processes, runtimeDir);
     if (runtimeDir) {
-        services.notifications = std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
+        services.notifications =
+            std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
     }
     platform::installServices(services);
 

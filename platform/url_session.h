@@ -78,9 +78,9 @@ struct UrlError {
 };
 
 // Called exactly once per task, on the session's background callback queue.
-using DataTaskCompletion = std::function<void(
-    std::optional<std::string> data, std::optional<UrlResponse> response,
-    std::optional<UrlError> error)>;
+using DataTaskCompletion =
+    std::function<void(std::optional<std::string> data, std::optional<UrlResponse> response,
+                       std::optional<UrlError> error)>;
 
 class UrlSession {
 public:

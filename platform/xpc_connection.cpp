@@ -15,7 +15,8 @@ XpcError make(long code, std::string text, std::string debug) {
 std::string XpcError::description() const {
     std::string text = "Error Domain=" + domain + " Code=" + std::to_string(code) + " \"" +
                        localizedDescription + "\"";
-    if (!debugDescription.empty()) text += " UserInfo={NSDebugDescription=" + debugDescription + "}";
+    if (!debugDescription.empty())
+        text += " UserInfo={NSDebugDescription=" + debugDescription + "}";
     return text;
 }
 
@@ -31,9 +32,9 @@ XpcError XpcError::invalidated(std::string_view service, std::string_view reason
 }
 
 XpcError XpcError::replyInvalid(std::string_view selector, std::string_view reason) {
-    return make(kXpcConnectionReplyInvalid, kCommunicationFailed,
-                "The reply to " + std::string(selector) + " was invalid: " + std::string(reason) +
-                    ".");
+    return make(
+        kXpcConnectionReplyInvalid, kCommunicationFailed,
+        "The reply to " + std::string(selector) + " was invalid: " + std::string(reason) + ".");
 }
 
 XpcError XpcError::argumentsInvalid(std::string_view selector) {

@@ -17,16 +17,10 @@ public:
         const char c = text_[pos_++];
         TypeEncoding t;
         switch (c) {
-            case 'v':
-                t.kind = TypeEncoding::Kind::Void;
-                return t;
-            case ':':
-                t.kind = TypeEncoding::Kind::Selector;
-                return t;
-            case '@':
-                break;
-            default:
-                return std::nullopt;
+            case 'v': t.kind = TypeEncoding::Kind::Void; return t;
+            case ':': t.kind = TypeEncoding::Kind::Selector; return t;
+            case '@': break;
+            default: return std::nullopt;
         }
         if (peek('?')) {
             ++pos_;

@@ -58,17 +58,13 @@ std::filesystem::path QorTools::baseDirectoryURL() {
     return platform::paths().resolve(kBaseDirectory);
 }
 
-std::filesystem::path QorTools::configFileURL() {
-    return baseDirectoryURL() / "config.ini";
-}
+std::filesystem::path QorTools::configFileURL() { return baseDirectoryURL() / "config.ini"; }
 
 std::filesystem::path QorTools::backupDirectoryURL() {
     return baseDirectoryURL() / std::string(kBackupFolder) / "";
 }
 
-std::string QorTools::urlText(const std::filesystem::path& url) {
-    return "file://" + url.string();
-}
+std::string QorTools::urlText(const std::filesystem::path& url) { return "file://" + url.string(); }
 
 std::optional<std::string> QorTools::getConfigValue(const std::string& name,
                                                     const std::filesystem::path& url) {

@@ -10,7 +10,7 @@
 // The gateway's config.ini, its backups, and the service status query. Type-level only; the
 // paths are resolved through the platform's system root on every call.
 class QorTools {
-  public:
+public:
     QorTools() = delete;
 
     static std::filesystem::path baseDirectoryURL();

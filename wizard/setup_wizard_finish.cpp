@@ -94,7 +94,8 @@ void SetupWizardViewController::newAppReceived(const FinishChain& chain,
                                                std::optional<OrvaneApplication> application,
                                                const std::string& errorMessage) {
     if (!application) {
-        failFinish(chain, kConfigurationError, "Failed to create a new app in orvane\n\n" + errorMessage);
+        failFinish(chain, kConfigurationError,
+                   "Failed to create a new app in orvane\n\n" + errorMessage);
         return;
     }
     createNewToken(chain, application->id);
@@ -114,9 +115,9 @@ void SetupWizardViewController::newTokenReceived(const FinishChain& chain,
                                                  const std::string& errorMessage,
                                                  const std::string& appId) {
     if (!credentials) {
-        failFinish(chain, kConfigurationError,
-                   "Failed to create a new token for app " + appId + " in orvane\n\n" +
-                       errorMessage);
+        failFinish(
+            chain, kConfigurationError,
+            "Failed to create a new token for app " + appId + " in orvane\n\n" + errorMessage);
         return;
     }
     // The id asked for is written, whatever the reply echoes.
@@ -152,8 +153,9 @@ void SetupWizardViewController::writeNewConfigStartService(const FinishChain& ch
         self->window_.performClose();
         auto* delegate = dynamic_cast<AppDelegate*>(self->application_.delegate());
         if (!delegate) {
-            platform::log("writeNewConfigStartService, ERROR, failed to restart QOR with app "
-                          "delegate");
+            platform::log(
+                "writeNewConfigStartService, ERROR, failed to restart QOR with app "
+                "delegate");
             return;
         }
         if (delegate->ensureHelperIsInstalled()) delegate->restartService();

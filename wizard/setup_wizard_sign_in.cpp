@@ -13,15 +13,13 @@ constexpr char kNotPowerUserText[] =
     "You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as "
     "another user.";
 
-const char* flag(bool value) {
-    return value ? "true" : "false";
-}
+const char* flag(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
 // A poll stops at its next attempt once the wizard closed or a newer sign-in began.
 class SetupWizardViewController::SignInCancellation : public OrvaneRequestCancellation {
-  public:
+public:
     SignInCancellation(const SetupWizardViewController& controller, std::uint64_t generation)
         : application_(controller.application_),
           current_(controller.signInGeneration_),
@@ -31,15 +29,13 @@ class SetupWizardViewController::SignInCancellation : public OrvaneRequestCancel
                current_->load() != generation_;
     }
 
-  private:
+private:
     platform::SharedApplication& application_;
     std::shared_ptr<const std::atomic<std::uint64_t>> current_;
     std::uint64_t generation_;
 };
 
-void SetupWizardViewController::endSignIn() {
-    ++*signInGeneration_;
-}
+void SetupWizardViewController::endSignIn() { ++*signInGeneration_; }
 
 void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
     platform::log(std::string("Initiate orvane login, forceLogin: ") + flag(forceLogin));

@@ -33,8 +33,7 @@ std::string mountPointWarning(const std::string& mountPoint) {
         case platform::ItemKind::Other:
             return "The selected QOR does not points to a file, not a folder.\n\nPath: " +
                    mountPoint;
-        case platform::ItemKind::Directory:
-            break;
+        case platform::ItemKind::Directory: break;
     }
     return "";
 }

@@ -14,17 +14,12 @@ constexpr char kFinishTitle[] = "Finish";
 
 double progressValue(SetupStep step) {
     switch (step) {
-        case SetupStep::initial:
-            return 0;
-        case SetupStep::newOrExisting:
-            return 1;
+        case SetupStep::initial: return 0;
+        case SetupStep::newOrExisting: return 1;
         case SetupStep::newQorSetup:
-        case SetupStep::chooseExistingQor:
-            return 2;
-        case SetupStep::finish:
-            return 3;
-        case SetupStep::invalid:
-            break;
+        case SetupStep::chooseExistingQor: return 2;
+        case SetupStep::finish: return 3;
+        case SetupStep::invalid: break;
     }
     return 0;
 }
@@ -98,11 +93,8 @@ void SetupWizardViewController::selectNewSetupStep(SetupStep step) {
             ui_.mainHeaderField->setStringValue(
                 ui_.initialFreshInstallOrReconfigureTabView->selectedLabel().value_or(""));
             break;
-        case SetupStep::finish:
-            ui_.mainNextButton->setTitle(kFinishTitle);
-            break;
-        default:
-            break;
+        case SetupStep::finish: ui_.mainNextButton->setTitle(kFinishTitle); break;
+        default: break;
     }
     ui_.stepProgressIndicator->setDoubleValue(progressValue(step));
 }
@@ -123,9 +115,7 @@ void SetupWizardViewController::updateInitialSetupStep() {
 
 void SetupWizardViewController::mainNextButtonClick() {
     switch (getCurrentSetupStep()) {
-        case SetupStep::initial:
-            initiateOrvaneLogin(nextIsForceLogin_);
-            break;
+        case SetupStep::initial: initiateOrvaneLogin(nextIsForceLogin_); break;
         case SetupStep::newOrExisting:
             if (ui_.newQorRadioButton->state() == platform::ControlState::On) {
                 enterNewQorForm();
@@ -133,15 +123,9 @@ void SetupWizardViewController::mainNextButtonClick() {
                 updateExistingQorList();
             }
             break;
-        case SetupStep::newQorSetup:
-            checkNewQorForm();
-            break;
-        case SetupStep::chooseExistingQor:
-            leaveExistingQorStep();
-            break;
-        case SetupStep::finish:
-            finishQorSetup();
-            break;
+        case SetupStep::newQorSetup: checkNewQorForm(); break;
+        case SetupStep::chooseExistingQor: leaveExistingQorStep(); break;
+        case SetupStep::finish: finishQorSetup(); break;
         case SetupStep::invalid:
             platform::log("mainNextButtonClick - invalid state - nothing to do");
             break;
@@ -153,13 +137,9 @@ void SetupWizardViewController::mainPreviousButtonClick() {
         case SetupStep::initial:
             platform::log("mainPreviousButtonClick - already at first step - nothing to do");
             break;
-        case SetupStep::newOrExisting:
-            selectNewSetupStep(SetupStep::initial);
-            break;
+        case SetupStep::newOrExisting: selectNewSetupStep(SetupStep::initial); break;
         case SetupStep::newQorSetup:
-        case SetupStep::chooseExistingQor:
-            selectNewSetupStep(SetupStep::newOrExisting);
-            break;
+        case SetupStep::chooseExistingQor: selectNewSetupStep(SetupStep::newOrExisting); break;
         case SetupStep::finish:
             if (ui_.newQorRadioButton->state() == platform::ControlState::On) {
                 ui_.newQorNameErrorLabel->setStringValue("");
@@ -168,8 +148,7 @@ void SetupWizardViewController::mainPreviousButtonClick() {
                 selectNewSetupStep(SetupStep::chooseExistingQor);
             }
             break;
-        case SetupStep::invalid:
-            break;
+        case SetupStep::invalid: break;
     }
 }
 
@@ -246,6 +225,4 @@ void SetupWizardViewController::showSpinner() {
     ui_.loadingSpinner->startAnimation();
 }
 
-void SetupWizardViewController::hideSpinner() {
-    ui_.loadingSpinner->setHidden(true);
-}
+void SetupWizardViewController::hideSpinner() { ui_.loadingSpinner->setHidden(true); }

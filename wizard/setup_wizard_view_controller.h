@@ -32,7 +32,7 @@ std::string describe(const ExistingStorageEntry& entry);
 class SetupWizardViewController : public platform::WizardContent,
                                   public OrvaneRequestCancellation,
                                   public std::enable_shared_from_this<SetupWizardViewController> {
-  public:
+public:
     SetupWizardViewController(platform::WizardWindow& window,
                               platform::SharedApplication& application,
                               const platform::ComputerName& computerName,
@@ -83,7 +83,7 @@ class SetupWizardViewController : public platform::WizardContent,
     // that a close deletes it as the person who made it even after a sign-in as somebody else.
     void rememberCreatedStorage(const std::string& storageId, const OrvaneCredentials& credentials);
 
-  private:
+private:
     class SignInCancellation;
     // Runs `task` on the main queue while the controller lives and `stillValid` holds there;
     // otherwise logs "<operation>, <since>; dropped". Replies of requests whose window or sign-in

@@ -14,14 +14,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <functional>
 #include <condition_variable>
+#include <csignal>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -68,7 +68,8 @@ public:
 private:
     // Nearest rank: a value that was actually measured.
     double percentile(double q) const {
-        const auto rank = static_cast<std::size_t>(std::ceil(q * static_cast<double>(values_.size())));
+        const auto rank =
+            static_cast<std::size_t>(std::ceil(q * static_cast<double>(values_.size())));
         return values_[std::clamp<std::size_t>(rank, 1, values_.size()) - 1];
     }
     benchmark::State& state_;
@@ -301,8 +302,8 @@ void BM_HelperGetVersionRawFrames(benchmark::State& state) {
     std::uint64_t id = 0;
     Samples samples(state);
     for (auto _ : state) {
-        const json call = {{"id", ++id}, {"selector", helper_selectors::getVersion},
-                           {"arguments", json::array()}};
+        const json call = {
+            {"id", ++id}, {"selector", helper_selectors::getVersion}, {"arguments", json::array()}};
         const auto start = Clock::now();
         const bool sent = wire::writeFrame(fd, call);
         auto frame = wire::readFrame(fd);
@@ -365,9 +366,9 @@ void BM_BareSocketPingPong(benchmark::State& state) {
         while (readFrameBytes(fd, frame) && writeAll(fd, frame.data(), frame.size())) {
         }
     });
-    const std::string body = json{{"id", 1}, {"selector", helper_selectors::getVersion},
-                                  {"arguments", json::array()}}
-                                 .dump();
+    const std::string body =
+        json{{"id", 1}, {"selector", helper_selectors::getVersion}, {"arguments", json::array()}}
+            .dump();
     std::string frame(4, '\0');
     frame[0] = static_cast<char>((body.size() >> 24) & 0xff);
     frame[1] = static_cast<char>((body.size() >> 16) & 0xff);
@@ -376,7 +377,8 @@ void BM_BareSocketPingPong(benchmark::State& state) {
     frame += body;
     std::string answer;
     timeEach(state, [&]() -> std::string {
-        const bool ok = writeAll(fds[0], frame.data(), frame.size()) && readFrameBytes(fds[0], answer);
+        const bool ok =
+            writeAll(fds[0], frame.data(), frame.size()) && readFrameBytes(fds[0], answer);
         return ok && answer == frame ? "" : "echo failed";
     });
     ::shutdown(fds[0], SHUT_RDWR);
@@ -415,9 +417,10 @@ void BM_RunnerSpawnLaunchctlEnable(benchmark::State& state) {
     const std::string program = helper->launchctl().string();
     const std::vector<std::string> args = {"enable", kServiceTarget};
     timeEach(state, [&]() -> std::string {
-        const auto result =
-            runner.run(program, args, std::chrono::duration_cast<std::chrono::milliseconds>(kWatchdog));
-        return result.startError || result.timedOut || result.status != 0 ? "the script failed" : "";
+        const auto result = runner.run(
+            program, args, std::chrono::duration_cast<std::chrono::milliseconds>(kWatchdog));
+        return result.startError || result.timedOut || result.status != 0 ? "the script failed"
+                                                                          : "";
     });
 }
 BENCHMARK(BM_RunnerSpawnLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);

@@ -54,8 +54,8 @@ long statusField(const std::string& file, const std::string& key) {
 Figures figuresOf(const std::string& pid) {
     Figures f;
     std::error_code ec;
-    for (auto it = fs::directory_iterator("/proc/" + pid + "/fd", ec); !ec && it != fs::directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::directory_iterator("/proc/" + pid + "/fd", ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
         ++f.descriptors;
     }
     f.threads = statusField("/proc/" + pid + "/status", "Threads:");
@@ -64,8 +64,8 @@ Figures figuresOf(const std::string& pid) {
 }
 
 void print(const char* who, const char* when, const Figures& f) {
-    std::printf("%-7s %-8s descriptors %4ld  threads %3ld  RSS %7.1f MiB\n", who, when, f.descriptors,
-                f.threads, static_cast<double>(f.rssKiB) / 1024.0);
+    std::printf("%-7s %-8s descriptors %4ld  threads %3ld  RSS %7.1f MiB\n", who, when,
+                f.descriptors, f.threads, static_cast<double>(f.rssKiB) / 1024.0);
 }
 
 class Soak {
@@ -73,12 +73,14 @@ public:
     Soak() {
         platform.services.processes = std::make_shared<platform::linux_impl::PosixProcessRunner>();
         platform.reinstall();
-        platform.writeFile("/bin/launchctl",
-                           "#!/bin/sh\n[ \"$1\" = print ] && printf 'state = running\\n\\tactive count = 1\\n'\n"
-                           "exit 0\n");
+        platform.writeFile(
+            "/bin/launchctl",
+            "#!/bin/sh\n[ \"$1\" = print ] && printf 'state = running\\n\\tactive count = 1\\n'\n"
+            "exit 0\n");
         ::chmod(platform.resolve("/bin/launchctl").c_str(), 0755);
         fs::create_directories(platform.resolve("/var/run"));
-        // A configured gateway, as on a person's machine: the menu then reads a complete config.ini.
+        // A configured gateway, as on a person's machine: the menu then reads a complete
+        // config.ini.
         platform.writeCompleteConfig();
     }
     ~Soak() {
@@ -93,11 +95,13 @@ public:
     }
 
     bool start() {
-        helper = platform::testing::startHelperProcess(ORVANE_HELPER_PROGRAM, platform.root.path(),
-                                                       HelperServer::socketPath(platform.root.path()));
+        helper =
+            platform::testing::startHelperProcess(ORVANE_HELPER_PROGRAM, platform.root.path(),
+                                                  HelperServer::socketPath(platform.root.path()));
         if (helper < 0) return false;
         if (!service.start()) return false;
-        session = std::make_shared<platform::linux_impl::CurlUrlSession>(threaded.makeSerialQueue("url"));
+        session =
+            std::make_shared<platform::linux_impl::CurlUrlSession>(threaded.makeSerialQueue("url"));
         delegate.setupStatusBarMenu();
         return true;
     }
@@ -120,9 +124,8 @@ public:
         HelperProtocolProxy proxy(connection->remoteObjectProxyWithErrorHandler(
             [answered](const platform::XpcError&) { answered->set_value(false); }));
         if (i % 10 == 0) {
-            proxy.runQorLaunchctlWithSubcommand("enable", [answered](std::int64_t code) {
-                answered->set_value(code == 0);
-            });
+            proxy.runQorLaunchctlWithSubcommand(
+                "enable", [answered](std::int64_t code) { answered->set_value(code == 0); });
         } else {
             proxy.getVersionWithCompletion([answered](const std::string& version) {
                 answered->set_value(version == HelperServer::version());
@@ -156,8 +159,9 @@ private:
     platform::linux_impl::UnixXpcConnector connector{
         platform.paths, std::shared_ptr<platform::Dispatch>(&threaded, [](auto*) {})};
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{statusBar, *platform.dispatch, *platform.defaults, *platform.bundle,
-                         connector, *platform.serviceManagement, *platform.application};
+    AppDelegate delegate{
+        statusBar, *platform.dispatch,          *platform.defaults,   *platform.bundle,
+        connector, *platform.serviceManagement, *platform.application};
     orvane_dev::DevService service;
     std::shared_ptr<platform::linux_impl::CurlUrlSession> session;
 };
@@ -191,20 +195,23 @@ int main(int argc, char** argv) {
     const Figures warm = figuresOf("self"), helperWarm = figuresOf(helperPid);
     const auto began = std::chrono::steady_clock::now();
     each(refreshes, roundTrips, requests);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     // Let connection threads that are winding down finish before counting.
     std::this_thread::sleep_for(500ms);
     const Figures end = figuresOf("self"), helperEnd = figuresOf(helperPid);
 
-    std::printf("%d menu refreshes, %d helper round trips, %d cloud requests in %.1f s; %d failed\n",
-                refreshes, roundTrips, requests, seconds, failures);
+    std::printf(
+        "%d menu refreshes, %d helper round trips, %d cloud requests in %.1f s; %d failed\n",
+        refreshes, roundTrips, requests, seconds, failures);
     print("app", "start", start);
     print("app", "warm", warm);
     print("app", "end", end);
     print("helper", "warm", helperWarm);
     print("helper", "end", helperEnd);
     const bool grew = end.descriptors > warm.descriptors || end.threads > warm.threads ||
-                      helperEnd.descriptors > helperWarm.descriptors || helperEnd.threads > helperWarm.threads;
+                      helperEnd.descriptors > helperWarm.descriptors ||
+                      helperEnd.threads > helperWarm.threads;
     if (grew) std::printf("descriptors or threads grew\n");
     return failures == 0 && !grew ? 0 : 1;
 }

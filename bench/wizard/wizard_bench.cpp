@@ -52,16 +52,17 @@ struct WizardApp {
         platform.services.random = std::make_shared<SequenceRandom>();
         platform.reinstall();
         platform.writeCompleteConfig();
-        window.setContent(std::make_shared<SetupWizardViewController>(
-            window, *platform.application, name, *platform.dispatch));
+        window.setContent(std::make_shared<SetupWizardViewController>(window, *platform.application,
+                                                                      name, *platform.dispatch));
         delegate.setWindow(&window);
     }
     TestPlatform platform;
     RecordingStatusBar statusBar;
     NoName name;
     platform::qt::QtWizardWindow window{*platform.dispatch};
-    AppDelegate delegate{statusBar, *platform.dispatch, *platform.defaults, *platform.bundle,
-                         *platform.xpc, *platform.serviceManagement, *platform.application};
+    AppDelegate delegate{
+        statusBar,     *platform.dispatch,          *platform.defaults,   *platform.bundle,
+        *platform.xpc, *platform.serviceManagement, *platform.application};
 };
 
 void paint(QWidget* widget) {

@@ -77,7 +77,8 @@ bool CurlTransfer::configure(std::optional<Duration> timeoutCap) {
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMilliseconds(request.timeoutInterval, timeoutCap));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
+                     timeoutMilliseconds(request.timeoutInterval, timeoutCap));
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
@@ -122,10 +123,12 @@ std::optional<UrlRequest> CurlTransfer::redirectRequest(long status) const {
     UrlRequest next = request;
     next.url = location;
     const std::string method = request.effectiveMethod();
-    if ((status == 303 && method != "HEAD") || ((status == 301 || status == 302) && method == "POST")) {
+    if ((status == 303 && method != "HEAD") ||
+        ((status == 301 || status == 302) && method == "POST")) {
         next.method = "GET";
         next.body.reset();
-        std::erase_if(next.headers, [](auto& h) { return headerNameEquals(h.first, "Content-Type"); });
+        std::erase_if(next.headers,
+                      [](auto& h) { return headerNameEquals(h.first, "Content-Type"); });
     }
     if (originOf(next.url) != originOf(request.url)) {
         // Headers the caller set were meant for the origin it addressed, credentials included.
@@ -142,11 +145,10 @@ UrlError transportError(CURLcode code) {
             return {Kind::cannotConnectToHost, "Could not connect to the server."};
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_RESOLVE_PROXY:
-            return {Kind::cannotFindHost, "A server with the specified hostname could not be found."};
-        case CURLE_OPERATION_TIMEDOUT:
-            return {Kind::timedOut, "The request timed out."};
-        case CURLE_URL_MALFORMAT:
-            return notWebURLError();
+            return {Kind::cannotFindHost,
+                    "A server with the specified hostname could not be found."};
+        case CURLE_OPERATION_TIMEDOUT: return {Kind::timedOut, "The request timed out."};
+        case CURLE_URL_MALFORMAT: return notWebURLError();
         // URLs are checked before they are sent, so these come from what the server answered.
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_WEIRD_SERVER_REPLY:
@@ -163,8 +165,7 @@ UrlError transportError(CURLcode code) {
         case CURLE_SSL_INVALIDCERTSTATUS:
             return {Kind::secureConnectionFailed,
                     "A secure connection to the server could not be made."};
-        case CURLE_TOO_MANY_REDIRECTS:
-            return tooManyRedirectsError();
+        case CURLE_TOO_MANY_REDIRECTS: return tooManyRedirectsError();
         case CURLE_GOT_NOTHING:
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:

@@ -28,8 +28,8 @@ struct CurlUrlSession::Worker {
     Options options;
     CURLM* multi = nullptr;
     std::mutex mutex;
-    std::deque<std::unique_ptr<CurlTransfer>> incoming;  // guarded by mutex
-    bool stopping = false;                                // guarded by mutex
+    std::deque<std::unique_ptr<CurlTransfer>> incoming;     // guarded by mutex
+    bool stopping = false;                                  // guarded by mutex
     std::map<CURL*, std::unique_ptr<CurlTransfer>> active;  // worker thread only
     std::thread thread;
 
@@ -70,9 +70,8 @@ struct CurlUrlSession::Worker {
                   std::optional<UrlResponse> response, std::optional<UrlError> error) {
         auto completion = std::move(transfer.completion);
         callbackQueue->async([completion = std::move(completion), data = std::move(data),
-                              response = std::move(response), error = std::move(error)] {
-            completion(data, response, error);
-        });
+                              response = std::move(response),
+                              error = std::move(error)] { completion(data, response, error); });
     }
 
     void start(std::unique_ptr<CurlTransfer> transfer) {
@@ -140,7 +139,8 @@ struct CurlUrlSession::Worker {
             curl_multi_perform(multi, &running);
             int queued = 0;
             while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-                if (message->msg == CURLMSG_DONE) finish(message->easy_handle, message->data.result);
+                if (message->msg == CURLMSG_DONE)
+                    finish(message->easy_handle, message->data.result);
             }
             curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
         }
@@ -154,7 +154,8 @@ struct CurlUrlSession::Worker {
         }
         active.clear();
         std::lock_guard lock(mutex);
-        for (auto& transfer : incoming) complete(*transfer, std::nullopt, std::nullopt, cancelledError());
+        for (auto& transfer : incoming)
+            complete(*transfer, std::nullopt, std::nullopt, cancelledError());
         incoming.clear();
     }
 };

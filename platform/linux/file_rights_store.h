@@ -18,13 +18,14 @@ public:
         : file_(std::move(file)), prompt_(std::move(prompt)) {}
 
     AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) override;
-    AuthorizationStatus createWithRights(const std::vector<AuthorizationItem>& rights,
-                                         AuthorizationFlags flags,
-                                         std::shared_ptr<AuthorizationReference>& reference) override;
+    AuthorizationStatus createWithRights(
+        const std::vector<AuthorizationItem>& rights, AuthorizationFlags flags,
+        std::shared_ptr<AuthorizationReference>& reference) override;
     AuthorizationStatus rightGet(const std::string& name,
                                  std::optional<nlohmann::json>& definition) override;
     AuthorizationStatus rightSet(const AuthorizationReference& reference, const std::string& name,
-                                 const nlohmann::json& rule, const std::string& description) override;
+                                 const nlohmann::json& rule,
+                                 const std::string& description) override;
 
 private:
     // The whole store; nullopt when the file exists but is not a JSON object.

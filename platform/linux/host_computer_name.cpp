@@ -18,7 +18,10 @@ std::string unquote(std::string_view value) {
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         if (quote == '\'') {
-            if (c == '\'') quote = 0; else out += c;
+            if (c == '\'')
+                quote = 0;
+            else
+                out += c;
         } else if (c == '\\' && i + 1 < value.size()) {
             out += value[++i];
         } else if (c == '"' || (c == '\'' && quote == 0)) {

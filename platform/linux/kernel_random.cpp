@@ -35,7 +35,8 @@ std::uint32_t randomWord() {
 
 }  // namespace
 
-std::uint32_t uniformBelow(std::uint32_t upperBound, const std::function<std::uint32_t()>& nextWord) {
+std::uint32_t uniformBelow(std::uint32_t upperBound,
+                           const std::function<std::uint32_t()>& nextWord) {
     if (upperBound <= 1) return 0;
     // 2^32 mod upperBound, computed without 64-bit arithmetic.
     const std::uint32_t rejected = static_cast<std::uint32_t>(-upperBound) % upperBound;

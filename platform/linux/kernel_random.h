@@ -16,6 +16,7 @@ public:
 
 // An unbiased draw below upperBound from 32-bit words: words at or above the largest multiple
 // of upperBound are drawn again, so every result is equally likely.
-std::uint32_t uniformBelow(std::uint32_t upperBound, const std::function<std::uint32_t()>& nextWord);
+std::uint32_t uniformBelow(std::uint32_t upperBound,
+                           const std::function<std::uint32_t()>& nextWord);
 
 }  // namespace platform::linux_impl

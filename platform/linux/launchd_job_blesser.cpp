@@ -28,9 +28,7 @@ constexpr mode_t kToolMode = 0544;
 constexpr mode_t kJobMode = 0644;
 constexpr mode_t kFolderMode = 0755;
 
-std::string errnoText(int error) {
-    return std::generic_category().message(error);
-}
+std::string errnoText(int error) { return std::generic_category().message(error); }
 
 ServiceManagementError failure(long code, std::string text, std::string debug = {}) {
     ServiceManagementError error;
@@ -85,20 +83,11 @@ std::string xmlEscaped(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
         }
     }
     return out;
@@ -132,7 +121,6 @@ bool LaunchdJobBlesser::loginItemSetEnabled(const std::string& identifier, bool 
     return autostart_.setEnabled(identifier, enabled);
 }
 
-
 bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& label,
                                  const AuthorizationReference& authorization,
                                  std::optional<ServiceManagementError>& error) {
@@ -149,9 +137,10 @@ bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& lab
     };
     // Only what the administrator allowed gets into the system.
     if (!authorization.holdsRight(kSMRightBlessPrivilegedHelper)) {
-        return fail(failure(kSMErrorAuthorizationFailure,
-                            "The authorization does not allow installing a helper tool.",
-                            "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
+        return fail(
+            failure(kSMErrorAuthorizationFailure,
+                    "The authorization does not allow installing a helper tool.",
+                    "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
     }
     if (domain != kSMDomainSystemLaunchd) {
         return fail(failure(kSMErrorInternalFailure,
@@ -194,8 +183,7 @@ bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& lab
     const fs::path tool = toolsDir / label;
     const fs::path job = jobsDir / (label + ".plist");
     if (auto f = createFolders(toolsDir)) return ioFail(*f);
-    if (auto f =
-            replaceWith(tool, kToolMode, [&](int fd) { return copyAll(fd, in.get()); })) {
+    if (auto f = replaceWith(tool, kToolMode, [&](int fd) { return copyAll(fd, in.get()); })) {
         return ioFail(*f);
     }
     std::error_code ec;

@@ -17,7 +17,7 @@ namespace platform::linux_impl {
 // /Library/LaunchDaemons, and the job replaced through /bin/launchctl (all below the system root).
 // Login items start through the user's autostart folder.
 class LaunchdJobBlesser : public ServiceManagement {
-  public:
+public:
     LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths, std::shared_ptr<ProcessRunner> processes,
                       std::filesystem::path bundlePath,
                       std::chrono::milliseconds launchctlTimeout = std::chrono::seconds(30));
@@ -28,7 +28,7 @@ class LaunchdJobBlesser : public ServiceManagement {
     // An XDG autostart entry for the user.
     bool loginItemSetEnabled(const std::string& identifier, bool enabled) override;
 
-  private:
+private:
     std::shared_ptr<SystemPaths> paths_;
     std::shared_ptr<ProcessRunner> processes_;
     std::filesystem::path bundlePath_;

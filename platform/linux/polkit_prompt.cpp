@@ -25,11 +25,10 @@ AuthorizationStatus PolkitPrompt::statusForExit(const ProcessResult& result) {
 AuthorizationStatus PolkitPrompt::askForRights(const std::vector<std::string>&) {
     // The rights are ours, the agent knows only its own actions: one administrator check
     // stands for all of them.
-    const auto result = processes_->run(
-        checker_,
-        {"--action-id", kAdministratorAction, "--process", std::to_string(::getpid()),
-         "--allow-user-interaction"},
-        kAnswerBound);
+    const auto result = processes_->run(checker_,
+                                        {"--action-id", kAdministratorAction, "--process",
+                                         std::to_string(::getpid()), "--allow-user-interaction"},
+                                        kAnswerBound);
     return statusForExit(result);
 }
 

@@ -19,7 +19,7 @@ FileError errnoError(int error) { return FileError{std::generic_category().messa
 FileResult<std::string> PosixFileSystem::readFile(const std::filesystem::path& path) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return errnoError(errno);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return errnoError(errno);
     if (S_ISDIR(st.st_mode)) return errnoError(EISDIR);
     std::string contents;
@@ -41,7 +41,7 @@ std::optional<FileError> PosixFileSystem::replaceFile(const std::filesystem::pat
     const int error = replaceAtomically(path, [&](int fd) {
         // The file may hold secrets: a new file is private, a replaced one keeps its mode and
         // owner.
-        struct stat old{};
+        struct stat old {};
         if (::stat(path.c_str(), &old) == 0) {
             if (S_ISDIR(old.st_mode)) return EISDIR;
             if (::fchmod(fd, old.st_mode & 07777) != 0) return errno;
@@ -60,7 +60,7 @@ std::optional<FileError> PosixFileSystem::copyFileExclusive(const std::filesyste
     ignoreFileSizeSignal();
     Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return errnoError(errno);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(in.get(), &st) != 0) return errnoError(errno);
     if (S_ISDIR(st.st_mode)) return errnoError(EISDIR);
     Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
@@ -85,12 +85,12 @@ std::optional<FileError> PosixFileSystem::createDirectories(const std::filesyste
 }
 
 bool PosixFileSystem::exists(const std::filesystem::path& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
 ItemKind PosixFileSystem::itemKind(const std::filesystem::path& path) {
-    struct stat st{};
+    struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return ItemKind::Nothing;
     return S_ISDIR(st.st_mode) ? ItemKind::Directory : ItemKind::Other;
 }

@@ -20,12 +20,10 @@ extern char** environ;
 namespace platform::linux_impl {
 namespace {
 
-std::string errorText(int error) {
-    return std::generic_category().message(error);
-}
+std::string errorText(int error) { return std::generic_category().message(error); }
 
 class Spawn {
-  public:
+public:
     Spawn() {
         posix_spawn_file_actions_init(&actions);
         posix_spawnattr_init(&attr);
@@ -45,9 +43,7 @@ int exitStatus(int wstatus) {
     return -1;
 }
 
-int pidfdOpen(pid_t pid) {
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
+int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
 // Far beyond any real bound, and small enough that adding it to the clock cannot overflow.
 constexpr std::chrono::milliseconds kLongestTimeout = std::chrono::hours(24 * 365);
@@ -111,7 +107,7 @@ void resetSignals(posix_spawnattr_t& attr) {
 }
 
 class DetachedChild : public ChildProcess {
-  public:
+public:
     explicit DetachedChild(pid_t pid) : pid_(pid), exited_(std::make_shared<std::atomic<bool>>()) {
         // One waiter per child: it reaps the child the moment it exits.
         std::thread([pid, exited = exited_] {
@@ -122,7 +118,7 @@ class DetachedChild : public ChildProcess {
     int processIdentifier() const override { return pid_; }
     bool isRunning() const override { return !exited_->load(); }
 
-  private:
+private:
     pid_t pid_;
     std::shared_ptr<std::atomic<bool>> exited_;
 };

@@ -30,8 +30,9 @@ WorkerQueue::~WorkerQueue() {
 void WorkerQueue::asyncAfter(Duration delay, Task task) {
     {
         std::lock_guard lock(state_->mutex);
-        state_->entries.push(Entry{std::chrono::steady_clock::now() + std::max(delay, Duration::zero()),
-                                   state_->nextSeq++, std::move(task)});
+        state_->entries.push(
+            Entry{std::chrono::steady_clock::now() + std::max(delay, Duration::zero()),
+                  state_->nextSeq++, std::move(task)});
     }
     state_->changed.notify_one();
 }

@@ -70,10 +70,10 @@ bool XdgAutostart::setEnabled(const std::string& identifier, bool enabled) const
     }
     auto item = findLoginItem(bundlePath_, identifier);
     if (!item) return false;
-    const std::string contents = "[Desktop Entry]\nType=Application\nName=" +
-                                 escapeStringValue(item->name) + "\nExec=" +
-                                 desktopExecArgument(item->executable.string()) +
-                                 "\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
+    const std::string contents =
+        "[Desktop Entry]\nType=Application\nName=" + escapeStringValue(item->name) +
+        "\nExec=" + desktopExecArgument(item->executable.string()) +
+        "\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
     PosixFileSystem files;
     return !files.createDirectories(folder_) && !files.replaceFile(entry, contents);
 }

@@ -59,8 +59,8 @@ std::optional<Command> XdgWorkspace::commandToOpenFile(const std::string& file,
         if (!pager) return std::nullopt;
         // The pager's own shell escapes and input preprocessor are off: it only reads.
         return Command{*terminal,
-                       {"-T", title, "-e", "/usr/bin/env", "LESSSECURE=1", *pager,
-                        "--no-lessopen", "+F", "--", file}};
+                       {"-T", title, "-e", "/usr/bin/env", "LESSSECURE=1", *pager, "--no-lessopen",
+                        "+F", "--", file}};
     }
     if (application == "Terminal") {
         return Command{*terminal, {"-T", title, "-e", "/bin/sh", file}};

@@ -46,7 +46,9 @@ private:
 
 XpcEndpoint::XpcEndpoint(std::string service, std::unique_ptr<XpcChannel> channel,
                          std::shared_ptr<Queue> queue, Role role)
-    : service_(std::move(service)), channel_(std::move(channel)), queue_(std::move(queue)),
+    : service_(std::move(service)),
+      channel_(std::move(channel)),
+      queue_(std::move(queue)),
       role_(role) {}
 
 XpcEndpoint::~XpcEndpoint() {
@@ -161,8 +163,8 @@ void XpcEndpoint::send(std::string_view selector, XpcValues arguments, XpcReplyB
         std::lock_guard lock(mutex_);
         id = nextId_++;
         message["id"] = *id;
-        pending_[*id] = Pending{std::string(selector), *signature->replyArguments(),
-                                std::move(reply), onError};
+        pending_[*id] =
+            Pending{std::string(selector), *signature->replyArguments(), std::move(reply), onError};
     }
     if (channel_->send(message)) return;
     if (id) {
@@ -212,7 +214,8 @@ void XpcEndpoint::invalidateLocked(const std::string& reason) {
         object.swap(object_);
     }
     channel_->close();
-    for (auto& [id, call] : pending) fail(std::move(call.onError), XpcError::invalidated(service_, reason));
+    for (auto& [id, call] : pending)
+        fail(std::move(call.onError), XpcError::invalidated(service_, reason));
     if (handler) queue_->async(std::move(handler));
 }
 
@@ -322,10 +325,10 @@ void XpcEndpoint::receivedReply(const json& message) {
     }
     const auto error = message.find("error");
     if (error != message.end()) {
-        return fail(std::move(call.onError),
-                    XpcError::replyInvalid(call.selector, error->is_string()
-                                                              ? error->get<std::string>()
-                                                              : std::string("refused")));
+        return fail(
+            std::move(call.onError),
+            XpcError::replyInvalid(call.selector, error->is_string() ? error->get<std::string>()
+                                                                     : std::string("refused")));
     }
     const auto values = message.find("reply");
     if (values == message.end() || !wire::valuesMatch(call.replyTypes, *values)) {

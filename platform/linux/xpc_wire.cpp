@@ -95,7 +95,8 @@ std::variant<nlohmann::json, ReadError> readFrame(int fd) {
         case Fill::Closed: return anyRead ? ReadError::Malformed : ReadError::Closed;
         case Fill::Io: return ReadError::Io;
     }
-    const std::uint32_t length = (std::uint32_t{header[0]} << 24) | (std::uint32_t{header[1]} << 16) |
+    const std::uint32_t length = (std::uint32_t{header[0]} << 24) |
+                                 (std::uint32_t{header[1]} << 16) |
                                  (std::uint32_t{header[2]} << 8) | std::uint32_t{header[3]};
     if (length > kMaxFrameBytes) return ReadError::TooLarge;
     std::string body(length, '\0');
@@ -129,10 +130,11 @@ bool valuesMatch(const std::vector<TypeEncoding>& types, const nlohmann::json& v
 
 std::variant<CheckedCall, std::string> checkCall(const ProtocolDescription& protocol,
                                                  const nlohmann::json& message) {
-    // Parsed text gives unsigned numbers, built values signed ones: both are fine when not negative.
+    // Parsed text gives unsigned numbers, built values signed ones: both are fine when not
+    // negative.
     const bool hasId = message.contains("id");
-    const bool validId = hasId && message["id"].is_number_integer() &&
-                         message["id"].get<std::int64_t>() >= 0;
+    const bool validId =
+        hasId && message["id"].is_number_integer() && message["id"].get<std::int64_t>() >= 0;
     if (hasId && !validId) return std::string("a call without a valid id");
     if (!message.contains("selector") || !message["selector"].is_string()) {
         return std::string("a call without a selector");

@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "platform/application.h"
-#include "platform/linux/file_rights_store.h"
 #include "platform/linux/curl_url_session.h"
+#include "platform/linux/file_rights_store.h"
 #include "platform/linux/host_computer_name.h"
 #include "platform/linux/json_user_defaults.h"
 #include "platform/linux/kernel_random.h"
@@ -87,7 +87,8 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.random = std::make_shared<linux_impl::KernelRandom>();
     services.workspace = std::make_shared<linux_impl::XdgWorkspace>(processes, runtimeDir);
     if (runtimeDir) {
-        services.notifications = std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
+        services.notifications =
+            std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
     }
     installServices(services);
 

@@ -23,8 +23,8 @@ QLabel* centred(const QString& content, QWidget* parent) {
 }  // namespace
 
 QtAboutPanel::QtAboutPanel(const Bundle& bundle, QWidget* parent) : QDialog(parent) {
-    const QString name = text(bundle, "CFBundleName").isEmpty() ? QString("App")
-                                                               : text(bundle, "CFBundleName");
+    const QString name =
+        text(bundle, "CFBundleName").isEmpty() ? QString("App") : text(bundle, "CFBundleName");
     setWindowTitle(name);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(36, 24, 36, 24);

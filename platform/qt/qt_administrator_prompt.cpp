@@ -33,7 +33,8 @@ AuthorizationStatus QtAdministratorPrompt::ask(const std::vector<std::string>& r
     box.setText(app + " is trying to install a new helper tool.");
     box.setInformativeText(
         "This system root is a sandbox: confirming here stands in for an administrator's "
-        "password.\n\nRights requested:" + details);
+        "password.\n\nRights requested:" +
+        details);
     if (auto* label = box.findChild<QLabel*>("qt_msgbox_informativelabel")) {
         label->setTextFormat(Qt::PlainText);
     }

@@ -11,12 +11,9 @@ namespace {
 
 QMessageBox::Icon iconFor(AlertStyle style) {
     switch (style) {
-        case AlertStyle::Warning:
-            return QMessageBox::Warning;
-        case AlertStyle::Critical:
-            return QMessageBox::Critical;
-        case AlertStyle::Informational:
-            break;
+        case AlertStyle::Warning: return QMessageBox::Warning;
+        case AlertStyle::Critical: return QMessageBox::Critical;
+        case AlertStyle::Informational: break;
     }
     return QMessageBox::Information;
 }

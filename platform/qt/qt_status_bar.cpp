@@ -14,7 +14,8 @@ QIcon QtImage::renderedIcon() const {
     const QColor tint = QGuiApplication::palette().color(QPalette::WindowText);
     QIcon tinted;
     for (const QSize& size : icon_.availableSizes()) {
-        QImage image = icon_.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage image =
+            icon_.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QPainter painter(&image);
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(image.rect(), tint);
@@ -37,7 +38,9 @@ QtMenuItem::QtMenuItem(const std::string& title, Selector action, std::string ke
 
 QtMenuItem::QtMenuItem() : action_(std::make_unique<QAction>()) { action_->setSeparator(true); }
 
-void QtMenuItem::setTitle(const std::string& title) { action_->setText(QString::fromStdString(title)); }
+void QtMenuItem::setTitle(const std::string& title) {
+    action_->setText(QString::fromStdString(title));
+}
 
 void QtMenuItem::setState(ControlState state) {
     state_ = state;
@@ -93,7 +96,8 @@ void QtMenu::showAlternates(bool optionHeld) {
 }
 
 bool QtMenu::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &menu_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+    if (watched == &menu_ &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Alt) {
             showAlternates(event->type() == QEvent::KeyPress);
@@ -106,11 +110,12 @@ bool QtMenu::eventFilter(QObject* watched, QEvent* event) {
 
 QtStatusItem::QtStatusItem(double length) : length_(length) {
     // The panel opens the menu on a right click; a left click should open it too.
-    QObject::connect(&tray_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::Trigger && tray_.contextMenu()) {
-            tray_.contextMenu()->popup(QCursor::pos());
-        }
-    });
+    QObject::connect(&tray_, &QSystemTrayIcon::activated,
+                     [this](QSystemTrayIcon::ActivationReason r) {
+                         if (r == QSystemTrayIcon::Trigger && tray_.contextMenu()) {
+                             tray_.contextMenu()->popup(QCursor::pos());
+                         }
+                     });
 }
 
 void QtStatusItem::setButtonImage(std::shared_ptr<Image> image) {

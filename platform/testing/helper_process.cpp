@@ -17,7 +17,8 @@ bool acceptsConnections(const std::filesystem::path& socket) {
     if (socket.string().size() >= sizeof address.sun_path) return false;
     std::strcpy(address.sun_path, socket.c_str());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool ok =
+        fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     if (fd >= 0) ::close(fd);
     return ok;
 }

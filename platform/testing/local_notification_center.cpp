@@ -25,7 +25,8 @@ void LocalNotificationCenter::post(const std::string& name, const std::string& o
         std::lock_guard lock(mutex_);
         posted_.emplace_back(name, object);
         for (const auto& observer : observers_) {
-            if (observer.name == name && observer.object == object) matching.push_back(observer.handler);
+            if (observer.name == name && observer.object == object)
+                matching.push_back(observer.handler);
         }
     }
     for (const auto& handler : matching) (*handler)();

@@ -36,7 +36,8 @@ struct LoopbackXpc::Pipe : std::enable_shared_from_this<Pipe> {
         if (broken) return;
         broken = true;
         wire->async([self = shared_from_this(), reason, tellClient, tellServer] {
-            for (Side* side : {tellClient ? &self->client : nullptr, tellServer ? &self->server : nullptr}) {
+            for (Side* side :
+                 {tellClient ? &self->client : nullptr, tellServer ? &self->server : nullptr}) {
                 if (!side) continue;
                 std::lock_guard sideLock(side->mutex);
                 if (side->events.closed) side->events.closed(reason);
@@ -206,9 +207,7 @@ std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
 std::shared_ptr<XpcConnection> LoopbackXpc::connectToMachService(const std::string& name,
                                                                  unsigned options) {
     return std::make_shared<XpcEndpoint>(
-        name,
-        std::make_unique<ClientChannel>(weak_from_this(), name,
-                                        (options & kPrivileged) != 0),
+        name, std::make_unique<ClientChannel>(weak_from_this(), name, (options & kPrivileged) != 0),
         dispatch_->makeSerialQueue(name + ".connection"), XpcEndpoint::Role::Client);
 }
 

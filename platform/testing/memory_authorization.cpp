@@ -2,7 +2,8 @@
 
 namespace platform::testing {
 
-AuthorizationStatus MemoryAuthorization::create(std::shared_ptr<AuthorizationReference>& reference) {
+AuthorizationStatus MemoryAuthorization::create(
+    std::shared_ptr<AuthorizationReference>& reference) {
     std::lock_guard lock(mutex_);
     if (createStatus == errAuthorizationSuccess && !createGivesNoReference) {
         reference = std::make_shared<AuthorizationReference>();
@@ -45,12 +46,14 @@ AuthorizationStatus MemoryAuthorization::rightGet(const std::string& name,
 }
 
 AuthorizationStatus MemoryAuthorization::rightSet(const AuthorizationReference&,
-                                                  const std::string& name, const nlohmann::json& rule,
+                                                  const std::string& name,
+                                                  const nlohmann::json& rule,
                                                   const std::string& description) {
     std::lock_guard lock(mutex_);
     writes.push_back({name, rule, description});
     if (setStatus) return *setStatus;
-    rights[name] = rule.is_string() ? nlohmann::json{{"rule", nlohmann::json::array({rule})}} : rule;
+    rights[name] =
+        rule.is_string() ? nlohmann::json{{"rule", nlohmann::json::array({rule})}} : rule;
     return errAuthorizationSuccess;
 }
 

@@ -20,13 +20,14 @@ public:
 
     AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) override;
     // Answers `rightsStatus` and records the request; interaction is not modelled.
-    AuthorizationStatus createWithRights(const std::vector<AuthorizationItem>& rights,
-                                         AuthorizationFlags flags,
-                                         std::shared_ptr<AuthorizationReference>& reference) override;
+    AuthorizationStatus createWithRights(
+        const std::vector<AuthorizationItem>& rights, AuthorizationFlags flags,
+        std::shared_ptr<AuthorizationReference>& reference) override;
     AuthorizationStatus rightGet(const std::string& name,
                                  std::optional<nlohmann::json>& definition) override;
     AuthorizationStatus rightSet(const AuthorizationReference& reference, const std::string& name,
-                                 const nlohmann::json& rule, const std::string& description) override;
+                                 const nlohmann::json& rule,
+                                 const std::string& description) override;
 
     // Stored definitions by name, as rightGet answers them.
     std::map<std::string, nlohmann::json> rights;

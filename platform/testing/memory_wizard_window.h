@@ -55,7 +55,8 @@ public:
 // Tabs as (identifier, label) pairs; an empty identifier stands for a tab without one.
 class MemoryTabView : public TabView {
 public:
-    explicit MemoryTabView(std::vector<std::pair<std::string, std::string>> t) : tabs(std::move(t)) {}
+    explicit MemoryTabView(std::vector<std::pair<std::string, std::string>> t)
+        : tabs(std::move(t)) {}
     bool isHidden() const override { return hidden; }
     void setHidden(bool h) override { hidden = h; }
     void selectTabWithIdentifier(const std::string& identifier) override;
@@ -106,7 +107,9 @@ class MemoryWizardWindow : public WizardWindow {
 public:
     MemoryWizardWindow();
     const WizardOutlets& outlets() const override { return outlets_; }
-    void setContent(std::shared_ptr<WizardContent> content) override { content_ = std::move(content); }
+    void setContent(std::shared_ptr<WizardContent> content) override {
+        content_ = std::move(content);
+    }
     bool isVisible() const override { return visible; }
     void makeKeyAndOrderFront() override;
     void performClose() override;

@@ -13,7 +13,7 @@ namespace platform::testing {
 
 // Records every blessing and answers as scripted: success by default.
 class RecordingServiceManagement : public ServiceManagement {
-  public:
+public:
     struct Call {
         std::string domain;
         std::string label;
@@ -35,7 +35,7 @@ class RecordingServiceManagement : public ServiceManagement {
     // helper in place the way a real blessing would.
     void setOnBless(std::function<void(const Call&)> callback);
 
-  private:
+private:
     mutable std::mutex mutex_;
     std::vector<Call> calls_;
     std::vector<std::pair<std::string, bool>> loginItemCalls_;

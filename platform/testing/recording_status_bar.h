@@ -23,8 +23,10 @@ private:
 class FakeMenuItem : public MenuItem {
 public:
     FakeMenuItem(std::string title, Selector action, std::string keyEquivalent, bool separator)
-        : title_(std::move(title)), action_(std::move(action)),
-          keyEquivalent_(std::move(keyEquivalent)), separator_(separator) {}
+        : title_(std::move(title)),
+          action_(std::move(action)),
+          keyEquivalent_(std::move(keyEquivalent)),
+          separator_(separator) {}
     bool isSeparator() const override { return separator_; }
     std::string title() const override { return title_; }
     void setTitle(const std::string& title) override { title_ = title; }

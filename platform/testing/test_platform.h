@@ -9,10 +9,10 @@
 #include "platform/testing/doubles.h"
 #include "platform/testing/local_notification_center.h"
 #include "platform/testing/loopback_xpc.h"
-#include "platform/testing/recording_application.h"
 #include "platform/testing/memory_authorization.h"
-#include "platform/testing/recording_service_management.h"
+#include "platform/testing/recording_application.h"
 #include "platform/testing/recording_log.h"
+#include "platform/testing/recording_service_management.h"
 #include "platform/testing/virtual_dispatch.h"
 #include "platform/testing/workspace_recording.h"
 

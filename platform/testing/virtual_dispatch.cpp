@@ -8,7 +8,9 @@ class VirtualDispatch::VirtualQueue : public Queue {
 public:
     VirtualQueue(VirtualDispatch& owner, std::string label)
         : owner_(owner), label_(std::move(label)) {}
-    void async(Task task) override { owner_.post(label_, Duration::zero(), std::move(task), false); }
+    void async(Task task) override {
+        owner_.post(label_, Duration::zero(), std::move(task), false);
+    }
     void asyncAfter(Duration delay, Task task) override {
         owner_.post(label_, delay, std::move(task), false);
     }
@@ -39,9 +41,8 @@ void VirtualDispatch::post(const std::string& queue, Duration delay, Task task,
                            bool waitsForModal) {
     {
         std::lock_guard lock(mutex_);
-        pending_.push_back(
-            Entry{now_ + std::max(delay, Duration::zero()), nextSeq_++, queue, std::move(task),
-                  waitsForModal});
+        pending_.push_back(Entry{now_ + std::max(delay, Duration::zero()), nextSeq_++, queue,
+                                 std::move(task), waitsForModal});
     }
     posted_.notify_all();
 }

@@ -25,7 +25,7 @@ ProcessResult launchctl(int status, std::string output) {
 }
 
 class AppDelegateTest : public ::testing::Test {
-  protected:
+protected:
     AppDelegateTest() {
         platform.bundle->info = {{"CFBundleShortVersionString", "1.2.3"},
                                  {"CFBundleName", "Orvane Storage Gateway"}};

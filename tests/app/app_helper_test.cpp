@@ -70,7 +70,7 @@ struct FakeHelper : HelperProtocolHandler {
 };
 
 class AppHelperTest : public ::testing::Test {
-  protected:
+protected:
     AppHelperTest() {
         platform.bundle->embeddedInfo[platform.bundle->bundlePath() / kHelperCopy] = {
             {"CFBundleShortVersionString", "2.0.0"}};

@@ -31,7 +31,7 @@ esac
 )sh";
 
 class AppHelperThreadsTest : public ::testing::Test {
-  protected:
+protected:
     AppHelperThreadsTest() {
         platform.services.processes = std::make_shared<platform::linux_impl::PosixProcessRunner>();
         platform.reinstall();

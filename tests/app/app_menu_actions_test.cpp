@@ -32,7 +32,7 @@ struct RecordingHelper : HelperProtocolHandler {
 };
 
 class AppMenuActionsTest : public ::testing::Test {
-  protected:
+protected:
     AppMenuActionsTest() {
         platform.bundle->embeddedInfo[platform.bundle->bundlePath() /
                                       "Contents/Library/LaunchServices/"

@@ -18,7 +18,7 @@ namespace {
 using namespace platform::testing;
 
 class RecordingResponder : public platform::Responder {
-  public:
+public:
     bool perform(const platform::Selector& selector) override {
         performed.push_back(selector);
         return true;
@@ -27,7 +27,7 @@ class RecordingResponder : public platform::Responder {
 };
 
 class AppMenuGuiTest : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() { ensureQtTestApplication(); }
 
     AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR), statusBar(bundle) {

@@ -16,7 +16,7 @@
 // on a loopback port. Replies arrive on the session's queue of the virtual dispatch; pump() runs
 // them as they come in.
 class CloudLoopbackTest : public ::testing::Test {
-  protected:
+protected:
     static constexpr const char* kConfigPath =
         "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 

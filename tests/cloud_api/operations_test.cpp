@@ -15,7 +15,7 @@ json entry(const std::string& id, const std::string& type, std::optional<bool> l
 }
 
 class Operations : public CloudLoopbackTest {
-  protected:
+protected:
     void SetUp() override {
         CloudLoopbackTest::SetUp();
         credentials = powerCredentials();

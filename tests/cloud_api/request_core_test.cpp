@@ -9,7 +9,7 @@ namespace {
 using orvane_dev::Override;
 
 class RequestCore : public CloudLoopbackTest {
-  protected:
+protected:
     std::string prefix(const std::string& method, const std::string& path) {
         return "Request [" + method + "] to " + service.baseURL() + path;
     }

@@ -21,7 +21,7 @@ constexpr const char* kBase = "https://orvane.test/";
 
 // Sign-in on virtual time: a scripted session answers, and the test says when seconds pass.
 class SignIn : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         session->onSend = [this](const platform::UrlRequest&) {
             sendTimes.push_back(platform.dispatch->now());

@@ -19,7 +19,7 @@ Override redirect(int status, const std::string& location) {
 }
 
 class UrlSessionTest : public CloudLoopbackTest {
-  protected:
+protected:
     struct Result {
         bool done = false;
         std::optional<std::string> data;

@@ -19,15 +19,13 @@ namespace {
 using nlohmann::json;
 
 // The reply's status, or 0 when nothing came back.
-int statusOf(const httplib::Result& result) {
-    return result ? result->status : 0;
-}
+int statusOf(const httplib::Result& result) { return result ? result->status : 0; }
 
 // The development service on a loopback port, spoken to as a browser and as the client would.
 // What the client reads of its API (users, storages, applications, tokens) the cloud client's
 // loopback tests show; here are its pages and what it refuses.
 class DevServiceTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(service.start()); }
 
     httplib::Client client() {

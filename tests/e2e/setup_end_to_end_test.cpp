@@ -34,7 +34,7 @@ constexpr char kHelperLabel[] = "com.velmora.QorPrivilegedHelper";
 // The person at the computer: the system's browser, headless, opens the page on a thread of its
 // own (as a desktop would) and authorizes it as the POWER user.
 class HeadlessBrowser : public platform::testing::RecordingWorkspace {
-  public:
+public:
     ~HeadlessBrowser() override { wait(); }
     bool openURL(const std::string& url) override {
         if (thread_.joinable()) return false;
@@ -52,7 +52,7 @@ class HeadlessBrowser : public platform::testing::RecordingWorkspace {
         return output_;
     }
 
-  private:
+private:
     void wait() {
         if (thread_.joinable()) thread_.join();
     }
@@ -61,7 +61,7 @@ class HeadlessBrowser : public platform::testing::RecordingWorkspace {
 };
 
 class SetupEndToEnd : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(service.start());
         platform.services.urlSession = session;

@@ -22,7 +22,7 @@ constexpr char kRightName[] =
 const json kRule = {{"class", "user"}, {"group", "admin"}, {"version", 1}};
 
 class HelperAuthorizationTest : public ::testing::Test {
-  protected:
+protected:
     HelperAuthorizationTest() {
         platform.services.authorization = store;
         platform.reinstall();

@@ -83,7 +83,7 @@ json launchctlCall(json subcommand) {
 }
 
 class HelperToolTest : public ::testing::Test {
-  protected:
+protected:
     HelperToolTest() {
         launchctl("exit 0");
         HelperServer::Options options;

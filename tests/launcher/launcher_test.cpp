@@ -45,7 +45,7 @@ TEST(LauncherProcedure, QuitsOnItsOwnAndOnKillLauncherWithTheApplicationsIdentif
 // A copy of the built launcher inside "<tmp>/Test Apps/orvane Storage Gateway.app", whose
 // executable is a stand-in that notes each start next to itself.
 class LauncherProgramTest : public ::testing::TestWithParam<bool> {
-  protected:
+protected:
     LauncherProgramTest() {
         const fs::path built =
             fs::path(ORVANE_BUNDLE_DIR) / "Contents/Library/LoginItems/QORLauncher.app";

@@ -44,7 +44,7 @@ struct RecordingApp : AppProtocolHandler {
 };
 
 class XpcConnectionTest : public ::testing::Test {
-  protected:
+protected:
     XpcConnectionTest() { registerHelper(); }
 
     void registerHelper() {

@@ -24,7 +24,7 @@ using service_management_test::readAll;
 constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 
 class ConfigFileTest : public ::testing::Test {
-  protected:
+protected:
     void write(const std::string& contents) { platform.writeFile(kConfig, contents); }
     fs::path config() const { return platform.resolve(kConfig); }
     // The one line logged for a config.ini that cannot be read.

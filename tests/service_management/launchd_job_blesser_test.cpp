@@ -23,7 +23,7 @@ constexpr char kLabel[] = "com.velmora.QorPrivilegedHelper";
 constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
 
 class LaunchdJobBlesserTest : public ::testing::Test {
-  public:
+public:
     LaunchdJobBlesserTest()
         : blesser(std::make_shared<linux_impl::RootedSystemPaths>(root.path()),
                   std::make_shared<linux_impl::PosixProcessRunner>(), bundle.path() / "App.app",
@@ -161,7 +161,7 @@ bool running(pid_t pid) {
 }
 
 class SandboxLaunchctlTest : public LaunchdJobBlesserTest {
-  protected:
+protected:
     SandboxLaunchctlTest() {
         writeAll(root.path() / "bin/launchctl", readAll(ORVANE_SANDBOX_LAUNCHCTL), 0755);
         fs::create_directories(root.path() / "var/run");

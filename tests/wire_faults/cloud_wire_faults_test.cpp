@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 
 // Accepts one connection on a loopback port and hands it, request read, to `reply`.
 class OneShotServer {
-  public:
+public:
     explicit OneShotServer(std::function<void(int fd)> reply) {
         listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -52,7 +52,7 @@ class OneShotServer {
     }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/API/"; }
 
-  private:
+private:
     int listenFd_ = -1;
     int port_ = 0;
     std::thread thread_;
@@ -68,7 +68,7 @@ bool sendAll(int fd, std::string_view bytes) {
 }
 
 class CloudWireFaultsTest : public ::testing::Test {
-  protected:
+protected:
     // Fetches a URL that must fail; a failed transfer hands over no data.
     std::optional<UrlError> fetchError(const std::string& url) {
         struct Result {

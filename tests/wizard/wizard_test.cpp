@@ -42,12 +42,12 @@ std::string storageJSON(const std::string& id, const std::string& name, const st
 }
 
 class NoName : public platform::ComputerName {
-  public:
+public:
     std::optional<std::string> localizedName() const override { return std::nullopt; }
 };
 
 class WizardTest : public ::testing::Test {
-  protected:
+protected:
     WizardTest() {
         platform.services.urlSession = session;
         platform.services.random = std::make_shared<SequenceRandom>();

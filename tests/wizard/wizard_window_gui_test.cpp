@@ -24,7 +24,7 @@ namespace {
 using namespace platform::testing;
 
 class WizardWindowGuiTest : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() { ensureQtTestApplication(); }
 
     WizardWindowGuiTest() {

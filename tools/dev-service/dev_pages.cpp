@@ -40,7 +40,8 @@ std::string escape(const std::string& text) {
 std::string login(const std::string& next, const std::vector<DevUser>& users) {
     return page("Sign in to Orvane (development)",
                 "<form method=\"post\" action=\"/login\">\n" + userChoices(users, "") +
-                    "<input type=\"hidden\" name=\"next\" value=\"" + escape(next) + "\">\n"
+                    "<input type=\"hidden\" name=\"next\" value=\"" + escape(next) +
+                    "\">\n"
                     "<button type=\"submit\">Sign in</button></form>");
 }
 
@@ -48,8 +49,8 @@ std::string authenticate(const std::string& action, const std::vector<DevUser>& 
                          const std::string& signedInUserId) {
     return page("Authorize the storage gateway",
                 "<p>The storage gateway on this computer asks to act on your behalf.</p>\n"
-                "<form method=\"post\" action=\"" + escape(action) + "\">\n" +
-                    userChoices(users, signedInUserId) +
+                "<form method=\"post\" action=\"" +
+                    escape(action) + "\">\n" + userChoices(users, signedInUserId) +
                     "<button type=\"submit\">Authorize</button></form>");
 }
 

@@ -50,7 +50,8 @@ std::optional<std::string> JournalEntry::header(const std::string& name) const {
 }
 
 DevService::DevService(Options options)
-    : options_(std::move(options)), server_(std::make_unique<httplib::Server>()),
+    : options_(std::move(options)),
+      server_(std::make_unique<httplib::Server>()),
       state_(DevState::seeded()) {}
 
 DevService::~DevService() { stop(); }
@@ -84,8 +85,9 @@ bool DevService::start() {
     server_->Put(".*", handler);
     server_->Patch(".*", handler);
     server_->Delete(".*", handler);
-    port_ = options_.port ? (server_->bind_to_port(options_.host, options_.port) ? options_.port : -1)
-                          : server_->bind_to_any_port(options_.host);
+    port_ = options_.port
+                ? (server_->bind_to_port(options_.host, options_.port) ? options_.port : -1)
+                : server_->bind_to_any_port(options_.host);
     if (port_ <= 0) return false;
     listenReturned_ = false;
     thread_ = std::thread([this] {
@@ -158,7 +160,8 @@ bool DevService::authorize(const std::string& code, const std::string& installat
     const auto* user = state_.userOfType(userType);
     if (!user) return false;
     const std::string userId = user->id;
-    auto credentials = state_.createApplication("Storage gateway " + installationId, userId, newToken());
+    auto credentials =
+        state_.createApplication("Storage gateway " + installationId, userId, newToken());
     state_.signIns[code] = DevSignIn{installationId, credentials};
     saveLocked();
     return true;
@@ -244,7 +247,10 @@ DevService::Reply DevService::route(const httplib::Request& request) {
     const auto appId = request.get_header_value("App-ID");
     const auto token = request.get_header_value("Auth-Token");
     if (appId.empty() || token.empty()) {
-        return {401, errorsBody({"Authentication credentials were not provided."}), "application/json", {}};
+        return {401,
+                errorsBody({"Authentication credentials were not provided."}),
+                "application/json",
+                {}};
     }
     auto owner = state_.tokens.find(token);
     if (owner == state_.tokens.end() || owner->second.appId != appId) {
@@ -271,21 +277,28 @@ DevService::Reply DevService::routePages(const httplib::Request& request, bool& 
     if (request.path == "/login" && request.method == "POST") {
         const std::string userId = param(request, "user");
         std::string next = param(request, "next");
-        if (!state_.user(userId)) return {400, pages::message("Sign-in failed", "Unknown user."), "text/html", {}};
+        if (!state_.user(userId))
+            return {400, pages::message("Sign-in failed", "Unknown user."), "text/html", {}};
         // Only paths of this service, never another site.
         if (!next.starts_with("/") || next.starts_with("//")) next = "/";
-        return {303, "", "text/html",
+        return {303,
+                "",
+                "text/html",
                 {{"Location", next}, {"Set-Cookie", "orvane_dev_user=" + userId + "; Path=/"}}};
     }
     if (std::regex_match(request.path, match, authenticate)) {
         const std::string code = match[1], installationId = match[2];
         if (request.method == "GET") {
-            return {200, pages::authenticate(request.path, state_.users, cookieUser(request)), "text/html", {}};
+            return {200,
+                    pages::authenticate(request.path, state_.users, cookieUser(request)),
+                    "text/html",
+                    {}};
         }
         const auto* user = state_.user(param(request, "user"));
         if (!user) return {400, pages::message("Sign-in failed", "Unknown user."), "text/html", {}};
         const DevUser chosen = *user;
-        auto credentials = state_.createApplication("Storage gateway " + installationId, chosen.id, newToken());
+        auto credentials =
+            state_.createApplication("Storage gateway " + installationId, chosen.id, newToken());
         state_.signIns[code] = DevSignIn{installationId, credentials};
         saveLocked();
         return {200, pages::authorized(chosen), "text/html", {}};
@@ -293,7 +306,8 @@ DevService::Reply DevService::routePages(const httplib::Request& request, bool& 
     if (std::regex_match(request.path, match, poll) && request.method == "GET") {
         auto signIn = state_.signIns.find(match[1]);
         if (signIn == state_.signIns.end() || !signIn->second.credentials) {
-            return {404, errorsBody({"The sign-in has not been completed."}), "application/json", {}};
+            return {
+                404, errorsBody({"The sign-in has not been completed."}), "application/json", {}};
         }
         // Credentials are handed out once.
         const std::string body = signIn->second.credentials->dump();
@@ -312,10 +326,13 @@ DevService::Reply DevService::routePages(const httplib::Request& request, bool& 
 
 DevService::Reply DevService::routeApi(const httplib::Request& request, const DevUser& user) {
     static const std::regex storageItem("^/API/files/v1/storages/([^/]+)/$");
-    static const std::regex storageTranscoder("^/API/files/v1/storages/([^/]+)/transcoders/([^/]+)/$");
+    static const std::regex storageTranscoder(
+        "^/API/files/v1/storages/([^/]+)/transcoders/([^/]+)/$");
     static const std::regex appItem("^/API/auth/v1/apps/([^/]+)/$");
     static const std::regex appToken("^/API/auth/v1/apps/([^/]+)/token/$");
-    const auto ok = [](int status, const json& body) { return Reply{status, body.dump(), "application/json", {}}; };
+    const auto ok = [](int status, const json& body) {
+        return Reply{status, body.dump(), "application/json", {}};
+    };
     const auto fail = [](int status, const std::string& text) {
         return Reply{status, errorsBody({text}), "application/json", {}};
     };
@@ -329,7 +346,8 @@ DevService::Reply DevService::routeApi(const httplib::Request& request, const De
     json body;
     if (!request.body.empty()) {
         body = json::parse(request.body, nullptr, false);
-        if (body.is_discarded() || !body.is_object()) return fail(400, "The body is not a JSON object.");
+        if (body.is_discarded() || !body.is_object())
+            return fail(400, "The body is not a JSON object.");
     }
 
     if (path == "/API/users/v1/users/current/" && method == "GET") {
@@ -358,9 +376,11 @@ DevService::Reply DevService::routeApi(const httplib::Request& request, const De
     }
     if (std::regex_match(path, match, storageTranscoder) && method == "PUT") {
         auto* storage = state_.storage(match[1]);
-        if (!storage || !state_.transcoder(match[2])) return fail(404, "No such storage or transcoder.");
+        if (!storage || !state_.transcoder(match[2]))
+            return fail(404, "No such storage or transcoder.");
         auto& list = (*storage)["transcoders"];
-        if (std::find(list.begin(), list.end(), match[2].str()) == list.end()) list.push_back(match[2].str());
+        if (std::find(list.begin(), list.end(), match[2].str()) == list.end())
+            list.push_back(match[2].str());
         saveLocked();
         return {204, "", "application/json", {}};
     }
@@ -374,7 +394,8 @@ DevService::Reply DevService::routeApi(const httplib::Request& request, const De
             json changed = *storage;
             if (body.contains("name")) changed["name"] = body["name"];
             if (body.contains("settings")) {
-                if (!body["settings"].is_object()) return fail(400, "A storage's settings must be a JSON object.");
+                if (!body["settings"].is_object())
+                    return fail(400, "A storage's settings must be a JSON object.");
                 changed["settings"].update(body["settings"]);
             }
             if (auto problem = storageProblem(changed)) return fail(400, *problem);
@@ -392,17 +413,22 @@ DevService::Reply DevService::routeApi(const httplib::Request& request, const De
         return ok(200, {{"objects", state_.transcoders}});
     }
     if (path == "/API/auth/v1/apps/" && method == "POST") {
-        if (!body.contains("name") || !body["name"].is_string()) return fail(400, "An application needs a name.");
+        if (!body.contains("name") || !body["name"].is_string())
+            return fail(400, "An application needs a name.");
         const std::string defaultUser = body.value("default_user_id", std::string());
         if (!state_.user(defaultUser)) return fail(400, "Unknown default_user_id.");
         const std::string id = state_.makeId("app");
-        state_.applications[id] = {{"id", id}, {"name", body["name"]}, {"default_user_id", defaultUser}, {"owner", user.id}};
+        state_.applications[id] = {{"id", id},
+                                   {"name", body["name"]},
+                                   {"default_user_id", defaultUser},
+                                   {"owner", user.id}};
         saveLocked();
         return ok(201, state_.applications[id]);
     }
     if (std::regex_match(path, match, appToken) && method == "POST") {
         auto app = state_.applications.find(match[1]);
-        if (app == state_.applications.end() || app->second["owner"] != user.id) return fail(404, "No such application.");
+        if (app == state_.applications.end() || app->second["owner"] != user.id)
+            return fail(404, "No such application.");
         const std::string token = newToken();
         state_.tokens[token] = DevToken{app->first, user.id, false};
         saveLocked();
@@ -410,7 +436,8 @@ DevService::Reply DevService::routeApi(const httplib::Request& request, const De
     }
     if (std::regex_match(path, match, appItem) && method == "GET") {
         auto app = state_.applications.find(match[1]);
-        if (app == state_.applications.end() || app->second["owner"] != user.id) return fail(404, "No such application.");
+        if (app == state_.applications.end() || app->second["owner"] != user.id)
+            return fail(404, "No such application.");
         return ok(200, app->second);
     }
     return fail(404, "Not found.");

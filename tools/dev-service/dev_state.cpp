@@ -29,7 +29,8 @@ std::optional<std::string> storageProblem(const nlohmann::json& storage) {
     }
     if (storage.contains("transcoders")) {
         const auto& list = storage["transcoders"];
-        if (!list.is_array() || !std::all_of(list.begin(), list.end(), [](auto& t) { return t.is_string(); })) {
+        if (!list.is_array() ||
+            !std::all_of(list.begin(), list.end(), [](auto& t) { return t.is_string(); })) {
             return "A storage's transcoders must be a list of transcoder ids.";
         }
     }
@@ -65,10 +66,10 @@ DevState DevState::seeded() {
     auto bucket = fileStorage("storage-bucket", "Bucket", "");
     bucket["method"] = "S3";
     state.storages.push_back(bucket);
-    state.transcoders = {transcoderJson("transcoder-remote", "Remote FFMPEG", "FFMPEG", false),
-                         transcoderJson("transcoder-ffmpeg", "Local FFMPEG", "FFMPEG", true),
-                         transcoderJson("transcoder-imagemagick", "Local IMAGEMAGICK",
-                                        "IMAGEMAGICK", true)};
+    state.transcoders = {
+        transcoderJson("transcoder-remote", "Remote FFMPEG", "FFMPEG", false),
+        transcoderJson("transcoder-ffmpeg", "Local FFMPEG", "FFMPEG", true),
+        transcoderJson("transcoder-imagemagick", "Local IMAGEMAGICK", "IMAGEMAGICK", true)};
     return state;
 }
 
@@ -83,7 +84,8 @@ const DevUser* DevState::userOfType(const std::string& type) const {
 }
 
 nlohmann::json* DevState::storage(const std::string& id) {
-    auto it = std::find_if(storages.begin(), storages.end(), [&](auto& s) { return s["id"] == id; });
+    auto it =
+        std::find_if(storages.begin(), storages.end(), [&](auto& s) { return s["id"] == id; });
     return it == storages.end() ? nullptr : &*it;
 }
 
@@ -110,28 +112,34 @@ nlohmann::json DevState::storagePage(const std::string& sort, const std::string&
     const bool descending = sort == "name,desc";
     if (sort.starts_with("name")) {
         std::stable_sort(matching.begin(), matching.end(), [&](auto& a, auto& b) {
-            return descending ? a["name"].template get<std::string>() > b["name"].template get<std::string>()
-                              : a["name"].template get<std::string>() < b["name"].template get<std::string>();
+            return descending ? a["name"].template get<std::string>() >
+                                    b["name"].template get<std::string>()
+                              : a["name"].template get<std::string>() <
+                                    b["name"].template get<std::string>();
         });
     }
     perPage = std::clamp(perPage, 1, 100);
     page = std::max(page, 1);
     nlohmann::json objects = nlohmann::json::array();
-    const std::size_t first = static_cast<std::size_t>(page - 1) * static_cast<std::size_t>(perPage);
+    const std::size_t first =
+        static_cast<std::size_t>(page - 1) * static_cast<std::size_t>(perPage);
     for (std::size_t i = first; i < matching.size() && i < first + perPage; ++i) {
         objects.push_back(matching[i]);
     }
-    return {{"objects", objects}, {"total", matching.size()}, {"page", page}, {"per_page", perPage}};
+    return {
+        {"objects", objects}, {"total", matching.size()}, {"page", page}, {"per_page", perPage}};
 }
 
 nlohmann::json DevState::toJson() const {
     nlohmann::json json;
     json["users"] = nlohmann::json::array();
-    for (const auto& u : users) json["users"].push_back({{"id", u.id}, {"email", u.email}, {"type", u.type}});
+    for (const auto& u : users)
+        json["users"].push_back({{"id", u.id}, {"email", u.email}, {"type", u.type}});
     json["applications"] = applications;
     json["tokens"] = nlohmann::json::object();
     for (const auto& [token, owner] : tokens) {
-        json["tokens"][token] = {{"app_id", owner.appId}, {"user_id", owner.userId}, {"expired", owner.expired}};
+        json["tokens"][token] = {
+            {"app_id", owner.appId}, {"user_id", owner.userId}, {"expired", owner.expired}};
     }
     json["storages"] = storages;
     json["transcoders"] = transcoders;
@@ -141,13 +149,16 @@ nlohmann::json DevState::toJson() const {
 
 DevState DevState::fromJson(const nlohmann::json& json) {
     DevState state;
-    for (const auto& u : json.at("users")) state.users.push_back({u.at("id"), u.at("email"), u.at("type")});
+    for (const auto& u : json.at("users"))
+        state.users.push_back({u.at("id"), u.at("email"), u.at("type")});
     for (const auto& [id, app] : json.at("applications").items()) {
-        if (!app.is_object() || !isText(app, "owner")) throw std::invalid_argument("application " + id);
+        if (!app.is_object() || !isText(app, "owner"))
+            throw std::invalid_argument("application " + id);
         state.applications[id] = app;
     }
     for (const auto& [token, owner] : json.at("tokens").items()) {
-        state.tokens[token] = DevToken{owner.at("app_id"), owner.at("user_id"), owner.at("expired")};
+        state.tokens[token] =
+            DevToken{owner.at("app_id"), owner.at("user_id"), owner.at("expired")};
     }
     for (const auto& s : json.at("storages")) {
         if (auto problem = storageProblem(s); problem || !isText(s, "id")) {

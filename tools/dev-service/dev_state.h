@@ -34,7 +34,7 @@ struct DevState {
     std::map<std::string, DevToken> tokens;              // token -> owner
     std::vector<nlohmann::json> storages;                // in creation order
     std::vector<nlohmann::json> transcoders;
-    std::map<std::string, DevSignIn> signIns;            // code -> sign-in
+    std::map<std::string, DevSignIn> signIns;  // code -> sign-in
     int nextId = 1;
 
     // Three users, one of each role; FILE storages and one of another method; a local FFMPEG, a
@@ -44,7 +44,9 @@ struct DevState {
     static nlohmann::json fileStorage(const std::string& id, const std::string& name,
                                       const std::string& mountPoint);
 
-    std::string makeId(const std::string& prefix) { return prefix + "-" + std::to_string(nextId++); }
+    std::string makeId(const std::string& prefix) {
+        return prefix + "-" + std::to_string(nextId++);
+    }
     const DevUser* user(const std::string& id) const;
     const DevUser* userOfType(const std::string& type) const;
     nlohmann::json* storage(const std::string& id);
