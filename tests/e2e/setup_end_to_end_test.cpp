@@ -63,6 +63,11 @@ private:
 class SetupEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Without them the sign-in would only time out a minute later, saying something else.
+        ASSERT_TRUE(fs::exists(ORVANE_E2E_DIR "/node_modules/playwright-core/package.json"))
+            << "The browser step needs tests/e2e/node_modules: run scripts/install-deps";
+        ASSERT_TRUE(fs::exists("/usr/bin/chromium"))
+            << "The browser step needs /usr/bin/chromium: run scripts/install-deps";
         ASSERT_TRUE(service.start());
         platform.services.urlSession = session;
         platform.services.workspace = browser;
