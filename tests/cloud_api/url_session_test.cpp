@@ -1,9 +1,15 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
 
+#include "platform/linux/curl_transfer.h"
 #include "platform/linux/curl_url.h"
+#include "platform/linux/posix_process_runner.h"
 #include "platform/linux/worker_queue.h"
 #include "tests/cloud_api/cloud_loopback.h"
 
@@ -18,6 +24,45 @@ Override redirect(int status, const std::string& location) {
     return moved;
 }
 
+// A loopback peer that answers with whatever bytes a test likes, from the test's own thread:
+// the session works on its worker meanwhile.
+class RawPeer {
+public:
+    RawPeer() {
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t length = sizeof address;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(fd_, 1);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/API/";
+        const timeval wait{10, 0};  // a session that never connects fails the row, not the run
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
+    ~RawPeer() { ::close(fd_); }
+
+    // Takes one connection, reads the request's head, sends `reply`, then body bytes until
+    // `filler` are out or the session stops reading; returns how many of those went out.
+    std::size_t answer(std::string_view reply, std::size_t filler) {
+        const int fd = ::accept(fd_, nullptr, nullptr);
+        std::string head;
+        char c;
+        while (!head.ends_with("\r\n\r\n") && ::read(fd, &c, 1) == 1) head += c;
+        const std::string chunk(1 << 20, 'x');
+        std::size_t sent = 0;
+        ssize_t n = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        while (n > 0 && sent < filler &&
+               (n = ::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL)) > 0)
+            sent += static_cast<std::size_t>(n);
+        ::close(fd);
+        return sent;
+    }
+
+    std::string url;
+
+private:
+    int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+};
+
 class UrlSessionTest : public CloudLoopbackTest {
 protected:
     struct Result {
@@ -27,11 +72,15 @@ protected:
         std::optional<UrlError> error;
     };
 
-    Result fetch(const platform::UrlRequest& request) {
+    std::shared_ptr<Result> send(const platform::UrlRequest& request) {
         auto result = std::make_shared<Result>();
         session->dataTask(request, [result](auto data, auto response, auto error) {
             *result = {true, std::move(data), std::move(response), std::move(error)};
         });
+        return result;
+    }
+    Result fetch(const platform::UrlRequest& request) {
+        auto result = send(request);
         EXPECT_TRUE(pump([&] { return result->done; }));
         return *result;
     }
@@ -84,21 +133,40 @@ TEST_F(UrlSessionTest, RedirectsKeepOnlyWhatTheyShouldExposeTheLastReplyAndEndWh
     closeSession();  // before `other` stops, so its keep-alive connection is gone
 }
 
-// Peers that misbehave once connected are in the wire-fault tests. Callers show only the
-// sentence, so that is what is compared.
-TEST_F(UrlSessionTest, TransportErrorsAreReadableSentences) {
+// Callers show only the sentence, so that is what is compared.
+TEST_F(UrlSessionTest, TransportErrorsAreReadableSentencesWithNoData) {
     const std::string refused = service.baseURL();
     const std::string port = std::to_string(service.port());
     const char* kNotWeb =
         "The request was not sent because its address does not begin with "
         "http:// or https:// followed by a server name.";
+    // A TLS peer whose certificate nobody trusts: it made it itself a moment ago.
+    const std::string key = (platform.root.path() / "key.pem").string();
+    const std::string cert = (platform.root.path() / "cert.pem").string();
+    const auto made = platform::linux_impl::PosixProcessRunner().run(
+        "/usr/bin/openssl",
+        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-subj",
+         "/CN=127.0.0.1", "-days", "1"},
+        std::chrono::seconds(30));
+    ASSERT_EQ(made.status, 0) << made.output.substr(0, 500);
+    httplib::SSLServer tls(cert.c_str(), key.c_str());
+    std::atomic<bool> asked{false};
+    tls.Get("/API/", [&](const httplib::Request&, httplib::Response&) { asked = true; });
+    const int tlsPort = tls.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { tls.listen_after_bind(); });
+    RawPeer raw;
+    constexpr std::size_t kHuge = 100u << 20;
     struct Case {
         std::string url;
         const char* sentence;
         const char* token = nullptr;  // an Auth-Token header to send
+        const char* reply = nullptr;  // what the raw peer answers, for the raw peer's URL
+        std::size_t filler = 0;       // bytes of body the raw peer sends after its reply
     };
     const std::vector<Case> cases = {
         {"https://127.0.0.1:" + port + "/", "A secure connection to the server could not be made."},
+        {"https://127.0.0.1:" + std::to_string(tlsPort) + "/API/",
+         "The server's certificate is not trusted, so no secure connection was made."},
         {"http://no-such-host.invalid/",
          "A server with the specified hostname could not be found."},
         // Without a scheme the service would be reached in clear text, credentials included.
@@ -109,25 +177,38 @@ TEST_F(UrlSessionTest, TransportErrorsAreReadableSentences) {
         {refused + "API/users/v1/users/current/",
          "The request was not sent because its method or a header holds a line break.",
          "T\r\nX-Injected: 1"},
+        {raw.url, "The network connection was lost.", nullptr,
+         "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{"},
+        {raw.url, "The server's reply was not a valid HTTP response.", nullptr, "SSH-2.0-peer\r\n"},
+        {raw.url, "The server's reply was larger than 16 MB and was not read.", nullptr,
+         "HTTP/1.1 200 OK\r\nContent-Length: 104857600\r\n\r\n", kHuge},
         // Last: the service is stopped for it, so nobody listens on its port.
         {refused, "Could not connect to the server."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.url);
+        SCOPED_TRACE(::testing::PrintToString(c.url + (c.reply ? c.reply : "")));
         if (c.url == refused) {
             closeSession();
             service.stop();
         }
-        startSession({std::chrono::seconds(5)});
+        startSession({std::chrono::seconds(30)});
         auto request = get(c.url);
         if (c.token) request.setValue(c.token, "Auth-Token");
-        auto result = fetch(request);
-        ASSERT_TRUE(result.error);
-        EXPECT_EQ(result.error->localizedDescription, c.sentence);
-        EXPECT_FALSE(result.response);
-        EXPECT_FALSE(result.data);
+        auto result = send(request);
+        // The session stops reading soon after its cap; socket buffers hold the rest.
+        if (c.reply) {
+            EXPECT_LT(raw.answer(c.reply, c.filler),
+                      platform::linux_impl::kMaxResponseBodyBytes + (16u << 20));
+        }
+        EXPECT_TRUE(pump([&] { return result->done; }));
+        EXPECT_EQ(result->error ? result->error->localizedDescription : "no error", c.sentence);
+        EXPECT_FALSE(result->response);
+        EXPECT_FALSE(result->data);
     }
+    tls.stop();
+    serving.join();
     EXPECT_TRUE(service.journal().empty()) << "nothing was sent";
+    EXPECT_FALSE(asked) << "the request went out over the untrusted connection";
 }
 
 TEST(UrlValidity, FollowsTheUrlParser) {
