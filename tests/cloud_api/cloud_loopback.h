@@ -57,28 +57,31 @@ protected:
 
     bool pump(const std::function<bool()>& done) { return platform.dispatch->pumpUntil(done); }
 
-    // A record request's outcome, once it has completed.
+    // What an operation's completion got.
     template <class Record>
-    struct Outcome {
-        bool done = false;
-        std::optional<Record> record;
-        std::string message;
-        std::string queue;
-    };
+    using Got = std::pair<std::optional<Record>, std::string>;
+
+    // Runs an operation, pumping replies until its completion has run; returns what it got and
+    // notes the queue it ran on.
+    template <class Record>
+    Got<Record> run(
+        const std::function<void(OrvaneRequests::RecordCompletion<Record>)>& operation) {
+        auto got = std::make_shared<std::optional<Got<Record>>>();
+        operation([this, got](std::optional<Record> record, std::string message) {
+            got->emplace(std::move(record), std::move(message));
+            completionQueue = platform.dispatch->currentQueue();
+        });
+        EXPECT_TRUE(pump([&] { return got->has_value(); }));
+        return got->value_or(Got<Record>{});
+    }
 
     template <class Record>
-    Outcome<Record> request(const std::string& path, const std::string& method,
-                            const std::optional<nlohmann::json>& body = std::nullopt,
-                            const std::optional<OrvaneCredentials>& credentials = std::nullopt) {
-        auto outcome = std::make_shared<Outcome<Record>>();
-        OrvaneRequests::doOrvaneJSONRequest<Record>(
-            path, method, body, credentials,
-            [this, outcome](std::optional<Record> record, std::string message) {
-                *outcome = {true, std::move(record), std::move(message),
-                            platform.dispatch->currentQueue()};
-            });
-        EXPECT_TRUE(pump([&] { return outcome->done; }));
-        return *outcome;
+    Got<Record> request(const std::string& path, const std::string& method,
+                        const std::optional<nlohmann::json>& body = std::nullopt,
+                        const std::optional<OrvaneCredentials>& credentials = std::nullopt) {
+        return run<Record>([&](auto done) {
+            OrvaneRequests::doOrvaneJSONRequest<Record>(path, method, body, credentials, done);
+        });
     }
 
     OrvaneCredentials powerCredentials() {
@@ -91,4 +94,5 @@ protected:
     std::shared_ptr<platform::linux_impl::CurlUrlSession> session;
     std::shared_ptr<platform::testing::RecordingWorkspace> workspace =
         std::make_shared<platform::testing::RecordingWorkspace>();
+    std::string completionQueue;
 };

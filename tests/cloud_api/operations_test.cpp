@@ -21,18 +21,6 @@ protected:
         credentials = powerCredentials();
     }
 
-    // Runs an operation, pumping replies until its completion has run; returns what it got.
-    template <class Record>
-    std::pair<std::optional<Record>, std::string> run(
-        const std::function<void(OrvaneRequests::RecordCompletion<Record>)>& operation) {
-        std::optional<std::pair<std::optional<Record>, std::string>> got;
-        operation([&](std::optional<Record> record, std::string message) {
-            got.emplace(std::move(record), std::move(message));
-        });
-        EXPECT_TRUE(pump([&] { return got.has_value(); }));
-        return got.value_or(std::pair<std::optional<Record>, std::string>{});
-    }
-
     std::optional<bool> runFlag(
         const std::function<void(OrvaneRequests::SuccessCompletion)>& operation) {
         std::optional<bool> got;

@@ -17,12 +17,12 @@ protected:
 
 TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsAndTypeOnlyWhenGiven) {
     const auto credentials = powerCredentials();
-    auto outcome =
+    auto [user, message] =
         request<OrvaneUser>("API/users/v1/users/current/", "GET", std::nullopt, credentials);
-    ASSERT_TRUE(outcome.record) << outcome.message;
-    EXPECT_EQ(outcome.record->type, OrvaneUserType::POWER);
-    EXPECT_EQ(outcome.message, "");
-    EXPECT_EQ(outcome.queue, "url-session");
+    ASSERT_TRUE(user) << message;
+    EXPECT_EQ(user->type, OrvaneUserType::POWER);
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(completionQueue, "url-session");
     EXPECT_TRUE(platform.log->contains("Request successfully parsed as OrvaneUser"));
     EXPECT_TRUE(platform.log->contains(prefix("GET", "API/users/v1/users/current/") +
                                        " success - received "));
@@ -43,9 +43,9 @@ TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsAndTypeOnlyWhenGi
 // A data request that gets the same reply succeeds: adding a transcoder in the operations tests.
 TEST_F(RequestCore, EmptySuccessIsNoRecord) {
     service.setOverride("*", "/API/empty/", Override::reply(204, ""));
-    auto record = request<OrvaneStorage>("API/empty/", "GET");
-    EXPECT_FALSE(record.record);
-    EXPECT_EQ(record.message, "HTTP error, failed to parse JSON response");
+    auto [storage, message] = request<OrvaneStorage>("API/empty/", "GET");
+    EXPECT_FALSE(storage);
+    EXPECT_EQ(message, "HTTP error, failed to parse JSON response");
     EXPECT_TRUE(
         platform.log->contains(prefix("GET", "API/empty/") + " success - received 0 bytes"));
     EXPECT_TRUE(platform.log->contains("Request error parsing JSON: "));
@@ -74,9 +74,9 @@ TEST_F(RequestCore, FailureStatusesTurnIntoTheDesignedMessage) {
         SCOPED_TRACE(c.body);
         platform.log->clear();
         service.setOverride("GET", "/API/fail/", Override::reply(c.status, c.body));
-        auto outcome = request<OrvaneUser>("API/fail/", "GET");
-        EXPECT_FALSE(outcome.record);
-        EXPECT_EQ(outcome.message, c.message);
+        auto [user, message] = request<OrvaneUser>("API/fail/", "GET");
+        EXPECT_FALSE(user);
+        EXPECT_EQ(message, c.message);
         EXPECT_TRUE(platform.log->contains(
             p + " failed - invalid HTTP status code " + std::to_string(c.status) +
             ", data: " + std::to_string(std::string(c.body).size()) + " bytes"));
@@ -137,8 +137,7 @@ TEST_F(RequestCore, ASlowServerTimesOut) {
     startSession({std::chrono::milliseconds(200)});
     service.setOverride("GET", "/API/slow/",
                         Override::reply(200, "{}", std::chrono::milliseconds(3000)));
-    auto outcome = request<OrvaneUser>("API/slow/", "GET");
-    EXPECT_EQ(outcome.message, "The request timed out.");
+    EXPECT_EQ(request<OrvaneUser>("API/slow/", "GET").second, "The request timed out.");
     EXPECT_TRUE(
         platform.log->contains(prefix("GET", "API/slow/") + " failed with The request timed out."));
 }
