@@ -153,21 +153,6 @@ TEST_F(Operations, CreatesUpdatesWithOnlyNameAndMountPointAndDeletesAStorage) {
     }
 }
 
-TEST_F(Operations, MakesAnApplicationForTheUserAndATokenForIt) {
-    auto [user, m1] =
-        run<OrvaneUser>([&](auto done) { OrvaneRequests::getCurrentUser(credentials, done); });
-    ASSERT_TRUE(user) << m1;
-    auto [app, m2] = run<OrvaneApplication>([&](auto done) {
-        OrvaneRequests::createApplication("Media", user->id, credentials, done);
-    });
-    ASSERT_TRUE(app) << m2;
-    EXPECT_EQ(app->default_user_id, user->id);
-    auto [token, m3] = run<OrvaneCredentials>(
-        [&](auto done) { OrvaneRequests::createToken(app->id, credentials, done); });
-    ASSERT_TRUE(token) << m3;
-    EXPECT_EQ(token->app_id, app->id);
-}
-
 // The page's address itself, and a missing base URL, are compared in the menu action tests.
 TEST_F(Operations, OpensTheStorageSettingsPageWhateverThePlatformAnswers) {
     workspace->setAnswer(false);
