@@ -29,9 +29,4 @@ std::vector<std::uint32_t> SequenceRandom::bounds() const {
     return bounds_;
 }
 
-int SequenceRandom::uuidsMade() const {
-    std::lock_guard lock(mutex_);
-    return uuids_;
-}
-
 }  // namespace platform::testing

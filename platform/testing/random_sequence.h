@@ -18,7 +18,6 @@ public:
 
     void script(std::vector<std::uint32_t> values);
     std::vector<std::uint32_t> bounds() const;
-    int uuidsMade() const;
 
 private:
     mutable std::mutex mutex_;
