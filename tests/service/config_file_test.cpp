@@ -102,8 +102,6 @@ TEST_F(ConfigFileTest, IsConfiguredNeedsFourValuesAndAHost) {
         << "stops at the first absent value";
 }
 
-// The whole file as written is compared, with the values the sign-in chose, end to end in
-// setup_end_to_end_test.
 TEST_F(ConfigFileTest, WritesTheTemplateKeepingTheCurrentUrlAndTheFilesMode) {
     write("[main]\nsomething = else\norvane-url = https://o.example\n");
     ::chmod(config().c_str(), 0640);
@@ -118,7 +116,6 @@ TEST_F(ConfigFileTest, WritesTheTemplateKeepingTheCurrentUrlAndTheFilesMode) {
         "Support/Velmora/OrvaneStorageGateway/image_magick_config\n"
         "forbidden-dirs = /;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;"
         "/lib/*;/proc/*;/root/*;/run/*;/sys/*\n");
-    EXPECT_EQ(written.find("something"), std::string::npos) << "the old keys are gone";
     EXPECT_EQ(modeOf(config()), 0640u) << "the file holds a token: its mode is kept";
     // No temporary file is left next to it.
     EXPECT_EQ(std::distance(fs::directory_iterator(config().parent_path()), {}), 1);
