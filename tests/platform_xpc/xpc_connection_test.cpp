@@ -54,11 +54,7 @@ protected:
         });
     }
     void registerService(decltype(LoopbackXpc::Service::accept) accept) {
-        LoopbackXpc::Service service;
-        service.exported = &HelperProtocol;
-        service.remote = &AppProtocol;
-        service.accept = std::move(accept);
-        hub->registerService(kService, service);
+        hub->registerService(kService, {&HelperProtocol, &AppProtocol, std::move(accept)});
     }
 
     std::shared_ptr<platform::XpcConnection> connect() {
