@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
+#include "platform/linux/curl_url.h"
 #include "platform/url_session.h"
 
 namespace platform::testing {
@@ -22,8 +23,10 @@ public:
         std::optional<UrlError> error;
         Duration latency{};
 
-        static Reply http(int status, std::string body = {});
-        static Reply failure(UrlError error);
+        static Reply http(int status, std::string body = {}) {
+            return {std::move(body), UrlResponse{"", status, {}}, std::nullopt};
+        }
+        static Reply failure(UrlError error) { return {std::nullopt, std::nullopt, error}; }
     };
     explicit ScriptedUrlSession(std::shared_ptr<Queue> callbackQueue)
         : queue_(std::move(callbackQueue)) {}
@@ -33,10 +36,26 @@ public:
     // Runs when a request is sent (on the sending thread), for tests that read their clock.
     std::function<void(const UrlRequest&)> onSend;
 
-    void dataTask(const UrlRequest& request, DataTaskCompletion completion) override;
-    bool isValidURL(const std::string& text) const override;
+    void dataTask(const UrlRequest& request, DataTaskCompletion completion) override {
+        {
+            std::lock_guard lock(mutex_);
+            sent_.push_back(request);
+        }
+        if (onSend) onSend(request);
+        Reply reply = responder ? responder(request) : Reply::http(404);
+        if (reply.response && reply.response->url.empty()) reply.response->url = request.url;
+        queue_->asyncAfter(reply.latency, [completion = std::move(completion), reply] {
+            completion(reply.data, reply.response, reply.error);
+        });
+    }
+    bool isValidURL(const std::string& text) const override {
+        return linux_impl::isValidURLText(text);
+    }
 
-    std::vector<UrlRequest> sent() const;
+    std::vector<UrlRequest> sent() const {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
 
 private:
     std::shared_ptr<Queue> queue_;
