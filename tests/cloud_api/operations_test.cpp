@@ -81,9 +81,9 @@ TEST_F(Operations, TranscoderChainsAddTheFirstLocalOfEachEngineLastTakenFirst) {
         service.clearJournal();
         platform.log->clear();
 
-        EXPECT_EQ(runFlag([&](auto done) {
-                      OrvaneRequests::setupDefaultLocalTranscoders(list, c.storage, credentials,
-                                                                   done);
+        EXPECT_EQ(runFlag([&, &transcoders = list](auto done) {
+                      OrvaneRequests::setupDefaultLocalTranscoders(transcoders, c.storage,
+                                                                   credentials, done);
                   }),
                   c.result);
         std::vector<std::string> sent, expected;
@@ -127,9 +127,9 @@ TEST_F(Operations, CreatesUpdatesWithOnlyNameAndMountPointAndDeletesAStorage) {
         OrvaneRequests::createOrUpdateStorage("New", "/srv/new", std::nullopt, credentials, done);
     });
     ASSERT_TRUE(created) << m1;
+    const std::string id = created->id;
     auto [updated, m2] = run<OrvaneStorage>([&](auto done) {
-        OrvaneRequests::createOrUpdateStorage("Renamed", "/srv/other", created->id, credentials,
-                                              done);
+        OrvaneRequests::createOrUpdateStorage("Renamed", "/srv/other", id, credentials, done);
     });
     ASSERT_EQ(updated, (OrvaneStorage{created->id, "Renamed", {"/srv/other"}})) << m2;
     const auto journal = service.journal();
@@ -144,9 +144,7 @@ TEST_F(Operations, CreatesUpdatesWithOnlyNameAndMountPointAndDeletesAStorage) {
 
     // A second delete finds nothing to delete.
     for (const bool expected : {true, false}) {
-        EXPECT_EQ(runFlag([&](auto done) {
-                      OrvaneRequests::deleteStorage(created->id, credentials, done);
-                  }),
+        EXPECT_EQ(runFlag([&](auto done) { OrvaneRequests::deleteStorage(id, credentials, done); }),
                   expected);
         EXPECT_TRUE(platform.log->contains("DELETE of storage " + created->id +
                                            ", success: " + (expected ? "true" : "false")));
