@@ -237,8 +237,12 @@ long cpuTicks(pid_t pid) {
     return user + system;
 }
 
+// The sanitizers reserve far more address space than any limit. GCC says so with macros of its
+// own, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;  // the sanitizers reserve far more address space than any limit
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
 #else
 constexpr bool kSanitized = false;
 #endif
