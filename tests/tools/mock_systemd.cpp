@@ -145,7 +145,7 @@ void MockSystemd::shutdown() {
 void MockSystemd::setUnit(const std::string& unit, const std::string& loadState,
                           const std::string& activeState, const std::string& startResult,
                           int exitStatus) {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};
     const int r =
         sd_bus_call_method(bus_, kName, "/org/freedesktop/systemd1", "org.freedesktop.DBus.Mock",
                            "SetUnit", &error, nullptr, "ssssi", unit.c_str(), loadState.c_str(),

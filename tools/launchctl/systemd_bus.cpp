@@ -39,7 +39,7 @@ struct SlotUnref {
 using Slot = std::unique_ptr<sd_bus_slot, SlotUnref>;
 
 BusResult<std::string> stringProperty(sd_bus* bus, const char* path, const char* name) {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};
     char* value = nullptr;
     const int r = sd_bus_get_property_string(bus, kService, path, kUnit, name, &error, &value);
     if (r < 0) return busError(error, std::string("Could not read ") + name, r);
@@ -74,7 +74,7 @@ BusResult<SystemdBus> SystemdBus::connect() {
 BusResult<UnitState> SystemdBus::unitState(const std::string& unit) {
     // GetUnit knows only units in memory; LoadUnit also answers for one that is not, and for
     // one without a file, which is never active.
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};
     sd_bus_message* raw = nullptr;
     int r = sd_bus_call_method(bus_.get(), kService, kManagerPath, kManager, "LoadUnit", &error,
                                &raw, "s", unit.c_str());
@@ -108,7 +108,7 @@ BusResult<std::string> SystemdBus::runJob(const char* method, const std::string&
     Slot slot(rawSlot);
     if (r < 0) return localError("Could not follow systemd's jobs", r);
 
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};
     sd_bus_message* raw = nullptr;
     r = sd_bus_call_method(bus_.get(), kService, kManagerPath, kManager, method, &error, &raw, "ss",
                            unit.c_str(), "replace");
@@ -129,7 +129,7 @@ BusResult<std::string> SystemdBus::runJob(const char* method, const std::string&
 }
 
 std::optional<BusError> SystemdBus::setEnabled(const std::string& unit, bool enabled) {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};
     // Linked for good (not only until reboot), without replacing links someone else made.
     const int r =
         enabled
