@@ -66,8 +66,7 @@ std::filesystem::path QorTools::backupDirectoryURL() {
 
 std::string QorTools::urlText(const std::filesystem::path& url) { return "file://" + url.string(); }
 
-std::optional<std::string> QorTools::getConfigValue(const std::string& name,
-                                                    const std::filesystem::path& url) {
+std::optional<std::string> QorTools::readConfigText(const std::filesystem::path& url) {
     auto contents = platform::files().readFile(url);
     if (auto* error = std::get_if<platform::FileError>(&contents)) {
         platform::log("Could not open configuration file " + urlText(url) + ": " +
@@ -80,7 +79,14 @@ std::optional<std::string> QorTools::getConfigValue(const std::string& name,
                       ": the file is not valid UTF-8 text");
         return std::nullopt;
     }
-    return config_parser::findValue(config_parser::skipByteOrderMark(bytes), name);
+    return std::string(config_parser::skipByteOrderMark(bytes));
+}
+
+std::optional<std::string> QorTools::getConfigValue(const std::string& name,
+                                                    const std::filesystem::path& url) {
+    const auto text = readConfigText(url);
+    if (!text) return std::nullopt;
+    return config_parser::findValue(*text, name);
 }
 
 std::optional<std::string> QorTools::getAppId() {

@@ -19,6 +19,9 @@ public:
     // How a file URL reads in log lines.
     static std::string urlText(const std::filesystem::path& url);
 
+    // The file's text without its byte-order mark; nothing, and a log line saying why, when it
+    // cannot be read or is not UTF-8. Callers that need several keys read it once.
+    static std::optional<std::string> readConfigText(const std::filesystem::path& url);
     static std::optional<std::string> getConfigValue(const std::string& name,
                                                      const std::filesystem::path& url);
     static std::optional<std::string> getAppId();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct sd_bus;
+
+namespace orvane_test {
+
+// A private bus (dbus-daemon) with a fake systemd on it (dbusmock and tests/tools/mock_systemd.py),
+// made the system bus of this process and its children through DBUS_SYSTEM_BUS_ADDRESS. Both
+// are stopped with the object. Failures to start throw std::runtime_error.
+class MockSystemd {
+public:
+    explicit MockSystemd(const std::filesystem::path& folder);
+    ~MockSystemd();
+    MockSystemd(const MockSystemd&) = delete;
+    MockSystemd& operator=(const MockSystemd&) = delete;
+
+    const std::string& address() const { return address_; }
+    // Adds or replaces a unit; `startResult` is how its start jobs end ("done", "failed", ...).
+    void setUnit(const std::string& unit, const std::string& loadState,
+                 const std::string& activeState, const std::string& startResult = "done",
+                 int exitStatus = 0);
+    // The manager's and the mock's methods called since the last call of this function (one
+    // "Method args" line each), without property reads and signals.
+    std::vector<std::string> takeCalls();
+
+private:
+    void start();
+    void shutdown();
+
+    std::filesystem::path log_;
+    std::size_t logRead_ = 0;
+    pid_t daemon_ = -1;
+    pid_t mock_ = -1;
+    std::string address_;
+    sd_bus* bus_ = nullptr;
+};
+
+}  // namespace orvane_test
