@@ -59,7 +59,11 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
     const Unit fileRemoved{"not-found", "active"};
     const std::vector<std::string> print{"print", kTarget}, bootstrap{"bootstrap", "system", job};
     const std::vector<std::string> unfitLabel{"bootstrap", "system", badJob};
-    const std::vector<std::string> noJob{"bootstrap", "system", job + ".missing"};
+    const std::vector<std::string> notAJob{"bootstrap", "system", job + ".missing"};
+    // On a real system only the unit is there: the definition's name gives the label.
+    const std::vector<std::string> unitOnly{
+        "bootstrap", "system",
+        platform.resolve("/elsewhere/" + std::string(kLabel) + ".plist").string()};
     const std::vector<std::string> readState{"LoadUnit \"" + std::string(kUnit) + "\""}, none;
     const std::string start = "StartUnit \"" + std::string(kUnit) + "\" \"replace\"";
     const std::string stop = "StopUnit \"" + std::string(kUnit) + "\" \"replace\"";
@@ -91,8 +95,9 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
         {"bootstrap", stopped, bootstrap, 0, "", {start}, Running},
         {"start fails", failsToStart, bootstrap, 1, "result \"failed\"", {start}, Failed},
         {"bootstrap, no unit file", noFile, bootstrap, 113, kNotFound, {start}, Stopped},
-        {"label unfit for a unit", stopped, unfitLabel, 65, "has no Label", none, Stopped},
-        {"no job definition", stopped, noJob, 66, "Could not read", none, Stopped},
+        {"definition names another label", stopped, unfitLabel, 65, "does not name", none, Stopped},
+        {"not a job definition", stopped, notAJob, 65, "is not named", none, Stopped},
+        {"only the unit", stopped, unitOnly, 0, "", {start}, Running},
         {"bootout", running, {"bootout", kTarget}, 0, "", {stop}, Stopped},
         {"bootout, no unit file", noFile, {"bootout", kTarget}, 113, kNotFound, {stop}, Stopped},
         {"enable", stopped, {"enable", kTarget}, 0, "", {enable, "Reload"}, Stopped},

@@ -2,6 +2,7 @@
 // what the helper and the status query ask of launchctl, answered by systemd. The job <label>
 // is the unit <label>.service.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -77,6 +78,20 @@ int runJob(SystemdBus& systemd, const char* method, const std::string& label) {
 }
 
 int bootstrap(SystemdBus& systemd, const std::string& jobDefinition) {
+    // Here a job's definition is its unit, which systemd reads itself, so the label is the name
+    // of the definition ("<label>.plist"); one that is there (a sandbox's, a blessed helper's)
+    // must say the same.
+    const std::filesystem::path path(jobDefinition);
+    const std::string label = path.stem().string();
+    if (path.extension() != ".plist" || !platform::linux_impl::isPlainName(label)) {
+        std::fprintf(stderr,
+                     "%s is not named <label>.plist with a label of letters, digits, '.', '-' "
+                     "and '_'\n",
+                     jobDefinition.c_str());
+        return kBadJob;
+    }
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return runJob(systemd, "StartUnit", label);
     platform::linux_impl::PosixFileSystem files;
     auto contents = files.readFile(jobDefinition);
     if (auto* error = std::get_if<platform::FileError>(&contents)) {
@@ -85,14 +100,13 @@ int bootstrap(SystemdBus& systemd, const std::string& jobDefinition) {
         return kNoJob;
     }
     const auto strings = platform::linux_impl::parsePlistStrings(std::get<std::string>(contents));
-    const auto label = strings.find("Label");
-    if (label == strings.end() || !platform::linux_impl::isPlainName(label->second)) {
-        std::fprintf(stderr,
-                     "%s has no Label of letters, digits, '.', '-' and '_' for a systemd unit\n",
-                     jobDefinition.c_str());
+    const auto named = strings.find("Label");
+    if (named == strings.end() || named->second != label) {
+        std::fprintf(stderr, "%s does not name the label %s\n", jobDefinition.c_str(),
+                     label.c_str());
         return kBadJob;
     }
-    return runJob(systemd, "StartUnit", label->second);
+    return runJob(systemd, "StartUnit", label);
 }
 
 }  // namespace
