@@ -13,7 +13,11 @@ namespace {
 
 constexpr std::string_view kBaseDirectory =
     "/Library/Application Support/Velmora/OrvaneStorageGateway/";
-constexpr std::string_view kBackupFolder = "Data/ConfigBackups";
+constexpr std::string_view kBackupFolder =
+    "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/";
+constexpr std::string_view kGatewayLog = "/Library/Logs/Velmora/OrvaneStorageGateway/default.log";
+constexpr std::string_view kImageMagickConfig =
+    "/Library/Application Support/Velmora/OrvaneStorageGateway/image_magick_config";
 constexpr std::string_view kHttpsOnly = "https://";
 constexpr std::string_view kForbiddenDirs =
     "/;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;/lib/*;/proc/*;/root/*;"
@@ -44,10 +48,10 @@ std::string configText(const std::string& appId, const std::string& storageId,
     text += "auth-token = " + token + "\n";
     text += "sleep-time = 5\n";
     text += "max-transcoding-jobs = 2\n";
-    text += "log-filename = /Library/Logs/Velmora/OrvaneStorageGateway/default.log\n";
+    // The gateway reads these paths, so they are where this system keeps the files.
+    text += "log-filename = " + platform::paths().resolve(kGatewayLog).string() + "\n";
     text +=
-        "image_magick_config = /Library/Application "
-        "Support/Velmora/OrvaneStorageGateway/image_magick_config\n";
+        "image_magick_config = " + platform::paths().resolve(kImageMagickConfig).string() + "\n";
     text += "forbidden-dirs = " + std::string(kForbiddenDirs) + "\n";
     return text;
 }
@@ -61,7 +65,7 @@ std::filesystem::path QorTools::baseDirectoryURL() {
 std::filesystem::path QorTools::configFileURL() { return baseDirectoryURL() / "config.ini"; }
 
 std::filesystem::path QorTools::backupDirectoryURL() {
-    return baseDirectoryURL() / std::string(kBackupFolder) / "";
+    return platform::paths().resolve(kBackupFolder);
 }
 
 std::string QorTools::urlText(const std::filesystem::path& url) { return "file://" + url.string(); }
@@ -122,8 +126,7 @@ std::filesystem::path QorTools::backupFileURL() {
     char stamp[48];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d_%02d-%02d-%02d-%04ld", t.year, t.month,
                   t.day, t.hour, t.minute, t.second, t.nanosecond / 100000);
-    return baseDirectoryURL() / std::string(kBackupFolder) /
-           ("config.ini.bak_" + std::string(stamp));
+    return backupDirectoryURL() / ("config.ini.bak_" + std::string(stamp));
 }
 
 bool QorTools::backupConfigFile() {

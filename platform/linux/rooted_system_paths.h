@@ -1,13 +1,27 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
 
 #include "platform/system_paths.h"
 
 namespace platform::linux_impl {
 
-// Resolves the system's absolute paths below a root folder, so that a sandbox or a test can
-// stand in for "/".
+// One folder (or file) of the macOS layout the logic names, and where Linux keeps it.
+struct SystemPathMapping {
+    std::string_view from;
+    std::string_view to;
+};
+
+// The whole table, for whoever documents or packages the layout.
+std::span<const SystemPathMapping> linuxLayout();
+// Where Linux keeps an absolute path of the logic; a path the table does not name is kept as is.
+std::string linuxPath(std::string_view absolutePath);
+
+// Resolves the system's absolute paths, mapped by the table above, below a root folder, so that
+// a sandbox or a test can stand in for "/" with the same layout.
 class RootedSystemPaths : public SystemPaths {
 public:
     explicit RootedSystemPaths(std::filesystem::path root) : root_(std::move(root)) {}
