@@ -27,8 +27,13 @@ using nlohmann::json;
 namespace {
 
 constexpr char kServiceTarget[] = "system/com.velmora.OrvaneStorageGateway";
-constexpr char kJobDefinition[] = "Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist";
-constexpr char kLogDirectory[] = "Library/Logs/Velmora/OrvaneStorageGateway";
+constexpr char kJobDefinition[] = "/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist";
+constexpr char kLogDirectory[] = "/Library/Logs/Velmora/OrvaneStorageGateway";
+
+// The system's paths, mapped where this system keeps them, below the root.
+std::filesystem::path systemPath(const std::filesystem::path& root, std::string_view path) {
+    return platform::linux_impl::RootedSystemPaths(root).resolve(path);
+}
 // What a refused subcommand answers: a failure, and never a status launchctl itself gives.
 constexpr int kRefusedStatus = 64;
 
@@ -105,7 +110,7 @@ HelperServer::~HelperServer() {
 }
 
 std::filesystem::path HelperServer::socketPath(const std::filesystem::path& systemRoot) {
-    return systemRoot / "var/run/com.velmora.QorPrivilegedHelper.socket";
+    return systemPath(systemRoot, "/var/run/com.velmora.QorPrivilegedHelper.socket");
 }
 
 std::string HelperServer::version() { return ORVANE_HELPER_VERSION; }
@@ -317,7 +322,7 @@ void HelperServer::serveClient(int fd) {
         if (call.selector == helper_selectors::getVersion) {
             reply(id, {version()});
         } else if (call.selector == helper_selectors::createLogDirectory) {
-            const auto dir = options_.systemRoot / kLogDirectory;
+            const auto dir = systemPath(options_.systemRoot, kLogDirectory);
             std::error_code ec;
             std::filesystem::create_directories(dir, ec);
             if (ec) {
@@ -340,14 +345,14 @@ void HelperServer::serveClient(int fd) {
 int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
     std::vector<std::string> args;
     if (subcommand == "bootstrap") {
-        args = {"bootstrap", "system", (options_.systemRoot / kJobDefinition).string()};
+        args = {"bootstrap", "system", systemPath(options_.systemRoot, kJobDefinition).string()};
     } else if (subcommand == "bootout" || subcommand == "enable" || subcommand == "disable") {
         args = {subcommand, kServiceTarget};
     } else {
         options_.log("Refused the launchctl subcommand \"" + subcommand + "\"");
         return kRefusedStatus;
     }
-    const std::string program = (options_.systemRoot / "bin/launchctl").string();
+    const std::string program = systemPath(options_.systemRoot, "/bin/launchctl").string();
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

@@ -108,8 +108,9 @@ int connectTo(const fs::path& socket) {
 class HelperProcess {
 public:
     HelperProcess() {
-        fs::create_directories(root_.path() / "bin");
-        launchctl_ = root_.path() / "bin/launchctl";
+        launchctl_ =
+            platform::linux_impl::RootedSystemPaths(root_.path()).resolve("/bin/launchctl");
+        fs::create_directories(launchctl_.parent_path());
         std::ofstream(launchctl_) << "#!/bin/sh\nexit 0\n";
         ::chmod(launchctl_.c_str(), 0755);
 

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 
 // The gateway job's state in a file, as a service manager would keep it.
 constexpr char kLaunchctl[] = R"sh(#!/bin/sh
-state="$(dirname "$0")/../var/run/gateway.state"
+state="$(dirname "$0")/gateway.state"
 case "$1" in
   print) [ "$(cat "$state" 2>/dev/null)" = running ] || { echo "Could not find service"; exit 113; }
          printf 'state = running\n\tactive count = 1\n' ;;

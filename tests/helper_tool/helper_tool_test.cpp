@@ -105,11 +105,16 @@ protected:
         serving.join();
     }
     void launchctl(const std::string& body) {
-        writeAll(root.path() / "bin/launchctl",
+        writeAll(at("/bin/launchctl"),
                  "#!/bin/sh\nprintf '%s ' \"$@\" > \"$(dirname \"$0\")/ran\"\n" + body + "\n",
                  0755);
     }
-    std::string ran() const { return service_management_test::readAll(root.path() / "bin/ran"); }
+    std::string ran() const {
+        return service_management_test::readAll(at("/bin/launchctl").parent_path() / "ran");
+    }
+    fs::path at(std::string_view path) const {
+        return platform::linux_impl::RootedSystemPaths(root.path()).resolve(path);
+    }
     std::vector<std::string> logLines() {
         std::lock_guard lock(logMutex);
         return log;
@@ -131,15 +136,16 @@ TEST_F(HelperToolTest, RunsEachSubcommandOnTheGatewayJobAndAnswersEachCall) {
         SCOPED_TRACE(subcommand);
         launchctl("exit " + std::to_string(status));
         EXPECT_EQ(call(fd, launchctlCall(subcommand)).answer["reply"], json{status});
-        const auto job =
-            root.path() / "Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist";
+        const auto job = at("/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist");
         EXPECT_EQ(ran(), subcommand == "bootstrap"
                              ? "bootstrap system " + job.string() + " "
                              : subcommand + " system/com.velmora.OrvaneStorageGateway ");
     }
 
     // The log folder's place is taken by a file: the error comes back in the reply.
-    std::ofstream(root.path() / "Library") << "x";
+    const auto logs = at("/Library/Logs/Velmora/OrvaneStorageGateway");
+    fs::create_directories(logs.parent_path());
+    std::ofstream(logs) << "x";
     const json logDirectory = {
         {"id", 3}, {"selector", "createLogDirectoryWithCompletion:"}, {"arguments", json::array()}};
     EXPECT_TRUE(call(fd, logDirectory).answer["reply"][1].is_object());
@@ -167,7 +173,7 @@ TEST_F(HelperToolTest, RefusesEverythingElseWithoutRunningAnything) {
         EXPECT_TRUE(result.logs.empty());
         EXPECT_EQ(logLines().size(), before + 1) << "each refusal is logged once";
     }
-    EXPECT_FALSE(fs::exists(root.path() / "bin/ran"));
+    EXPECT_FALSE(fs::exists(at("/bin/launchctl").parent_path() / "ran"));
 
     // A frame that cannot be read ends the connection.
     ASSERT_EQ(::write(fd, "\0\0\0\x03{x}", 7), 7);
@@ -322,7 +328,8 @@ std::optional<platform::XpcError> failureOfACall(const fs::path& root,
 
 TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     platform::testing::TempDir root;
-    writeAll(root.path() / "bin/launchctl", "#!/bin/sh\nsleep 20\n", 0755);
+    writeAll(platform::linux_impl::RootedSystemPaths(root.path()).resolve("/bin/launchctl"),
+             "#!/bin/sh\nsleep 20\n", 0755);
     const pid_t pid = startHelperProcess(ORVANE_HELPER_PROGRAM, root.path(),
                                          HelperServer::socketPath(root.path()));
     ASSERT_GT(pid, 0);

@@ -111,11 +111,15 @@ TEST_F(ConfigFileTest, WritesTheTemplateKeepingTheCurrentUrlAndTheFilesMode) {
         written,
         "[main]\n\napp-id = A\nstorage-id = S\norvane-url = https://o.example/\n"
         "auth-token = T\nsleep-time = 5\nmax-transcoding-jobs = 2\n"
-        "log-filename = /Library/Logs/Velmora/OrvaneStorageGateway/default.log\n"
-        "image_magick_config = /Library/Application "
-        "Support/Velmora/OrvaneStorageGateway/image_magick_config\n"
-        "forbidden-dirs = /;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;"
-        "/lib/*;/proc/*;/root/*;/run/*;/sys/*\n");
+        // The gateway reads these two, so they name where this system keeps the files.
+        "log-filename = " +
+            (platform.root.path() / "var/log/orvane-storage-gateway/default.log").string() +
+            "\n"
+            "image_magick_config = " +
+            (platform.root.path() / "etc/orvane-storage-gateway/image_magick_config").string() +
+            "\n"
+            "forbidden-dirs = /;//;/System/*;/etc/*;/dev/*;/cores/*;/bin/*;/sbin/*;/usr/*;/boot/*;"
+            "/lib/*;/proc/*;/root/*;/run/*;/sys/*\n");
     EXPECT_EQ(modeOf(config()), 0640u) << "the file holds a token: its mode is kept";
     // No temporary file is left next to it.
     EXPECT_EQ(std::distance(fs::directory_iterator(config().parent_path()), {}), 1);

@@ -1,12 +1,14 @@
 // Blessing into a temporary system root, with a launchctl that records how it was called, and
-// the sandbox's launchctl stand-in as scripts/run installs it: in <root>/bin.
+// the sandbox's launchctl stand-in as scripts/run installs it: where the root keeps launchctl.
 #include "platform/linux/launchd_job_blesser.h"
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include <cstring>
 #include <functional>
+#include <set>
 
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/rooted_system_paths.h"
@@ -29,14 +31,13 @@ public:
                   std::make_shared<linux_impl::PosixProcessRunner>(), bundle.path() / "App.app",
                   std::chrono::seconds(10)) {
         // Writes each call as "[arg][arg]..."; bootout always fails, as when nothing is loaded.
-        writeAll(
-            root.path() / "bin/launchctl",
-            "#!/bin/sh\n"
-            "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$(dirname \"$0\")/../calls\"\n"
-            "echo >> \"$(dirname \"$0\")/../calls\"\n"
-            "[ \"$1\" = bootout ] && exit 3\n"
-            "exit \"$(cat \"$(dirname \"$0\")/../bootstrap-status\" 2>/dev/null || echo 0)\"\n",
-            0755);
+        writeAll(at("/bin/launchctl"),
+                 "#!/bin/sh\n"
+                 "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$(dirname \"$0\")/calls\"\n"
+                 "echo >> \"$(dirname \"$0\")/calls\"\n"
+                 "[ \"$1\" = bootout ] && exit 3\n"
+                 "exit \"$(cat \"$(dirname \"$0\")/bootstrap-status\" 2>/dev/null || echo 0)\"\n",
+                 0755);
         putInBundle(kLabel);
     }
 
@@ -47,9 +48,16 @@ public:
         writeAll(inBundle(name), readAll(ORVANE_HELPER_PROGRAM), 0755);
     }
     fs::path installed(const std::string& label) const {
-        return root.path() / "Library/PrivilegedHelperTools" / label;
+        return at("/Library/PrivilegedHelperTools") / label;
     }
-    std::string calls() const { return readAll(root.path() / "calls"); }
+    // The system's path below the root, where this system keeps it.
+    fs::path at(std::string_view path) const {
+        return linux_impl::RootedSystemPaths(root.path()).resolve(path);
+    }
+    fs::path beside(const std::string& name) const {
+        return at("/bin/launchctl").parent_path() / name;
+    }
+    std::string calls() const { return readAll(beside("calls")); }
 
     bool bless() {
         const AuthorizationReference reference(
@@ -75,10 +83,14 @@ TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) 
 
     EXPECT_EQ(readAll(installed(kLabel)), readAll(ORVANE_HELPER_PROGRAM));
     EXPECT_EQ(modeOf(installed(kLabel)), 0544u);
-    // Nothing but the tool itself is left in the folder: no temporary files.
-    EXPECT_EQ(std::distance(fs::directory_iterator(installed(kLabel).parent_path()), {}), 1);
+    // Nothing but the tool is added to its folder (launchctl lives there too): no temporary files.
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(installed(kLabel).parent_path())) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{kLabel, "launchctl", "calls"}));
 
-    const fs::path job = root.path() / "Library/LaunchDaemons" / (std::string(kLabel) + ".plist");
+    const fs::path job = at("/Library/LaunchDaemons") / (std::string(kLabel) + ".plist");
     const std::string label = kLabel;
     EXPECT_EQ(readAll(job),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
@@ -125,7 +137,7 @@ TEST_P(LaunchdJobBlesserFailureTest, FailsWithAReason) {
         if (plain) {
             EXPECT_EQ(readAll(installed(label)), "an older helper");
         }
-        EXPECT_FALSE(fs::exists(root.path() / "calls")) << "launchctl ran: " << calls();
+        EXPECT_FALSE(fs::exists(beside("calls"))) << "launchctl ran: " << calls();
     }
 }
 
@@ -145,12 +157,10 @@ INSTANTIATE_TEST_SUITE_P(
         {"AuthorizationWithoutTheRight", [](T& t) { t.granted = false; },
          kSMErrorAuthorizationFailure, "blesshelper", true},
         {"UserDomain", [](T& t) { t.domain = "user"; }, kSMErrorInternalFailure, "domain", true},
-        {"JobFolderIsAFile",
-         [](T& t) { writeAll(t.root.path() / "Library/LaunchDaemons", "not a folder"); },
+        {"JobFolderIsAFile", [](T& t) { writeAll(t.at("/Library/LaunchDaemons"), "not a folder"); },
          kSMErrorInternalFailure, std::strerror(ENOTDIR), false},
-        {"BootstrapExitsWithFive",
-         [](T& t) { writeAll(t.root.path() / "bootstrap-status", "5\n"); }, kSMErrorInternalFailure,
-         "status 5", false}}),
+        {"BootstrapExitsWithFive", [](T& t) { writeAll(t.beside("bootstrap-status"), "5\n"); },
+         kSMErrorInternalFailure, "status 5", false}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Alive and not merely waiting to be reaped.
@@ -163,8 +173,8 @@ bool running(pid_t pid) {
 class SandboxLaunchctlTest : public LaunchdJobBlesserTest {
 protected:
     SandboxLaunchctlTest() {
-        writeAll(root.path() / "bin/launchctl", readAll(ORVANE_SANDBOX_LAUNCHCTL), 0755);
-        fs::create_directories(root.path() / "var/run");
+        writeAll(at("/bin/launchctl"), readAll(ORVANE_SANDBOX_LAUNCHCTL), 0755);
+        fs::create_directories(at("/var/run"));
     }
     ~SandboxLaunchctlTest() override {
         // Whatever a failed test left running goes with it.
@@ -172,11 +182,11 @@ protected:
     }
 
     ProcessResult launchctl(const std::vector<std::string>& args) {
-        return linux_impl::PosixProcessRunner().run((root.path() / "bin/launchctl").string(), args,
+        return linux_impl::PosixProcessRunner().run(at("/bin/launchctl").string(), args,
                                                     std::chrono::seconds(10));
     }
-    fs::path pidFile() const { return root.path() / "var/run" / (std::string(kLabel) + ".pid"); }
-    fs::path stateFile() const { return root.path() / "var/run/gateway.state"; }
+    fs::path pidFile() const { return at("/var/run") / (std::string(kLabel) + ".pid"); }
+    fs::path stateFile() const { return at("/var/run/gateway.state"); }
 
     pid_t started = 0;
 };
@@ -201,8 +211,7 @@ TEST_F(SandboxLaunchctlTest, ABlessedHelperServesUntilBootout) {
 TEST_F(SandboxLaunchctlTest, TheGatewaysJobOnlyFlipsTheStateFile) {
     // Were the gateway's Program run, it would leave a mark.
     writeAll(root.path() / "bin/gateway", "#!/bin/sh\ntouch \"$(dirname \"$0\")/../ran\"\n", 0755);
-    const fs::path plist =
-        root.path() / "Library/LaunchDaemons" / (std::string(kGateway) + ".plist");
+    const fs::path plist = at("/Library/LaunchDaemons") / (std::string(kGateway) + ".plist");
     writeAll(plist, "<plist version=\"1.0\"><dict>\n<key>Label</key>\n<string>" +
                         std::string(kGateway) + "</string>\n<key>Program</key>\n<string>" +
                         (root.path() / "bin/gateway").string() + "</string>\n</dict></plist>\n");
