@@ -253,10 +253,13 @@ class VersionCheckTest : public AppHelperTest, public ::testing::WithParamInterf
 TEST_P(VersionCheckTest, DecidesWhetherToInstall) {
     const auto& c = GetParam();
     if (!c.bundledVersionReadable) platform.bundle->embeddedInfo.clear();
-    // A press while the installation dialog is up asks nothing more.
+    // A press while the installation dialog is up asks nothing more. The installation waits for
+    // the dialog on the connection's queue; the dialog, and so the press, is on the main thread.
     int asked = 0;
     platform.authorization->whileAsking = [this, &asked] {
-        if (asked++ == 0) delegate->perform("startStopAction");
+        if (asked++ > 0) return;
+        platform.dispatch->main().async([this] { delegate->perform("startStopAction"); });
+        platform.dispatch->runUntilIdle();
     };
     start(c.installed);
 
