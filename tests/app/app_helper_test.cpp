@@ -5,6 +5,7 @@
 #include <map>
 
 #include "app/app_delegate.h"
+#include "app/ui_tools.h"
 #include "helper_interface/helper_protocol.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
@@ -357,6 +358,26 @@ TEST_F(AppHelperTest, StartUpFailuresAreToldAndStartUpGoesOn) {
     platform.dispatch->runUntilIdle();
     EXPECT_EQ(platform.log->matching("QorPrivilegedHelper - "),
               std::vector<std::string>{"QorPrivilegedHelper - ran bootout"});
+}
+
+// A helper reply runs on the connection's queue: one that updates the menu or shows an alert
+// there, without hopping to the main queue, stops the test rather than racing the menu.
+TEST_F(AppHelperTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    start();
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[this] { delegate->updateMenu(); }, "AppDelegate::updateMenu"},
+        {[] { UiTools::showAlert("Title", "Text"); }, "UiTools::showAlert"},
+    };
+    for (const auto& [touch, function] : cases) {
+        EXPECT_DEATH(
+            {
+                delegate->helperProxy(nullptr)->getVersionWithCompletion(
+                    [&](const std::string&) { touch(); });
+                platform.dispatch->runUntilIdle();
+            },
+            "on the queue \"[^\"]*connection\": .*" + function);
+    }
 }
 
 }  // namespace
