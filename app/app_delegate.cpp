@@ -91,6 +91,7 @@ bool AppDelegate::perform(const platform::Selector& selector) {
 }
 
 void AppDelegate::setupStatusBarMenu() {
+    platform::assertMainThread(dispatch_);
     const std::string version =
         bundle_.infoString("CFBundleShortVersionString").value_or("unknown");
     const std::string bundleName = bundle_.infoString("CFBundleName").value_or("App");
@@ -152,6 +153,7 @@ std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundle
 }
 
 void AppDelegate::updateMenu() {
+    platform::assertMainThread(dispatch_);
     qorStatus_ = QorTools::getStatus();
     menuItemStatus_->setTitle("Status: " + std::string(rawValue(qorStatus_)));
     menuItemStartStop_->setTitle(kStartTitle);
@@ -174,13 +176,18 @@ void AppDelegate::updateMenu() {
 }
 
 void AppDelegate::pediodicallyUpdateMenu() {
+    platform::assertMainThread(dispatch_);
     updateMenu();
     schedulePeriodicUpdate();
 }
 
-void AppDelegate::setupWizardAction() { openSetupWizard(); }
+void AppDelegate::setupWizardAction() {
+    platform::assertMainThread(dispatch_);
+    openSetupWizard();
+}
 
 void AppDelegate::openSetupWizard() {
+    platform::assertMainThread(dispatch_);
     const std::string url = QorTools::getOrvaneUrl().value_or("");
     if (url.empty() || url == "https://") {
         UiTools::enqueueAlert("Failed to start Setup Wizard",

@@ -21,9 +21,11 @@
 // The application's delegate: owns the status item and its menu, keeps the menu in step with
 // the gateway service, and starts and stops that service through the privileged helper.
 //
-// Menu state is main-thread only. The helper's replies arrive on its connection's queue; what
-// they touch there is `helperIsInstalled_` (atomic) and `currentHelperConnection_` (under
-// `connectionMutex_`), and everything else hops to the main queue.
+// Menu state is main-thread only, and the methods that touch it, the menu's actions and its
+// alerts check so (`platform::assertMainThread`). The helper's replies arrive on its
+// connection's queue; what they touch there is `helperIsInstalled_` (atomic) and
+// `currentHelperConnection_` (under `connectionMutex_`), and everything else hops to the main
+// queue.
 class AppDelegate : public platform::ApplicationDelegate {
 public:
     using Completion = std::function<void()>;
@@ -104,19 +106,32 @@ public:
     static constexpr double kLogProcessReportDelaySeconds = 0.5;
 
     // Read by tests and later by the menu actions.
-    QorStatus qorStatus() const { return qorStatus_; }
-    const std::shared_ptr<platform::StatusItem>& statusBarItem() const { return statusBarItem_; }
-    const std::shared_ptr<platform::MenuItem>& menuItemStatus() const { return menuItemStatus_; }
+    QorStatus qorStatus() const {
+        platform::assertMainThread(dispatch_);
+        return qorStatus_;
+    }
+    const std::shared_ptr<platform::StatusItem>& statusBarItem() const {
+        platform::assertMainThread(dispatch_);
+        return statusBarItem_;
+    }
+    const std::shared_ptr<platform::MenuItem>& menuItemStatus() const {
+        platform::assertMainThread(dispatch_);
+        return menuItemStatus_;
+    }
     const std::shared_ptr<platform::MenuItem>& menuItemStartStop() const {
+        platform::assertMainThread(dispatch_);
         return menuItemStartStop_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemConfigure() const {
+        platform::assertMainThread(dispatch_);
         return menuItemConfigure_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemStartOnLogin() const {
+        platform::assertMainThread(dispatch_);
         return menuItemStartOnLogin_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemShowConfigBackups() const {
+        platform::assertMainThread(dispatch_);
         return menuItemShowConfigBackups_;
     }
     const std::shared_ptr<platform::Image>& statusIconOk() const { return statusIconOk_; }

@@ -29,6 +29,7 @@ void AppDelegate::askLauncherToQuit() {
 }
 
 void AppDelegate::configureAction() {
+    platform::assertMainThread(dispatch_);
     const auto storageId = QorTools::getConfigValue("storage-id", QorTools::configFileURL());
     if (storageId && OrvaneRequests::openStorageSettings(*storageId)) {
         platform::log("Opened configuration for storage " + *storageId);
@@ -40,11 +41,13 @@ void AppDelegate::configureAction() {
 }
 
 void AppDelegate::startOnLoginAction() {
+    platform::assertMainThread(dispatch_);
     defaults_.setValue(kStartOnBoot, !defaults_.boolForKey(kStartOnBoot));
     applyStartOnBoot();
 }
 
 void AppDelegate::applyStartOnBoot() {
+    platform::assertMainThread(dispatch_);
     const bool startOnBoot = defaults_.boolForKey(kStartOnBoot);
     menuItemStartOnLogin_->setState(startOnBoot ? platform::ControlState::On
                                                 : platform::ControlState::Off);
@@ -57,6 +60,7 @@ void AppDelegate::applyStartOnBoot() {
 }
 
 void AppDelegate::showServiceLogsAction() {
+    platform::assertMainThread(dispatch_);
     const auto logFile = QorTools::getConfigValue("log-filename", QorTools::configFileURL());
     // Only an absolute path is a location: anything else would be read relative to wherever
     // the viewer happens to start, or as one of its options.
@@ -69,6 +73,7 @@ void AppDelegate::showServiceLogsAction() {
 }
 
 void AppDelegate::showApplicationLogsAction() {
+    platform::assertMainThread(dispatch_);
     const auto script = bundle_.resourcePath(kLogScriptName, "sh");
     if (!script) {
         platform::log(
@@ -95,13 +100,18 @@ void AppDelegate::showApplicationLogsAction() {
 }
 
 void AppDelegate::showConfigIniBackupsAction() {
+    platform::assertMainThread(dispatch_);
     platform::workspace().selectFile("", platform::paths().resolve(kConfigBackupsFolder).string());
 }
 
 void AppDelegate::aboutAction() {
+    platform::assertMainThread(dispatch_);
     application_.activateIgnoringOtherApps();
     application_.orderFrontStandardAboutPanel();
 }
 
 // The gateway service is left as it is: it runs on without the application.
-void AppDelegate::quitApplication() { application_.terminate(); }
+void AppDelegate::quitApplication() {
+    platform::assertMainThread(dispatch_);
+    application_.terminate();
+}

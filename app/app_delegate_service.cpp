@@ -11,6 +11,7 @@ constexpr std::int64_t kAlreadyInThatState = 36;
 }  // namespace
 
 void AppDelegate::startStopAction() {
+    platform::assertMainThread(dispatch_);
     if (!ensureHelperIsInstalled()) return;
     platform::log("startStopAction, current qorStatus: " + std::string(caseName(qorStatus_)));
     menuItemStartStop_->setEnabled(false);
@@ -111,6 +112,7 @@ void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string
 }
 
 void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exitCode) {
+    platform::assertMainThread(dispatch_);
     updateMenu();
     if (action == "start" && exitCode == 0 && qorStatus_ != QorStatus::Running) {
         UiTools::enqueueAlert("orvane Storage Gateway failed to start",

@@ -3,6 +3,7 @@
 #include "platform/registry.h"
 
 void UiTools::showAlert(const std::string& messageText, const std::string& informativeText) {
+    platform::assertMainThread(platform::dispatch());
     platform::alerts().runModal(
         platform::Alert{messageText, informativeText, platform::AlertStyle::Warning, {"OK"}});
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <source_location>
 #include <string>
 
 namespace platform {
@@ -41,6 +42,18 @@ public:
     virtual void endModal() = 0;
 
     virtual bool isMainThread() const = 0;
+
+    // What `assertMainThread` does when main-thread-only code runs elsewhere. By default: one log
+    // line per place, then an abort in builds with assertions; a shipped app logs and goes on.
+    // Test doubles override it to fail the test.
+    virtual void offMainThread(const std::source_location& where) const;
 };
+
+// The first line of main-thread-only code: such code touches fields that nothing else guards,
+// so a caller that forgot to hop to the main queue is a data race, caught here.
+inline void assertMainThread(const Dispatch& dispatch,
+                             const std::source_location& where = std::source_location::current()) {
+    if (!dispatch.isMainThread()) dispatch.offMainThread(where);
+}
 
 }  // namespace platform

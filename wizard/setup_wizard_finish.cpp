@@ -16,6 +16,7 @@ std::string configValue(const std::string& key) {
 }  // namespace
 
 void SetupWizardViewController::finishQorSetup() {
+    platform::assertMainThread(dispatch_);
     if (finishing_) {
         platform::log("finishQorSetup(), already finishing; ignored");
         return;
@@ -171,6 +172,7 @@ void SetupWizardViewController::failFinish(const FinishChain& chain, std::string
 }
 
 void SetupWizardViewController::advancedStorageSettingsAction() {
+    platform::assertMainThread(dispatch_);
     platform::log("Finish screen: Advaced Settings");
     if (!OrvaneRequests::openStorageSettings(chosenStorageId_.value_or(""))) {
         UiTools::enqueueAlert("Failed to open Configuration",

@@ -38,6 +38,7 @@ private:
 void SetupWizardViewController::endSignIn() { ++*signInGeneration_; }
 
 void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
+    platform::assertMainThread(dispatch_);
     platform::log(std::string("Initiate orvane login, forceLogin: ") + flag(forceLogin));
     ui_.mainNextButton->setEnabled(false);
     showSpinner();
@@ -115,6 +116,7 @@ void SetupWizardViewController::checkCurrentUser(const SignIn& signIn,
 }
 
 void SetupWizardViewController::showLoginError(const std::string& text) {
+    platform::assertMainThread(dispatch_);
     ui_.initialLoginErrorTextField->setStringValue(text);
     ui_.initialLoginErrorTextField->setHidden(false);
 }

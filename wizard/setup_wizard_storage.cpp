@@ -51,6 +51,7 @@ std::string describe(const ExistingStorageEntry& entry) {
 }
 
 SetupWizardViewController::StorageRequest SetupWizardViewController::storageRequest() {
+    platform::assertMainThread(dispatch_);
     return {weak_from_this(), &dispatch_, closes_, createdOrvaneStorageId_, orvaneCredentials_};
 }
 
@@ -67,6 +68,7 @@ void SetupWizardViewController::onMainIfOpen(const StorageRequest& request, cons
 // ---- A new storage ----
 
 void SetupWizardViewController::enterNewQorForm() {
+    platform::assertMainThread(dispatch_);
     ui_.newQorNameErrorLabel->setStringValue("");
     ui_.newQorPathErrorLabel->setStringValue("");
     ui_.newQorNameTextField->setStringValue(computerName_.localizedName().value_or("New") + " QOR");
@@ -74,6 +76,7 @@ void SetupWizardViewController::enterNewQorForm() {
 }
 
 void SetupWizardViewController::newQorChoosePathClicked() {
+    platform::assertMainThread(dispatch_);
     const platform::FolderChoice choice = window_.runFolderChooser({});
     if (!choice.confirmed) return;
     if (!choice.url) {
@@ -86,6 +89,7 @@ void SetupWizardViewController::newQorChoosePathClicked() {
 }
 
 void SetupWizardViewController::checkNewQorForm() {
+    platform::assertMainThread(dispatch_);
     if (storageRequestRunning_) {
         platform::log("Check new QOR form, a storage request is already running; ignored");
         return;
@@ -192,6 +196,7 @@ void SetupWizardViewController::newQorStorageCreatedOrUpdated(const StorageReque
 // ---- An existing storage ----
 
 void SetupWizardViewController::updateExistingQorList() {
+    platform::assertMainThread(dispatch_);
     platform::log("Update existing QOR list");
     ui_.mainNextButton->setEnabled(false);
     showSpinner();
@@ -237,6 +242,7 @@ void SetupWizardViewController::existingQorListReceived(
 }
 
 void SetupWizardViewController::existingQorListAction() {
+    platform::assertMainThread(dispatch_);
     auto entry = entryOf(ui_.existingQorSelector->selectedRepresentedObject());
     if (!entry) return;
     platform::log("existingQorListAction, selectedStorage: " + describe(*entry));
@@ -247,6 +253,7 @@ void SetupWizardViewController::existingQorListAction() {
 }
 
 void SetupWizardViewController::leaveExistingQorStep() {
+    platform::assertMainThread(dispatch_);
     auto entry = entryOf(ui_.existingQorSelector->selectedRepresentedObject());
     if (!entry) return;
     chosenStorageId_ = entry->id;

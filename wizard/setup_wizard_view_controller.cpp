@@ -61,6 +61,7 @@ bool SetupWizardViewController::isCancelled() const {
 // ---- Steps ----
 
 SetupStep SetupWizardViewController::getCurrentSetupStep() {
+    platform::assertMainThread(dispatch_);
     auto identifier = ui_.setupStepTabView->selectedIdentifier();
     if (!identifier) {
         platform::log("getCurrentSetupStep: Invalid setup step - nil");
@@ -76,6 +77,7 @@ SetupStep SetupWizardViewController::getCurrentSetupStep() {
 }
 
 void SetupWizardViewController::selectNewSetupStep(SetupStep step) {
+    platform::assertMainThread(dispatch_);
     if (step == SetupStep::invalid) {
         platform::log("selectNewSetupStep: Invalid setup step: " + std::string(rawValue(step)));
         return;
@@ -100,6 +102,7 @@ void SetupWizardViewController::selectNewSetupStep(SetupStep step) {
 }
 
 void SetupWizardViewController::updateInitialSetupStep() {
+    platform::assertMainThread(dispatch_);
     if (QorTools::isConfigured()) {
         platform::log("updateInitialSetupStep, reconfigure UI chosen");
         ui_.initialFreshInstallOrReconfigureTabView->selectTabWithIdentifier("reconfigure");
@@ -114,6 +117,7 @@ void SetupWizardViewController::updateInitialSetupStep() {
 // ---- Buttons ----
 
 void SetupWizardViewController::mainNextButtonClick() {
+    platform::assertMainThread(dispatch_);
     switch (getCurrentSetupStep()) {
         case SetupStep::initial: initiateOrvaneLogin(nextIsForceLogin_); break;
         case SetupStep::newOrExisting:
@@ -133,6 +137,7 @@ void SetupWizardViewController::mainNextButtonClick() {
 }
 
 void SetupWizardViewController::mainPreviousButtonClick() {
+    platform::assertMainThread(dispatch_);
     switch (getCurrentSetupStep()) {
         case SetupStep::initial:
             platform::log("mainPreviousButtonClick - already at first step - nothing to do");
@@ -153,6 +158,7 @@ void SetupWizardViewController::mainPreviousButtonClick() {
 }
 
 void SetupWizardViewController::mainCancelButtonClick() {
+    platform::assertMainThread(dispatch_);
     platform::log("mainCancelButtonClick - close the window");
     window_.performClose();
 }
@@ -160,6 +166,7 @@ void SetupWizardViewController::mainCancelButtonClick() {
 // ---- Window events ----
 
 void SetupWizardViewController::viewWillAppear() {
+    platform::assertMainThread(dispatch_);
     platform::log("SetupWizardViewController viewWillAppear, appInstanceId: " +
                   OrvaneRequests::appInstanceId());
     application_.setActivationPolicy(platform::ActivationPolicy::Regular);
@@ -167,6 +174,7 @@ void SetupWizardViewController::viewWillAppear() {
 }
 
 void SetupWizardViewController::windowWillClose() {
+    platform::assertMainThread(dispatch_);
     platform::log("SetupWizardViewController windowWillClose, current step: " +
                   std::string(rawValue(getCurrentSetupStep())));
     if (createdOrvaneStorageId_) {
@@ -199,6 +207,7 @@ void SetupWizardViewController::deleteAbandonedStorage(
 
 void SetupWizardViewController::rememberCreatedStorage(const std::string& storageId,
                                                        const OrvaneCredentials& credentials) {
+    platform::assertMainThread(dispatch_);
     createdOrvaneStorageId_ = storageId;
     createdOrvaneStorageCredentials_ = credentials;
 }
@@ -221,8 +230,12 @@ void SetupWizardViewController::onMainIfStill(
 }
 
 void SetupWizardViewController::showSpinner() {
+    platform::assertMainThread(dispatch_);
     ui_.loadingSpinner->setHidden(false);
     ui_.loadingSpinner->startAnimation();
 }
 
-void SetupWizardViewController::hideSpinner() { ui_.loadingSpinner->setHidden(true); }
+void SetupWizardViewController::hideSpinner() {
+    platform::assertMainThread(dispatch_);
+    ui_.loadingSpinner->setHidden(true);
+}

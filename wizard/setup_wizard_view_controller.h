@@ -26,7 +26,8 @@ std::string describe(const ExistingStorageEntry& entry);
 // The setup wizard: signs the person in, has them create or pick a storage, and writes the
 // gateway's configuration. The current step is never stored: it is the selected step tab.
 //
-// Every field is main-thread only. Replies arrive on the URL session's queue and the sign-in
+// Every field is main-thread only, and every method that touches one checks so
+// (`platform::assertMainThread`). Replies arrive on the URL session's queue and the sign-in
 // poll's on the global queue; they log there and hop to the main queue before touching
 // anything else. The window owns this controller; callbacks hold it weakly.
 class SetupWizardViewController : public platform::WizardContent,
@@ -70,12 +71,28 @@ public:
     // Finishing: the credential, config.ini and the restart.
     void finishQorSetup();
 
-    bool nextIsForceLogin() const { return nextIsForceLogin_; }
-    const std::optional<OrvaneCredentials>& orvaneCredentials() const { return orvaneCredentials_; }
-    const std::optional<OrvaneUser>& orvaneUser() const { return orvaneUser_; }
-    const std::optional<std::string>& chosenStorageName() const { return chosenStorageName_; }
-    const std::optional<std::string>& chosenStorageId() const { return chosenStorageId_; }
+    bool nextIsForceLogin() const {
+        platform::assertMainThread(dispatch_);
+        return nextIsForceLogin_;
+    }
+    const std::optional<OrvaneCredentials>& orvaneCredentials() const {
+        platform::assertMainThread(dispatch_);
+        return orvaneCredentials_;
+    }
+    const std::optional<OrvaneUser>& orvaneUser() const {
+        platform::assertMainThread(dispatch_);
+        return orvaneUser_;
+    }
+    const std::optional<std::string>& chosenStorageName() const {
+        platform::assertMainThread(dispatch_);
+        return chosenStorageName_;
+    }
+    const std::optional<std::string>& chosenStorageId() const {
+        platform::assertMainThread(dispatch_);
+        return chosenStorageId_;
+    }
     const std::optional<std::string>& createdOrvaneStorageId() const {
+        platform::assertMainThread(dispatch_);
         return createdOrvaneStorageId_;
     }
 

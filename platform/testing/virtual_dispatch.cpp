@@ -1,28 +1,67 @@
 #include "platform/testing/virtual_dispatch.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 namespace platform::testing {
+namespace {
+
+// The tasks running on this thread, innermost first: advance() may be called from a task.
+class RunningTask {
+public:
+    RunningTask(const VirtualDispatch& dispatch, const std::string& queue, bool main)
+        : dispatch_(&dispatch),
+          queue_(queue),
+          main_(main),
+          outer_(std::exchange(innermost_, this)) {}
+    ~RunningTask() { innermost_ = outer_; }
+    RunningTask(const RunningTask&) = delete;
+    RunningTask& operator=(const RunningTask&) = delete;
+
+    // The innermost task of `dispatch` running on this thread, if any.
+    static const RunningTask* of(const VirtualDispatch& dispatch) {
+        for (const RunningTask* task = innermost_; task; task = task->outer_) {
+            if (task->dispatch_ == &dispatch) return task;
+        }
+        return nullptr;
+    }
+    const std::string& queue() const { return queue_; }
+    bool main() const { return main_; }
+
+private:
+    static thread_local const RunningTask* innermost_;
+    const VirtualDispatch* dispatch_;
+    const std::string& queue_;
+    bool main_;
+    const RunningTask* outer_;
+};
+
+thread_local const RunningTask* RunningTask::innermost_ = nullptr;
+
+}  // namespace
 
 class VirtualDispatch::VirtualQueue : public Queue {
 public:
-    VirtualQueue(VirtualDispatch& owner, std::string label)
-        : owner_(owner), label_(std::move(label)) {}
+    VirtualQueue(VirtualDispatch& owner, std::string label, bool main)
+        : owner_(owner), label_(std::move(label)), main_(main) {}
     void async(Task task) override {
-        owner_.post(label_, Duration::zero(), std::move(task), false);
+        owner_.post(label_, main_, Duration::zero(), std::move(task), false);
     }
     void asyncAfter(Duration delay, Task task) override {
-        owner_.post(label_, delay, std::move(task), false);
+        owner_.post(label_, main_, delay, std::move(task), false);
     }
 
 private:
     VirtualDispatch& owner_;
     std::string label_;
+    bool main_;
 };
 
 VirtualDispatch::VirtualDispatch()
-    : main_(std::make_unique<VirtualQueue>(*this, "main")),
-      global_(std::make_unique<VirtualQueue>(*this, "global")) {}
+    : main_(std::make_unique<VirtualQueue>(*this, "main", true)),
+      global_(std::make_unique<VirtualQueue>(*this, "global", false)) {}
 
 VirtualDispatch::~VirtualDispatch() = default;
 
@@ -30,18 +69,18 @@ Queue& VirtualDispatch::main() { return *main_; }
 Queue& VirtualDispatch::global() { return *global_; }
 
 std::shared_ptr<Queue> VirtualDispatch::makeSerialQueue(const std::string& label) {
-    return std::make_shared<VirtualQueue>(*this, label);
+    return std::make_shared<VirtualQueue>(*this, label, false);
 }
 
 void VirtualDispatch::performAfterDelay(Duration delay, Task task) {
-    post("main", delay, std::move(task), true);
+    post("main", true, delay, std::move(task), true);
 }
 
-void VirtualDispatch::post(const std::string& queue, Duration delay, Task task,
+void VirtualDispatch::post(const std::string& queue, bool main, Duration delay, Task task,
                            bool waitsForModal) {
     {
         std::lock_guard lock(mutex_);
-        pending_.push_back(Entry{now_ + std::max(delay, Duration::zero()), nextSeq_++, queue,
+        pending_.push_back(Entry{now_ + std::max(delay, Duration::zero()), nextSeq_++, queue, main,
                                  std::move(task), waitsForModal});
     }
     posted_.notify_all();
@@ -80,14 +119,14 @@ void VirtualDispatch::advance(Duration by) {
             parked_.push_back(std::move(entry));
             continue;
         }
-        const std::string outer = running_;
-        running_ = entry.queue;
         lock.unlock();
-        entry.task();
-        // What the task held may post on release, so it goes before the lock is taken again.
-        entry.task = nullptr;
+        {
+            const RunningTask running(*this, entry.queue, entry.main);
+            entry.task();
+            // What the task held may post on release, so it goes before the lock is taken again.
+            entry.task = nullptr;
+        }
         lock.lock();
-        running_ = outer;
     }
     now_ = std::max(now_, until);
 }
@@ -121,8 +160,21 @@ std::size_t VirtualDispatch::pendingCount() const {
 }
 
 std::string VirtualDispatch::currentQueue() const {
-    std::lock_guard lock(mutex_);
-    return running_;
+    const RunningTask* running = RunningTask::of(*this);
+    return running ? running->queue() : std::string();
+}
+
+bool VirtualDispatch::isMainThread() const {
+    if (const RunningTask* running = RunningTask::of(*this)) return running->main();
+    return std::this_thread::get_id() == mainThread_;
+}
+
+void VirtualDispatch::offMainThread(const std::source_location& where) const {
+    const std::string queue = currentQueue();
+    std::fprintf(stderr, "Main-thread-only code ran off the main thread, %s: %s\n",
+                 queue.empty() ? "on another thread" : ("on the queue \"" + queue + "\"").c_str(),
+                 where.function_name());
+    std::abort();
 }
 
 }  // namespace platform::testing

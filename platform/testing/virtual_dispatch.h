@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dispatch.h"
@@ -16,6 +17,11 @@ namespace platform::testing {
 // `advance(5s)` runs every task due by then, in order of due time (ties in posting order),
 // with the clock set to each task's time while it runs. Tasks may be posted from any thread;
 // they all run on the thread that calls advance().
+//
+// The thread that makes the dispatch stands for the main thread: `isMainThread()` holds there
+// outside any task (a test body) and inside the main queue's tasks, timers and delayed performs;
+// not inside a global or serial queue's task, nor on any other thread. Main-thread-only code run
+// elsewhere aborts with a line naming it and the queue.
 class VirtualDispatch : public Dispatch {
 public:
     VirtualDispatch();
@@ -27,7 +33,8 @@ public:
     void performAfterDelay(Duration delay, Task task) override;
     void beginModal() override;
     void endModal() override;
-    bool isMainThread() const override { return true; }
+    bool isMainThread() const override;
+    void offMainThread(const std::source_location& where) const override;
 
     void advance(Duration by);
     void runUntilIdle() { advance(Duration::zero()); }
@@ -38,8 +45,8 @@ public:
 
     Duration now() const;
     std::size_t pendingCount() const;
-    // The label of the queue whose task is running ("main", "global" or a serial queue's label),
-    // empty outside a task.
+    // The label of the queue whose task is running on the calling thread ("main", "global" or a
+    // serial queue's label), empty outside a task.
     std::string currentQueue() const;
 
 private:
@@ -48,10 +55,11 @@ private:
         Duration due;
         std::uint64_t seq;
         std::string queue;
+        bool main;
         Task task;
         bool waitsForModal;
     };
-    void post(const std::string& queue, Duration delay, Task task, bool waitsForModal);
+    void post(const std::string& queue, bool main, Duration delay, Task task, bool waitsForModal);
 
     mutable std::mutex mutex_;
     std::condition_variable posted_;
@@ -60,7 +68,7 @@ private:
     int modalDepth_ = 0;
     std::vector<Entry> pending_;
     std::vector<Entry> parked_;
-    std::string running_;
+    const std::thread::id mainThread_ = std::this_thread::get_id();
     std::unique_ptr<VirtualQueue> main_;
     std::unique_ptr<VirtualQueue> global_;
 };

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "app/app_delegate.h"
+#include "app/ui_tools.h"
 #include "helper_interface/helper_protocol.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
@@ -253,10 +254,13 @@ class VersionCheckTest : public AppHelperTest, public ::testing::WithParamInterf
 TEST_P(VersionCheckTest, DecidesWhetherToInstall) {
     const auto& c = GetParam();
     if (!c.bundledVersionReadable) platform.bundle->embeddedInfo.clear();
-    // A press while the installation dialog is up asks nothing more.
+    // A press while the installation dialog is up asks nothing more. The installation waits for
+    // the dialog on the connection's queue; the dialog, and so the press, is on the main thread.
     int asked = 0;
     platform.authorization->whileAsking = [this, &asked] {
-        if (asked++ == 0) delegate->perform("startStopAction");
+        if (asked++ > 0) return;
+        platform.dispatch->main().async([this] { delegate->perform("startStopAction"); });
+        platform.dispatch->runUntilIdle();
     };
     start(c.installed);
 
@@ -354,6 +358,26 @@ TEST_F(AppHelperTest, StartUpFailuresAreToldAndStartUpGoesOn) {
     platform.dispatch->runUntilIdle();
     EXPECT_EQ(platform.log->matching("QorPrivilegedHelper - "),
               std::vector<std::string>{"QorPrivilegedHelper - ran bootout"});
+}
+
+// A helper reply runs on the connection's queue: one that updates the menu or shows an alert
+// there, without hopping to the main queue, stops the test rather than racing the menu.
+TEST_F(AppHelperTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    start();
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[this] { delegate->updateMenu(); }, "AppDelegate::updateMenu"},
+        {[] { UiTools::showAlert("Title", "Text"); }, "UiTools::showAlert"},
+    };
+    for (const auto& [touch, function] : cases) {
+        EXPECT_DEATH(
+            {
+                delegate->helperProxy(nullptr)->getVersionWithCompletion(
+                    [&](const std::string&) { touch(); });
+                platform.dispatch->runUntilIdle();
+            },
+            "on the queue \"[^\"]*connection\": .*" + function);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 
+#include "cloud_api/orvane_requests.h"
 #include "platform/testing/memory_wizard_window.h"
 #include "platform/testing/random_sequence.h"
 #include "platform/testing/test_platform.h"
@@ -323,6 +324,18 @@ TEST_F(WizardTest, AClosedWizardStopsItsPollAndDropsCredentialsAlreadyOnTheirWay
     EXPECT_EQ(session->sent().back().url.find("users/current/"), std::string::npos);
     EXPECT_TRUE(platform.log->contains(
         "initiateOrvaneLoginFinished, the wizard closed or signed in again since; dropped"));
+}
+
+// A reply arrives on the URL session's queue; one that touches the wizard there, without hopping
+// to the main queue, stops the test rather than racing the person at the window.
+TEST_F(WizardTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    open();
+    OrvaneRequests::getStorages(std::nullopt, [this](auto, std::string) {
+        controller->selectNewSetupStep(SetupStep::finish);
+    });
+    EXPECT_DEATH(platform.dispatch->runUntilIdle(),
+                 "on the queue \"url-session\": .*SetupWizardViewController::selectNewSetupStep");
 }
 
 TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
