@@ -182,6 +182,9 @@ bool HelperServer::peerAllowed(const ucred& peer, const std::filesystem::path& s
 
 bool HelperServer::listen() {
     const auto path = socketPath(options_.systemRoot);
+    // Made ready under a shorter name and renamed over the old one, so that whatever a client
+    // finds at the socket's path takes connections.
+    const auto staging = path.parent_path() / ".QorPrivilegedHelper.new";
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     sockaddr_un address{};
@@ -190,12 +193,13 @@ bool HelperServer::listen() {
         options_.log("The socket path is too long: " + path.string());
         return false;
     }
-    std::strcpy(address.sun_path, path.c_str());
-    ::unlink(path.c_str());
+    std::strcpy(address.sun_path, staging.c_str());
+    ::unlink(staging.c_str());
     listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0 ||
         ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(path.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0) {
+        ::chmod(staging.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0 ||
+        ::rename(staging.c_str(), path.c_str()) != 0) {
         options_.log("Cannot listen on " + path.string() + ": " + std::strerror(errno));
         return false;
     }
