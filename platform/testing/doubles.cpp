@@ -45,9 +45,14 @@ void FixedClock::advance(TimePoint::duration by) {
     });
 }
 
-bool FixedClock::awaitWaiters(std::size_t count, std::chrono::milliseconds realTimeout) {
+bool FixedClock::awaitWaiters(TimePoint deadline, std::size_t count,
+                              std::chrono::milliseconds realTimeout) {
     std::unique_lock lock(mutex_);
-    return waitersChanged_.wait_for(lock, realTimeout, [&] { return waiters_.size() >= count; });
+    return waitersChanged_.wait_for(lock, realTimeout, [&] {
+        const auto waiting = std::ranges::count(
+            waiters_, deadline, [](const auto& entry) { return entry.second.deadline; });
+        return static_cast<std::size_t>(waiting) >= count;
+    });
 }
 
 void MemoryUserDefaults::registerDefaults(const std::map<std::string, DefaultValue>& values) {

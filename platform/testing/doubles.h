@@ -29,10 +29,9 @@ public:
     std::shared_ptr<void> wakeAt(TimePoint deadline, std::function<void()> wake) override;
 
     void advance(TimePoint::duration by);
-    // Blocks until at least `count` threads wait for a deadline not yet reached, so that a test
-    // lets time pass only once the waits it means are in place; false if that takes longer than
-    // `realTimeout`.
-    bool awaitWaiters(std::size_t count,
+    // Blocks until at least `count` threads wait for `deadline`, so that a test lets time pass
+    // only once the waits it means are in place; false if that takes longer than `realTimeout`.
+    bool awaitWaiters(TimePoint deadline, std::size_t count = 1,
                       std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
 
 private:
