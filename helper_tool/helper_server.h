@@ -34,7 +34,7 @@ public:
         // Clients served at once; further ones wait in the socket's queue.
         std::size_t maxClients = 32;
         // What the bounds are measured on; real time when not set.
-        std::shared_ptr<platform::Clock> clock;
+        std::shared_ptr<platform::Clock> clock{};
     };
 
     explicit HelperServer(Options options);
