@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "helper_interface/helper_protocol.h"
+#include "platform/linux/local_clock.h"
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xpc_wire.h"
@@ -37,6 +38,8 @@ std::filesystem::path systemPath(const std::filesystem::path& root, std::string_
 // What a refused subcommand answers: a failure, and never a status launchctl itself gives.
 constexpr int kRefusedStatus = 64;
 
+using SendFrame = std::function<bool(const json&)>;
+
 // Sends complete lines of one stream as one-way calls; the rest waits for more or the end. A line
 // longer than kMaxOutputLine is cut, with a note of how much was left out, so that every line
 // fits in a frame and none is lost.
@@ -44,7 +47,8 @@ class LineForwarder {
 public:
     static constexpr std::size_t kMaxOutputLine = 64 * 1024;
 
-    LineForwarder(int fd, std::string_view selector) : fd_(fd), selector_(selector) {}
+    LineForwarder(SendFrame send, std::string_view selector)
+        : sendFrame_(std::move(send)), selector_(selector) {}
     void add(const char* data, std::size_t size) {
         std::size_t complete = 0;  // bytes of `pending_` that end a line
         while (size > 0) {
@@ -79,9 +83,9 @@ private:
         lineLength_ = leftOut_ = 0;
     }
     void send(const std::string& text) {
-        wire::writeFrame(fd_, {{"selector", selector_}, {"arguments", {text}}});
+        sendFrame_({{"selector", selector_}, {"arguments", {text}}});
     }
-    int fd_;
+    SendFrame sendFrame_;
     std::string_view selector_;
     std::string pending_;
     std::size_t lineLength_ = 0;
@@ -90,12 +94,72 @@ private:
 
 constexpr auto kRefusalLogInterval = std::chrono::seconds(1);
 // How long the accept loop rests when no descriptor is left even to turn a client away.
-constexpr int kNoDescriptorPauseMs = 100;
+constexpr auto kNoDescriptorPause = std::chrono::milliseconds(100);
+
+HelperServer::Options completed(HelperServer::Options options) {
+    if (!options.log) options.log = [](const std::string&) {};
+    if (!options.clock) options.clock = std::make_shared<platform::linux_impl::LocalClock>();
+    return options;
+}
 
 }  // namespace
 
-HelperServer::HelperServer(Options options) : options_(std::move(options)) {
-    if (!options_.log) options_.log = [](const std::string&) {};
+// A client's socket, non-blocking, so that each wait on it ends at a deadline on the clock.
+class HelperServer::ClientSocket {
+public:
+    ClientSocket(int fd, platform::Clock& clock, std::chrono::milliseconds idle)
+        : fd_(fd), clock_(clock), poll_(clock), idle_(idle) {}
+
+    // The whole next message must arrive within the idle bound, however slowly it trickles in.
+    std::variant<json, wire::ReadError> read() {
+        const auto deadline = clock_.now() + idle_;
+        timedOut_ = false;
+        return wire::readFrame([this, deadline](char* data, std::size_t size) {
+            return waitFor(POLLIN, deadline, [&] { return ::read(fd_, data, size); });
+        });
+    }
+    // Whether the last read ended at the idle bound.
+    bool timedOut() const { return timedOut_; }
+    // The peer takes each frame within the idle bound, or it is not sent.
+    bool send(const json& message) {
+        const auto deadline = clock_.now() + idle_;
+        return wire::writeFrame(
+            [this, deadline](const char* data, std::size_t size) {
+                return waitFor(POLLOUT, deadline,
+                               [&] { return ::send(fd_, data, size, MSG_NOSIGNAL); });
+            },
+            message);
+    }
+    platform::Clock& clock() { return clock_; }
+    // For the thread's other waits.
+    platform::linux_impl::ClockedPoll& poll() { return poll_; }
+
+private:
+    template <class Io>
+    ssize_t waitFor(short events, platform::Clock::TimePoint deadline, Io io) {
+        for (;;) {
+            const ssize_t n = io();
+            if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return n;
+            pollfd ready{fd_, events, 0};
+            const int count = poll_.wait({&ready, 1}, deadline);
+            if (count < 0) return -1;
+            if (count == 0) {
+                timedOut_ = true;
+                errno = ETIMEDOUT;
+                return -1;
+            }
+        }
+    }
+
+    int fd_;
+    platform::Clock& clock_;
+    platform::linux_impl::ClockedPoll poll_;
+    std::chrono::milliseconds idle_;
+    bool timedOut_ = false;
+};
+
+HelperServer::HelperServer(Options options)
+    : options_(completed(std::move(options))), acceptPoll_(*options_.clock) {
     if (::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) wakeFds_[0] = wakeFds_[1] = -1;
     reserveFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
@@ -123,6 +187,9 @@ bool HelperServer::peerAllowed(const ucred& peer, const std::filesystem::path& s
 
 bool HelperServer::listen() {
     const auto path = socketPath(options_.systemRoot);
+    // Made ready under a shorter name and renamed over the old one, so that whatever a client
+    // finds at the socket's path takes connections.
+    const auto staging = path.parent_path() / ".QorPrivilegedHelper.new";
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     sockaddr_un address{};
@@ -131,12 +198,13 @@ bool HelperServer::listen() {
         options_.log("The socket path is too long: " + path.string());
         return false;
     }
-    std::strcpy(address.sun_path, path.c_str());
-    ::unlink(path.c_str());
+    std::strcpy(address.sun_path, staging.c_str());
+    ::unlink(staging.c_str());
     listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0 ||
         ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(path.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0) {
+        ::chmod(staging.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0 ||
+        ::rename(staging.c_str(), path.c_str()) != 0) {
         options_.log("Cannot listen on " + path.string() + ": " + std::strerror(errno));
         return false;
     }
@@ -161,10 +229,7 @@ void HelperServer::serve() {
         // At the cap, only a finishing client or stop() wakes the loop.
         pollfd fds[2] = {{wakeFds_[0], POLLIN, 0},
                          {serving < options_.maxClients ? listenFd_ : -1, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
+        if (acceptPoll_.wait(fds, std::nullopt) < 0) break;
         try {
             if (fds[0].revents) {
                 char bytes[64];
@@ -190,7 +255,7 @@ void HelperServer::serve() {
 }
 
 void HelperServer::acceptOne() {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
         const bool outOfDescriptors = errno == EMFILE || errno == ENFILE;
         if (!outOfDescriptors && errno != ENOBUFS && errno != ENOMEM) return;
@@ -205,7 +270,7 @@ void HelperServer::acceptOne() {
         logRefusal("Refused a connection: no file descriptor or memory is left to serve it");
         if (!outOfDescriptors || reserveFd_ < 0) {
             pollfd wake{wakeFds_[0], POLLIN, 0};
-            ::poll(&wake, 1, kNoDescriptorPauseMs);
+            acceptPoll_.wait({&wake, 1}, options_.clock->now() + kNoDescriptorPause);
         }
         return;
     }
@@ -217,11 +282,6 @@ void HelperServer::acceptOne() {
         logRefusal("Refused a connection from user " + std::to_string(peer.uid));
         return;
     }
-    const auto idle = options_.idleTimeout.count();
-    const timeval limit{static_cast<time_t>(idle / 1000),
-                        static_cast<suseconds_t>(idle % 1000 * 1000)};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     admit(fd);
 }
 
@@ -270,9 +330,8 @@ void HelperServer::reapClients() {
 }
 
 void HelperServer::logRefusal(const std::string& line) {
-    const auto now = std::chrono::steady_clock::now();
-    if (lastRefusalLogged_ != std::chrono::steady_clock::time_point{} &&
-        now - lastRefusalLogged_ < kRefusalLogInterval) {
+    const auto now = options_.clock->now();
+    if (lastRefusalLogged_ && now - *lastRefusalLogged_ < kRefusalLogInterval) {
         ++refusalsLeftOut_;
         return;
     }
@@ -287,18 +346,19 @@ void HelperServer::logRefusal(const std::string& line) {
 }
 
 void HelperServer::serveClient(int fd) {
-    auto reply = [this, fd](std::uint64_t id, json values) {
-        if (wire::writeFrame(fd, {{"id", id}, {"reply", std::move(values)}})) return;
+    ClientSocket client(fd, *options_.clock, options_.idleTimeout);
+    auto reply = [this, &client](std::uint64_t id, json values) {
+        if (client.send({{"id", id}, {"reply", std::move(values)}})) return;
         // Too large for a frame (or the peer is gone): the request still gets its one answer.
         const std::string error = "the reply was larger than a message may be";
-        if (wire::writeFrame(fd, {{"id", id}, {"error", error}}))
+        if (client.send({{"id", id}, {"error", error}}))
             options_.log("Sent an error instead: " + error);
     };
     for (;;) {
-        auto frame = wire::readFrame(fd);
+        auto frame = client.read();
         if (auto* error = std::get_if<wire::ReadError>(&frame)) {
-            if (*error == wire::ReadError::Io && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                options_.log("Closed a connection that sent nothing for " +
+            if (client.timedOut()) {
+                options_.log("Closed a connection that sent no whole message within " +
                              std::to_string(options_.idleTimeout.count()) + " ms");
             } else if (*error != wire::ReadError::Closed) {
                 options_.log("Refused a message and closed the connection: " +
@@ -311,8 +371,8 @@ void HelperServer::serveClient(int fd) {
         if (auto* problem = std::get_if<std::string>(&checked)) {
             options_.log("Refused a call: " + *problem);
             if (message.contains("id") && message["id"].is_number_integer() &&
-                !wire::writeFrame(fd, {{"id", message["id"]}, {"error", *problem}})) {
-                wire::writeFrame(fd, {{"id", message["id"]}, {"error", "the call was refused"}});
+                !client.send({{"id", message["id"]}, {"error", *problem}})) {
+                client.send({{"id", message["id"]}, {"error", "the call was refused"}});
             }
             continue;
         }
@@ -334,15 +394,15 @@ void HelperServer::serveClient(int fd) {
                 reply(id, {"Log directory " + dir.string() + " is ready", nullptr});
             }
         } else if (call.selector == helper_selectors::runLaunchctl) {
-            reply(id, {runLaunchctl(fd, message["arguments"][0].get<std::string>())});
+            reply(id, {runLaunchctl(client, message["arguments"][0].get<std::string>())});
         } else {
             options_.log("Refused a call: " + call.selector + " is not served");
-            wire::writeFrame(fd, {{"id", id}, {"error", call.selector + " is not served"}});
+            client.send({{"id", id}, {"error", call.selector + " is not served"}});
         }
     }
 }
 
-int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
+int HelperServer::runLaunchctl(ClientSocket& client, const std::string& subcommand) {
     std::vector<std::string> args;
     if (subcommand == "bootstrap") {
         args = {"bootstrap", "system", systemPath(options_.systemRoot, kJobDefinition).string()};
@@ -380,32 +440,26 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
         ::close(out[0]);
         ::close(err[0]);
         const std::string text = "Failed to run " + program + ": " + std::strerror(spawned) + "\n";
-        wire::writeFrame(fd,
-                         {{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
+        client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
         return 127;
     }
-    LineForwarder stdoutLines(fd, helper_selectors::logWithStdOut);
-    LineForwarder stderrLines(fd, helper_selectors::logWithStdErr);
+    const SendFrame send = [&client](const json& frame) { return client.send(frame); };
+    LineForwarder stdoutLines(send, helper_selectors::logWithStdOut);
+    LineForwarder stderrLines(send, helper_selectors::logWithStdErr);
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     LineForwarder* forwarders[2] = {&stdoutLines, &stderrLines};
     int open = 2;
-    const auto deadline = std::chrono::steady_clock::now() + options_.launchctlTimeout;
+    const auto deadline = client.clock().now() + options_.launchctlTimeout;
     bool killed = false;
     while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
+        const int ready = client.poll().wait(fds, deadline);
+        if (ready == 0) {
             // What it started may hold the pipes open too: stop reading with it.
             ::kill(pid, SIGKILL);
             killed = true;
             break;
         }
-        const int ready =
-            ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 60000)));
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
+        if (ready < 0) break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !fds[i].revents) continue;
             char buffer[4096];
@@ -429,8 +483,7 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
                                  std::to_string(options_.launchctlTimeout.count()) +
                                  " ms and was killed";
         options_.log(line);
-        wire::writeFrame(
-            fd, {{"selector", helper_selectors::logWithStdErr}, {"arguments", {line + "\n"}}});
+        client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {line + "\n"}}});
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

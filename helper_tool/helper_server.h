@@ -7,11 +7,16 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/clock.h"
+#include "platform/linux/clocked_poll.h"
 
 // The privileged helper's service: one Unix socket, one thread per client, requests checked
 // against HelperProtocol before anything runs. It starts launchctl for the gateway's job only.
@@ -23,11 +28,13 @@ public:
         std::function<void(const std::string&)> log;
         // A launchctl that has not exited by then is killed; its request still gets a reply.
         std::chrono::milliseconds launchctlTimeout{std::chrono::seconds(60)};
-        // A connection that sends nothing for this long (also in the middle of a message) is
-        // closed; the app opens a new one when it next asks.
+        // A connection that has not sent a whole message this long after its last one (or that
+        // takes no reply for as long) is closed; the app opens a new one when it next asks.
         std::chrono::milliseconds idleTimeout{std::chrono::seconds(60)};
         // Clients served at once; further ones wait in the socket's queue.
         std::size_t maxClients = 32;
+        // What the bounds are measured on; real time when not set.
+        std::shared_ptr<platform::Clock> clock{};
     };
 
     explicit HelperServer(Options options);
@@ -46,6 +53,8 @@ public:
     static bool peerAllowed(const ucred& peer, const std::filesystem::path& systemRoot);
 
 private:
+    class ClientSocket;
+
     // Takes one connection off the queue, or waits when there is nothing to accept it with.
     void acceptOne();
     void admit(int fd);
@@ -54,11 +63,13 @@ private:
     void logRefusal(const std::string& line);
     void serveClient(int fd);
     // Runs launchctl for one of the four subcommands, forwarding its output; its exit status.
-    int runLaunchctl(int fd, const std::string& subcommand);
+    int runLaunchctl(ClientSocket& client, const std::string& subcommand);
 
     Options options_;
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
+    // The accept loop's waits.
+    platform::linux_impl::ClockedPoll acceptPoll_;
     std::atomic<bool> stopping_{false};
     // Held open so that, with the descriptor table full, a waiting client can still be taken off
     // the queue and closed instead of being retried for ever.
@@ -72,6 +83,6 @@ private:
     std::uint64_t nextSerial_ = 0;
     // Refusals are logged at most once a second, with how many were left out meanwhile: anyone
     // may connect, and must not be able to flood the log.
-    std::chrono::steady_clock::time_point lastRefusalLogged_{};
+    std::optional<platform::Clock::TimePoint> lastRefusalLogged_;
     std::uint64_t refusalsLeftOut_ = 0;
 };

@@ -11,10 +11,10 @@ namespace {
 
 enum class Fill { Done, Closed, Io };
 
-Fill readExactly(int fd, char* data, std::size_t size, bool& anyRead) {
+Fill readExactly(const ReadSome& read, char* data, std::size_t size, bool& anyRead) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
+        const ssize_t n = read(data + done, size - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             anyRead = true;
@@ -27,10 +27,9 @@ Fill readExactly(int fd, char* data, std::size_t size, bool& anyRead) {
     return Fill::Done;
 }
 
-bool sendAll(int fd, const char* data, std::size_t size) {
+bool sendAll(const SendSome& send, const char* data, std::size_t size) {
     while (size > 0) {
-        // No SIGPIPE for a peer that went away: the caller sees false instead.
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        const ssize_t n = send(data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -88,9 +87,13 @@ std::string describe(ReadError error) {
 }
 
 std::variant<nlohmann::json, ReadError> readFrame(int fd) {
+    return readFrame([fd](char* data, std::size_t size) { return ::read(fd, data, size); });
+}
+
+std::variant<nlohmann::json, ReadError> readFrame(const ReadSome& read) {
     unsigned char header[4];
     bool anyRead = false;
-    switch (readExactly(fd, reinterpret_cast<char*>(header), sizeof header, anyRead)) {
+    switch (readExactly(read, reinterpret_cast<char*>(header), sizeof header, anyRead)) {
         case Fill::Done: break;
         case Fill::Closed: return anyRead ? ReadError::Malformed : ReadError::Closed;
         case Fill::Io: return ReadError::Io;
@@ -100,7 +103,7 @@ std::variant<nlohmann::json, ReadError> readFrame(int fd) {
                                  (std::uint32_t{header[2]} << 8) | std::uint32_t{header[3]};
     if (length > kMaxFrameBytes) return ReadError::TooLarge;
     std::string body(length, '\0');
-    switch (readExactly(fd, body.data(), body.size(), anyRead)) {
+    switch (readExactly(read, body.data(), body.size(), anyRead)) {
         case Fill::Done: break;
         case Fill::Closed: return ReadError::Malformed;
         case Fill::Io: return ReadError::Io;
@@ -111,13 +114,20 @@ std::variant<nlohmann::json, ReadError> readFrame(int fd) {
 }
 
 bool writeFrame(int fd, const nlohmann::json& message) {
+    // No SIGPIPE for a peer that went away: the caller sees false instead.
+    return writeFrame(
+        [fd](const char* data, std::size_t size) { return ::send(fd, data, size, MSG_NOSIGNAL); },
+        message);
+}
+
+bool writeFrame(const SendSome& send, const nlohmann::json& message) {
     // Program output may hold any bytes; what is not UTF-8 travels as replacement characters.
     const std::string body = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     if (body.size() > kMaxFrameBytes) return false;
     const auto n = static_cast<std::uint32_t>(body.size());
     const char header[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
                             static_cast<char>(n >> 8), static_cast<char>(n)};
-    return sendAll(fd, header, sizeof header) && sendAll(fd, body.data(), body.size());
+    return sendAll(send, header, sizeof header) && sendAll(send, body.data(), body.size());
 }
 
 bool valuesMatch(const std::vector<TypeEncoding>& types, const nlohmann::json& values) {

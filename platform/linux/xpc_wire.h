@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -22,6 +25,13 @@ std::string describe(ReadError error);
 std::variant<nlohmann::json, ReadError> readFrame(int fd);
 // False when the message is larger than a frame may be, or the peer is gone.
 bool writeFrame(int fd, const nlohmann::json& message);
+
+// The same over functions that move at most `size` bytes as ::read and ::send do (-1 and errno on
+// failure), so that a caller can bound how long each of them waits.
+using ReadSome = std::function<ssize_t(char* data, std::size_t size)>;
+using SendSome = std::function<ssize_t(const char* data, std::size_t size)>;
+std::variant<nlohmann::json, ReadError> readFrame(const ReadSome& read);
+bool writeFrame(const SendSome& send, const nlohmann::json& message);
 
 // Whether `values` (a JSON array) fit `types` one by one. Strings, numbers and data (base64
 // text) are never null; an error is null or {"domain": s, "code": n, "description": s}.

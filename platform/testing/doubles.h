@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -17,14 +18,33 @@
 
 namespace platform::testing {
 
+// Local time is whatever was set; monotonic time moves only when a test advances it, and then
+// wakes the threads that wait for a deadline it reached. Any thread may use it.
 class FixedClock : public Clock {
 public:
-    explicit FixedClock(LocalDateTime now = {}) : now_(now) {}
-    LocalDateTime nowLocal() const override { return now_; }
-    void set(LocalDateTime now) { now_ = now; }
+    explicit FixedClock(LocalDateTime now = {}) : local_(now) {}
+    LocalDateTime nowLocal() const override;
+    void set(LocalDateTime now);
+    TimePoint now() const override;
+    std::shared_ptr<void> wakeAt(TimePoint deadline, std::function<void()> wake) override;
+
+    void advance(TimePoint::duration by);
+    // Blocks until at least `count` threads wait for `deadline`, so that a test lets time pass
+    // only once the waits it means are in place; false if that takes longer than `realTimeout`.
+    bool awaitWaiters(TimePoint deadline, std::size_t count = 1,
+                      std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
 
 private:
-    LocalDateTime now_;
+    struct Waiter {
+        TimePoint deadline;
+        std::function<void()> wake;
+    };
+    mutable std::mutex mutex_;
+    std::condition_variable waitersChanged_;
+    LocalDateTime local_;
+    TimePoint now_{};
+    std::uint64_t nextWaiter_ = 0;
+    std::map<std::uint64_t, Waiter> waiters_;
 };
 
 class MemoryUserDefaults : public UserDefaults {

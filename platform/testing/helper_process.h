@@ -8,11 +8,9 @@
 namespace platform::testing {
 
 // Starts the helper program as its own process below `root` (no other environment) and waits
-// up to 5 s until `socket` accepts connections; a stale socket of a killed helper does not.
+// up to 5 s until it has put its listening `socket` in place.
 // The process id, or -1 when it could not be started.
 pid_t startHelperProcess(const std::string& program, const std::filesystem::path& root,
                          const std::filesystem::path& socket);
-
-bool acceptsConnections(const std::filesystem::path& socket);
 
 }  // namespace platform::testing

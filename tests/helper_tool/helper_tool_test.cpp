@@ -1,7 +1,9 @@
 // The helper on its real socket, with a scripted launchctl in a temporary system root.
 #include "helper_tool/helper_server.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -28,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace wire = platform::linux_impl::wire;
+using namespace std::chrono_literals;
 using nlohmann::json;
 using platform::testing::startHelperProcess;
 using service_management_test::writeAll;
@@ -47,10 +50,15 @@ void setReadTimeout(int fd, int seconds) {
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
 }
 
+// Every read of the test's own is bounded, so that a helper that fails to answer fails the test
+// rather than hanging it.
 int connectTo(const fs::path& socket) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_un address = addressOf(socket);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        setReadTimeout(fd, 10);
+        return fd;
+    }
     ::close(fd);
     return -1;
 }
@@ -60,10 +68,9 @@ struct Exchange {
     json answer;  // the frame that carried the id; null when the connection ended first
 };
 
-// Sends one call and reads until its answer, keeping the one-way log calls that came first.
-Exchange call(int fd, const json& message) {
+// Reads until the answer to a call, keeping the one-way log calls that came first.
+Exchange answer(int fd) {
     Exchange result;
-    EXPECT_TRUE(wire::writeFrame(fd, message));
     for (;;) {
         auto frame = wire::readFrame(fd);
         if (!std::holds_alternative<json>(frame)) return result;
@@ -74,6 +81,16 @@ Exchange call(int fd, const json& message) {
         }
         result.logs.emplace_back(f["selector"], f["arguments"][0]);
     }
+}
+
+Exchange call(int fd, const json& message) {
+    EXPECT_TRUE(wire::writeFrame(fd, message));
+    return answer(fd);
+}
+
+bool closedByPeer(int fd) {
+    const auto frame = wire::readFrame(fd);
+    return frame == decltype(frame){wire::ReadError::Closed};
 }
 
 json launchctlCall(json subcommand) {
@@ -92,8 +109,9 @@ protected:
             std::lock_guard lock(logMutex);
             log.push_back(line);
         };
-        options.idleTimeout = std::chrono::seconds(1);
-        options.launchctlTimeout = std::chrono::seconds(2);
+        options.clock = clock;
+        // Unlike the idle bound, so that a test can tell the two waits apart.
+        options.launchctlTimeout = 30s;
         server = std::make_unique<HelperServer>(options);
         EXPECT_TRUE(server->listen());
         serving = std::thread([this] { server->serve(); });
@@ -119,7 +137,13 @@ protected:
         std::lock_guard lock(logMutex);
         return log;
     }
+    // Whether `count` of the server's threads wait for `from` to pass from now.
+    bool waiting(std::chrono::milliseconds from, std::size_t count = 1) {
+        return clock->awaitWaiters(clock->now() + from, count);
+    }
 
+    std::shared_ptr<platform::testing::FixedClock> clock =
+        std::make_shared<platform::testing::FixedClock>();
     platform::testing::TempDir root;
     std::mutex logMutex;
     std::vector<std::string> log;
@@ -181,7 +205,6 @@ TEST_F(HelperToolTest, RefusesEverythingElseWithoutRunningAnything) {
 }
 
 TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
-    setReadTimeout(fd, 5);
     const std::string selector(wire::kMaxFrameBytes - 64, 'x');
     auto refused = call(fd, {{"id", 1}, {"selector", selector}, {"arguments", json::array()}});
     EXPECT_TRUE(refused.answer.contains("error"));
@@ -195,52 +218,84 @@ TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
     EXPECT_EQ(out, cut);
 }
 
-TEST_F(HelperToolTest, ASilentOrFloodingPeerCostsLittle) {
-    // A peer that announces a message and then says nothing is let go; meanwhile others are
-    // served.
-    setReadTimeout(fd, 5);
-    ASSERT_EQ(::write(fd, "\0\0\0\x32{", 5), 5);
-    const int other = connectTo(HelperServer::socketPath(root.path()));
-    const auto asked = std::chrono::steady_clock::now();
-    EXPECT_EQ(call(other, kVersionCall).answer["reply"], json{HelperServer::version()});
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
-    ::close(other);
-    const auto frame = wire::readFrame(fd);
-    EXPECT_TRUE(frame == decltype(frame){wire::ReadError::Closed}) << "still waited for";
+TEST_F(HelperToolTest, AConnectionWithoutAWholeMessageForTheIdleBoundIsClosed) {
+    // Quiet for just under the bound, a connection is still served, and its bound starts again.
+    ASSERT_TRUE(waiting(60s));
+    clock->advance(60s - 1ms);
+    EXPECT_EQ(call(fd, kVersionCall).answer["reply"], json{HelperServer::version()});
 
-    // Another user may connect but not be served; a flood of such connections logs about one
-    // line a second.
-    ::chmod(root.path().c_str(), 0755);
-    const sockaddr_un address = addressOf(HelperServer::socketPath(root.path()));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-        for (int i = 0; i < 3000; ++i) {
-            const int peer = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            if (::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-                ::_exit(3);
-            ::close(peer);
-        }
-        ::_exit(0);
+    // One peer sends a byte of a message every 20 s, another nothing at all: both are closed at
+    // the bound, and meanwhile others are served.
+    const int silent = connectTo(HelperServer::socketPath(root.path()));
+    ASSERT_TRUE(waiting(60s, 2));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(::write(fd, "\0", 1), 1);
+        clock->advance(20s);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_EQ(WEXITSTATUS(status), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    std::size_t refusals = 0;
-    for (const auto& line : logLines())
-        refusals += line.starts_with("Refused a connection from user 65534");
-    EXPECT_GE(refusals, 1u);
-    EXPECT_LE(refusals, 3u);
+    const int other = connectTo(HelperServer::socketPath(root.path()));
+    EXPECT_EQ(call(other, kVersionCall).answer["reply"], json{HelperServer::version()});
+    ::close(other);
+    EXPECT_TRUE(closedByPeer(fd));
+    EXPECT_TRUE(closedByPeer(silent));
+    ::close(silent);
+    EXPECT_EQ(logLines(), std::vector<std::string>(
+                              2, "Closed a connection that sent no whole message within 60000 ms"));
 }
 
-long cpuTicks(pid_t pid) {
-    const auto stat = service_management_test::readAll("/proc/" + std::to_string(pid) + "/stat");
-    long user = 0, system = 0;
-    // After the name: the state, ten more fields, then utime and stime.
-    std::sscanf(stat.c_str() + stat.rfind(')') + 2,
-                "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld", &user, &system);
-    return user + system;
+TEST_F(HelperToolTest, RefusedConnectionsAreLoggedAtMostOnceASecond) {
+    if (::getuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+    ::chmod(root.path().c_str(), 0755);
+    const auto socket = HelperServer::socketPath(root.path());
+    const std::string refused = "Refused a connection from user 65534";
+    struct Step {
+        std::chrono::milliseconds after;  // time that passes first
+        int connections;                  // then this many connect as nobody
+        std::vector<std::string> logged;  // the log so far
+    };
+    const std::vector<Step> steps = {
+        {0ms, 3000, {refused}},
+        {999ms, 1, {refused}},
+        {1ms, 1, {refused, refused + " (3000 more refusals since the last such line)"}},
+    };
+    for (const auto& [after, connections, logged] : steps) {
+        SCOPED_TRACE(after.count());
+        clock->advance(after);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+            for (int i = 0; i < connections; ++i) {
+                const int peer = connectTo(socket);
+                if (peer < 0) ::_exit(3);
+                ::close(peer);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_EQ(WEXITSTATUS(status), 0);
+        // Connections are taken in turn: once a later one is served, those were all refused.
+        const int later = connectTo(socket);
+        EXPECT_EQ(call(later, kVersionCall).answer["reply"], json{HelperServer::version()});
+        ::close(later);
+        EXPECT_EQ(logLines(), logged);
+    }
+}
+
+// Whether every thread of `pid` is found blocked within 5 s; one that spins never is.
+bool settlesAsleep(pid_t pid) {
+    const auto giveUp = std::chrono::steady_clock::now() + 5s;
+    do {
+        bool asleep = true;
+        for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+            const auto stat = service_management_test::readAll(task.path() / "stat");
+            // The state follows the name.
+            const auto state = stat.rfind(')') + 2;
+            asleep = asleep && state < stat.size() && stat[state] == 'S';
+        }
+        if (asleep) return true;
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < giveUp);
+    return false;
 }
 
 // The sanitizers reserve far more address space than any limit. GCC says so with macros of its
@@ -272,34 +327,46 @@ TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
         ::close(fd);
     }
 
-    // Idle clients take every descriptor: the helper neither spins nor leaves a newcomer hanging.
+    // Idle clients take every descriptor: the helper neither leaves a newcomer hanging nor spins.
     const rlimit few{20, 20};
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &few, nullptr), 0);
     std::vector<int> idle;
     for (int i = 0; i < 40; ++i) idle.push_back(connectTo(socket));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const long before = cpuTicks(pid);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    EXPECT_LT(cpuTicks(pid) - before, 30) << "ticks of CPU in one second";
     const int late = connectTo(socket);
-    setReadTimeout(late, 5);
-    // Turned away, or served if a descriptor was freed meanwhile; either way not left waiting.
-    const auto asked = std::chrono::steady_clock::now();
     wire::writeFrame(late, kVersionCall);
-    wire::readFrame(late);
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(4));
+    // Turned away (an end or a reset) or served, if a descriptor was freed meanwhile; and with it
+    // every client before it was taken off the queue.
+    char byte = 0;
+    EXPECT_TRUE(::read(late, &byte, 1) >= 0 || errno != EAGAIN) << "left waiting";
+    EXPECT_TRUE(settlesAsleep(pid)) << "a thread of the helper keeps running";
     for (int fd : idle) ::close(fd);
     ::close(late);
     EXPECT_EQ(::kill(pid, 0), 0) << "the helper is still running";
 }
 
-TEST_F(HelperToolTest, AHungLaunchctlIsKilledAndTheRequestStillAnswered) {
-    // It also leaves a child behind that holds the output pipe open.
+TEST_F(HelperToolTest, ALaunchctlIsKilledAtTheBoundAndItsRequestStillAnswered) {
+    // Just before the bound it may still finish: it exits once the test says so on a FIFO.
+    const auto go = at("/bin/launchctl").parent_path() / "go";
+    ASSERT_EQ(::mkfifo(go.c_str(), 0600), 0);
+    launchctl("read word < \"$(dirname \"$0\")/go\"\nexit 3");
+    ASSERT_TRUE(wire::writeFrame(fd, launchctlCall("bootout")));
+    ASSERT_TRUE(waiting(30s));
+    clock->advance(30s - 1ms);
+    // Opened for reading too, it neither blocks nor drops the word before the script reads it.
+    const int word = ::open(go.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::write(word, "go\n", 3), 3);
+    EXPECT_EQ(answer(fd).answer["reply"], json{3});
+    ::close(word);
+
+    // A hung one, whose child holds the output pipe open as well.
     launchctl("sleep 3 &\nsleep 30");
-    auto result = call(fd, launchctlCall("bootout"));
+    ASSERT_TRUE(wire::writeFrame(fd, launchctlCall("bootout")));
+    ASSERT_TRUE(waiting(30s));
+    clock->advance(30s);
+    auto result = answer(fd);
     EXPECT_EQ(result.answer["reply"], json{128 + SIGKILL});
     ASSERT_FALSE(result.logs.empty());
-    const std::string killed = "launchctl bootout did not exit within 2000 ms and was killed";
+    const std::string killed = "launchctl bootout did not exit within 30000 ms and was killed";
     EXPECT_EQ(result.logs.back().second, killed + "\n");
     EXPECT_EQ(logLines(), std::vector<std::string>{killed});
 }
@@ -328,14 +395,22 @@ std::optional<platform::XpcError> failureOfACall(const fs::path& root,
 
 TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     platform::testing::TempDir root;
-    writeAll(platform::linux_impl::RootedSystemPaths(root.path()).resolve("/bin/launchctl"),
-             "#!/bin/sh\nsleep 20\n", 0755);
+    // launchctl says on a FIFO that it runs; opened first, so that saying it does not block.
+    const auto launchctl =
+        platform::linux_impl::RootedSystemPaths(root.path()).resolve("/bin/launchctl");
+    const auto started = launchctl.parent_path() / "started";
+    fs::create_directories(started.parent_path());
+    ASSERT_EQ(::mkfifo(started.c_str(), 0600), 0);
+    const int runs = ::open(started.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writeAll(launchctl, "#!/bin/sh\necho > \"$(dirname \"$0\")/started\"\nsleep 20\n", 0755);
     const pid_t pid = startHelperProcess(ORVANE_HELPER_PROGRAM, root.path(),
                                          HelperServer::socketPath(root.path()));
     ASSERT_GT(pid, 0);
     // The orphaned launchctl still holds its pipes, not the client's socket.
-    const auto failure = failureOfACall(root.path(), [pid] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto failure = failureOfACall(root.path(), [pid, runs] {
+        pollfd said{runs, POLLIN, 0};
+        EXPECT_EQ(::poll(&said, 1, 5000), 1) << "launchctl did not run";
+        ::close(runs);
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
     });
@@ -349,7 +424,8 @@ TEST(HelperToolProgram, AnImpostorOnTheHelpersSocketIsRefusedBeforeAnythingIsSen
     const auto socket = HelperServer::socketPath(root.path());
     fs::create_directories(socket.parent_path());
     int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
+    // Close-on-exec: a helper started by a later test must not inherit it.
+    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
     const pid_t impostor = ::fork();
     if (impostor == 0) {
         // Bound as root, listening as nobody: the peer's credentials are taken at listen().
@@ -369,6 +445,7 @@ TEST(HelperToolProgram, AnImpostorOnTheHelpersSocketIsRefusedBeforeAnythingIsSen
     ::close(ready[1]);
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
     const auto failure = failureOfACall(root.path(), [] {});
     EXPECT_EQ(failure.value_or(platform::XpcError{}).code, platform::kXpcConnectionInvalid);
     int status = 0;
