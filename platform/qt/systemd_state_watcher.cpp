@@ -61,7 +61,7 @@ public:
         : callback_(std::move(callback)) {}
 
 public slots:
-    // The unit's state, not its other properties nor its process's (another interface).
+    // The unit's state, not its other properties nor its process's (on another interface).
     void propertiesChanged(const QString&, const QVariantMap& changed,
                            const QStringList& invalidated) {
         for (const QString& name : {QStringLiteral("ActiveState"), QStringLiteral("SubState")}) {

@@ -10,6 +10,7 @@
 
 #include "platform/registry.h"
 #include "platform/testing/dbus/fake_systemd.h"
+#include "platform/testing/recording_log.h"
 
 namespace {
 
@@ -46,24 +47,12 @@ private:
     int count_ = 0;
 };
 
-class CountingLog : public platform::Log {
-public:
+struct WaitableLog : platform::testing::RecordingLog {
     void write(std::string_view line) override {
-        {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(line);
-        }
+        RecordingLog::write(line);
         written.add();
     }
-    std::vector<std::string> lines() {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
     Events written;
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
 };
 
 platform::Services withLog(std::shared_ptr<platform::Log> log) {
@@ -83,11 +72,10 @@ protected:
 };
 
 TEST_F(SystemdStateWatcherTest, CallsBackForItsUnitsStateUntilTheWatchGoes) {
-    auto log = std::make_shared<CountingLog>();
+    auto log = std::make_shared<WaitableLog>();
     platform::ScopedServices services(withLog(log));
     FakeSystemd systemd;
-    ASSERT_TRUE(systemd.addUnit(kGatewayUnit) && systemd.addUnit("other.service") &&
-                systemd.addProperty(kGatewayUnit, FakeSystemd::kServiceInterface, "MainPID", 0u))
+    ASSERT_TRUE(systemd.addUnit(kGatewayUnit) && systemd.addUnit("other.service"))
         << systemd.error();
     SystemdStateWatcher watcher(systemd.address()), probeWatcher(systemd.address());
     Events gateway, other, otherMayReturn, probe;
@@ -104,11 +92,10 @@ TEST_F(SystemdStateWatcherTest, CallsBackForItsUnitsStateUntilTheWatchGoes) {
     // The bus keeps the stand-in's signals in order: once the other unit's change has come, the
     // gateway's earlier one has been seen too.
     otherMayReturn.add();
-    ASSERT_TRUE(
-        systemd.updateProperty(kGatewayUnit, FakeSystemd::kServiceInterface, "MainPID", 42u));
+    ASSERT_TRUE(systemd.updateProperty(kGatewayUnit, kUnit, "LoadState", "loaded"));
     ASSERT_TRUE(systemd.updateProperty("other.service", kUnit, "ActiveState", "active"));
     ASSERT_TRUE(other.waitFor(1));
-    EXPECT_EQ(gateway.count(), 0) << "neither another unit's state nor the service's process";
+    EXPECT_EQ(gateway.count(), 0) << "neither another unit's state nor another property";
 
     ASSERT_TRUE(systemd.updateProperty(kGatewayUnit, kUnit, "ActiveState", "active"));
     ASSERT_TRUE(gateway.waitFor(1));
@@ -133,7 +120,7 @@ TEST_F(SystemdStateWatcherTest, WithoutSystemdOrABusLogsWhy) {
     for (const std::string& address :
          {withoutSystemd.address(), std::string("unix:path=/nonexistent/bus")}) {
         SCOPED_TRACE(address);
-        auto log = std::make_shared<CountingLog>();
+        auto log = std::make_shared<WaitableLog>();
         platform::ScopedServices services(withLog(log));
         SystemdStateWatcher watcher(address);
         auto watch = watcher.watch(kGateway, [] {});

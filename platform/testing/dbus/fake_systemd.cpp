@@ -11,7 +11,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
-#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <atomic>
@@ -166,13 +165,6 @@ QString FakeSystemd::unitPath(const std::string& unit) {
 
 bool FakeSystemd::addUnit(const std::string& unit) {
     return callMock(kManagerPath, QStringLiteral("AddMockUnit"), {QString::fromStdString(unit)});
-}
-
-bool FakeSystemd::addProperty(const std::string& unit, const std::string& interface,
-                              const std::string& name, const QVariant& value) {
-    return callMock(unitPath(unit), QStringLiteral("AddProperty"),
-                    {QString::fromStdString(interface), QString::fromStdString(name),
-                     QVariant::fromValue(QDBusVariant(value))});
 }
 
 bool FakeSystemd::updateProperty(const std::string& unit, const std::string& interface,

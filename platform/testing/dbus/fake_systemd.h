@@ -37,7 +37,6 @@ class SubscribeCounter;
 class FakeSystemd {
 public:
     static constexpr char kUnitInterface[] = "org.freedesktop.systemd1.Unit";
-    static constexpr char kServiceInterface[] = "org.freedesktop.systemd1.Service";
     static constexpr std::chrono::seconds kDeadline{30};
 
     FakeSystemd();
@@ -49,7 +48,7 @@ public:
     const std::string& error() const { return error_; }
     const std::string& address() const { return bus_.address(); }
 
-    // An inactive unit ("x.service").
+    // An inactive, loaded unit ("x.service").
     bool addUnit(const std::string& unit);
     bool addProperty(const std::string& unit, const std::string& interface, const std::string& name,
                      const QVariant& value);
