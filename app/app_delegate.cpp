@@ -54,6 +54,20 @@ void AppDelegate::schedulePeriodicUpdate() {
                                 });
 }
 
+void AppDelegate::followServiceState() {
+    if (!platform::services().serviceStates) return;
+    serviceStateWatch_ =
+        platform::serviceStates().watch(QorTools::kServiceLabel, [lifetime = lifetime_] {
+            lifetime->run([](AppDelegate& self) {
+                if (self.stateRefreshPending_.exchange(true)) return;
+                self.onMainAfter(kStateChangeRefreshDelaySeconds, [](AppDelegate& self) {
+                    self.stateRefreshPending_ = false;
+                    self.updateMenu();
+                });
+            });
+        });
+}
+
 void AppDelegate::onMainAfter(double seconds, std::function<void(AppDelegate&)> task) {
     dispatch_.main().asyncAfter(platform::seconds(seconds),
                                 [lifetime = lifetime_, task = std::move(task)] {
@@ -116,6 +130,7 @@ void AppDelegate::setupStatusBarMenu() {
     statusBarItem_->setMenu(buildMenu(bundleName));
     updateMenu();
     schedulePeriodicUpdate();
+    followServiceState();
     applyStartOnBoot();
     if (!QorTools::isConfigured()) openSetupWizard();
 }

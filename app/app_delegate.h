@@ -12,6 +12,7 @@
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/service_management.h"
+#include "platform/service_state_watcher.h"
 #include "platform/status_bar.h"
 #include "platform/user_defaults.h"
 #include "platform/wizard_controls.h"
@@ -100,6 +101,9 @@ public:
     // is given back to the user.
     static constexpr double kHelperReplyBoundSeconds = 30.0;
     static constexpr double kVerificationDelaySeconds = 4.0;
+    // systemd reports one change of the gateway's unit in several signals: the first asks for a
+    // refresh this much later, and the others find it asked for.
+    static constexpr double kStateChangeRefreshDelaySeconds = 0.1;
     static constexpr char kStartOnBoot[] = "StartOnBoot";
     static constexpr char kLauncherBundleIdentifier[] =
         "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
@@ -151,6 +155,8 @@ private:
     void onMain(std::function<void(AppDelegate&)> task);
     void onMainAfter(double seconds, std::function<void(AppDelegate&)> task);
     void schedulePeriodicUpdate();
+    // Between polls, the menu follows the service manager's word that the gateway changed.
+    void followServiceState();
     // One launchctl step of a start or stop: a failed or unanswered request gives the start/stop
     // item back instead of leaving it disabled.
     void sendLaunchctl(const LaunchctlHelper& helper, const std::string& subcommand,
@@ -177,6 +183,9 @@ private:
     std::atomic<bool> installing_{false};
     mutable std::mutex connectionMutex_;
     std::shared_ptr<platform::XpcConnection> currentHelperConnection_;
+    std::unique_ptr<platform::ServiceStateWatcher::Watch> serviceStateWatch_;
+    // Set on the watcher's thread, cleared on the main thread just before the refresh.
+    std::atomic<bool> stateRefreshPending_{false};
 
     std::shared_ptr<platform::StatusItem> statusBarItem_;
     std::shared_ptr<platform::MenuItem> menuItemStatus_;

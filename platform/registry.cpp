@@ -7,6 +7,7 @@
 #include "platform/distributed_notifications.h"
 #include "platform/random_source.h"
 #include "platform/service_management.h"
+#include "platform/service_state_watcher.h"
 #include "platform/url_session.h"
 #include "platform/workspace.h"
 #include "platform/xpc_connection.h"
@@ -58,6 +59,9 @@ ServiceManagement& serviceManagement() {
 }
 DistributedNotificationCenter& notifications() {
     return require(current().notifications, "distributed notification");
+}
+ServiceStateWatcher& serviceStates() {
+    return require(current().serviceStates, "service state watcher");
 }
 
 void log(std::string_view line) { logger().write(line); }

@@ -21,6 +21,7 @@ class Authorization;
 class XpcConnector;
 class ServiceManagement;
 class DistributedNotificationCenter;
+class ServiceStateWatcher;
 
 // The services that stateless classes reach the platform through. `main` installs them once,
 // before any other thread starts; tests install their own for the length of one test.
@@ -41,6 +42,8 @@ struct Services {
     std::shared_ptr<XpcConnector> xpc;
     std::shared_ptr<ServiceManagement> serviceManagement;
     std::shared_ptr<DistributedNotificationCenter> notifications;
+    // Only where the gateway is a systemd unit; absent elsewhere, and then the menu only polls.
+    std::shared_ptr<ServiceStateWatcher> serviceStates;
 };
 
 const Services& services();
@@ -76,5 +79,6 @@ Authorization& authorization();
 XpcConnector& xpc();
 ServiceManagement& serviceManagement();
 DistributedNotificationCenter& notifications();
+ServiceStateWatcher& serviceStates();
 
 }  // namespace platform

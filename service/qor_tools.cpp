@@ -24,7 +24,6 @@ constexpr std::string_view kForbiddenDirs =
     "/run/*;/sys/*";
 
 constexpr std::string_view kLaunchctl = "/bin/launchctl";
-constexpr std::string_view kServiceTarget = "system/com.velmora.OrvaneStorageGateway";
 constexpr std::string_view kInactiveMarker = "active count = 0";
 
 // "10 seconds", or "250 ms" for a bound that is not whole seconds.
@@ -167,8 +166,9 @@ bool QorTools::writeNewConfig(const std::string& appId, const std::string& stora
 }
 
 QorStatus QorTools::getStatus(std::chrono::milliseconds timeout) {
-    const auto result = platform::processes().run(platform::paths().resolve(kLaunchctl).string(),
-                                                  {"print", std::string(kServiceTarget)}, timeout);
+    const auto result =
+        platform::processes().run(platform::paths().resolve(kLaunchctl).string(),
+                                  {"print", std::string("system/") + kServiceLabel}, timeout);
     if (result.startError) {
         platform::log("Failed to execute launchctl: " + *result.startError);
         return QorStatus::Unknown;

@@ -36,6 +36,9 @@ public:
     static bool writeNewConfig(const std::string& appId, const std::string& storageId,
                                const std::optional<std::string>& url, const std::string& token);
 
+    // The gateway's job in the system domain.
+    static constexpr char kServiceLabel[] = "com.velmora.OrvaneStorageGateway";
+
     // launchctl answers at once; one that hangs is killed after this long, so that the menu's
     // refresh on the main thread cannot freeze for ever.
     static constexpr std::chrono::milliseconds kStatusQueryTimeout{std::chrono::seconds(10)};

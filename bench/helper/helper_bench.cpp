@@ -2,8 +2,7 @@
 // the helper program), next to the floor of a bare socket ping-pong; and what the helper adds
 // around a launchctl run, next to spawning the same script directly.
 //
-// Every benchmark times each iteration itself and reports p50 and p99 in microseconds as
-// counters; the time column is the mean of the same samples.
+// Every benchmark times each iteration itself and reports its percentiles (bench/timing.h).
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>
@@ -28,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/timing.h"
 #include "helper_interface/helper_connection.h"
 #include "helper_interface/helper_protocol.h"
 #include "helper_tool/helper_server.h"
@@ -42,55 +42,14 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace wire = platform::linux_impl::wire;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Samples;
+using bench::timeEach;
 using nlohmann::json;
 
 constexpr char kServiceTarget[] = "system/com.velmora.OrvaneStorageGateway";
 // Only guards against a hung peer; a sample never comes near it.
 constexpr auto kWatchdog = std::chrono::seconds(10);
-
-// Per-iteration samples: fed to manual time, and kept for the percentiles.
-class Samples {
-public:
-    explicit Samples(benchmark::State& state) : state_(state) { values_.reserve(1 << 14); }
-    void add(Clock::duration elapsed) {
-        const double s = std::chrono::duration<double>(elapsed).count();
-        values_.push_back(s);
-        state_.SetIterationTime(s);
-    }
-    void report() {
-        if (values_.empty()) return;
-        std::sort(values_.begin(), values_.end());
-        state_.counters["p50_us"] = percentile(0.50) * 1e6;
-        state_.counters["p99_us"] = percentile(0.99) * 1e6;
-    }
-
-private:
-    // Nearest rank: a value that was actually measured.
-    double percentile(double q) const {
-        const auto rank =
-            static_cast<std::size_t>(std::ceil(q * static_cast<double>(values_.size())));
-        return values_[std::clamp<std::size_t>(rank, 1, values_.size()) - 1];
-    }
-    benchmark::State& state_;
-    std::vector<double> values_;
-};
-
-// Times `once` per iteration (its own clock, so setup inside stays out) and reports the
-// percentiles; `once` answers what went wrong, or nothing. A wrong answer ends the benchmark.
-void timeEach(benchmark::State& state, const std::function<std::string()>& once) {
-    Samples samples(state);
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        const std::string error = once();
-        samples.add(Clock::now() - start);
-        if (!error.empty()) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
-    }
-    samples.report();
-}
 
 int connectTo(const fs::path& socket) {
     sockaddr_un address{};

@@ -27,6 +27,7 @@
 #include "platform/qt/qt_shared_application.h"
 #include "platform/qt/qt_status_bar.h"
 #include "platform/qt/qt_wizard_window.h"
+#include "platform/qt/systemd_state_watcher.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -69,10 +70,12 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.defaults = std::make_shared<linux_impl::JsonUserDefaults>(
         linux_impl::JsonUserDefaults::fileForDomain(identifier));
     services.mainBundle = bundle;
-    // In a sandbox root the administrator is the person at the screen, asked in a dialog.
+    // In a sandbox root the administrator is the person at the screen, asked in a dialog, and
+    // the gateway is no systemd unit, so its menu only polls.
     std::shared_ptr<AdministratorPrompt> prompt;
     if (paths->resolve("/") == "/") {
         prompt = std::make_shared<linux_impl::PolkitPrompt>(processes);
+        services.serviceStates = std::make_shared<qt::SystemdStateWatcher>();
     } else {
         prompt = std::make_shared<qt::QtAdministratorPrompt>(*dispatch);
     }

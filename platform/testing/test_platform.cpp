@@ -31,7 +31,8 @@ TestPlatform::TestPlatform()
       xpc(std::make_shared<LoopbackXpc>(dispatch)),
       serviceManagement(std::make_shared<RecordingServiceManagement>()),
       workspace(std::make_shared<RecordingWorkspace>()),
-      notifications(std::make_shared<LocalNotificationCenter>()) {
+      notifications(std::make_shared<LocalNotificationCenter>()),
+      serviceStates(std::make_shared<RecordingServiceStateWatcher>()) {
     services.log = log;
     services.dispatch = dispatch;
     services.processes = processes;
@@ -46,6 +47,7 @@ TestPlatform::TestPlatform()
     services.serviceManagement = serviceManagement;
     services.workspace = workspace;
     services.notifications = notifications;
+    services.serviceStates = serviceStates;
     reinstall();
 }
 

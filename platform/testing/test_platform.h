@@ -13,6 +13,7 @@
 #include "platform/testing/recording_application.h"
 #include "platform/testing/recording_log.h"
 #include "platform/testing/recording_service_management.h"
+#include "platform/testing/recording_service_state_watcher.h"
 #include "platform/testing/virtual_dispatch.h"
 #include "platform/testing/workspace_recording.h"
 
@@ -64,6 +65,7 @@ public:
     std::shared_ptr<RecordingApplication> application = std::make_shared<RecordingApplication>();
     std::shared_ptr<RecordingWorkspace> workspace;
     std::shared_ptr<LocalNotificationCenter> notifications;
+    std::shared_ptr<RecordingServiceStateWatcher> serviceStates;
     // Install further services (a URL session, a random source) here before use.
     Services services;
 

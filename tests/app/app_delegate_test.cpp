@@ -139,6 +139,36 @@ TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
     EXPECT_EQ(queries(), 2u + 12u) << "one chain of polls, not several";
 }
 
+TEST_F(AppDelegateTest, FollowsTheUnitBetweenPollsWithOneRefreshPerBurst) {
+    const std::string kLabel = "com.velmora.OrvaneStorageGateway";
+    start();
+    EXPECT_EQ(platform.serviceStates->watched(), std::vector<std::string>{kLabel});
+    platform.dispatch->advance(seconds(1));
+    platform.processes->setResult(launchctl(113, ""));
+    // One stop, told in several signals.
+    for (int i = 0; i < 3; ++i) platform.serviceStates->change(kLabel);
+    EXPECT_EQ(queries(), 1u) << "the refresh waits for the main queue";
+    platform.dispatch->advance(seconds(0.1));
+    EXPECT_EQ(queries(), 2u);
+    EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
+    platform.dispatch->advance(seconds(1));
+    EXPECT_EQ(queries(), 2u) << "one refresh for the burst";
+
+    platform.serviceStates->change(kLabel);
+    platform.dispatch->advance(seconds(2.9));  // 5 s after launch
+    EXPECT_EQ(queries(), 4u) << "the change's refresh, and the poll on its own beat";
+    platform.dispatch->advance(seconds(5));
+    EXPECT_EQ(queries(), 5u) << "still one chain of polls";
+
+    delegate.reset();
+    EXPECT_TRUE(platform.serviceStates->watched().empty());
+    // A sandbox root has nothing to follow; the menu polls.
+    platform.services.serviceStates = nullptr;
+    platform.reinstall();
+    start();
+    EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
+}
+
 TEST_F(AppDelegateTest, AlertsWaitForTheMainQueueAndHoldThePollWhileUp) {
     start();
     std::size_t queriesWhileUp = 0;
