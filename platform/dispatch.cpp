@@ -28,7 +28,7 @@ bool firstReport(const std::string& place) {
 
 }  // namespace
 
-void Dispatch::offMainThread(const std::source_location& where) const {
+void Dispatch::offMainThread(const CodeLocation& where) const {
     const std::string place =
         std::string(where.function_name()) + ", line " + std::to_string(where.line());
     if (!kAborts && !firstReport(place)) return;

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <source_location>
 #include <string>
 
 namespace platform {
@@ -21,6 +20,25 @@ public:
     virtual ~Queue() = default;
     virtual void async(Task task) = 0;
     virtual void asyncAfter(Duration delay, Task task) = 0;
+};
+
+// Where a check was made, as CodeLocation says it; that needs a builtin clang 14 lacks,
+// while __builtin_FUNCTION and __builtin_LINE, as default arguments, give the caller's in both
+// compilers.
+class CodeLocation {
+public:
+    static constexpr CodeLocation current(const char* function = __builtin_FUNCTION(),
+                                          unsigned line = __builtin_LINE()) {
+        return CodeLocation(function, line);
+    }
+    constexpr const char* function_name() const { return function_; }
+    constexpr unsigned line() const { return line_; }
+
+private:
+    constexpr CodeLocation(const char* function, unsigned line)
+        : function_(function), line_(line) {}
+    const char* function_;
+    unsigned line_;
 };
 
 class Dispatch {
@@ -46,13 +64,13 @@ public:
     // What `assertMainThread` does when main-thread-only code runs elsewhere. By default: one log
     // line per place, then an abort in builds with assertions; a shipped app logs and goes on.
     // Test doubles override it to fail the test.
-    virtual void offMainThread(const std::source_location& where) const;
+    virtual void offMainThread(const CodeLocation& where) const;
 };
 
 // The first line of main-thread-only code: such code touches fields that nothing else guards,
 // so a caller that forgot to hop to the main queue is a data race, caught here.
 inline void assertMainThread(const Dispatch& dispatch,
-                             const std::source_location& where = std::source_location::current()) {
+                             const CodeLocation& where = CodeLocation::current()) {
     if (!dispatch.isMainThread()) dispatch.offMainThread(where);
 }
 

@@ -25,7 +25,7 @@ public:
     void beginModal() override { main_.beginModal(); }
     void endModal() override { main_.endModal(); }
     bool isMainThread() const override { return main_.isMainThread(); }
-    void offMainThread(const std::source_location& where) const override {
+    void offMainThread(const platform::CodeLocation& where) const override {
         main_.offMainThread(where);
     }
 

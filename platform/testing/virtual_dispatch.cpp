@@ -169,7 +169,7 @@ bool VirtualDispatch::isMainThread() const {
     return std::this_thread::get_id() == mainThread_;
 }
 
-void VirtualDispatch::offMainThread(const std::source_location& where) const {
+void VirtualDispatch::offMainThread(const platform::CodeLocation& where) const {
     const std::string queue = currentQueue();
     std::fprintf(stderr, "Main-thread-only code ran off the main thread, %s: %s\n",
                  queue.empty() ? "on another thread" : ("on the queue \"" + queue + "\"").c_str(),

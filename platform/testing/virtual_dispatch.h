@@ -34,7 +34,7 @@ public:
     void beginModal() override;
     void endModal() override;
     bool isMainThread() const override;
-    void offMainThread(const std::source_location& where) const override;
+    void offMainThread(const platform::CodeLocation& where) const override;
 
     void advance(Duration by);
     void runUntilIdle() { advance(Duration::zero()); }

@@ -55,7 +55,7 @@ TEST(VirtualDispatch, OnlyTheTestBodyAndTheMainQueuesWorkRunOnTheMainThread) {
 TEST(Dispatch, MainThreadOnlyCodeElsewhereLogsEachPlaceOnceOrAborts) {
     struct Elsewhere : VirtualDispatch {
         bool isMainThread() const override { return false; }
-        void offMainThread(const std::source_location& where) const override {
+        void offMainThread(const platform::CodeLocation& where) const override {
             Dispatch::offMainThread(where);
         }
     } dispatch;
