@@ -13,14 +13,14 @@
 #include "bench/timing.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/systemd_state_watcher.h"
-#include "platform/testing/dbus/fake_systemd.h"
+#include "platform/testing/dbus/mock_systemd.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "service/qor_tools.h"
 
 namespace {
 
-using platform::testing::FakeSystemd;
+using platform::testing::MockSystemd;
 
 constexpr char kUnit[] = "com.velmora.OrvaneStorageGateway.service";
 // Only guards against a lost signal; a sample never comes near it.
@@ -33,23 +33,37 @@ void ensureApplication() {
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
+// The stand-in on its bus with the gateway's unit in `activeState`, or why it is not there. Only
+// a change is signalled, so the first flip has to leave that state.
+std::unique_ptr<MockSystemd> startSystemd(benchmark::State& state,
+                                          const platform::testing::TempDir& folder,
+                                          const std::string& activeState) {
+    try {
+        auto systemd = std::make_unique<MockSystemd>(folder.path());
+        systemd->setUnit(kUnit, "loaded", activeState);
+        return systemd;
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return nullptr;
+    }
+}
+
 // The unit's ActiveState, alternately "active" and "inactive"; what went wrong, or nothing.
-std::string flip(FakeSystemd& systemd, bool active) {
-    return systemd.updateProperty(kUnit, FakeSystemd::kUnitInterface, "ActiveState",
-                                  active ? "active" : "inactive")
-               ? ""
-               : systemd.error();
+std::string flip(MockSystemd& systemd, bool active) {
+    try {
+        systemd.setUnit(kUnit, "loaded", active ? "active" : "inactive");
+        return "";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
 }
 
 void BM_UnitChangeToCallback(benchmark::State& state) {
     ensureApplication();
     platform::testing::TestPlatform platform;  // the log, for a watcher that gives up
-    FakeSystemd systemd;
-    if (!systemd.error().empty() || !systemd.addUnit(kUnit)) {
-        state.SkipWithError(systemd.error().c_str());
-        return;
-    }
-    platform::qt::SystemdStateWatcher watcher(systemd.address());
+    auto systemd = startSystemd(state, platform.root, "inactive");
+    if (!systemd) return;
+    platform::qt::SystemdStateWatcher watcher(systemd->address());
     std::mutex mutex;
     std::condition_variable called;
     int calls = 0;
@@ -60,7 +74,7 @@ void BM_UnitChangeToCallback(benchmark::State& state) {
         }
         called.notify_all();
     });
-    if (!systemd.waitForSubscriptions(1)) {
+    if (!systemd->waitForCalls("Subscribe", 1)) {
         state.SkipWithError("the watcher did not subscribe");
         return;
     }
@@ -72,7 +86,7 @@ void BM_UnitChangeToCallback(benchmark::State& state) {
             before = calls;
         }
         active = !active;
-        if (auto error = flip(systemd, active); !error.empty()) return error;
+        if (auto error = flip(*systemd, active); !error.empty()) return error;
         std::unique_lock lock(mutex);
         return called.wait_for(lock, kWatchdog, [&] { return calls > before; }) ? ""
                                                                                 : "no callback";
@@ -84,16 +98,13 @@ BENCHMARK(BM_UnitChangeToCallback)->UseManualTime()->Unit(benchmark::kMillisecon
 // query (scripted, so it costs nothing here) and the menu.
 void BM_UnitChangeToMenu(benchmark::State& state) {
     ensureApplication();
-    FakeSystemd systemd;
-    if (!systemd.error().empty() || !systemd.addUnit(kUnit)) {
-        state.SkipWithError(systemd.error().c_str());
-        return;
-    }
     platform::testing::TestPlatform platform;
+    auto systemd = startSystemd(state, platform.root, "active");
+    if (!systemd) return;
     auto dispatch = std::make_shared<platform::qt::QtDispatch>();
     platform.services.dispatch = dispatch;
     platform.services.serviceStates =
-        std::make_shared<platform::qt::SystemdStateWatcher>(systemd.address());
+        std::make_shared<platform::qt::SystemdStateWatcher>(systemd->address());
     platform.reinstall();
     platform.writeCompleteConfig();
     const platform::ProcessResult running{std::nullopt, false, 0, "state = running\n"};
@@ -103,7 +114,7 @@ void BM_UnitChangeToMenu(benchmark::State& state) {
     AppDelegate delegate(statusBar, *dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
                          *platform.serviceManagement, *platform.application);
     delegate.setupStatusBarMenu();
-    if (!systemd.waitForSubscriptions(1)) {
+    if (!systemd->waitForCalls("Subscribe", 1)) {
         state.SkipWithError("the delegate's watch did not subscribe");
         return;
     }
@@ -112,7 +123,7 @@ void BM_UnitChangeToMenu(benchmark::State& state) {
         active = !active;
         platform.processes->setResult(active ? running : stopped);
         const std::string shown = active ? "Status: Running" : "Status: Stopped";
-        if (auto error = flip(systemd, active); !error.empty()) return error;
+        if (auto error = flip(*systemd, active); !error.empty()) return error;
         QDeadlineTimer deadline(kWatchdog);
         QTimer wake;
         wake.setSingleShot(true);

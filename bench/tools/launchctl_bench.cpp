@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "platform/linux/posix_process_runner.h"
+#include "platform/testing/dbus/mock_systemd.h"
 #include "platform/testing/test_platform.h"
-#include "tests/tools/mock_systemd.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ struct Bus {
         ::setenv("DBUS_SESSION_BUS_ADDRESS", systemd.address().c_str(), 1);
     }
     platform::testing::TempDir folder;
-    orvane_test::MockSystemd systemd;
+    platform::testing::MockSystemd systemd;
 };
 
 Bus& bus() {

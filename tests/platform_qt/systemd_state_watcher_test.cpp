@@ -9,18 +9,18 @@
 #include <mutex>
 
 #include "platform/registry.h"
-#include "platform/testing/dbus/fake_systemd.h"
+#include "platform/testing/dbus/mock_systemd.h"
 #include "platform/testing/recording_log.h"
+#include "platform/testing/test_platform.h"
 
 namespace {
 
 using platform::qt::SystemdStateWatcher;
-using platform::testing::FakeSystemd;
-using platform::testing::PrivateBus;
+using platform::testing::MockSystemd;
 
 constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
 constexpr char kGatewayUnit[] = "com.velmora.OrvaneStorageGateway.service";
-constexpr auto kUnit = FakeSystemd::kUnitInterface;
+constexpr auto kDeadline = std::chrono::seconds(30);
 
 // Events from other threads, counted, to wait for.
 class Events {
@@ -34,7 +34,7 @@ public:
     }
     bool waitFor(int count) {
         std::unique_lock lock(mutex_);
-        return added_.wait_for(lock, FakeSystemd::kDeadline, [&] { return count_ >= count; });
+        return added_.wait_for(lock, kDeadline, [&] { return count_ >= count; });
     }
     int count() {
         std::lock_guard lock(mutex_);
@@ -74,9 +74,10 @@ protected:
 TEST_F(SystemdStateWatcherTest, CallsBackForItsUnitsStateUntilTheWatchGoes) {
     auto log = std::make_shared<WaitableLog>();
     platform::ScopedServices services(withLog(log));
-    FakeSystemd systemd;
-    ASSERT_TRUE(systemd.addUnit(kGatewayUnit) && systemd.addUnit("other.service"))
-        << systemd.error();
+    platform::testing::TempDir folder;
+    MockSystemd systemd(folder.path());
+    systemd.setUnit(kGatewayUnit, "not-found", "inactive");
+    systemd.setUnit("other.service", "loaded", "inactive");
     SystemdStateWatcher watcher(systemd.address()), probeWatcher(systemd.address());
     Events gateway, other, otherMayReturn, probe;
     auto gatewayWatch = watcher.watch(kGateway, [&] { gateway.add(); });
@@ -87,27 +88,27 @@ TEST_F(SystemdStateWatcherTest, CallsBackForItsUnitsStateUntilTheWatchGoes) {
     });
     // On a connection and thread of its own: it hears what the watcher's thread is sent.
     auto probeWatch = probeWatcher.watch(kGateway, [&] { probe.add(); });
-    ASSERT_TRUE(systemd.waitForSubscriptions(3)) << "each watch subscribes once it listens";
+    ASSERT_TRUE(systemd.waitForCalls("Subscribe", 3)) << "each watch subscribes once it listens";
 
     // The bus keeps the stand-in's signals in order: once the other unit's change has come, the
     // gateway's earlier one has been seen too.
     otherMayReturn.add();
-    ASSERT_TRUE(systemd.updateProperty(kGatewayUnit, kUnit, "LoadState", "loaded"));
-    ASSERT_TRUE(systemd.updateProperty("other.service", kUnit, "ActiveState", "active"));
+    systemd.setUnit(kGatewayUnit, "loaded", "inactive");
+    systemd.setUnit("other.service", "loaded", "active");
     ASSERT_TRUE(other.waitFor(1));
     EXPECT_EQ(gateway.count(), 0) << "neither another unit's state nor another property";
 
-    ASSERT_TRUE(systemd.updateProperty(kGatewayUnit, kUnit, "ActiveState", "active"));
+    systemd.setUnit(kGatewayUnit, "loaded", "active");
     ASSERT_TRUE(gateway.waitFor(1));
 
     // A watch let go while a change for it waits behind a busy thread stays quiet.
-    ASSERT_TRUE(systemd.updateProperty("other.service", kUnit, "ActiveState", "inactive"));
+    systemd.setUnit("other.service", "loaded", "inactive");
     ASSERT_TRUE(other.waitFor(2));
-    ASSERT_TRUE(systemd.updateProperty(kGatewayUnit, kUnit, "ActiveState", "inactive"));
+    systemd.setUnit(kGatewayUnit, "loaded", "inactive");
     ASSERT_TRUE(probe.waitFor(2));
     gatewayWatch.reset();
     otherMayReturn.add();
-    ASSERT_TRUE(systemd.updateProperty("other.service", kUnit, "ActiveState", "active"));
+    systemd.setUnit("other.service", "loaded", "active");
     otherMayReturn.add();
     ASSERT_TRUE(other.waitFor(3));
     EXPECT_EQ(gateway.count(), 1) << "nothing once the watch is gone";
@@ -115,8 +116,8 @@ TEST_F(SystemdStateWatcherTest, CallsBackForItsUnitsStateUntilTheWatchGoes) {
 }
 
 TEST_F(SystemdStateWatcherTest, WithoutSystemdOrABusLogsWhy) {
-    PrivateBus withoutSystemd;
-    ASSERT_FALSE(withoutSystemd.address().empty());
+    platform::testing::TempDir folder;
+    MockSystemd withoutSystemd(folder.path(), false);
     for (const std::string& address :
          {withoutSystemd.address(), std::string("unix:path=/nonexistent/bus")}) {
         SCOPED_TRACE(address);

@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "platform/linux/posix_process_runner.h"
+#include "platform/testing/dbus/mock_systemd.h"
 #include "platform/testing/test_platform.h"
 #include "service/qor_tools.h"
-#include "tests/tools/mock_systemd.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
     writePlist(job, kLabel);
     const std::string badJob = platform.resolve("/bad.plist").string();
     writePlist(badJob, "com.velmora/../../etc/passwd");
-    orvane_test::MockSystemd systemd(platform.root.path());
+    platform::testing::MockSystemd systemd(platform.root.path());
 
     const Unit running{"loaded", "active"}, stopped{"loaded", "inactive"};
     const Unit activating{"loaded", "activating"}, reloading{"loaded", "reloading"};

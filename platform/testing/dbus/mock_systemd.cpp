@@ -1,4 +1,4 @@
-#include "tests/tools/mock_systemd.h"
+#include "platform/testing/dbus/mock_systemd.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,12 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
-namespace orvane_test {
+namespace platform::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -83,9 +85,10 @@ int onOwnerChanged(sd_bus_message* m, void* owned, sd_bus_error*) {
 
 }  // namespace
 
-MockSystemd::MockSystemd(const std::filesystem::path& folder) : log_(folder / "mock_systemd.log") {
+MockSystemd::MockSystemd(const std::filesystem::path& folder, bool serve)
+    : log_(folder / "mock_systemd.log") {
     try {
-        start();
+        start(serve);
     } catch (...) {
         shutdown();
         throw;
@@ -94,7 +97,7 @@ MockSystemd::MockSystemd(const std::filesystem::path& folder) : log_(folder / "m
 
 MockSystemd::~MockSystemd() { shutdown(); }
 
-void MockSystemd::start() {
+void MockSystemd::start(bool serve) {
     const auto deadline = Clock::now() + kStartDeadline;
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) fail("pipe failed");
@@ -112,6 +115,7 @@ void MockSystemd::start() {
     }
     ::close(pipe[0]);
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+    if (!serve) return;
 
     // Subscribed before the mock starts, so its name cannot be taken unseen.
     bool owned = false;
@@ -155,11 +159,34 @@ void MockSystemd::setUnit(const std::string& unit, const std::string& loadState,
     if (r < 0) fail("SetUnit failed: " + message);
 }
 
-std::vector<std::string> MockSystemd::takeCalls() {
-    std::ifstream in(log_);
+namespace {
+
+std::string readAll(const std::filesystem::path& file) {
+    std::ifstream in(file);
     std::stringstream text;
     text << in.rdbuf();
-    const std::string log = text.str();
+    return text.str();
+}
+
+}  // namespace
+
+bool MockSystemd::waitForCalls(const std::string& method, int count) const {
+    const auto deadline = Clock::now() + kStartDeadline;
+    for (;;) {
+        std::istringstream log(readAll(log_));
+        int seen = 0;
+        for (std::string time, called; log >> time >> called;) {
+            seen += called == method;
+            log.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        }
+        if (seen >= count) return true;
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::vector<std::string> MockSystemd::takeCalls() {
+    const std::string log = readAll(log_);
     std::vector<std::string> calls;
     // Each line is "<time> <method> <arguments>", written whole.
     for (auto start = logRead_, end = log.find('\n', start); end != std::string::npos;
@@ -176,4 +203,4 @@ std::vector<std::string> MockSystemd::takeCalls() {
     return calls;
 }
 
-}  // namespace orvane_test
+}  // namespace platform::testing

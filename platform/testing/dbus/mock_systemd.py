@@ -1,9 +1,10 @@
-'''A dbusmock template: the part of systemd's manager that launchctl uses, on a private bus.
+'''A dbusmock template: the part of systemd's manager that launchctl and the unit watcher use.
 
 Unlike the systemd template that ships with dbusmock, unit paths are escaped as systemd escapes
 them (so systemctl finds them too), unknown units load as "not-found", and the test chooses how
 each start job ends: SetUnit(name, load state, active state, start job result, exit status)
-adds or replaces a unit. Calls are checked in the mock's log.
+adds a unit or changes one, signalling the changed properties as systemd does for its
+subscribers. Calls are checked in the mock's log.
 '''
 
 import dbus
@@ -20,6 +21,7 @@ SYSTEM_BUS = True
 
 NO_SUCH_UNIT = 'org.freedesktop.systemd1.NoSuchUnit'
 JOB_MILLISECONDS = 50
+SUB_STATES = {'active': 'running', 'inactive': 'dead'}
 
 
 def load(mock, _parameters):
@@ -35,18 +37,34 @@ def unit_path(name):
     return f'{MAIN_OBJ}/unit/{escaped}'
 
 
+def set_state(unit, active_state):
+    # Only what changed, so a watcher can tell one property's change from another's.
+    sub_state = SUB_STATES.get(active_state, active_state)
+    old = unit.props[UNIT_IFACE]
+    changed = {k: v for k, v in (('ActiveState', active_state), ('SubState', sub_state))
+               if old[k] != v}
+    if changed:
+        unit.UpdateProperties(UNIT_IFACE, changed)
+
+
 def set_unit(mock, name, load_state, active_state, exit_status):
     path = unit_path(name)
-    if path in mockobject.objects:
-        mock.RemoveObject(path)
-    mock.AddObject(path, UNIT_IFACE, {
-        'Id': name,
-        'Names': [name],
-        'LoadState': load_state,
-        'ActiveState': active_state,
-    }, [])
-    mockobject.objects[path].AddProperties(SERVICE_IFACE,
-                                           {'ExecMainStatus': dbus.Int32(exit_status)})
+    unit = mockobject.objects.get(path)
+    if unit is None:
+        mock.AddObject(path, UNIT_IFACE, {
+            'Id': name,
+            'Names': [name],
+            'LoadState': load_state,
+            'ActiveState': active_state,
+            'SubState': SUB_STATES.get(active_state, active_state),
+        }, [])
+        mockobject.objects[path].AddProperties(SERVICE_IFACE,
+                                               {'ExecMainStatus': dbus.Int32(exit_status)})
+        return
+    if unit.props[UNIT_IFACE]['LoadState'] != load_state:
+        unit.UpdateProperties(UNIT_IFACE, {'LoadState': load_state})
+    set_state(unit, active_state)
+    unit.props[SERVICE_IFACE]['ExecMainStatus'] = dbus.Int32(exit_status)
 
 
 def loaded_unit(name):
@@ -62,8 +80,7 @@ def queue_job(mock, name, result, active_state):
     job = f'{MAIN_OBJ}/job/{job_id}'
 
     def removed():
-        mockobject.objects[unit_path(name)].UpdateProperties(UNIT_IFACE,
-                                                             {'ActiveState': active_state})
+        set_state(mockobject.objects[unit_path(name)], active_state)
         mock.EmitSignal(MAIN_IFACE, 'JobRemoved', 'uoss', [job_id, job, name, result])
         return False
 
@@ -119,3 +136,8 @@ def DisableUnitFiles(self, names, _runtime):
 @dbus.service.method(MAIN_IFACE, in_signature='', out_signature='')
 def Reload(self):
     pass
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='', out_signature='')
+def Subscribe(self):
+    pass  # signals go to every listener anyway; the log shows who asked
