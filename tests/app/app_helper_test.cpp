@@ -366,14 +366,14 @@ TEST_F(AppHelperTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     start();
     const std::pair<std::function<void()>, std::string> cases[] = {
-        {[this] { delegate->updateMenu(); }, "AppDelegate::updateMenu"},
-        {[] { UiTools::showAlert("Title", "Text"); }, "UiTools::showAlert"},
+        {[this] { delegate->updateMenu(); }, "updateMenu"},
+        {[] { UiTools::showAlert("Title", "Text"); }, "showAlert"},
     };
     for (const auto& [touch, function] : cases) {
         EXPECT_DEATH(
             {
                 delegate->helperProxy(nullptr)->getVersionWithCompletion(
-                    [&](const std::string&) { touch(); });
+                    [&touch = touch](const std::string&) { touch(); });
                 platform.dispatch->runUntilIdle();
             },
             "on the queue \"[^\"]*connection\": .*" + function);

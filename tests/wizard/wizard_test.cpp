@@ -335,7 +335,7 @@ TEST_F(WizardTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
         controller->selectNewSetupStep(SetupStep::finish);
     });
     EXPECT_DEATH(platform.dispatch->runUntilIdle(),
-                 "on the queue \"url-session\": .*SetupWizardViewController::selectNewSetupStep");
+                 "on the queue \"url-session\": .*selectNewSetupStep");
 }
 
 TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
