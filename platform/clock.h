@@ -10,6 +10,9 @@ struct LocalDateTime {
 
 class Clock {
 public:
+    Clock() = default;
+    Clock(const Clock&) = delete;
+    Clock& operator=(const Clock&) = delete;
     virtual ~Clock() = default;
     virtual LocalDateTime nowLocal() const = 0;
 };
