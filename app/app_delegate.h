@@ -33,6 +33,8 @@ public:
                 platform::XpcConnector& connector, platform::ServiceManagement& serviceManagement,
                 platform::SharedApplication& application);
     ~AppDelegate() override;
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
 
     void applicationDidFinishLaunching() override;
     bool perform(const platform::Selector& selector) override;

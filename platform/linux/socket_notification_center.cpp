@@ -46,6 +46,8 @@ public:
         ::close(stopRead_);
         ::close(stopWrite_);
     }
+    SocketObservation(const SocketObservation&) = delete;
+    SocketObservation& operator=(const SocketObservation&) = delete;
 
 private:
     void receive(const std::string& name, const std::string& object,

@@ -299,6 +299,9 @@ struct ReplyState {
     ~ReplyState() {
         if (!called) send({{"id", id}, {"error", "the request was not answered"}});
     }
+    ReplyState() = default;
+    ReplyState(const ReplyState&) = delete;
+    ReplyState& operator=(const ReplyState&) = delete;
 };
 
 }  // namespace
