@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 #include "helper_interface/helper_protocol.h"
@@ -132,7 +133,8 @@ bool HelperServer::listen() {
     if (listenFd_ < 0 ||
         ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::chmod(path.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0) {
-        options_.log("Cannot listen on " + path.string() + ": " + std::strerror(errno));
+        options_.log("Cannot listen on " + path.string() + ": " +
+                     std::generic_category().message(errno));
         return false;
     }
     return true;
@@ -374,7 +376,8 @@ int HelperServer::runLaunchctl(int fd, const std::string& subcommand) {
     if (spawned != 0) {
         ::close(out[0]);
         ::close(err[0]);
-        const std::string text = "Failed to run " + program + ": " + std::strerror(spawned) + "\n";
+        const std::string text =
+            "Failed to run " + program + ": " + std::generic_category().message(spawned) + "\n";
         wire::writeFrame(fd,
                          {{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
         return 127;
