@@ -38,7 +38,7 @@ constexpr int kRefusedStatus = 64;
 // fits in a frame and none is lost.
 class LineForwarder {
 public:
-    static constexpr std::size_t kMaxOutputLine = 64 * 1024;
+    static constexpr std::size_t kMaxOutputLine = std::size_t{64} * 1024;
 
     LineForwarder(int fd, std::string_view selector) : fd_(fd), selector_(selector) {}
     void add(const char* data, std::size_t size) {
