@@ -36,6 +36,8 @@ public:
                 platform::XpcConnector& connector, platform::ServiceManagement& serviceManagement,
                 platform::SharedApplication& application);
     ~AppDelegate() override;
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
 
     void applicationDidFinishLaunching() override;
     bool perform(const platform::Selector& selector) override;
@@ -76,12 +78,12 @@ public:
         HelperProtocolProxy proxy;
         std::shared_ptr<std::atomic<bool>> settled;
     };
-    void bootstrapService(LaunchctlHelper helper, Completion completion);
+    void bootstrapService(const LaunchctlHelper& helper, Completion completion);
     void disableUnlessStartOnBoot(Completion completion);
     void checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
-                                Completion completion);
+                                const Completion& completion);
     void handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
-                               Completion completion);
+                               const Completion& completion);
     void verifyServiceState(const std::string& action, std::int64_t exitCode);
 
     // The menu's other commands.

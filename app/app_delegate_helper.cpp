@@ -71,8 +71,11 @@ bool AppDelegate::installHelper() {
         return false;
     }
     struct Done {
-        std::atomic<bool>& flag;
+        explicit Done(std::atomic<bool>& installing) : flag(installing) {}
+        Done(const Done&) = delete;
+        Done& operator=(const Done&) = delete;
         ~Done() { flag = false; }
+        std::atomic<bool>& flag;
     } done{installing_};
     platform::log("Install helper and update UI");
     const auto failedWithError = [this](const std::string& description,

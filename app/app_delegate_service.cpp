@@ -71,7 +71,7 @@ void AppDelegate::setBootState(const std::string& subcommand, Completion complet
     });
 }
 
-void AppDelegate::bootstrapService(LaunchctlHelper helper, Completion completion) {
+void AppDelegate::bootstrapService(const LaunchctlHelper& helper, Completion completion) {
     auto lifetime = lifetime_;
     sendLaunchctl(helper, "bootstrap", [lifetime, completion](std::int64_t exitCode) {
         lifetime->run([&](AppDelegate& self) {
@@ -92,13 +92,13 @@ void AppDelegate::disableUnlessStartOnBoot(Completion completion) {
 }
 
 void AppDelegate::checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
-                                         Completion completion) {
+                                         const Completion& completion) {
     if (exitCode != 0) platform::log(prefix + std::to_string(exitCode));
     completion();
 }
 
 void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
-                                        Completion completion) {
+                                        const Completion& completion) {
     platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
     if (exitCode != 0 && exitCode != kAlreadyInThatState) {
         UiTools::enqueueAlert(
@@ -142,10 +142,11 @@ void AppDelegate::sendLaunchctl(const LaunchctlHelper& helper, const std::string
     // a slow "bootout" still logs, alerts, checks and lets a restart go on.
     auto settled = helper.settled;
     auto proxy = helper.proxy;
-    proxy.runQorLaunchctlWithSubcommand(subcommand, [settled, onExit](std::int64_t exitCode) {
-        settled->store(true);
-        onExit(exitCode);
-    });
+    proxy.runQorLaunchctlWithSubcommand(
+        subcommand, [settled, onExit = std::move(onExit)](std::int64_t exitCode) {
+            settled->store(true);
+            onExit(exitCode);
+        });
     onMainAfter(kHelperReplyBoundSeconds, [settled, subcommand](AppDelegate& self) {
         if (settled->exchange(true)) return;
         platform::log("The helper did not answer launchctl " + subcommand + " within " +

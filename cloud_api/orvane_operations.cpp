@@ -104,8 +104,8 @@ void OrvaneRequests::deleteStorage(const std::string& storageId,
         return;
     }
     sendRequest(*request, std::nullopt, credentials,
-                [logResult, completion = std::move(completion)](std::optional<std::string> data,
-                                                                std::string) {
+                [logResult, completion = std::move(completion)](
+                    const std::optional<std::string>& data, const std::string&) {
                     logResult(data.has_value());
                     completion(data.has_value());
                 });
@@ -148,7 +148,7 @@ bool OrvaneRequests::addTranscoderToStorage(const std::string& transcoderId,
     if (!request) return false;
     sendRequest(*request, std::nullopt, credentials,
                 [transcoderId, storageId, completion = std::move(completion)](
-                    std::optional<std::string> data, std::string) {
+                    const std::optional<std::string>& data, const std::string&) {
                     platform::log("Adding transcoder " + transcoderId + " to storage " + storageId +
                                   ", success: " + flag(data.has_value()));
                     completion(data.has_value());

@@ -4,6 +4,9 @@
 // answer safely from any thread.
 class OrvaneRequestCancellation {
 public:
+    OrvaneRequestCancellation() = default;
+    OrvaneRequestCancellation(const OrvaneRequestCancellation&) = delete;
+    OrvaneRequestCancellation& operator=(const OrvaneRequestCancellation&) = delete;
     virtual ~OrvaneRequestCancellation() = default;
     virtual bool isCancelled() const = 0;
 };

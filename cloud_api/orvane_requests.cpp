@@ -87,8 +87,9 @@ void OrvaneRequests::sendRequest(const platform::UrlRequest& request,
     }
     platform::urlSession().dataTask(
         copy, [prefix = std::move(prefix), logName, completion = std::move(completion)](
-                  std::optional<std::string> data, std::optional<platform::UrlResponse> response,
-                  std::optional<platform::UrlError> error) {
+                  const std::optional<std::string>& data,
+                  const std::optional<platform::UrlResponse>& response,
+                  const std::optional<platform::UrlError>& error) {
             handleResponse(prefix, logName, data, response, error, completion);
         });
 }

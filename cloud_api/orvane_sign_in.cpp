@@ -61,7 +61,8 @@ void OrvaneRequests::attemptCredentials(const std::string& url, int retryCount,
         platform::log("getOrvaneCredentialsOrRetry was cancelled");
         return;
     }
-    auto onCredentials = [url, retryCount, cancellation, completion](
+    auto onCredentials = [url, retryCount, cancellation = std::move(cancellation),
+                          completion = std::move(completion)](
                              std::optional<OrvaneCredentials> credentials, const std::string&) {
         if (credentials) {
             completion(std::move(credentials));
@@ -80,8 +81,9 @@ void OrvaneRequests::attemptCredentials(const std::string& url, int retryCount,
         onCredentials(std::nullopt, "");
         return;
     }
-    sendRequest(*request, std::string("<auth>"), std::nullopt,
-                [onCredentials](std::optional<std::string> data, std::string message) {
-                    decodeResponse<OrvaneCredentials>(data, message, onCredentials);
-                });
+    sendRequest(
+        *request, std::string("<auth>"), std::nullopt,
+        [onCredentials](const std::optional<std::string>& data, const std::string& message) {
+            decodeResponse<OrvaneCredentials>(data, message, onCredentials);
+        });
 }

@@ -53,14 +53,15 @@ public:
                 platform::XpcReplyBlock reply) override {
         if (selector == helper_selectors::getVersion) {
             handler_->getVersionWithCompletion(
-                [reply](std::string version) { reply(json::array({version})); });
+                [reply](const std::string& version) { reply(json::array({version})); });
         } else if (selector == helper_selectors::runLaunchctl) {
             handler_->runQorLaunchctlWithSubcommand(
                 arguments.at(0).get<std::string>(),
                 [reply](std::int64_t code) { reply(json::array({code})); });
         } else if (selector == helper_selectors::createLogDirectory) {
             handler_->createLogDirectoryWithCompletion(
-                [reply](std::string message, std::optional<platform::XpcError> error) {
+                [reply](const std::string& message,
+                        const std::optional<platform::XpcError>& error) {
                     reply(json::array({message, error ? error->toValue() : json(nullptr)}));
                 });
         } else if (reply) {

@@ -32,6 +32,9 @@ private:
 // What serves HelperProtocol: the helper tool, or a stand-in in tests.
 class HelperProtocolHandler {
 public:
+    HelperProtocolHandler() = default;
+    HelperProtocolHandler(const HelperProtocolHandler&) = delete;
+    HelperProtocolHandler& operator=(const HelperProtocolHandler&) = delete;
     virtual ~HelperProtocolHandler() = default;
     virtual void getVersionWithCompletion(std::function<void(std::string)> reply) = 0;
     virtual void runQorLaunchctlWithSubcommand(const std::string& subcommand,
@@ -43,6 +46,9 @@ public:
 // AppProtocol: the helper's output while it works, one way.
 class AppProtocolHandler {
 public:
+    AppProtocolHandler() = default;
+    AppProtocolHandler(const AppProtocolHandler&) = delete;
+    AppProtocolHandler& operator=(const AppProtocolHandler&) = delete;
     virtual ~AppProtocolHandler() = default;
     virtual void logWithStdOut(const std::string& text) = 0;
     virtual void logWithStdErr(const std::string& text) = 0;

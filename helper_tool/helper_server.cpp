@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 #include "helper_interface/helper_protocol.h"
@@ -45,7 +46,7 @@ using SendFrame = std::function<bool(const json&)>;
 // fits in a frame and none is lost.
 class LineForwarder {
 public:
-    static constexpr std::size_t kMaxOutputLine = 64 * 1024;
+    static constexpr std::size_t kMaxOutputLine = std::size_t{64} * 1024;
 
     LineForwarder(SendFrame send, std::string_view selector)
         : sendFrame_(std::move(send)), selector_(selector) {}
@@ -205,7 +206,8 @@ bool HelperServer::listen() {
         ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::chmod(staging.c_str(), 0666) != 0 || ::listen(listenFd_, 16) != 0 ||
         ::rename(staging.c_str(), path.c_str()) != 0) {
-        options_.log("Cannot listen on " + path.string() + ": " + std::strerror(errno));
+        options_.log("Cannot listen on " + path.string() + ": " +
+                     std::generic_category().message(errno));
         return false;
     }
     return true;
@@ -439,7 +441,8 @@ int HelperServer::runLaunchctl(ClientSocket& client, const std::string& subcomma
     if (spawned != 0) {
         ::close(out[0]);
         ::close(err[0]);
-        const std::string text = "Failed to run " + program + ": " + std::strerror(spawned) + "\n";
+        const std::string text =
+            "Failed to run " + program + ": " + std::generic_category().message(spawned) + "\n";
         client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
         return 127;
     }

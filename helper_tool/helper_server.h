@@ -39,6 +39,8 @@ public:
 
     explicit HelperServer(Options options);
     ~HelperServer();
+    HelperServer(const HelperServer&) = delete;
+    HelperServer& operator=(const HelperServer&) = delete;
 
     static std::filesystem::path socketPath(const std::filesystem::path& systemRoot);
     static std::string version();

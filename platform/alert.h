@@ -16,6 +16,9 @@ struct Alert {
 
 class AlertPresenter {
 public:
+    AlertPresenter() = default;
+    AlertPresenter(const AlertPresenter&) = delete;
+    AlertPresenter& operator=(const AlertPresenter&) = delete;
     virtual ~AlertPresenter() = default;
     // Shows the alert modally on the main thread and returns the index of the chosen button.
     virtual int runModal(const Alert& alert) = 0;

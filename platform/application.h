@@ -19,6 +19,9 @@ enum class ActivationPolicy { Regular, Accessory };
 // The running application itself, as the shared application object offers it.
 class SharedApplication {
 public:
+    SharedApplication() = default;
+    SharedApplication(const SharedApplication&) = delete;
+    SharedApplication& operator=(const SharedApplication&) = delete;
     virtual ~SharedApplication() = default;
     // Readable from any thread: the sign-in poll asks it from a background queue.
     virtual ActivationPolicy activationPolicy() const = 0;

@@ -43,6 +43,9 @@ struct AuthorizationItem {
 // they answer; errAuthorizationCanceled when they decline.
 class AdministratorPrompt {
 public:
+    AdministratorPrompt() = default;
+    AdministratorPrompt(const AdministratorPrompt&) = delete;
+    AdministratorPrompt& operator=(const AdministratorPrompt&) = delete;
     virtual ~AdministratorPrompt() = default;
     virtual AuthorizationStatus askForRights(const std::vector<std::string>& rights) = 0;
 };
@@ -53,6 +56,8 @@ class AuthorizationReference {
 public:
     AuthorizationReference() = default;
     explicit AuthorizationReference(std::vector<std::string> rights) : rights_(std::move(rights)) {}
+    AuthorizationReference(const AuthorizationReference&) = delete;
+    AuthorizationReference& operator=(const AuthorizationReference&) = delete;
     virtual ~AuthorizationReference() = default;
     bool holdsRight(const std::string& name) const {
         for (const auto& right : rights_) {
@@ -69,6 +74,9 @@ private:
 // string), shaped like the system's calls so that their callers read the same.
 class Authorization {
 public:
+    Authorization() = default;
+    Authorization(const Authorization&) = delete;
+    Authorization& operator=(const Authorization&) = delete;
     virtual ~Authorization() = default;
     // A reference with no rights, no environment and default flags. Null with status 0 is
     // possible in principle and callers treat it as a failure.

@@ -20,6 +20,14 @@ public:
     // read without running it; absent when the file has none or cannot be read.
     virtual std::optional<std::map<std::string, std::string>> infoDictionaryForURL(
         const std::filesystem::path& url) const = 0;
+
+protected:
+    // Implementations are plain values, so they may copy; through the interface it would slice.
+    Bundle() = default;
+    Bundle(const Bundle&) = default;
+    Bundle(Bundle&&) = default;
+    Bundle& operator=(const Bundle&) = default;
+    Bundle& operator=(Bundle&&) = default;
 };
 
 }  // namespace platform

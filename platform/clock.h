@@ -16,6 +16,9 @@ class Clock {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
+    Clock() = default;
+    Clock(const Clock&) = delete;
+    Clock& operator=(const Clock&) = delete;
     virtual ~Clock() = default;
     virtual LocalDateTime nowLocal() const = 0;
     // What bounds and intervals are measured in: never goes back, from an arbitrary start.
@@ -24,6 +27,8 @@ public:
     // by hand calls `wake` from the thread that moves it once the deadline is reached, unless the
     // returned handle was let go first; `wake` must not call back into the clock. Real time
     // flows by itself, so the wait's own time-out is enough and there is no handle.
+    // A sink: a clock that wakes keeps `wake`, so it is taken by value.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual std::shared_ptr<void> wakeAt(TimePoint /*deadline*/, std::function<void()> /*wake*/) {
         return nullptr;
     }

@@ -17,6 +17,9 @@ inline constexpr Duration seconds(double s) {
 // A queue that runs tasks one after another (serial) or side by side (global).
 class Queue {
 public:
+    Queue() = default;
+    Queue(const Queue&) = delete;
+    Queue& operator=(const Queue&) = delete;
     virtual ~Queue() = default;
     virtual void async(Task task) = 0;
     virtual void asyncAfter(Duration delay, Task task) = 0;
@@ -43,6 +46,9 @@ private:
 
 class Dispatch {
 public:
+    Dispatch() = default;
+    Dispatch(const Dispatch&) = delete;
+    Dispatch& operator=(const Dispatch&) = delete;
     virtual ~Dispatch() = default;
 
     // The main thread's queue; it is also the main operation queue.

@@ -12,9 +12,15 @@ public:
     // Observing lasts as long as this object.
     class Observation {
     public:
+        Observation() = default;
+        Observation(const Observation&) = delete;
+        Observation& operator=(const Observation&) = delete;
         virtual ~Observation() = default;
     };
 
+    DistributedNotificationCenter() = default;
+    DistributedNotificationCenter(const DistributedNotificationCenter&) = delete;
+    DistributedNotificationCenter& operator=(const DistributedNotificationCenter&) = delete;
     virtual ~DistributedNotificationCenter() = default;
     // Delivers to every observer of this name and object in any process of the user.
     virtual void post(const std::string& name, const std::string& object) = 0;

@@ -20,6 +20,9 @@ enum class ItemKind { Nothing, Directory, Other };
 // File operations whose durability matters; plain queries use std::filesystem.
 class FileSystem {
 public:
+    FileSystem() = default;
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
     virtual ~FileSystem() = default;
     virtual FileResult<std::string> readFile(const std::filesystem::path& path) = 0;
     // Replaces the file in one step: a temporary file in the same folder is written, flushed to

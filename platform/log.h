@@ -7,6 +7,9 @@ namespace platform {
 // One plain-text line per event. Implementations must never treat the line as a format pattern.
 class Log {
 public:
+    Log() = default;
+    Log(const Log&) = delete;
+    Log& operator=(const Log&) = delete;
     virtual ~Log() = default;
     virtual void write(std::string_view line) = 0;
 };

@@ -22,6 +22,9 @@ struct ProcessResult {
 // as a zombie; the object may be dropped at any time.
 class ChildProcess {
 public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
     virtual ~ChildProcess() = default;
     virtual int processIdentifier() const = 0;
     // Any thread.
@@ -36,6 +39,9 @@ struct StartedProcess {
 
 class ProcessRunner {
 public:
+    ProcessRunner() = default;
+    ProcessRunner(const ProcessRunner&) = delete;
+    ProcessRunner& operator=(const ProcessRunner&) = delete;
     virtual ~ProcessRunner() = default;
     // Runs an executable by absolute path (no PATH search, no shell) and waits for it.
     virtual ProcessResult run(const std::string& executable, const std::vector<std::string>& args,

@@ -34,6 +34,9 @@ struct ServiceManagementError {
 // Installs privileged helpers and registers them with the service manager; registers login items.
 class ServiceManagement {
 public:
+    ServiceManagement() = default;
+    ServiceManagement(const ServiceManagement&) = delete;
+    ServiceManagement& operator=(const ServiceManagement&) = delete;
     virtual ~ServiceManagement() = default;
     // Copies the helper `label` out of the main bundle's Contents/Library/LaunchServices into the
     // system's privileged helper tools, writes its job definition, and replaces a loaded job of

@@ -14,9 +14,15 @@ public:
     // never called again. Watches go before their watcher.
     class Watch {
     public:
+        Watch() = default;
+        Watch(const Watch&) = delete;
+        Watch& operator=(const Watch&) = delete;
         virtual ~Watch() = default;
     };
 
+    ServiceStateWatcher() = default;
+    ServiceStateWatcher(const ServiceStateWatcher&) = delete;
+    ServiceStateWatcher& operator=(const ServiceStateWatcher&) = delete;
     virtual ~ServiceStateWatcher() = default;
     // `changed` runs, on a thread of the watcher's, whenever the job `label` changes state; one
     // change may call it several times. A job that cannot be followed never calls it.

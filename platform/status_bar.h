@@ -11,6 +11,9 @@ using Selector = std::string;
 
 class Responder {
 public:
+    Responder() = default;
+    Responder(const Responder&) = delete;
+    Responder& operator=(const Responder&) = delete;
     virtual ~Responder() = default;
     // Returns false when the selector is not one of the responder's actions.
     virtual bool perform(const Selector& selector) = 0;
@@ -20,6 +23,9 @@ public:
 // dark panels alike.
 class Image {
 public:
+    Image() = default;
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
     virtual ~Image() = default;
     virtual std::string name() const = 0;
     virtual void setTemplate(bool isTemplate) = 0;
@@ -35,6 +41,9 @@ inline constexpr double kSquareStatusItemLength = -2;
 
 class MenuItem {
 public:
+    MenuItem() = default;
+    MenuItem(const MenuItem&) = delete;
+    MenuItem& operator=(const MenuItem&) = delete;
     virtual ~MenuItem() = default;
     virtual bool isSeparator() const = 0;
     virtual std::string title() const = 0;
@@ -54,6 +63,9 @@ public:
 
 class Menu {
 public:
+    Menu() = default;
+    Menu(const Menu&) = delete;
+    Menu& operator=(const Menu&) = delete;
     virtual ~Menu() = default;
     virtual bool autoenablesItems() const = 0;
     virtual void setAutoenablesItems(bool autoenables) = 0;
@@ -63,6 +75,9 @@ public:
 
 class StatusItem {
 public:
+    StatusItem() = default;
+    StatusItem(const StatusItem&) = delete;
+    StatusItem& operator=(const StatusItem&) = delete;
     virtual ~StatusItem() = default;
     virtual double length() const = 0;
     virtual bool hasButton() const = 0;
@@ -75,6 +90,9 @@ public:
 // The system status bar and the constructors of what goes into it.
 class StatusBar {
 public:
+    StatusBar() = default;
+    StatusBar(const StatusBar&) = delete;
+    StatusBar& operator=(const StatusBar&) = delete;
     virtual ~StatusBar() = default;
     virtual std::shared_ptr<StatusItem> makeStatusItem(double length) = 0;
     virtual std::shared_ptr<Menu> makeMenu() = 0;

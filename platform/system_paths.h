@@ -10,6 +10,14 @@ class SystemPaths {
 public:
     virtual ~SystemPaths() = default;
     virtual std::filesystem::path resolve(std::string_view absolutePath) const = 0;
+
+protected:
+    // Implementations are plain values, so they may copy; through the interface it would slice.
+    SystemPaths() = default;
+    SystemPaths(const SystemPaths&) = default;
+    SystemPaths(SystemPaths&&) = default;
+    SystemPaths& operator=(const SystemPaths&) = default;
+    SystemPaths& operator=(SystemPaths&&) = default;
 };
 
 }  // namespace platform

@@ -84,6 +84,9 @@ using DataTaskCompletion =
 
 class UrlSession {
 public:
+    UrlSession() = default;
+    UrlSession(const UrlSession&) = delete;
+    UrlSession& operator=(const UrlSession&) = delete;
     virtual ~UrlSession() = default;
 
     // Sends the request at once and returns; never calls back before returning.

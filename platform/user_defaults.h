@@ -12,6 +12,9 @@ using DefaultValue = std::variant<bool, std::string>;
 // Two domains: registered defaults (not stored) and the persistent domain, which wins.
 class UserDefaults {
 public:
+    UserDefaults() = default;
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
     virtual ~UserDefaults() = default;
     virtual void registerDefaults(const std::map<std::string, DefaultValue>& values) = 0;
     virtual std::optional<DefaultValue> value(const std::string& key) const = 0;

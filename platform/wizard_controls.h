@@ -14,6 +14,9 @@ namespace platform {
 
 class Control {
 public:
+    Control() = default;
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
     virtual ~Control() = default;
     virtual bool isHidden() const = 0;
     virtual void setHidden(bool hidden) = 0;
@@ -126,6 +129,9 @@ struct FolderChoice {
 
 class WizardWindow {
 public:
+    WizardWindow() = default;
+    WizardWindow(const WizardWindow&) = delete;
+    WizardWindow& operator=(const WizardWindow&) = delete;
     virtual ~WizardWindow() = default;
     virtual const WizardOutlets& outlets() const = 0;
     // The window keeps its content for as long as it lives, as a window keeps its view
@@ -143,6 +149,9 @@ public:
 // The computer's name as people see it; absent when it has none.
 class ComputerName {
 public:
+    ComputerName() = default;
+    ComputerName(const ComputerName&) = delete;
+    ComputerName& operator=(const ComputerName&) = delete;
     virtual ~ComputerName() = default;
     virtual std::optional<std::string> localizedName() const = 0;
 };

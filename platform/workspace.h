@@ -19,6 +19,9 @@ struct RunningApplication {
 // The desktop around the application.
 class Workspace {
 public:
+    Workspace() = default;
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
     virtual ~Workspace() = default;
     // Asks the desktop to open the URL in the default browser; true when the request was made.
     virtual bool openURL(const std::string& url) = 0;

@@ -57,6 +57,9 @@ using XpcErrorHandler = std::function<void(const XpcError&)>;
 // calling it more than once has no effect.
 class XpcExportedObject {
 public:
+    XpcExportedObject() = default;
+    XpcExportedObject(const XpcExportedObject&) = delete;
+    XpcExportedObject& operator=(const XpcExportedObject&) = delete;
     virtual ~XpcExportedObject() = default;
     virtual void invoke(const std::string& selector, const XpcValues& arguments,
                         XpcReplyBlock reply) = 0;
@@ -67,12 +70,18 @@ public:
 // gets nothing back (its error handler runs when it cannot be sent).
 class XpcRemoteProxy {
 public:
+    XpcRemoteProxy() = default;
+    XpcRemoteProxy(const XpcRemoteProxy&) = delete;
+    XpcRemoteProxy& operator=(const XpcRemoteProxy&) = delete;
     virtual ~XpcRemoteProxy() = default;
     virtual void send(std::string_view selector, XpcValues arguments, XpcReplyBlock reply = {}) = 0;
 };
 
 class XpcConnection {
 public:
+    XpcConnection() = default;
+    XpcConnection(const XpcConnection&) = delete;
+    XpcConnection& operator=(const XpcConnection&) = delete;
     virtual ~XpcConnection() = default;
 
     virtual void setExportedInterface(const ProtocolDescription& interface) = 0;
@@ -97,6 +106,9 @@ public:
     // administrator (or the sandbox's owner, in a sandbox) is accepted.
     static constexpr unsigned kPrivileged = 4096;
 
+    XpcConnector() = default;
+    XpcConnector(const XpcConnector&) = delete;
+    XpcConnector& operator=(const XpcConnector&) = delete;
     virtual ~XpcConnector() = default;
     virtual std::shared_ptr<XpcConnection> connectToMachService(const std::string& name,
                                                                 unsigned options) = 0;

@@ -36,7 +36,7 @@ void SetupWizardViewController::finishQorSetup() {
     }
     OrvaneRequests::getApplication(
         appId, chain.credentials,
-        [chain, appId](std::optional<OrvaneApplication> application, std::string message) {
+        [chain, appId](std::optional<OrvaneApplication> application, const std::string& message) {
             configAppReceived(chain, std::move(application), message, appId);
         });
 }
@@ -62,14 +62,14 @@ void SetupWizardViewController::configAppReceived(const FinishChain& chain,
     // The token is tested as itself, not with the wizard's sign-in.
     OrvaneRequests::getStorages(
         OrvaneCredentials{appId, token},
-        [chain, appId, token](std::optional<std::vector<OrvaneStorage>> storages,
-                              std::string message) {
-            configTokenChecked(chain, std::move(storages), message, appId, token);
+        [chain, appId, token](const std::optional<std::vector<OrvaneStorage>>& storages,
+                              const std::string& message) {
+            configTokenChecked(chain, storages, message, appId, token);
         });
 }
 
 void SetupWizardViewController::configTokenChecked(
-    const FinishChain& chain, std::optional<std::vector<OrvaneStorage>> storages,
+    const FinishChain& chain, const std::optional<std::vector<OrvaneStorage>>& storages,
     const std::string& errorMessage, const std::string& appId, const std::string& token) {
     if (storages) {
         platform::log("finishQorSetup(), valid auth-token found in config.ini");
@@ -86,7 +86,7 @@ void SetupWizardViewController::createNewAppAndToken(const FinishChain& chain) {
     platform::log("Creating new app and token in orvane");
     OrvaneRequests::createApplication(
         chain.storageName, chain.userId, chain.credentials,
-        [chain](std::optional<OrvaneApplication> application, std::string message) {
+        [chain](std::optional<OrvaneApplication> application, const std::string& message) {
             newAppReceived(chain, std::move(application), message);
         });
 }
@@ -106,7 +106,7 @@ void SetupWizardViewController::createNewToken(const FinishChain& chain, const s
     platform::log("Creating a new token in orvane for app " + appId);
     OrvaneRequests::createToken(
         appId, chain.credentials,
-        [chain, appId](std::optional<OrvaneCredentials> credentials, std::string message) {
+        [chain, appId](std::optional<OrvaneCredentials> credentials, const std::string& message) {
             newTokenReceived(chain, std::move(credentials), message, appId);
         });
 }

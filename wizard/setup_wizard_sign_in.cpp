@@ -86,7 +86,7 @@ void SetupWizardViewController::initiateOrvaneLoginFinished(
             }
             OrvaneRequests::getCurrentUser(
                 credentials, [signIn, credentials = *credentials](std::optional<OrvaneUser> user,
-                                                                  std::string message) {
+                                                                  const std::string& message) {
                     checkCurrentUser(signIn, std::move(user), message, credentials);
                 });
         });

@@ -117,7 +117,7 @@ void SetupWizardViewController::checkNewQorForm() {
         OrvaneRequests::createOrUpdateStorage(
             ui_.newQorNameTextField->stringValue(), ui_.newQorPathTextField->stringValue(),
             createdOrvaneStorageId_, orvaneCredentials_,
-            [request](std::optional<OrvaneStorage> storage, std::string message) {
+            [request](std::optional<OrvaneStorage> storage, const std::string& message) {
                 newQorStorageRequestFinished(request, std::move(storage), message);
             });
         return;
@@ -137,8 +137,9 @@ void SetupWizardViewController::newQorStorageRequestFinished(const StorageReques
     platform::log("Check new QOR form, created new storage: " + describe(*storage) +
                   ", now setup transcoders");
     OrvaneRequests::getTranscoders(
-        request.credentials, [request, storage = *storage](
-                                 std::optional<OrvaneTranscoderResponse> transcoders, std::string) {
+        request.credentials,
+        [request, storage = *storage](const std::optional<OrvaneTranscoderResponse>& transcoders,
+                                      const std::string&) {
             OrvaneRequests::setupDefaultLocalTranscoders(
                 transcoders, storage.id, request.credentials, [request, storage](bool success) {
                     localTranscodersSetupFinished(request, success, storage);
@@ -203,7 +204,7 @@ void SetupWizardViewController::updateExistingQorList() {
     const StorageRequest request = storageRequest();
     OrvaneRequests::getStorages(
         orvaneCredentials_,
-        [request](std::optional<std::vector<OrvaneStorage>> storages, std::string message) {
+        [request](std::optional<std::vector<OrvaneStorage>> storages, const std::string& message) {
             existingQorListReceived(request, std::move(storages), message);
         });
 }

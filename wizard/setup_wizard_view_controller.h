@@ -164,7 +164,7 @@ private:
                                   std::optional<OrvaneApplication> application,
                                   const std::string& errorMessage, const std::string& appId);
     static void configTokenChecked(const FinishChain& chain,
-                                   std::optional<std::vector<OrvaneStorage>> storages,
+                                   const std::optional<std::vector<OrvaneStorage>>& storages,
                                    const std::string& errorMessage, const std::string& appId,
                                    const std::string& token);
     static void createNewAppAndToken(const FinishChain& chain);

@@ -102,7 +102,8 @@ bool CurlTransfer::configure(std::optional<Duration> timeoutCap) {
 
     for (const auto& [name, value] : request.headers) {
         // "Name;" is how libcurl sends a header with an empty value.
-        const std::string line = value.empty() ? name + ";" : name + ": " + value;
+        std::string line = name;
+        line.append(value.empty() ? ";" : ": ").append(value);
         headerList = curl_slist_append(headerList, line.c_str());
     }
     // libcurl would otherwise invent a form content type and a 100-continue handshake.

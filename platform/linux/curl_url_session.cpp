@@ -50,6 +50,8 @@ struct CurlUrlSession::Worker {
         thread.join();
         curl_multi_cleanup(multi);
     }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
 
     void submit(std::unique_ptr<CurlTransfer> transfer) {
         {

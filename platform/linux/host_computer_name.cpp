@@ -25,7 +25,7 @@ std::string unquote(std::string_view value) {
         } else if (c == '\\' && i + 1 < value.size()) {
             out += value[++i];
         } else if (c == '"' || (c == '\'' && quote == 0)) {
-            quote = quote == c ? 0 : c;
+            quote = quote == c ? '\0' : c;
         } else {
             out += c;
         }

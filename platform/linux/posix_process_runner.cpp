@@ -32,6 +32,8 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
     }
+    Spawn(const Spawn&) = delete;
+    Spawn& operator=(const Spawn&) = delete;
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
 };

@@ -46,6 +46,8 @@ public:
         ::close(stopRead_);
         ::close(stopWrite_);
     }
+    SocketObservation(const SocketObservation&) = delete;
+    SocketObservation& operator=(const SocketObservation&) = delete;
 
 private:
     void receive(const std::string& name, const std::string& object,
@@ -80,8 +82,8 @@ private:
 
 }  // namespace
 
-SocketNotificationCenter::SocketNotificationCenter(std::filesystem::path runtimeDir)
-    : folder_(std::move(runtimeDir) / "distributed-notifications") {}
+SocketNotificationCenter::SocketNotificationCenter(const std::filesystem::path& runtimeDir)
+    : folder_(runtimeDir / "distributed-notifications") {}
 
 void SocketNotificationCenter::post(const std::string& name, const std::string& object) {
     const std::string datagram = nlohmann::json{{"name", name}, {"object", object}}.dump();

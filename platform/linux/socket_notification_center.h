@@ -12,7 +12,7 @@ namespace platform::linux_impl {
 // every socket there, and removes sockets whose observer is gone.
 class SocketNotificationCenter : public DistributedNotificationCenter {
 public:
-    explicit SocketNotificationCenter(std::filesystem::path runtimeDir);
+    explicit SocketNotificationCenter(const std::filesystem::path& runtimeDir);
 
     void post(const std::string& name, const std::string& object) override;
     std::unique_ptr<Observation> addObserver(const std::string& name, const std::string& object,

@@ -25,6 +25,8 @@ class SystemLog : public Log {
 public:
     explicit SystemLog(std::string ident, std::optional<std::filesystem::path> file = std::nullopt);
     ~SystemLog() override;
+    SystemLog(const SystemLog&) = delete;
+    SystemLog& operator=(const SystemLog&) = delete;
     void write(std::string_view line) override;
 
 private:

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/xpc_wire.h"
@@ -39,13 +40,14 @@ std::optional<std::string> UnixSocketChannel::open(Events events) {
     if (socket_.string().size() >= sizeof address.sun_path) return "the socket path is too long";
     std::strcpy(address.sun_path, socket_.c_str());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return std::string("no socket: ") + std::strerror(errno);
+    if (fd < 0) return std::string("no socket: ") + std::generic_category().message(errno);
     int rc = 0;
     do {
         rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        const std::string reason = std::string("failed at lookup: ") + std::strerror(errno);
+        const std::string reason =
+            std::string("failed at lookup: ") + std::generic_category().message(errno);
         ::close(fd);
         return reason;
     }

@@ -30,6 +30,8 @@ class UnixSocketChannel : public XpcChannel {
 public:
     UnixSocketChannel(std::filesystem::path socket, std::set<uid_t> trustedUsers);
     ~UnixSocketChannel() override;
+    UnixSocketChannel(const UnixSocketChannel&) = delete;
+    UnixSocketChannel& operator=(const UnixSocketChannel&) = delete;
 
     std::optional<std::string> open(Events events) override;
     bool send(const nlohmann::json& message) override;

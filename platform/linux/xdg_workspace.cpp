@@ -24,7 +24,8 @@ std::optional<std::string> findProgram(const std::string& name) {
     std::istringstream dirs(path ? path : "/usr/local/bin:/usr/bin:/bin");
     for (std::string dir; std::getline(dirs, dir, ':');) {
         if (!isAbsolutePath(dir)) continue;
-        const std::string candidate = dir + "/" + name;
+        std::string candidate = dir;
+        candidate.append("/").append(name);
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return std::nullopt;

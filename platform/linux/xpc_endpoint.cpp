@@ -187,8 +187,8 @@ bool XpcEndpoint::ensureLink() {
     // Whatever remains of an ended link (its reader) is cleared before the next one.
     channel_->close();
     auto failure = channel_->open(XpcChannel::Events{
-        [this, generation](json message) { received(generation, message); },
-        [this, generation](std::string reason) { linkEnded(generation, reason); }});
+        [this, generation](const json& message) { received(generation, message); },
+        [this, generation](const std::string& reason) { linkEnded(generation, reason); }});
     if (failure) {
         invalidateLocked(*failure);
         return false;
@@ -299,6 +299,9 @@ struct ReplyState {
     ~ReplyState() {
         if (!called) send({{"id", id}, {"error", "the request was not answered"}});
     }
+    ReplyState() = default;
+    ReplyState(const ReplyState&) = delete;
+    ReplyState& operator=(const ReplyState&) = delete;
 };
 
 }  // namespace

@@ -24,6 +24,9 @@ public:
         // Once, when the link ends by itself (peer gone, unreadable frame).
         std::function<void(std::string reason)> closed;
     };
+    XpcChannel() = default;
+    XpcChannel(const XpcChannel&) = delete;
+    XpcChannel& operator=(const XpcChannel&) = delete;
     virtual ~XpcChannel() = default;
     // Establishes a new link; the reason when the service cannot be reached or trusted.
     virtual std::optional<std::string> open(Events events) = 0;

@@ -15,6 +15,8 @@ class QtDispatch : public Dispatch {
 public:
     QtDispatch();
     ~QtDispatch() override;
+    QtDispatch(const QtDispatch&) = delete;
+    QtDispatch& operator=(const QtDispatch&) = delete;
 
     Queue& main() override;
     Queue& global() override;

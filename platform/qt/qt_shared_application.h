@@ -16,6 +16,8 @@ class QtSharedApplication : public SharedApplication {
 public:
     explicit QtSharedApplication(const Bundle& bundle) : bundle_(bundle) {}
     ~QtSharedApplication() override;
+    QtSharedApplication(const QtSharedApplication&) = delete;
+    QtSharedApplication& operator=(const QtSharedApplication&) = delete;
     ActivationPolicy activationPolicy() const override { return policy_.load(); }
     void setActivationPolicy(ActivationPolicy policy) override { policy_.store(policy); }
     void activateIgnoringOtherApps() override;

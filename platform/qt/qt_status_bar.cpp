@@ -31,9 +31,11 @@ QtMenuItem::QtMenuItem(const std::string& title, Selector action, std::string ke
       selector_(std::move(action)),
       keyEquivalent_(std::move(keyEquivalent)) {
     action_->setIconVisibleInMenu(false);
-    QObject::connect(action_.get(), &QAction::triggered, [router, selector = selector_] {
-        if (router->responder && !selector.empty()) router->responder->perform(selector);
-    });
+    QObject::connect(action_.get(), &QAction::triggered,
+                     [router = std::move(router), selector = selector_] {
+                         if (router->responder && !selector.empty())
+                             router->responder->perform(selector);
+                     });
 }
 
 QtMenuItem::QtMenuItem() : action_(std::make_unique<QAction>()) { action_->setSeparator(true); }

@@ -79,6 +79,8 @@ class QtMenu : public QObject, public Menu {
 public:
     QtMenu();
     ~QtMenu() override;
+    QtMenu(const QtMenu&) = delete;
+    QtMenu& operator=(const QtMenu&) = delete;
     bool autoenablesItems() const override { return autoenables_; }
     void setAutoenablesItems(bool autoenables) override { autoenables_ = autoenables; }
     void addItem(std::shared_ptr<MenuItem> item) override;

@@ -15,6 +15,8 @@ class QtWizardWindow : public WizardWindow {
 public:
     explicit QtWizardWindow(Dispatch& dispatch);
     ~QtWizardWindow() override;
+    QtWizardWindow(const QtWizardWindow&) = delete;
+    QtWizardWindow& operator=(const QtWizardWindow&) = delete;
 
     const WizardOutlets& outlets() const override;
     void setContent(std::shared_ptr<WizardContent> content) override;

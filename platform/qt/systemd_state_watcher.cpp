@@ -84,6 +84,8 @@ public:
         thread_.setObjectName(QStringLiteral("systemd-state"));
         thread_.start();
     }
+    Bus(const Bus&) = delete;
+    Bus& operator=(const Bus&) = delete;
     ~Bus() {
         // Listeners that their watches let go are deleted as the thread finishes.
         thread_.quit();
@@ -140,6 +142,8 @@ class SystemdWatch : public ServiceStateWatcher::Watch {
 public:
     SystemdWatch(std::shared_ptr<Callback> callback, SystemdUnitListener* listener)
         : callback_(std::move(callback)), listener_(listener) {}
+    SystemdWatch(const SystemdWatch&) = delete;
+    SystemdWatch& operator=(const SystemdWatch&) = delete;
     ~SystemdWatch() override {
         callback_->clear();
         // Deleting the listener on its thread disconnects it there.

@@ -17,6 +17,8 @@ class SystemdStateWatcher : public ServiceStateWatcher {
 public:
     // The system bus, or the bus at `busAddress`.
     explicit SystemdStateWatcher(std::optional<std::string> busAddress = std::nullopt);
+    SystemdStateWatcher(const SystemdStateWatcher&) = delete;
+    SystemdStateWatcher& operator=(const SystemdStateWatcher&) = delete;
     ~SystemdStateWatcher() override;
 
     std::unique_ptr<Watch> watch(const std::string& label, std::function<void()> changed) override;

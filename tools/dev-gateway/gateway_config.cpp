@@ -9,7 +9,7 @@
 namespace dev_gateway {
 namespace {
 
-constexpr long kLongestSleep = 24 * 60 * 60;
+constexpr long kLongestSleep = 24L * 60 * 60;
 
 std::optional<std::chrono::seconds> parseSleepTime(const std::string& text) {
     long seconds = 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <system_error>
 
 #include "platform/linux/system_log.h"
 #include "platform/registry.h"
@@ -23,7 +24,7 @@ bool GatewayLog::open(const std::optional<std::filesystem::path>& file) {
         fd = ::open(file->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
         if (fd < 0) {
             platform::log("Could not open the log file " + file->string() + ": " +
-                          std::strerror(errno));
+                          std::generic_category().message(errno));
             return false;
         }
     }

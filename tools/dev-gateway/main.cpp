@@ -36,7 +36,7 @@ int blockedSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, s);
-    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return ::signalfd(-1, &signals, SFD_CLOEXEC);
 }
 

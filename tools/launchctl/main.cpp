@@ -2,6 +2,7 @@
 // what the helper and the status query ask of launchctl, answered by systemd. The job <label>
 // is the unit <label>.service.
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -109,9 +110,7 @@ int bootstrap(SystemdBus& systemd, const std::string& jobDefinition) {
     return runJob(systemd, "StartUnit", label);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     if (argc < 3) return usage();
     const std::string_view verb = argv[1];
     const std::string_view target = argv[2];
@@ -138,4 +137,15 @@ int main(int argc, char** argv) {
     if (verb == "bootout") return runJob(systemd, "StopUnit", label);
     auto error = systemd.setEnabled(unitOf(label), verb == "enable");
     return error ? answer(*error, label) : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Out of memory is the one thing that throws here; it is still a failure, not an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        return fail(error.what());
+    }
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <system_error>
 
 namespace launchctl {
 namespace {
@@ -18,7 +19,7 @@ constexpr char kUnit[] = "org.freedesktop.systemd1.Unit";
 constexpr char kServiceUnit[] = "org.freedesktop.systemd1.Service";
 
 BusError localError(const std::string& what, int negativeErrno) {
-    return {"", what + ": " + std::strerror(-negativeErrno)};
+    return {"", what + ": " + std::generic_category().message(-negativeErrno)};
 }
 
 // Takes over an sd_bus_error: its name and text, freed.
