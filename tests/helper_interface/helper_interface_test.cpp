@@ -158,7 +158,7 @@ TEST(FileRightsStore, ExtendingRightsAsksTheAdministratorOnlyWhenAllowedTo) {
 }
 
 // Where the package installed the right as a polkit action, start-up only reads it.
-TEST_F(HelperAuthorizationTest, ThePackagesPolkitActionIsReadAndNeverWritten) {
+TEST(PolkitActionRights, ThePackagesActionIsReadAndNeverWritten) {
     using namespace platform;
     const std::string action = "com.velmora.qorprivilegedhelper.runqorlaunchctlwithsubcommand";
     const auto policy = [](const std::string& body) {
@@ -170,40 +170,27 @@ TEST_F(HelperAuthorizationTest, ThePackagesPolkitActionIsReadAndNeverWritten) {
         const char* name;
         std::optional<std::string> contents;
         AuthorizationStatus status;
-        const char* logged;
     };
     const std::vector<Case> cases = {
         {"installed", policy("<action id=\"" + action + "\"><defaults/></action>"),
-         errAuthorizationSuccess, nullptr},
-        {"no policy file", std::nullopt, errAuthorizationDenied, "The authorization was denied."},
+         errAuthorizationSuccess},
+        {"no policy file", std::nullopt, errAuthorizationDenied},
         {"only named in a comment", policy("<!-- " + action + " --><action id=\"other\"/>"),
-         errAuthorizationDenied, "The authorization was denied."},
-        {"not a policy", std::string("{ not xml"), errAuthorizationInternal,
-         "Unable to obtain authorization for this operation."},
+         errAuthorizationDenied},
+        {"not a policy", std::string("{ not xml"), errAuthorizationInternal},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platform::testing::TempDir dir;
         const auto file = dir.path() / "com.velmora.qorprivilegedhelper.policy";
         if (c.contents) std::ofstream(file) << *c.contents;
-        auto rights = std::make_shared<linux_impl::PolkitActionRights>(file);
-
+        linux_impl::PolkitActionRights rights(file);
         std::optional<json> definition;
-        EXPECT_EQ(rights->rightGet(kRightName, definition), c.status);
+        EXPECT_EQ(rights.rightGet(kRightName, definition), c.status);
         EXPECT_EQ(definition, c.status == errAuthorizationSuccess
                                   ? std::optional<json>(json{{"action", action}})
                                   : std::nullopt);
-        EXPECT_EQ(rights->rightSet(AuthorizationReference(), kRightName, kRule, "p"), c.status);
-
-        platform.log->clear();
-        platform.services.authorization = rights;
-        platform.reinstall();
-        HelperAuthorization::updateRightsInDatabase();
-        EXPECT_EQ(platform.log->lines(),
-                  c.logged ? std::vector<std::string>{std::string("AuthorizationRightSet or Get "
-                                                                  "failed with error: ") +
-                                                      c.logged}
-                           : std::vector<std::string>{});
+        EXPECT_EQ(rights.rightSet(AuthorizationReference(), kRightName, kRule, "p"), c.status);
 
         // Nothing written: the policy alone, as it was.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
