@@ -27,6 +27,11 @@ constexpr char kLaunchctl[] = "/bin/launchctl";
 constexpr mode_t kToolMode = 0544;
 constexpr mode_t kJobMode = 0644;
 constexpr mode_t kFolderMode = 0755;
+// What a person can do about a packaged helper that is missing, stopped or of another version.
+constexpr char kReinstallPackage[] =
+    "The helper tool is not installed or does not match this version of the app. Reinstall the "
+    "orvane-storage-gateway package.";
+constexpr char kVersionKey[] = "CFBundleShortVersionString";
 
 std::string errnoText(int error) { return std::generic_category().message(error); }
 
@@ -79,6 +84,14 @@ std::optional<IoFailure> replaceWith(const fs::path& target, mode_t mode,
     return std::nullopt;
 }
 
+std::optional<std::string> infoEntry(const std::optional<std::map<std::string, std::string>>& info,
+                                     const char* key) {
+    if (!info) return std::nullopt;
+    const auto found = info->find(key);
+    if (found == info->end()) return std::nullopt;
+    return found->second;
+}
+
 std::string xmlEscaped(std::string_view text) {
     std::string out;
     for (char c : text) {
@@ -110,10 +123,12 @@ std::string jobDefinition(const std::string& label, const fs::path& program) {
 LaunchdJobBlesser::LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths,
                                      std::shared_ptr<ProcessRunner> processes,
                                      std::filesystem::path bundlePath,
+                                     InstallationKind installation,
                                      std::chrono::milliseconds launchctlTimeout)
     : paths_(std::move(paths)),
       processes_(std::move(processes)),
       bundlePath_(std::move(bundlePath)),
+      installation_(installation),
       timeout_(launchctlTimeout),
       autostart_(bundlePath_, xdgConfigHome() / "autostart") {}
 
@@ -135,13 +150,6 @@ bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& lab
                             "The helper tool " + label + " could not be installed: " + reason + ".",
                             "Could not " + f.what + " " + f.path.string() + ": " + reason));
     };
-    // Only what the administrator allowed gets into the system.
-    if (!authorization.holdsRight(kSMRightBlessPrivilegedHelper)) {
-        return fail(
-            failure(kSMErrorAuthorizationFailure,
-                    "The authorization does not allow installing a helper tool.",
-                    "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
-    }
     if (domain != kSMDomainSystemLaunchd) {
         return fail(failure(kSMErrorInternalFailure,
                             "Helpers can only be installed in the system domain.",
@@ -150,6 +158,15 @@ bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& lab
     if (!isPlainName(label)) {
         return fail(failure(kSMErrorToolNotValid, "The helper tool's name is not valid.",
                             "Label \"" + label + "\" is not a plain name"));
+    }
+    // Nothing gets into the system here, so there is nothing for the administrator to allow.
+    if (installation_ == InstallationKind::package) return checkPackagedHelper(label, error);
+    // Only what the administrator allowed gets into the system.
+    if (!authorization.holdsRight(kSMRightBlessPrivilegedHelper)) {
+        return fail(
+            failure(kSMErrorAuthorizationFailure,
+                    "The authorization does not allow installing a helper tool.",
+                    "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
     }
 
     // The tool must be exactly what it claims to be before anything in the system changes.
@@ -217,6 +234,44 @@ bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& lab
             notLoaded + " launchctl exited with status " + std::to_string(loaded.status) + ".",
             "launchctl bootstrap exited with status " + std::to_string(loaded.status) + ": " +
                 loaded.output));
+    }
+    return true;
+}
+
+bool LaunchdJobBlesser::checkPackagedHelper(const std::string& label,
+                                            std::optional<ServiceManagementError>& error) {
+    auto reinstall = [&](long code, std::string debug) {
+        error = failure(code, kReinstallPackage, std::move(debug));
+        return false;
+    };
+    const fs::path bundled = bundlePath_ / "Contents/Library/LaunchServices" / label;
+    const auto wanted = infoEntry(embeddedInfoDictionary(bundled), kVersionKey);
+    if (!wanted) return reinstall(kSMErrorToolNotValid, bundled.string() + " has no version");
+
+    const fs::path tool = paths_->resolve(kToolsFolder) / label;
+    const auto info = embeddedInfoDictionary(tool);
+    if (!info) {
+        return reinstall(kSMErrorJobNotFound,
+                         tool.string() + " is missing or has no information dictionary");
+    }
+    if (infoEntry(info, "CFBundleIdentifier") != label || infoEntry(info, kVersionKey) != wanted) {
+        return reinstall(kSMErrorToolNotValid,
+                         tool.string() + " is not " + label + " version " + *wanted);
+    }
+
+    // A helper that is installed but not running answers nobody.
+    const std::string launchctl = paths_->resolve(kLaunchctl).string();
+    const std::string print = "launchctl print system/" + label;
+    const ProcessResult printed =
+        processes_->run(launchctl, {"print", "system/" + label}, timeout_);
+    if (printed.startError) {
+        return reinstall(kSMErrorJobNotFound,
+                         "Could not run " + launchctl + ": " + *printed.startError);
+    }
+    if (printed.timedOut) return reinstall(kSMErrorJobNotFound, print + " did not finish in time");
+    if (printed.status != 0) {
+        return reinstall(kSMErrorJobNotFound,
+                         print + " exited with status " + std::to_string(printed.status));
     }
     return true;
 }

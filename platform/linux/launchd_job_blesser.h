@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/process_runner.h"
 #include "platform/service_management.h"
@@ -11,15 +12,17 @@
 
 namespace platform::linux_impl {
 
-// Blesses helpers the way the system does: the tool named by its label in the main bundle's
-// Contents/Library/LaunchServices must carry an embedded information dictionary naming that
-// label; it is copied to /Library/PrivilegedHelperTools, its job definition written to
-// /Library/LaunchDaemons, and the job replaced through /bin/launchctl (all below the system root).
-// Login items start through the user's autostart folder.
+// Blesses helpers. In a sandbox root it does what the system does: the tool named by its label
+// in the main bundle's Contents/Library/LaunchServices must carry an embedded information
+// dictionary naming that label; it is copied to /Library/PrivilegedHelperTools, its job
+// definition written to /Library/LaunchDaemons, and the job replaced through /bin/launchctl (all
+// below the system root). Where the package installed the helper, blessing changes nothing: it
+// succeeds when the installed tool is the bundle's version and its job runs, and otherwise asks
+// for the package to be reinstalled. Login items start through the user's autostart folder.
 class LaunchdJobBlesser : public ServiceManagement {
 public:
     LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths, std::shared_ptr<ProcessRunner> processes,
-                      std::filesystem::path bundlePath,
+                      std::filesystem::path bundlePath, InstallationKind installation,
                       std::chrono::milliseconds launchctlTimeout = std::chrono::seconds(30));
 
     bool jobBless(std::string_view domain, const std::string& label,
@@ -29,9 +32,13 @@ public:
     bool loginItemSetEnabled(const std::string& identifier, bool enabled) override;
 
 private:
+    bool checkPackagedHelper(const std::string& label,
+                             std::optional<ServiceManagementError>& error);
+
     std::shared_ptr<SystemPaths> paths_;
     std::shared_ptr<ProcessRunner> processes_;
     std::filesystem::path bundlePath_;
+    InstallationKind installation_;
     std::chrono::milliseconds timeout_;
     XdgAutostart autostart_;
 };

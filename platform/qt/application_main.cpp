@@ -11,7 +11,7 @@
 #include "platform/linux/launchd_job_blesser.h"
 #include "platform/linux/local_clock.h"
 #include "platform/linux/plist_bundle.h"
-#include "platform/linux/polkit_prompt.h"
+#include "platform/linux/polkit_action_rights.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/rooted_system_paths.h"
@@ -70,20 +70,23 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.defaults = std::make_shared<linux_impl::JsonUserDefaults>(
         linux_impl::JsonUserDefaults::fileForDomain(identifier));
     services.mainBundle = bundle;
-    // In a sandbox root the administrator is the person at the screen, asked in a dialog, and
-    // the gateway is no systemd unit, so its menu only polls.
-    std::shared_ptr<AdministratorPrompt> prompt;
-    if (paths->resolve("/") == "/") {
-        prompt = std::make_shared<linux_impl::PolkitPrompt>(processes);
+    // On the real system the package installed the helper and its polkit action, so the app
+    // only reads them and never asks for an administrator. A sandbox root has no package: the
+    // app installs into it after a dialog that stands in for the administrator, and the gateway
+    // is no systemd unit there, so its menu only polls.
+    const auto installation = paths->installationKind();
+    if (installation == linux_impl::InstallationKind::package) {
+        services.authorization = std::make_shared<linux_impl::PolkitActionRights>(
+            paths->resolve(linux_impl::kHelperPolicyFile));
         services.serviceStates = std::make_shared<qt::SystemdStateWatcher>();
     } else {
-        prompt = std::make_shared<qt::QtAdministratorPrompt>(*dispatch);
+        services.authorization = std::make_shared<linux_impl::FileRightsStore>(
+            paths->resolve("/var/db/authorization-rights.json"),
+            std::make_shared<qt::QtAdministratorPrompt>(*dispatch));
     }
-    services.authorization = std::make_shared<linux_impl::FileRightsStore>(
-        paths->resolve("/var/db/authorization-rights.json"), prompt);
     services.xpc = std::make_shared<linux_impl::UnixXpcConnector>(paths, dispatch);
-    services.serviceManagement =
-        std::make_shared<linux_impl::LaunchdJobBlesser>(paths, processes, bundle->bundlePath());
+    services.serviceManagement = std::make_shared<linux_impl::LaunchdJobBlesser>(
+        paths, processes, bundle->bundlePath(), installation);
     // Cloud replies complete on the session's own queue, never on the main thread.
     services.urlSession =
         std::make_shared<linux_impl::CurlUrlSession>(dispatch->makeSerialQueue("url-session"));

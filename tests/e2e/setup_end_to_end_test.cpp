@@ -119,8 +119,9 @@ protected:
             platform::linux_impl::CurlUrlSession::Options{});
     std::shared_ptr<HeadlessBrowser> browser = std::make_shared<HeadlessBrowser>();
     platform::linux_impl::UnixXpcConnector connector{platform.paths, platform.dispatch};
-    platform::linux_impl::LaunchdJobBlesser blesser{platform.paths, runner,
-                                                    platform.bundle->bundlePath()};
+    platform::linux_impl::LaunchdJobBlesser blesser{
+        platform.paths, runner, platform.bundle->bundlePath(),
+        platform::linux_impl::InstallationKind::sandbox};
     platform::testing::RecordingStatusBar statusBar;
     AppDelegate delegate{
         statusBar, *platform.dispatch,   *platform.defaults, *platform.bundle, connector,

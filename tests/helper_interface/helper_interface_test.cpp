@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/linux/file_rights_store.h"
+#include "platform/linux/polkit_action_rights.h"
 #include "platform/testing/memory_authorization.h"
 #include "platform/testing/test_platform.h"
 
@@ -154,6 +155,64 @@ TEST(FileRightsStore, ExtendingRightsAsksTheAdministratorOnlyWhenAllowedTo) {
         EXPECT_EQ(reference != nullptr, c.status == errAuthorizationSuccess);
         EXPECT_TRUE(!reference || reference->holdsRight(kSMRightBlessPrivilegedHelper));
     }
+}
+
+// Where the package installed the right as a polkit action, start-up only reads it.
+TEST(PolkitActionRights, ThePackagesActionIsReadAndNeverWritten) {
+    using namespace platform;
+    const std::string action = "com.velmora.qorprivilegedhelper.runqorlaunchctlwithsubcommand";
+    const auto policy = [](const std::string& body) {
+        return "<?xml version=\"1.0\"?>\n<!DOCTYPE policyconfig PUBLIC \"-//freedesktop//DTD "
+               "PolicyKit Policy Configuration 1.0//EN\" \"policyconfig.dtd\">\n<policyconfig>" +
+               body + "</policyconfig>\n";
+    };
+    struct Case {
+        const char* name;
+        std::optional<std::string> contents;
+        AuthorizationStatus status;
+    };
+    const std::vector<Case> cases = {
+        {"installed", policy("<action id=\"" + action + "\"><defaults/></action>"),
+         errAuthorizationSuccess},
+        {"no policy file", std::nullopt, errAuthorizationDenied},
+        {"only named in a comment", policy("<!-- " + action + " --><action id=\"other\"/>"),
+         errAuthorizationDenied},
+        {"not a policy", std::string("{ not xml"), errAuthorizationInternal},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::testing::TempDir dir;
+        const auto file = dir.path() / "com.velmora.qorprivilegedhelper.policy";
+        if (c.contents) std::ofstream(file) << *c.contents;
+        linux_impl::PolkitActionRights rights(file);
+        std::optional<json> definition;
+        EXPECT_EQ(rights.rightGet(kRightName, definition), c.status);
+        EXPECT_EQ(definition, c.status == errAuthorizationSuccess
+                                  ? std::optional<json>(json{{"action", action}})
+                                  : std::nullopt);
+        EXPECT_EQ(rights.rightSet(AuthorizationReference(), kRightName, kRule, "p"), c.status);
+
+        // Nothing written: the policy alone, as it was.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
+                  c.contents ? 1 : 0);
+        std::ifstream in(file);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.contents.value_or(""));
+    }
+
+    // Blessing a packaged helper only checks it: no administrator is asked for, and the
+    // helper's own rights are left to polkit.
+    linux_impl::PolkitActionRights rights("/nonexistent.policy");
+    std::shared_ptr<AuthorizationReference> reference;
+    const AuthorizationFlags install = kAuthorizationFlagInteractionAllowed |
+                                       kAuthorizationFlagExtendRights |
+                                       kAuthorizationFlagPreAuthorize;
+    ASSERT_EQ(rights.createWithRights({{kSMRightBlessPrivilegedHelper, std::nullopt}}, install,
+                                      reference),
+              errAuthorizationSuccess);
+    EXPECT_TRUE(reference->holdsRight(kSMRightBlessPrivilegedHelper));
+    EXPECT_EQ(rights.createWithRights({{kRightName, std::nullopt}}, install, reference),
+              errAuthorizationDenied);
+    EXPECT_EQ(reference, nullptr);
 }
 
 // What each method takes is checked call by call in the wire tests; here, that every encoding

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "platform/linux/posix_process_runner.h"
@@ -26,17 +27,19 @@ constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
 
 class LaunchdJobBlesserTest : public ::testing::Test {
 public:
-    LaunchdJobBlesserTest()
+    explicit LaunchdJobBlesserTest(
+        linux_impl::InstallationKind installation = linux_impl::InstallationKind::sandbox)
         : blesser(std::make_shared<linux_impl::RootedSystemPaths>(root.path()),
                   std::make_shared<linux_impl::PosixProcessRunner>(), bundle.path() / "App.app",
-                  std::chrono::seconds(10)) {
-        // Writes each call as "[arg][arg]..."; bootout always fails, as when nothing is loaded.
+                  installation, std::chrono::seconds(10)) {
+        // Writes each call as "[arg][arg]..."; bootout always fails, as when nothing is loaded;
+        // other subcommands exit with the status in "<subcommand>-status", else 0.
         writeAll(at("/bin/launchctl"),
                  "#!/bin/sh\n"
                  "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$(dirname \"$0\")/calls\"\n"
                  "echo >> \"$(dirname \"$0\")/calls\"\n"
                  "[ \"$1\" = bootout ] && exit 3\n"
-                 "exit \"$(cat \"$(dirname \"$0\")/bootstrap-status\" 2>/dev/null || echo 0)\"\n",
+                 "exit \"$(cat \"$(dirname \"$0\")/$1-status\" 2>/dev/null || echo 0)\"\n",
                  0755);
         putInBundle(kLabel);
     }
@@ -161,6 +164,77 @@ INSTANTIATE_TEST_SUITE_P(
          kSMErrorInternalFailure, std::strerror(ENOTDIR), false},
         {"BootstrapExitsWithFive", [](T& t) { writeAll(t.beside("bootstrap-status"), "5\n"); },
          kSMErrorInternalFailure, "status 5", false}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Where the package installed the helper, blessing only checks it: nothing is written, nothing
+// is booted out or bootstrapped, and no right is needed for it.
+struct PackagedCase {
+    const char* name;
+    std::function<void(LaunchdJobBlesserTest&)> arrange;
+    bool blesses;
+    // Part of the error's details, for the log.
+    std::string mentions;
+    std::string calls;
+};
+
+// The helper with the first character of its version changed.
+std::string anotherVersion() {
+    std::string bytes = readAll(ORVANE_HELPER_PROGRAM);
+    const auto key = bytes.find("<key>CFBundleShortVersionString</key>");
+    const auto at = bytes.find("<string>", key) + std::strlen("<string>");
+    bytes[at] = bytes[at] == '9' ? '8' : '9';
+    return bytes;
+}
+
+class PackagedHelperTest : public LaunchdJobBlesserTest,
+                           public ::testing::WithParamInterface<PackagedCase> {
+protected:
+    PackagedHelperTest() : LaunchdJobBlesserTest(linux_impl::InstallationKind::package) {
+        granted = false;
+        writeAll(installed(kLabel), readAll(ORVANE_HELPER_PROGRAM), 0755);
+    }
+    // The tools folder (where launchctl also lives), but for the calls launchctl records.
+    std::map<std::string, std::string> toolsFolder() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(installed(kLabel).parent_path())) {
+            const auto name = entry.path().filename().string();
+            if (name != "calls") files[name] = readAll(entry.path());
+        }
+        return files;
+    }
+};
+
+TEST_P(PackagedHelperTest, ChecksTheInstalledHelperAndCopiesNothing) {
+    const PackagedCase& c = GetParam();
+    c.arrange(*this);
+    const auto before = toolsFolder();
+
+    EXPECT_EQ(bless(), c.blesses);
+    if (c.blesses) {
+        EXPECT_FALSE(error.has_value()) << error->description();
+    } else {
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->localizedDescription,
+                  "The helper tool is not installed or does not match this version of the app. "
+                  "Reinstall the orvane-storage-gateway package.");
+        EXPECT_NE(error->debugDescription.find(c.mentions), std::string::npos)
+            << error->debugDescription;
+    }
+    EXPECT_EQ(toolsFolder(), before);
+    EXPECT_FALSE(fs::exists(at("/Library/LaunchDaemons")));
+    EXPECT_EQ(calls(), c.calls);
+}
+
+const std::string kPrinted = "[print][system/" + std::string(kLabel) + "]\n";
+INSTANTIATE_TEST_SUITE_P(
+    Package, PackagedHelperTest,
+    ::testing::ValuesIn(std::vector<PackagedCase>{
+        {"CurrentAndRunning", [](T&) {}, true, "", kPrinted},
+        {"Missing", [](T& t) { fs::remove(t.installed(kLabel)); }, false, "is missing", ""},
+        {"AnotherVersion", [](T& t) { writeAll(t.installed(kLabel), anotherVersion(), 0755); },
+         false, "version", ""},
+        {"NotRunning", [](T& t) { writeAll(t.beside("print-status"), "113\n"); }, false,
+         "status 113", kPrinted}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Alive and not merely waiting to be reaped.
