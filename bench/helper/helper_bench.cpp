@@ -37,7 +37,7 @@
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/worker_queue.h"
 #include "platform/linux/xpc_wire.h"
-#include "platform/testing/dbus/mock_polkit.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
 
 namespace {
@@ -384,7 +384,7 @@ void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
     if (!helper) {
         try {
             polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
-            polkit->setAllowed({PolkitGate::kAction});
+            polkit->allow(PolkitGate::kAction);
         } catch (const std::exception& error) {
             state.SkipWithError(error.what());
             return;

@@ -23,7 +23,7 @@
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xpc_wire.h"
-#include "platform/testing/dbus/mock_polkit.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/helper_process.h"
 #include "platform/testing/test_platform.h"
 #include "tests/service_management/test_files.h"
@@ -254,59 +254,47 @@ TEST_F(HelperToolTest, PolkitDecidesEachRequestThatChangesTheSystem) {
     serveWith(std::make_shared<PolkitGate>(checker, "/usr/bin/pkcheck", 90s));
     const std::string who =
         "for user " + std::to_string(::getuid()) + " (process " + std::to_string(::getpid()) + ")";
-    using platform::ProcessResult;
-    auto exited = [](int status, std::string output = {}) {
-        ProcessResult result;
-        result.status = status;
-        result.output = std::move(output);
-        return result;
-    };
-    ProcessResult missing;
-    missing.startError = "No such file or directory";
-    ProcessResult late;
-    late.timedOut = true;
     struct Case {
         const char* outcome;
-        ProcessResult result;
-        std::string refusal;  // the one line a refused request gets; empty when it runs
+        platform::ProcessResult result;  // the checker's, whose output is always `kOutput`
+        std::string refusal;             // the one line a refused request gets; empty: it runs
     };
     const std::string refused = "Refused bootout " + who + ": ";
     const std::vector<Case> cases = {
-        {"allowed", exited(0, "test=test\n"), ""},
-        {"not authorized", exited(1), refused + "not authorized"},
-        {"needs a password", exited(2), refused + "not authorized"},
-        {"dismissed", exited(3), refused + "the authentication was dismissed"},
-        {"error", exited(127, "Error checking for authorization: no daemon\nmore\n"),
-         refused + "polkit could not decide (status 127: Error checking for authorization: no "
-                   "daemon)"},
-        {"checker missing", missing,
-         refused + "polkit cannot be asked (/usr/bin/pkcheck: No such file or directory)"},
-        {"time-out", late, refused + "polkit did not answer within 90 s"},
+        {"allowed", {{}, false, 0, {}}, ""},
+        {"not authorized", {{}, false, 1, {}}, refused + "not authorized"},
+        {"needs a password", {{}, false, 2, {}}, refused + "not authorized"},
+        {"dismissed", {{}, false, 3, {}}, refused + "the authentication was dismissed"},
+        {"error", {{}, false, 127, {}}, refused + "polkit could not decide (status 127: no bus)"},
+        {"checker missing",
+         {"gone", false, 0, {}},
+         refused + "polkit cannot be asked (/usr/bin/pkcheck: gone)"},
+        {"time-out", {{}, true, 0, {}}, refused + "polkit did not answer within 90 s"},
     };
     const auto ranFile = at("/bin/launchctl").parent_path() / "ran";
+    std::vector<std::string> logged;
     for (const auto& [outcome, result, refusal] : cases) {
         SCOPED_TRACE(outcome);
         // Refusals reach the log at most once a second.
         clock->advance(1s);
-        checker->setResult(result);
+        auto withOutput = result;
+        withOutput.output = "no bus\nmore\n";
+        checker->setResult(withOutput);
         fs::remove(ranFile);
-        const auto before = logLines().size();
         const auto exchange = call(fd, launchctlCall("bootout"));
         EXPECT_EQ(exchange.answer["reply"], json{refusal.empty() ? 0 : 64});
         EXPECT_EQ(fs::exists(ranFile), refusal.empty());
-        using Logs = std::vector<std::pair<std::string, std::string>>;
-        const Logs told = refusal.empty() ? Logs{} : Logs{{"logWithStdErr:", refusal + "\n"}};
-        EXPECT_EQ(exchange.logs, told);
-        const auto lines = logLines();
-        const std::vector<std::string> logged(lines.begin() + static_cast<std::ptrdiff_t>(before),
-                                              lines.end());
-        EXPECT_EQ(logged, refusal.empty() ? std::vector<std::string>{} : std::vector{refusal});
+        using Lines = std::vector<std::pair<std::string, std::string>>;
+        EXPECT_EQ(exchange.logs,
+                  (refusal.empty() ? Lines{} : Lines{{"logWithStdErr:", refusal + "\n"}}));
+        if (!refusal.empty()) logged.push_back(refusal);
+        EXPECT_EQ(logLines(), logged);
     }
 
     // The version needs no right; the log folder does; a subcommand that is not served is
     // refused before anyone is asked.
     EXPECT_EQ(call(fd, kVersionCall).answer["reply"], json{HelperServer::version()});
-    checker->setResult(exited(1));
+    checker->setResult(cases[1].result);
     const auto folderRefused = call(fd, kLogDirectoryCall);
     EXPECT_EQ(folderRefused.answer["reply"][1]["description"],
               "Refused createLogDirectory " + who + ": not authorized");
@@ -544,52 +532,38 @@ TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     EXPECT_EQ(failure->code, platform::kXpcConnectionInterrupted);
 }
 
-TEST(HelperToolProgram, PolkitDecidesTheRealHelpersRequestsThroughItsChecker) {
+TEST_F(HelperToolTest, PolkitDecidesTheRealHelpersRequestsThroughItsChecker) {
     ASSERT_TRUE(fs::exists("/usr/bin/pkcheck")) << "pkcheck is missing; run scripts/install-deps";
-    platform::testing::TempDir root;
-    std::unique_ptr<platform::testing::MockPolkit> polkit;
-    try {
-        polkit = std::make_unique<platform::testing::MockPolkit>(root.path());
-    } catch (const std::exception& error) {
-        FAIL() << error.what();
-    }
-    const auto launchctl =
-        platform::linux_impl::RootedSystemPaths(root.path()).resolve("/bin/launchctl");
-    writeAll(launchctl, "#!/bin/sh\necho \"$1\" >> \"$(dirname \"$0\")/ran\"\n", 0755);
-    const auto socket = HelperServer::socketPath(root.path());
+    // Throws, saying to run scripts/install-deps, when dbusmock is missing.
+    platform::testing::MockPolkit polkit(root.path());
+    stopServing();  // the helper program takes the socket's place
     const pid_t pid = startHelperProcess(
-        ORVANE_HELPER_PROGRAM, root.path(), socket,
-        {"ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit->address()});
+        ORVANE_HELPER_PROGRAM, root.path(), HelperServer::socketPath(root.path()),
+        {"ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit.address()});
     ASSERT_GT(pid, 0);
     const std::shared_ptr<void> reaper(nullptr, [pid](void*) {
         ::kill(pid, SIGTERM);
         ::waitpid(pid, nullptr, 0);
     });
-    const int fd = connectTo(socket);
+    fd = connectTo(HelperServer::socketPath(root.path()));
     const auto refused = call(fd, launchctlCall("enable"));
-    polkit->setAllowed({PolkitGate::kAction});
-    const auto allowed = call(fd, launchctlCall("disable"));
-    ::close(fd);
-
+    polkit.allow(PolkitGate::kAction);
+    EXPECT_EQ(call(fd, launchctlCall("disable")).answer["reply"], json{0});
+    EXPECT_EQ(ran(), "disable system/com.velmora.OrvaneStorageGateway ");
     EXPECT_EQ(refused.answer["reply"], json{64});
-    const std::string who =
-        "for user " + std::to_string(::getuid()) + " (process " + std::to_string(::getpid()) + ")";
-    EXPECT_EQ(refused.logs,
-              (std::vector<std::pair<std::string, std::string>>{
-                  {"logWithStdErr:", "Refused enable " + who + ": not authorized\n"}}));
-    EXPECT_EQ(allowed.answer["reply"], json{0});
-    EXPECT_EQ(service_management_test::readAll(launchctl.parent_path() / "ran"), "disable\n");
+    ASSERT_EQ(refused.logs.size(), 1u);
+    EXPECT_TRUE(refused.logs[0].second.ends_with(": not authorized\n")) << refused.logs[0].second;
     // polkit was asked about this very process, for the request, with a prompt allowed (flag 1).
-    const auto checks = polkit->checks();
-    ASSERT_EQ(checks.size(), 2u);
-    for (const auto& [check, request] : {std::pair{checks[0], "enable"}, {checks[1], "disable"}}) {
-        EXPECT_NE(check.find("UInt32(" + std::to_string(::getpid()) + ","), std::string::npos);
-        EXPECT_NE(check.find("UInt64(" + startTimeOf(::getpid()) + ","), std::string::npos);
-        EXPECT_NE(check.find("Int32(" + std::to_string(::getuid()) + ","), std::string::npos);
-        EXPECT_NE(check.find(std::string("\"") + PolkitGate::kAction + "\" {\"subcommand\": \"" +
-                             request + "\"} 1 "),
-                  std::string::npos)
-            << check;
+    const auto calls = polkit.calls();
+    const auto check = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& call) {
+        return call.starts_with("CheckAuthorization ");
+    });
+    ASSERT_NE(check, calls.rend());
+    for (const auto& part :
+         {"UInt32(" + std::to_string(::getpid()) + ",", "UInt64(" + startTimeOf(::getpid()) + ",",
+          "Int32(" + std::to_string(::getuid()) + ",",
+          std::string("\"") + PolkitGate::kAction + "\" {\"subcommand\": \"disable\"} 1 "}) {
+        EXPECT_NE(check->find(part), std::string::npos) << part << " not in " << *check;
     }
 }
 

@@ -10,9 +10,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -21,7 +24,7 @@ namespace platform::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// Python starts slowly on a loaded machine; this only bounds a broken setup.
+// Python starts and answers slowly on a loaded machine; this only bounds a broken setup.
 constexpr auto kStartDeadline = std::chrono::seconds(60);
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
@@ -143,11 +146,70 @@ void DbusMock::start(const std::string& templateName, bool serve) {
     }
 }
 
+std::vector<std::string> DbusMock::calls() const {
+    std::ifstream in(log_);
+    std::vector<std::string> lines;
+    // Each line is "<time> <method> <arguments>", written whole; a line still being written has no
+    // line feed yet and is left for the next look.
+    for (std::string line; std::getline(in, line) && !in.eof();) {
+        lines.push_back(line.substr(line.find(' ') + 1));
+    }
+    return lines;
+}
+
+void DbusMock::callMock(const char* object, const char* method, const char* types, ...) {
+    sd_bus_error error{};
+    va_list arguments;
+    va_start(arguments, types);
+    const int r = sd_bus_call_methodv(bus_, busName_.c_str(), object, "org.freedesktop.DBus.Mock",
+                                      method, &error, nullptr, types, arguments);
+    va_end(arguments);
+    const std::string message = error.message ? error.message : "";
+    sd_bus_error_free(&error);
+    if (r < 0) fail(std::string(method) + " failed: " + message);
+}
+
 void DbusMock::shutdown() {
     bus_ = sd_bus_flush_close_unref(bus_);
     stop(mock_);
     stop(daemon_);
     mock_ = daemon_ = -1;
+}
+
+MockSystemd::MockSystemd(const std::filesystem::path& folder, bool serve)
+    : DbusMock(folder, ORVANE_MOCK_SYSTEMD_TEMPLATE, "org.freedesktop.systemd1", serve) {}
+
+void MockSystemd::setUnit(const std::string& unit, const std::string& loadState,
+                          const std::string& activeState, const std::string& startResult,
+                          int exitStatus) {
+    callMock("/org/freedesktop/systemd1", "SetUnit", "ssssi", unit.c_str(), loadState.c_str(),
+             activeState.c_str(), startResult.c_str(), exitStatus);
+}
+
+bool MockSystemd::waitForCalls(const std::string& method, int count) const {
+    const auto deadline = Clock::now() + kStartDeadline;
+    for (;;) {
+        const auto all = calls();
+        const auto seen = std::count_if(all.begin(), all.end(), [&](const std::string& call) {
+            return call == method || call.starts_with(method + " ");
+        });
+        if (seen >= count) return true;
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::vector<std::string> MockSystemd::takeCalls() {
+    const auto all = calls();
+    std::vector<std::string> taken;
+    for (; logRead_ < all.size(); ++logRead_) {
+        const auto& call = all[logRead_];
+        if (!call.starts_with("Get ") && !call.starts_with("GetAll ") &&
+            !call.starts_with("emit ") && !call.starts_with("SetUnit ")) {
+            taken.push_back(call);
+        }
+    }
+    return taken;
 }
 
 }  // namespace platform::testing

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 struct sd_bus;
 
@@ -23,13 +24,13 @@ public:
     DbusMock& operator=(const DbusMock&) = delete;
 
     const std::string& address() const { return address_; }
+    // Every call the mock has logged so far, "<method> <arguments>" each, in order.
+    std::vector<std::string> calls() const;
 
 protected:
-    // The mock's connection to the bus, for calls of its own mock interface.
-    sd_bus* bus() const { return bus_; }
-    const std::string& busName() const { return busName_; }
-    // Where the mock writes one line per call: "<time> <method> <arguments>".
-    const std::filesystem::path& log() const { return log_; }
+    // Calls `method` of the mock's own interface on `object`; the arguments as sd-bus takes them.
+    // Throws std::runtime_error when it fails.
+    void callMock(const char* object, const char* method, const char* types, ...);
 
 private:
     void start(const std::string& templateName, bool serve);
@@ -41,6 +42,38 @@ private:
     pid_t mock_ = -1;
     std::string address_;
     sd_bus* bus_ = nullptr;
+};
+
+// A fake systemd (mock_systemd.py) on a private system bus. With `serve` false the bus stays
+// empty, as on a machine without systemd.
+class MockSystemd : public DbusMock {
+public:
+    explicit MockSystemd(const std::filesystem::path& folder, bool serve = true);
+    // Adds or changes a unit; `startResult` is how its start jobs end ("done", "failed", ...).
+    // A change is signalled (PropertiesChanged) with only the properties that changed.
+    void setUnit(const std::string& unit, const std::string& loadState,
+                 const std::string& activeState, const std::string& startResult = "done",
+                 int exitStatus = 0);
+    // The manager's and the mock's methods called since the last call of this function (one
+    // "Method args" line each), without property reads, signals and the test's own SetUnit.
+    std::vector<std::string> takeCalls();
+    // Waits until `method` has been called `count` times in all; false after a deadline.
+    bool waitForCalls(const std::string& method, int count) const;
+
+private:
+    std::size_t logRead_ = 0;  // calls taken so far
+};
+
+// polkit's authority (dbusmock's template): it refuses every action until told otherwise and
+// never asks anyone. Its CheckAuthorization calls are in `calls()`.
+class MockPolkit : public DbusMock {
+public:
+    explicit MockPolkit(const std::filesystem::path& folder)
+        : DbusMock(folder, "polkitd", "org.freedesktop.PolicyKit1") {}
+    // From now on this action, and only this, is granted.
+    void allow(const std::string& action) {
+        callMock("/org/freedesktop/PolicyKit1/Authority", "SetAllowed", "as", 1, action.c_str());
+    }
 };
 
 }  // namespace platform::testing
