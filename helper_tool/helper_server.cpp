@@ -2,13 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <pwd.h>
 
 #include <algorithm>
 #include <array>
