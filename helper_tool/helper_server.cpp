@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -19,6 +20,7 @@
 
 #include "helper_interface/helper_protocol.h"
 #include "platform/linux/local_clock.h"
+#include "platform/linux/posix_process_runner.h"
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xpc_wire.h"
@@ -100,7 +102,54 @@ constexpr auto kNoDescriptorPause = std::chrono::milliseconds(100);
 HelperServer::Options completed(HelperServer::Options options) {
     if (!options.log) options.log = [](const std::string&) {};
     if (!options.clock) options.clock = std::make_shared<platform::linux_impl::LocalClock>();
+    if (!options.gate && options.systemRoot == "/") {
+        options.gate = std::make_shared<PolkitGate>(
+            std::make_shared<platform::linux_impl::PosixProcessRunner>());
+    }
     return options;
+}
+
+// The user the gateway's unit runs as, who writes into the log folder.
+constexpr char kGatewayUser[] = "orvane-gateway";
+
+std::string posixError(int error) { return std::strerror(error); }
+
+json posixErrorValue(int error, const std::string& description) {
+    return {{"domain", "NSPOSIXErrorDomain"}, {"code", error}, {"description", description}};
+}
+
+// Makes `relative` below `root` a folder, one component at a time, each opened without following
+// a symbolic link, so that nothing put on the way can lead the creation, or the ownership given
+// at the end, anywhere else. With an owner, the last folder becomes theirs, mode 0750.
+std::optional<std::pair<int, std::string>> makeFolderBelow(
+    const std::filesystem::path& root, const std::filesystem::path& relative,
+    std::optional<std::pair<uid_t, gid_t>> owner) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return std::pair{errno, root.string() + " cannot be opened"};
+    for (const auto& part : relative) {
+        const std::string name = part.string();
+        if (name.empty() || name == "." || name == ".." || name == "/") {
+            ::close(fd);
+            return std::pair{EINVAL, "the path " + relative.string() + " is not plain"};
+        }
+        if (::mkdirat(fd, name.c_str(), 0755) != 0 && errno != EEXIST) {
+            const int error = errno;
+            ::close(fd);
+            return std::pair{error, name + " cannot be created"};
+        }
+        const int next =
+            ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(fd);
+        if (next < 0) return std::pair{error, name + " is not a folder (or is a symbolic link)"};
+        fd = next;
+    }
+    std::optional<std::pair<int, std::string>> failure;
+    if (owner && (::fchown(fd, owner->first, owner->second) != 0 || ::fchmod(fd, 0750) != 0)) {
+        failure = std::pair{errno, "its owner cannot be set"};
+    }
+    ::close(fd);
+    return failure;
 }
 
 }  // namespace
@@ -187,6 +236,11 @@ bool HelperServer::peerAllowed(const ucred& peer, const std::filesystem::path& s
 }
 
 bool HelperServer::listen() {
+    if (options_.listenFd >= 0) {
+        listenFd_ = options_.listenFd;
+        ::fcntl(listenFd_, F_SETFD, FD_CLOEXEC);
+        return true;
+    }
     const auto path = socketPath(options_.systemRoot);
     // Made ready under a shorter name and renamed over the old one, so that whatever a client
     // finds at the socket's path takes connections.
@@ -278,24 +332,26 @@ void HelperServer::acceptOne() {
     }
     ucred peer{};
     socklen_t length = sizeof peer;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-        !peerAllowed(peer, options_.systemRoot)) {
+    const bool known = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0;
+    // With a gate, each request is decided for whoever makes it; without one, only the trusted.
+    if (!known || (!options_.gate && !peerAllowed(peer, options_.systemRoot))) {
         ::close(fd);
         logRefusal("Refused a connection from user " + std::to_string(peer.uid));
         return;
     }
-    admit(fd);
+    // Read now, while the process that connected is surely the one with this pid.
+    admit(fd, Caller{peer.pid, peer.uid, processStartTime(peer.pid)});
 }
 
-void HelperServer::admit(int fd) {
+void HelperServer::admit(int fd, const Caller& caller) {
     std::lock_guard lock(clientsMutex_);
     const auto serial = nextSerial_++;
     clientFds_.insert(fd);
     try {
         clientThreads_.emplace(
-            serial, std::thread([this, fd, serial] {
+            serial, std::thread([this, fd, serial, caller] {
                 try {
-                    serveClient(fd);
+                    serveClient(fd, caller);
                 } catch (const std::exception& error) {
                     options_.log(std::string("A client's connection ended on an error: ") +
                                  error.what());
@@ -332,6 +388,7 @@ void HelperServer::reapClients() {
 }
 
 void HelperServer::logRefusal(const std::string& line) {
+    std::lock_guard lock(refusalMutex_);
     const auto now = options_.clock->now();
     if (lastRefusalLogged_ && now - *lastRefusalLogged_ < kRefusalLogInterval) {
         ++refusalsLeftOut_;
@@ -347,7 +404,43 @@ void HelperServer::logRefusal(const std::string& line) {
     refusalsLeftOut_ = 0;
 }
 
-void HelperServer::serveClient(int fd) {
+std::optional<std::string> HelperServer::refused(ClientSocket& client, const Caller& caller,
+                                                 const std::string& request) {
+    if (!options_.gate) return std::nullopt;
+    auto refusal = options_.gate->refusal(caller, request);
+    if (!refusal) return std::nullopt;
+    logRefusal(*refusal);
+    client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {*refusal + "\n"}}});
+    return refusal;
+}
+
+json HelperServer::createLogDirectory() {
+    const auto dir = systemPath(options_.systemRoot, kLogDirectory);
+    std::optional<std::pair<uid_t, gid_t>> owner;
+    if (options_.systemRoot == "/") {
+        // The gateway's unit writes there as its own user, and may write nowhere else.
+        passwd entry{};
+        passwd* user = nullptr;
+        std::array<char, 4096> strings{};
+        ::getpwnam_r(kGatewayUser, &entry, strings.data(), strings.size(), &user);
+        if (!user) {
+            return {"Could not create " + dir.string(),
+                    posixErrorValue(ENOENT, std::string("the user ") + kGatewayUser +
+                                                " the gateway runs as does not exist")};
+        }
+        owner = std::pair{user->pw_uid, user->pw_gid};
+    }
+    const auto relative =
+        std::filesystem::path(platform::linux_impl::linuxPath(kLogDirectory)).relative_path();
+    if (const auto failure = makeFolderBelow(options_.systemRoot, relative, owner)) {
+        return {
+            "Could not create " + dir.string(),
+            posixErrorValue(failure->first, failure->second + ": " + posixError(failure->first))};
+    }
+    return {"Log directory " + dir.string() + " is ready", nullptr};
+}
+
+void HelperServer::serveClient(int fd, const Caller& caller) {
     ClientSocket client(fd, *options_.clock, options_.idleTimeout);
     auto reply = [this, &client](std::uint64_t id, json values) {
         if (client.send({{"id", id}, {"reply", std::move(values)}})) return;
@@ -384,19 +477,13 @@ void HelperServer::serveClient(int fd) {
         if (call.selector == helper_selectors::getVersion) {
             reply(id, {version()});
         } else if (call.selector == helper_selectors::createLogDirectory) {
-            const auto dir = systemPath(options_.systemRoot, kLogDirectory);
-            std::error_code ec;
-            std::filesystem::create_directories(dir, ec);
-            if (ec) {
-                reply(id, {"Could not create " + dir.string(),
-                           {{"domain", "NSPOSIXErrorDomain"},
-                            {"code", ec.value()},
-                            {"description", ec.message()}}});
+            if (const auto refusal = refused(client, caller, "createLogDirectory")) {
+                reply(id, {"Could not create the log directory", posixErrorValue(EPERM, *refusal)});
             } else {
-                reply(id, {"Log directory " + dir.string() + " is ready", nullptr});
+                reply(id, createLogDirectory());
             }
         } else if (call.selector == helper_selectors::runLaunchctl) {
-            reply(id, {runLaunchctl(client, message["arguments"][0].get<std::string>())});
+            reply(id, {runLaunchctl(client, caller, message["arguments"][0].get<std::string>())});
         } else {
             options_.log("Refused a call: " + call.selector + " is not served");
             client.send({{"id", id}, {"error", call.selector + " is not served"}});
@@ -404,7 +491,8 @@ void HelperServer::serveClient(int fd) {
     }
 }
 
-int HelperServer::runLaunchctl(ClientSocket& client, const std::string& subcommand) {
+int HelperServer::runLaunchctl(ClientSocket& client, const Caller& caller,
+                               const std::string& subcommand) {
     std::vector<std::string> args;
     if (subcommand == "bootstrap") {
         args = {"bootstrap", "system", systemPath(options_.systemRoot, kJobDefinition).string()};
@@ -414,6 +502,7 @@ int HelperServer::runLaunchctl(ClientSocket& client, const std::string& subcomma
         options_.log("Refused the launchctl subcommand \"" + subcommand + "\"");
         return kRefusedStatus;
     }
+    if (refused(client, caller, subcommand)) return kRefusedStatus;
     const std::string program = systemPath(options_.systemRoot, "/bin/launchctl").string();
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (auto& arg : args) argv.push_back(arg.data());

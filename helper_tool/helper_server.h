@@ -9,12 +9,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "helper_tool/request_gate.h"
 #include "platform/clock.h"
 #include "platform/linux/clocked_poll.h"
 
@@ -35,6 +37,12 @@ public:
         std::size_t maxClients = 32;
         // What the bounds are measured on; real time when not set.
         std::shared_ptr<platform::Clock> clock{};
+        // Who decides each request that changes the system; then any local user may connect.
+        // Unset: polkit on the real root; nobody in a sandbox root, where only root and the
+        // sandbox's owner may connect at all.
+        std::shared_ptr<RequestGate> gate{};
+        // A socket already listening, handed over by systemd; -1 to bind one.
+        int listenFd = -1;
     };
 
     explicit HelperServer(Options options);
@@ -45,7 +53,8 @@ public:
     static std::filesystem::path socketPath(const std::filesystem::path& systemRoot);
     static std::string version();
 
-    // Binds the socket (replacing a stale one); false with a log line on failure.
+    // Binds the socket (replacing a stale one), or takes the one handed over; false with a log
+    // line on failure.
     bool listen();
     // Serves until stop() is called from another thread or a signal handler's thread.
     void serve();
@@ -59,13 +68,19 @@ private:
 
     // Takes one connection off the queue, or waits when there is nothing to accept it with.
     void acceptOne();
-    void admit(int fd);
+    void admit(int fd, const Caller& caller);
     // Joins the threads of clients that are done.
     void reapClients();
     void logRefusal(const std::string& line);
-    void serveClient(int fd);
+    void serveClient(int fd, const Caller& caller);
+    // Nothing when the gate lets `caller` make `request`; else the refusal, already told to the
+    // client on its standard error and to the log (as refusals are, at most once a second).
+    std::optional<std::string> refused(ClientSocket& client, const Caller& caller,
+                                       const std::string& request);
+    // Creates the gateway's log folder; the reply's values.
+    nlohmann::json createLogDirectory();
     // Runs launchctl for one of the four subcommands, forwarding its output; its exit status.
-    int runLaunchctl(ClientSocket& client, const std::string& subcommand);
+    int runLaunchctl(ClientSocket& client, const Caller& caller, const std::string& subcommand);
 
     Options options_;
     int listenFd_ = -1;
@@ -84,7 +99,8 @@ private:
     std::vector<std::uint64_t> finished_;
     std::uint64_t nextSerial_ = 0;
     // Refusals are logged at most once a second, with how many were left out meanwhile: anyone
-    // may connect, and must not be able to flood the log.
+    // may connect, and must not be able to flood the log. Client threads log refused requests.
+    std::mutex refusalMutex_;
     std::optional<platform::Clock::TimePoint> lastRefusalLogged_;
     std::uint64_t refusalsLeftOut_ = 0;
 };

@@ -1,10 +1,14 @@
 // QorPrivilegedHelper: serves the app's requests to start and stop the gateway service.
+#include <systemd/sd-daemon.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 #include "helper_tool/helper_server.h"
+#include "platform/linux/posix_process_runner.h"
 #include "platform/linux/system_log.h"
 
 int main() {
@@ -13,6 +17,15 @@ int main() {
     options.systemRoot = root && *root ? root : "/";
     auto log = std::make_shared<platform::linux_impl::SystemLog>("QorPrivilegedHelper");
     options.log = [log](const std::string& line) { log->write(line); };
+    // polkit decides on the real root anyway; this asks it in a sandbox root too, so the gate can
+    // be tried there. It only ever adds a check.
+    const char* askPolkit = std::getenv("ORVANE_HELPER_ASK_POLKIT");
+    if (askPolkit && std::string_view(askPolkit) == "1") {
+        options.gate = std::make_shared<PolkitGate>(
+            std::make_shared<platform::linux_impl::PosixProcessRunner>());
+    }
+    // Started by its socket unit, the helper serves the socket systemd listens on.
+    if (sd_listen_fds(1) == 1) options.listenFd = SD_LISTEN_FDS_START;
 
     sigset_t signals;
     sigemptyset(&signals);

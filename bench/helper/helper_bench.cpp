@@ -1,6 +1,7 @@
 // What one request to the privileged helper costs end to end (the app's connection, the socket,
-// the helper program), next to the floor of a bare socket ping-pong; and what the helper adds
-// around a launchctl run, next to spawning the same script directly.
+// the helper program), next to the floor of a bare socket ping-pong; what the helper adds
+// around a launchctl run, next to spawning the same script directly; and what asking polkit
+// about each request adds (the real checker, polkit's stand-in on a private bus).
 //
 // Every benchmark times each iteration itself and reports its percentiles (bench/timing.h).
 #include <benchmark/benchmark.h>
@@ -36,6 +37,7 @@
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/worker_queue.h"
 #include "platform/linux/xpc_wire.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
 
 namespace {
@@ -63,10 +65,11 @@ int connectTo(const fs::path& socket) {
     return -1;
 }
 
-// The real helper program in a temporary system root whose launchctl does nothing.
+// The real helper program in a temporary system root whose launchctl does nothing; given
+// `environment` ("NAME=value" each) besides.
 class HelperProcess {
 public:
-    HelperProcess() {
+    explicit HelperProcess(const std::vector<std::string>& environment = {}) {
         launchctl_ =
             platform::linux_impl::RootedSystemPaths(root_.path()).resolve("/bin/launchctl");
         fs::create_directories(launchctl_.parent_path());
@@ -75,9 +78,12 @@ public:
 
         const std::string rootVar = "ORVANE_SYSTEM_ROOT=" + root_.path().string();
         char pathVar[] = "PATH=/usr/bin:/bin";
-        char* envp[] = {const_cast<char*>(rootVar.c_str()), pathVar, nullptr};
+        std::vector<char*> envp{const_cast<char*>(rootVar.c_str()), pathVar};
+        for (const auto& variable : environment)
+            envp.push_back(const_cast<char*>(variable.c_str()));
+        envp.push_back(nullptr);
         char* argv[] = {const_cast<char*>(ORVANE_HELPER_PROGRAM), nullptr};
-        if (::posix_spawn(&pid_, ORVANE_HELPER_PROGRAM, nullptr, nullptr, argv, envp) != 0) {
+        if (::posix_spawn(&pid_, ORVANE_HELPER_PROGRAM, nullptr, nullptr, argv, envp.data()) != 0) {
             pid_ = -1;
             return;
         }
@@ -368,6 +374,42 @@ void BM_HelperLaunchctlEnable(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_HelperLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The same request to a helper that asks polkit first: its checker, run for each request,
+// asks polkit's stand-in on a private bus, which grants the helper's action.
+void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
+    static platform::testing::TempDir busFolder;
+    static std::unique_ptr<platform::testing::MockPolkit> polkit;
+    static std::unique_ptr<HelperProcess> helper;
+    if (!helper) {
+        try {
+            polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
+            polkit->allow(PolkitGate::kAction);
+        } catch (const std::exception& error) {
+            state.SkipWithError(error.what());
+            return;
+        }
+        helper = std::make_unique<HelperProcess>(std::vector<std::string>{
+            "ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit->address()});
+    }
+    if (!helper->ready()) {
+        state.SkipWithError("the helper did not start");
+        return;
+    }
+    HelperClient client(helper->root());
+    std::string version;
+    if (auto error = client.getVersion(version); !error.empty()) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    timeEach(state, [&]() -> std::string {
+        std::int64_t status = -1;
+        const auto error = client.runLaunchctl("enable", status);
+        if (!error.empty()) return error;
+        return status == 0 ? "" : "refused or failed";
+    });
+}
+BENCHMARK(BM_HelperLaunchctlEnableWithPolkit)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // The same script with the same arguments, spawned in this process by the app's process runner.
 void BM_RunnerSpawnLaunchctlEnable(benchmark::State& state) {

@@ -13,7 +13,7 @@
 #include "bench/timing.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/systemd_state_watcher.h"
-#include "platform/testing/dbus/mock_systemd.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "service/qor_tools.h"

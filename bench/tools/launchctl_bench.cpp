@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/linux/posix_process_runner.h"
-#include "platform/testing/dbus/mock_systemd.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/authorization.h"
+#include "platform/linux/polkit_check.h"
 #include "platform/process_runner.h"
 
 namespace platform::linux_impl {
@@ -12,12 +13,9 @@ namespace platform::linux_impl {
 class PolkitPrompt : public AdministratorPrompt {
 public:
     explicit PolkitPrompt(std::shared_ptr<ProcessRunner> processes,
-                          std::string checker = "/usr/bin/pkcheck")
+                          std::string checker = kPolkitChecker)
         : processes_(std::move(processes)), checker_(std::move(checker)) {}
     AuthorizationStatus askForRights(const std::vector<std::string>& rights) override;
-
-    // The answer for the checker's exit: 0 granted, 3 dismissed, 1 or 2 refused.
-    static AuthorizationStatus statusForExit(const ProcessResult& result);
 
 private:
     std::shared_ptr<ProcessRunner> processes_;

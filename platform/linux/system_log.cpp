@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace platform::linux_impl {
 
@@ -58,10 +59,24 @@ int openLogFile(const std::filesystem::path& file) {
     return ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
 }
 
+// systemd names the journal stream it gives a service as "<device>:<inode>"; descriptor 2 is
+// that stream only while it still is that very file, not once redirected.
+bool stderrIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    struct stat info {};
+    if (!stream || ::fstat(STDERR_FILENO, &info) != 0) return false;
+    unsigned long long device = 0, inode = 0;
+    char end = 0;
+    if (std::sscanf(stream, "%llu:%llu%c", &device, &inode, &end) != 2) return false;
+    return device == info.st_dev && inode == info.st_ino;
+}
+
 }  // namespace
 
 SystemLog::SystemLog(std::string ident, std::optional<std::filesystem::path> file)
-    : ident_(std::move(ident)), fileFd_(file ? openLogFile(*file) : -1) {
+    : ident_(std::move(ident)),
+      toStderr_(!stderrIsJournal()),
+      fileFd_(file ? openLogFile(*file) : -1) {
     ::openlog(ident_.c_str(), LOG_PID, LOG_USER);
 }
 
@@ -75,9 +90,11 @@ void SystemLog::write(std::string_view line) {
     // The line is data, never a format.
     ::syslog(LOG_NOTICE, "%s", text.c_str());
     std::lock_guard lock(stderrMutex_);
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    if (toStderr_) {
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
     // One write per line, so lines of several threads or processes never interleave.
     if (fileFd_ >= 0) (void)!::write(fileFd_, (text + "\n").data(), text.size() + 1);
 }

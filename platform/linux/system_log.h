@@ -20,7 +20,8 @@ inline constexpr std::size_t kMaxLogLineBytes = 8192;
 std::string loggableLine(std::string_view line, std::size_t limit = kMaxLogLineBytes);
 
 // Each line goes to the system log and to standard error, and, given a file, is appended there
-// too, for desktops whose system log the user cannot follow.
+// too, for desktops whose system log the user cannot follow. Where standard error is itself the
+// journal (a systemd service), the system log alone carries it, or each line would show twice.
 class SystemLog : public Log {
 public:
     explicit SystemLog(std::string ident, std::optional<std::filesystem::path> file = std::nullopt);
@@ -31,6 +32,7 @@ public:
 
 private:
     std::string ident_;  // syslog keeps the pointer
+    bool toStderr_ = true;
     std::mutex stderrMutex_;
     int fileFd_ = -1;
 };

@@ -25,7 +25,8 @@ bool names(const char* events, ssize_t size, const std::string& name) {
 }  // namespace
 
 pid_t startHelperProcess(const std::string& program, const std::filesystem::path& root,
-                         const std::filesystem::path& socket) {
+                         const std::filesystem::path& socket,
+                         const std::vector<std::string>& environment) {
     // The helper renames its socket into place once it listens: that event is what is waited for.
     std::error_code ec;
     std::filesystem::create_directories(socket.parent_path(), ec);
@@ -37,9 +38,11 @@ pid_t startHelperProcess(const std::string& program, const std::filesystem::path
     const std::string rootVar = "ORVANE_SYSTEM_ROOT=" + root.string();
     char pathVar[] = "PATH=/usr/bin:/bin";
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    char* envp[] = {const_cast<char*>(rootVar.c_str()), pathVar, nullptr};
+    std::vector<char*> envp{const_cast<char*>(rootVar.c_str()), pathVar};
+    for (const auto& variable : environment) envp.push_back(const_cast<char*>(variable.c_str()));
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp) != 0) pid = -1;
+    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid = -1;
     // A helper that never gets so far is the test's failure to report, after 5 s at most.
     pollfd ready{watch, POLLIN, 0};
     alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "helper_interface/helper_connection.h"
@@ -22,6 +23,7 @@
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xpc_wire.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/helper_process.h"
 #include "platform/testing/test_platform.h"
 #include "tests/service_management/test_files.h"
@@ -99,11 +101,26 @@ json launchctlCall(json subcommand) {
             {"arguments", {subcommand}}};
 }
 
+// When a process started, read here on its own: field 22 of its stat, counted after the name.
+std::string startTimeOf(pid_t pid) {
+    const auto stat = service_management_test::readAll("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 22; ++i) fields >> field;
+    return field;
+}
+
 class HelperToolTest : public ::testing::Test {
 protected:
     HelperToolTest() {
         launchctl("exit 0");
+        serveWith(nullptr);
+    }
+    // (Re)starts the server with `gate` deciding, and connects to it.
+    void serveWith(std::shared_ptr<RequestGate> gate) {
+        stopServing();
         HelperServer::Options options;
+        options.gate = std::move(gate);
         options.systemRoot = root.path();
         options.log = [this](const std::string& line) {
             std::lock_guard lock(logMutex);
@@ -117,11 +134,15 @@ protected:
         serving = std::thread([this] { server->serve(); });
         fd = connectTo(HelperServer::socketPath(root.path()));
     }
-    ~HelperToolTest() override {
+    void stopServing() {
         if (fd >= 0) ::close(fd);
+        fd = -1;
+        if (!server) return;
         server->stop();
         serving.join();
+        server.reset();
     }
+    ~HelperToolTest() override { stopServing(); }
     void launchctl(const std::string& body) {
         writeAll(at("/bin/launchctl"),
                  "#!/bin/sh\nprintf '%s ' \"$@\" > \"$(dirname \"$0\")/ran\"\n" + body + "\n",
@@ -165,14 +186,38 @@ TEST_F(HelperToolTest, RunsEachSubcommandOnTheGatewayJobAndAnswersEachCall) {
                              ? "bootstrap system " + job.string() + " "
                              : subcommand + " system/com.velmora.OrvaneStorageGateway ");
     }
+}
 
-    // The log folder's place is taken by a file: the error comes back in the reply.
+const json kLogDirectoryCall = {
+    {"id", 3}, {"selector", "createLogDirectoryWithCompletion:"}, {"arguments", json::array()}};
+
+TEST_F(HelperToolTest, TheLogFolderIsMadeOnlyAtItsPlaceNeverThroughALink) {
     const auto logs = at("/Library/Logs/Velmora/OrvaneStorageGateway");
-    fs::create_directories(logs.parent_path());
-    std::ofstream(logs) << "x";
-    const json logDirectory = {
-        {"id", 3}, {"selector", "createLogDirectoryWithCompletion:"}, {"arguments", json::array()}};
-    EXPECT_TRUE(call(fd, logDirectory).answer["reply"][1].is_object());
+    const auto elsewhere = root.path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    // What is in the way, made before the request; the error comes back in the reply.
+    const std::vector<std::pair<std::string, std::function<void()>>> cases = {
+        {"a file", [&] { writeAll(logs, "x"); }},
+        {"a link to a folder", [&] { fs::create_directory_symlink(elsewhere, logs); }},
+        {"a link on the way",
+         [&] {
+             fs::remove(logs.parent_path());
+             fs::create_directory_symlink(elsewhere, logs.parent_path());
+         }},
+        {"a dangling link", [&] { fs::create_symlink(elsewhere / "new", logs); }},
+    };
+    for (const auto& [what, prepare] : cases) {
+        SCOPED_TRACE(what);
+        fs::remove_all(root.path() / "var");
+        fs::create_directories(logs.parent_path());
+        prepare();
+        const auto reply = call(fd, kLogDirectoryCall).answer["reply"];
+        EXPECT_TRUE(reply[1].is_object()) << reply.dump();
+        EXPECT_TRUE(fs::is_empty(elsewhere));
+    }
+    fs::remove_all(root.path() / "var");
+    EXPECT_TRUE(call(fd, kLogDirectoryCall).answer["reply"][1].is_null());
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(logs)));
 }
 
 TEST_F(HelperToolTest, RefusesEverythingElseWithoutRunningAnything) {
@@ -202,6 +247,75 @@ TEST_F(HelperToolTest, RefusesEverythingElseWithoutRunningAnything) {
     // A frame that cannot be read ends the connection.
     ASSERT_EQ(::write(fd, "\0\0\0\x03{x}", 7), 7);
     EXPECT_TRUE(std::holds_alternative<wire::ReadError>(wire::readFrame(fd)));
+}
+
+TEST_F(HelperToolTest, PolkitDecidesEachRequestThatChangesTheSystem) {
+    auto checker = std::make_shared<platform::testing::ScriptedProcessRunner>();
+    serveWith(std::make_shared<PolkitGate>(checker, "/usr/bin/pkcheck", 90s));
+    const std::string who =
+        "for user " + std::to_string(::getuid()) + " (process " + std::to_string(::getpid()) + ")";
+    struct Case {
+        const char* outcome;
+        platform::ProcessResult result;  // the checker's, whose output is always `kOutput`
+        std::string refusal;             // the one line a refused request gets; empty: it runs
+    };
+    const std::string refused = "Refused bootout " + who + ": ";
+    const std::vector<Case> cases = {
+        {"allowed", {{}, false, 0, {}}, ""},
+        {"not authorized", {{}, false, 1, {}}, refused + "not authorized"},
+        {"needs a password", {{}, false, 2, {}}, refused + "not authorized"},
+        {"dismissed", {{}, false, 3, {}}, refused + "the authentication was dismissed"},
+        {"error", {{}, false, 127, {}}, refused + "polkit could not decide (status 127: no bus)"},
+        {"checker missing",
+         {"gone", false, 0, {}},
+         refused + "polkit cannot be asked (/usr/bin/pkcheck: gone)"},
+        {"time-out", {{}, true, 0, {}}, refused + "polkit did not answer within 90 s"},
+    };
+    const auto ranFile = at("/bin/launchctl").parent_path() / "ran";
+    std::vector<std::string> logged;
+    for (const auto& [outcome, result, refusal] : cases) {
+        SCOPED_TRACE(outcome);
+        // Refusals reach the log at most once a second.
+        clock->advance(1s);
+        auto withOutput = result;
+        withOutput.output = "no bus\nmore\n";
+        checker->setResult(withOutput);
+        fs::remove(ranFile);
+        const auto exchange = call(fd, launchctlCall("bootout"));
+        EXPECT_EQ(exchange.answer["reply"], json{refusal.empty() ? 0 : 64});
+        EXPECT_EQ(fs::exists(ranFile), refusal.empty());
+        using Lines = std::vector<std::pair<std::string, std::string>>;
+        EXPECT_EQ(exchange.logs,
+                  (refusal.empty() ? Lines{} : Lines{{"logWithStdErr:", refusal + "\n"}}));
+        if (!refusal.empty()) logged.push_back(refusal);
+        EXPECT_EQ(logLines(), logged);
+    }
+
+    // The version needs no right; the log folder does; a subcommand that is not served is
+    // refused before anyone is asked.
+    EXPECT_EQ(call(fd, kVersionCall).answer["reply"], json{HelperServer::version()});
+    checker->setResult(cases[1].result);
+    const auto folderRefused = call(fd, kLogDirectoryCall);
+    EXPECT_EQ(folderRefused.answer["reply"][1]["description"],
+              "Refused createLogDirectory " + who + ": not authorized");
+    EXPECT_FALSE(fs::exists(at("/Library/Logs/Velmora/OrvaneStorageGateway")));
+    checker->setResult({});
+    EXPECT_TRUE(call(fd, kLogDirectoryCall).answer["reply"][1].is_null());
+    EXPECT_EQ(call(fd, launchctlCall("BOOTOUT")).answer["reply"], json{64});
+
+    const std::string subject = std::to_string(::getpid()) + "," + startTimeOf(::getpid()) + "," +
+                                std::to_string(::getuid());
+    auto argv = [&](const std::string& request) {
+        return std::vector<std::string>{
+            "--process", subject,      "--action-id", PolkitGate::kAction,
+            "--detail",  "subcommand", request,       "--allow-user-interaction"};
+    };
+    const auto calls = checker->calls();
+    ASSERT_EQ(calls.size(), cases.size() + 2);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].executable, "/usr/bin/pkcheck");
+        EXPECT_EQ(calls[i].args, argv(i < cases.size() ? "bootout" : "createLogDirectory"));
+    }
 }
 
 TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
@@ -416,6 +530,41 @@ TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     });
     ASSERT_TRUE(failure) << "no error within 5 s";
     EXPECT_EQ(failure->code, platform::kXpcConnectionInterrupted);
+}
+
+TEST_F(HelperToolTest, PolkitDecidesTheRealHelpersRequestsThroughItsChecker) {
+    ASSERT_TRUE(fs::exists("/usr/bin/pkcheck")) << "pkcheck is missing; run scripts/install-deps";
+    // Throws, saying to run scripts/install-deps, when dbusmock is missing.
+    platform::testing::MockPolkit polkit(root.path());
+    stopServing();  // the helper program takes the socket's place
+    const pid_t pid = startHelperProcess(
+        ORVANE_HELPER_PROGRAM, root.path(), HelperServer::socketPath(root.path()),
+        {"ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit.address()});
+    ASSERT_GT(pid, 0);
+    const std::shared_ptr<void> reaper(nullptr, [pid](void*) {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    });
+    fd = connectTo(HelperServer::socketPath(root.path()));
+    const auto refused = call(fd, launchctlCall("enable"));
+    polkit.allow(PolkitGate::kAction);
+    EXPECT_EQ(call(fd, launchctlCall("disable")).answer["reply"], json{0});
+    EXPECT_EQ(ran(), "disable system/com.velmora.OrvaneStorageGateway ");
+    EXPECT_EQ(refused.answer["reply"], json{64});
+    ASSERT_EQ(refused.logs.size(), 1u);
+    EXPECT_TRUE(refused.logs[0].second.ends_with(": not authorized\n")) << refused.logs[0].second;
+    // polkit was asked about this very process, for the request, with a prompt allowed (flag 1).
+    const auto calls = polkit.calls();
+    const auto check = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& call) {
+        return call.starts_with("CheckAuthorization ");
+    });
+    ASSERT_NE(check, calls.rend());
+    for (const auto& part :
+         {"UInt32(" + std::to_string(::getpid()) + ",", "UInt64(" + startTimeOf(::getpid()) + ",",
+          "Int32(" + std::to_string(::getuid()) + ",",
+          std::string("\"") + PolkitGate::kAction + "\" {\"subcommand\": \"disable\"} 1 "}) {
+        EXPECT_NE(check->find(part), std::string::npos) << part << " not in " << *check;
+    }
 }
 
 TEST(HelperToolProgram, AnImpostorOnTheHelpersSocketIsRefusedBeforeAnythingIsSent) {

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "platform/registry.h"
-#include "platform/testing/dbus/mock_systemd.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/recording_log.h"
 #include "platform/testing/test_platform.h"
 

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/linux/posix_process_runner.h"
-#include "platform/testing/dbus/mock_systemd.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
 #include "service/qor_tools.h"
 

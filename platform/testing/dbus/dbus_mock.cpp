@@ -1,4 +1,4 @@
-#include "platform/testing/dbus/mock_systemd.h"
+#include "platform/testing/dbus/dbus_mock.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,13 +10,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <limits>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -24,9 +24,8 @@ namespace platform::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// Python starts slowly on a loaded machine; this only bounds a broken setup.
+// Python starts and answers slowly on a loaded machine; this only bounds a broken setup.
 constexpr auto kStartDeadline = std::chrono::seconds(60);
-constexpr char kName[] = "org.freedesktop.systemd1";
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
@@ -57,7 +56,7 @@ void stop(pid_t pid) {
 int millisecondsLeft(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) fail("The private bus or the mock systemd did not start in time");
+    if (left.count() <= 0) fail("The private bus or the mock service did not start in time");
     return static_cast<int>(left.count());
 }
 
@@ -75,29 +74,36 @@ std::string readAddress(int fd, Clock::time_point deadline) {
     return text.substr(0, text.find('\n'));
 }
 
-int onOwnerChanged(sd_bus_message* m, void* owned, sd_bus_error*) {
+struct Ownership {
+    const std::string& name;
+    bool owned = false;
+};
+
+int onOwnerChanged(sd_bus_message* m, void* data, sd_bus_error*) {
+    auto* ownership = static_cast<Ownership*>(data);
     const char *name = nullptr, *from = nullptr, *to = nullptr;
-    if (sd_bus_message_read(m, "sss", &name, &from, &to) >= 0 && std::strcmp(name, kName) == 0) {
-        *static_cast<bool*>(owned) = *to != '\0';
+    if (sd_bus_message_read(m, "sss", &name, &from, &to) >= 0 && ownership->name == name) {
+        ownership->owned = *to != '\0';
     }
     return 0;
 }
 
 }  // namespace
 
-MockSystemd::MockSystemd(const std::filesystem::path& folder, bool serve)
-    : log_(folder / "mock_systemd.log") {
+DbusMock::DbusMock(const std::filesystem::path& folder, const std::string& templateName,
+                   std::string busName, bool serve)
+    : busName_(std::move(busName)), log_(folder / (busName_ + ".log")) {
     try {
-        start(serve);
+        start(templateName, serve);
     } catch (...) {
         shutdown();
         throw;
     }
 }
 
-MockSystemd::~MockSystemd() { shutdown(); }
+DbusMock::~DbusMock() { shutdown(); }
 
-void MockSystemd::start(bool serve) {
+void DbusMock::start(const std::string& templateName, bool serve) {
     const auto deadline = Clock::now() + kStartDeadline;
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) fail("pipe failed");
@@ -118,20 +124,21 @@ void MockSystemd::start(bool serve) {
     if (!serve) return;
 
     // Subscribed before the mock starts, so its name cannot be taken unseen.
-    bool owned = false;
+    Ownership ownership{busName_};
     if (sd_bus_open_system(&bus_) < 0 ||
         sd_bus_add_match(bus_, nullptr,
                          "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged'",
-                         onOwnerChanged, &owned) < 0) {
+                         onOwnerChanged, &ownership) < 0) {
         fail("Could not connect to the private bus at " + address_);
     }
-    mock_ = spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", ORVANE_MOCK_SYSTEMD_TEMPLATE,
-                   "--logfile", log_.string()},
+    mock_ = spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", templateName, "--logfile",
+                   log_.string()},
                   -1, false);
-    while (!owned) {
+    while (!ownership.owned) {
         if (::waitpid(mock_, nullptr, WNOHANG) == mock_) {
             mock_ = -1;
-            fail("The mock systemd exited at start; is python3-dbusmock installed?");
+            fail("The mock of " + busName_ +
+                 " exited at start; is python3-dbusmock installed? Run scripts/install-deps");
         }
         const int r = sd_bus_process(bus_, nullptr);
         if (r < 0) fail("Lost the private bus");
@@ -139,46 +146,53 @@ void MockSystemd::start(bool serve) {
     }
 }
 
-void MockSystemd::shutdown() {
+std::vector<std::string> DbusMock::calls() const {
+    std::ifstream in(log_);
+    std::vector<std::string> lines;
+    // Each line is "<time> <method> <arguments>", written whole; a line still being written has no
+    // line feed yet and is left for the next look.
+    for (std::string line; std::getline(in, line) && !in.eof();) {
+        lines.push_back(line.substr(line.find(' ') + 1));
+    }
+    return lines;
+}
+
+void DbusMock::callMock(const char* object, const char* method, const char* types, ...) {
+    sd_bus_error error{};
+    va_list arguments;
+    va_start(arguments, types);
+    const int r = sd_bus_call_methodv(bus_, busName_.c_str(), object, "org.freedesktop.DBus.Mock",
+                                      method, &error, nullptr, types, arguments);
+    va_end(arguments);
+    const std::string message = error.message ? error.message : "";
+    sd_bus_error_free(&error);
+    if (r < 0) fail(std::string(method) + " failed: " + message);
+}
+
+void DbusMock::shutdown() {
     bus_ = sd_bus_flush_close_unref(bus_);
     stop(mock_);
     stop(daemon_);
     mock_ = daemon_ = -1;
 }
 
+MockSystemd::MockSystemd(const std::filesystem::path& folder, bool serve)
+    : DbusMock(folder, ORVANE_MOCK_SYSTEMD_TEMPLATE, "org.freedesktop.systemd1", serve) {}
+
 void MockSystemd::setUnit(const std::string& unit, const std::string& loadState,
                           const std::string& activeState, const std::string& startResult,
                           int exitStatus) {
-    sd_bus_error error{};
-    const int r =
-        sd_bus_call_method(bus_, kName, "/org/freedesktop/systemd1", "org.freedesktop.DBus.Mock",
-                           "SetUnit", &error, nullptr, "ssssi", unit.c_str(), loadState.c_str(),
-                           activeState.c_str(), startResult.c_str(), exitStatus);
-    const std::string message = error.message ? error.message : "";
-    sd_bus_error_free(&error);
-    if (r < 0) fail("SetUnit failed: " + message);
+    callMock("/org/freedesktop/systemd1", "SetUnit", "ssssi", unit.c_str(), loadState.c_str(),
+             activeState.c_str(), startResult.c_str(), exitStatus);
 }
-
-namespace {
-
-std::string readAll(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
 
 bool MockSystemd::waitForCalls(const std::string& method, int count) const {
     const auto deadline = Clock::now() + kStartDeadline;
     for (;;) {
-        std::istringstream log(readAll(log_));
-        int seen = 0;
-        for (std::string time, called; log >> time >> called;) {
-            seen += called == method;
-            log.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-        }
+        const auto all = calls();
+        const auto seen = std::count_if(all.begin(), all.end(), [&](const std::string& call) {
+            return call == method || call.starts_with(method + " ");
+        });
         if (seen >= count) return true;
         if (Clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -186,21 +200,16 @@ bool MockSystemd::waitForCalls(const std::string& method, int count) const {
 }
 
 std::vector<std::string> MockSystemd::takeCalls() {
-    const std::string log = readAll(log_);
-    std::vector<std::string> calls;
-    // Each line is "<time> <method> <arguments>", written whole.
-    for (auto start = logRead_, end = log.find('\n', start); end != std::string::npos;
-         start = end + 1, end = log.find('\n', start)) {
-        const std::string line = log.substr(start, end - start);
-        const std::string call = line.substr(line.find(' ') + 1);
-        logRead_ = end + 1;
-        if (call.starts_with("Get ") || call.starts_with("GetAll ") || call.starts_with("emit ") ||
-            call.starts_with("SetUnit ")) {
-            continue;
+    const auto all = calls();
+    std::vector<std::string> taken;
+    for (; logRead_ < all.size(); ++logRead_) {
+        const auto& call = all[logRead_];
+        if (!call.starts_with("Get ") && !call.starts_with("GetAll ") &&
+            !call.starts_with("emit ") && !call.starts_with("SetUnit ")) {
+            taken.push_back(call);
         }
-        calls.push_back(call);
     }
-    return calls;
+    return taken;
 }
 
 }  // namespace platform::testing
