@@ -56,7 +56,9 @@ protected:
         fs::create_directories(app / "Contents/MacOS");
         std::ofstream(standIn) << "#!/bin/sh\necho started >> \"$(dirname \"$0\")/starts\"\n";
         ::chmod(standIn.c_str(), 0755);
-        fs::create_directory(runtime);
+        // Opening a FIFO for reading would wait for a writer: it must be skipped.
+        fs::create_directories(runtime / "running-applications");
+        ::mkfifo((runtime / "running-applications/com.velmora.Fifo.lock").c_str(), 0600);
     }
 
     TempDir temp;
