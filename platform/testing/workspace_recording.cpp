@@ -30,13 +30,13 @@ std::vector<RunningApplication> RecordingWorkspace::runningApplications() const 
     return running_;
 }
 
-bool RecordingWorkspace::launchApplication(const std::string& path) {
+std::optional<std::string> RecordingWorkspace::launchApplication(const std::string& path) {
     {
         std::lock_guard lock(mutex_);
         launched_.push_back(path);
     }
     if (onLaunch) onLaunch(path);
-    return true;
+    return std::nullopt;
 }
 
 std::vector<std::string> RecordingWorkspace::openedURLs() const {

@@ -24,7 +24,7 @@ public:
     bool openFile(const std::string& file, const std::string& application) override;
     bool selectFile(const std::string& file, const std::string& rootPath) override;
     std::vector<RunningApplication> runningApplications() const override;
-    bool launchApplication(const std::string& path) override;
+    std::optional<std::string> launchApplication(const std::string& path) override;
 
     std::vector<std::string> openedURLs() const;
     std::vector<FileRequest> openedFiles() const;
