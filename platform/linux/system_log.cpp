@@ -8,39 +8,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/outside_text.h"
+
 namespace platform::linux_impl {
 
 std::string loggableLine(std::string_view line, std::size_t limit) {
-    static constexpr char kHex[] = "0123456789abcdef";
     // A final line feed (program output has one) ends the line rather than belonging to it.
     while (line.ends_with('\n')) line.remove_suffix(line.ends_with("\r\n") ? 2 : 1);
-    std::string text;
-    text.reserve(std::min(line.size(), limit));
-    std::size_t used = 0;
-    for (; used < line.size(); ++used) {
-        const auto c = static_cast<unsigned char>(line[used]);
-        std::string piece;
-        switch (c) {
-            case '\n': piece = "\\n"; break;
-            case '\r': piece = "\\r"; break;
-            case '\t': piece = "\\t"; break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    piece = {'\\', 'x', kHex[c >> 4], kHex[c & 0xf]};
-                } else {
-                    piece.assign(1, static_cast<char>(c));
-                }
-        }
-        if (text.size() + piece.size() > limit) break;
-        text += piece;
-    }
-    if (used == line.size()) return text;
-    // Never leave half a UTF-8 character behind.
-    while (used > 0 && (static_cast<unsigned char>(line[used]) & 0xc0) == 0x80) {
-        --used;
-        text.pop_back();
-    }
-    return text + " [" + std::to_string(line.size() - used) + " more bytes left out]";
+    return escapedText(line, limit);
 }
 
 namespace {

@@ -13,10 +13,9 @@ namespace platform::linux_impl {
 // Longest line the log keeps; anything longer is cut.
 inline constexpr std::size_t kMaxLogLineBytes = 8192;
 
-// What a log line becomes before it is written: final line feeds dropped, other control
-// characters shown as escapes (so a line feed cannot forge a second line and a NUL cannot cut it
-// short), and a line longer than
-// `limit` cut at a character boundary with a note of how many of its bytes were left out.
+// What a log line becomes before it is written: final line feeds dropped, then escapedText, so a
+// line feed cannot forge a second line, a NUL cannot cut it short and a C1 control cannot steer
+// the terminal that shows it; a line longer than `limit` is cut.
 std::string loggableLine(std::string_view line, std::size_t limit = kMaxLogLineBytes);
 
 // Each line goes to the system log and to standard error, and, given a file, is appended there

@@ -23,33 +23,54 @@ using platform::testing::TempDir;
 
 constexpr char kLauncherId[] = "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
 
-// The bundle's path holds what the entry's Exec line must quote and escape twice.
+// The bundle's path holds what the entry's Exec line must quote and escape twice; what no entry
+// can carry is refused with a line that says why.
 TEST(XdgAutostart, WritesAndRemovesAnEntryThatRunsTheLauncherWithItsPathKept) {
-    TempDir temp;
-    const fs::path bundle = temp.path() / R"(My Apps/Orvane "$Gate`way\100%.app)";
-    const fs::path launcher = bundle / "Contents/Library/LoginItems/QORLauncher.app";
-    fs::create_directories(launcher / "Contents");
-    std::ofstream(launcher / "Contents/Info.plist")
-        << "<plist><dict><key>CFBundleIdentifier</key><string>" << kLauncherId
-        << "</string><key>CFBundleExecutable</key><string>QORLauncher</string>"
-           "<key>CFBundleName</key><string>QORLauncher</string></dict></plist>";
-    const XdgAutostart autostart(bundle, temp.path() / "config/autostart");
-    const fs::path entry =
-        temp.path() / "config/autostart" / (std::string(kLauncherId) + ".desktop");
+    const struct {
+        const char* bundle;
+        const char* exec;  // nullptr: refused
+    } cases[] = {
+        {R"(My Apps/Orvane "$Gate`way\100.app)", R"(/My Apps/Orvane \\"\\$Gate\\`way\\\\100.app)"},
+        {"My Apps/100%.app", nullptr},
+        {"My Apps/Esc\x1b[31m.app", nullptr},
+        {"My Apps/Csi\xc2\x9b"
+         "31m.app",
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bundle);
+        platform::testing::TestPlatform platform;
+        TempDir temp;
+        const fs::path bundle = temp.path() / c.bundle;
+        const fs::path launcher = bundle / "Contents/Library/LoginItems/QORLauncher.app";
+        fs::create_directories(launcher / "Contents");
+        std::ofstream(launcher / "Contents/Info.plist")
+            << "<plist><dict><key>CFBundleIdentifier</key><string>" << kLauncherId
+            << "</string><key>CFBundleExecutable</key><string>QORLauncher</string>"
+               "<key>CFBundleName</key><string>QORLauncher</string></dict></plist>";
+        const XdgAutostart autostart(bundle, temp.path() / "config/autostart");
+        const fs::path entry =
+            temp.path() / "config/autostart" / (std::string(kLauncherId) + ".desktop");
 
-    ASSERT_TRUE(autostart.setEnabled(kLauncherId, true));
-    const std::string exec =
-        "Exec=\"" + temp.path().string() + R"(/My Apps/Orvane \\"\\$Gate\\`way\\\\100%%.app)" +
-        "/Contents/Library/LoginItems/QORLauncher.app/Contents/MacOS/QORLauncher\"\n";
-    EXPECT_EQ(service_management_test::readAll(entry),
-              "[Desktop Entry]\nType=Application\nName=QORLauncher\n" + exec +
-                  "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
-    EXPECT_EQ(fs::directory_iterator(entry.parent_path())->path(), entry) << "no temporary left";
-    EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
-    EXPECT_FALSE(fs::exists(entry));
-    EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
-    EXPECT_FALSE(autostart.setEnabled("com.velmora.Unknown", true));
-    EXPECT_FALSE(autostart.setEnabled("../escape", true));
+        EXPECT_EQ(autostart.setEnabled(kLauncherId, true), c.exec != nullptr);
+        if (!c.exec) {
+            EXPECT_FALSE(fs::exists(entry));
+            EXPECT_EQ(platform.log->matching("Start at boot is not set up: the path").size(), 1u);
+            continue;
+        }
+        EXPECT_EQ(service_management_test::readAll(entry),
+                  "[Desktop Entry]\nType=Application\nName=QORLauncher\nExec=\"" +
+                      temp.path().string() + c.exec +
+                      "/Contents/Library/LoginItems/QORLauncher.app/Contents/MacOS/QORLauncher\"\n"
+                      "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
+        EXPECT_EQ(fs::directory_iterator(entry.parent_path())->path(), entry)
+            << "no temporary left";
+        EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
+        EXPECT_FALSE(fs::exists(entry));
+        EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
+        EXPECT_FALSE(autostart.setEnabled("com.velmora.Unknown", true));
+        EXPECT_FALSE(autostart.setEnabled("../escape", true));
+    }
 }
 
 TEST(SocketNotificationCenter, DeliversOnlyTheObservedNameAndObjectAcrossCenters) {

@@ -7,12 +7,19 @@ using platform::linux_impl::loggableLine;
 
 TEST(SystemLogTest, OutsideTextCannotForgeCutOrFloodALine) {
     using namespace std::string_literals;
-    EXPECT_EQ(loggableLine("Refused \"x\nQOR stop: launchctl command exit code: 0\""),
-              "Refused \"x\\nQOR stop: launchctl command exit code: 0\"");
-    EXPECT_EQ(loggableLine("Refused the launchctl subcommand \"bootout\0evil\""s),
-              "Refused the launchctl subcommand \"bootout\\x00evil\"");
-    EXPECT_EQ(loggableLine("tab\there\r\x7f\x1b\r\n"), "tab\\there\\r\\x7f\\x1b");
-    EXPECT_EQ(loggableLine("caf\xc3\xa9 ok"), "caf\xc3\xa9 ok");
+    const std::pair<std::string, std::string> cases[] = {
+        {"Refused \"x\nQOR stop: launchctl command exit code: 0\"",
+         "Refused \"x\\nQOR stop: launchctl command exit code: 0\""},
+        {"Refused the launchctl subcommand \"bootout\0evil\""s,
+         "Refused the launchctl subcommand \"bootout\\x00evil\""},
+        {"tab\there\r\x7f\x1b\r\n", "tab\\there\\r\\x7f\\x1b"},
+        {"caf\xc3\xa9 \xe2\x82\xac ok", "caf\xc3\xa9 \xe2\x82\xac ok"},
+        // C1 controls steer terminals as C0 ones do, as UTF-8 and as bare bytes alike.
+        {"csi\xc2\x9b"
+         "2J nel\xc2\x85 bare\x9b\xff",
+         "csi\\u009b2J nel\\u0085 bare\\x9b\\xff"},
+    };
+    for (const auto& [line, logged] : cases) EXPECT_EQ(loggableLine(line), logged);
 
     const std::string huge = "Refused \"" + std::string(1 << 20, 'a') + "\"";
     const auto line = loggableLine(huge);
