@@ -18,18 +18,27 @@ inline constexpr std::size_t kMaxLogLineBytes = 8192;
 // the terminal that shows it; a line longer than `limit` is cut.
 std::string loggableLine(std::string_view line, std::size_t limit = kMaxLogLineBytes);
 
+// A log file is set aside as "<name>.1" (one generation) before a line would take it past this.
+inline constexpr std::size_t kLogFileLimit = 4 << 20;
+
 // Each line goes to the system log and to standard error, and, given a file, is appended there
 // too, for desktops whose system log the user cannot follow.
 class SystemLog : public Log {
 public:
-    explicit SystemLog(std::string ident, std::optional<std::filesystem::path> file = std::nullopt);
+    explicit SystemLog(std::string ident, std::optional<std::filesystem::path> file = std::nullopt,
+                       std::size_t fileLimit = kLogFileLimit);
     ~SystemLog() override;
     void write(std::string_view line) override;
 
 private:
+    void setFileAsideBefore(std::size_t lineBytes);
+
     std::string ident_;  // syslog keeps the pointer
-    std::mutex stderrMutex_;
+    std::optional<std::filesystem::path> file_;
+    std::size_t fileLimit_;
+    std::mutex mutex_;
     int fileFd_ = -1;
+    std::size_t fileBytes_ = 0;
 };
 
 }  // namespace platform::linux_impl

@@ -1,7 +1,11 @@
 // What reaches the log from outside: one event stays one whole line of bounded length.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "platform/linux/system_log.h"
+#include "platform/testing/test_platform.h"
 
 using platform::linux_impl::loggableLine;
 
@@ -29,4 +33,20 @@ TEST(SystemLogTest, OutsideTextCannotForgeCutOrFloodALine) {
         << line.substr(8180);
     // A cut never splits a character.
     EXPECT_EQ(loggableLine("ab\xc3\xa9", 3), "ab [2 more bytes left out]");
+}
+
+// A run that logs for days keeps its file bounded: past the limit it is set aside, once.
+TEST(SystemLogTest, TheFileIsSetAsideWhileRunningBeforeALineWouldTakeItPastItsLimit) {
+    platform::testing::TempDir dir;
+    const auto file = dir.path() / "state/application.log";
+    const auto read = [](const std::filesystem::path& path) {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    };
+    platform::linux_impl::SystemLog log("orvane-test", file, 100);
+    const std::string line(39, '.');
+    for (const char* n : {"1", "2", "3", "4", "5", "6"}) log.write(n + line);
+    EXPECT_EQ(read(file.string() + ".1"), "3" + line + "\n4" + line + "\n");
+    EXPECT_EQ(read(file), "5" + line + "\n6" + line + "\n");
 }
