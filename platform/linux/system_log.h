@@ -18,6 +18,10 @@ inline constexpr std::size_t kMaxLogLineBytes = 8192;
 // the terminal that shows it; a line longer than `limit` is cut.
 std::string loggableLine(std::string_view line, std::size_t limit = kMaxLogLineBytes);
 
+// What the application's lines are filed under in the journal, and what its log script follows:
+// not the executable's name, since journald keeps no identifier with blanks.
+inline constexpr char kApplicationLogIdentifier[] = "orvane-storage-gateway";
+
 // A log file is set aside as "<name>.1" (one generation) before a line would take it past this.
 inline constexpr std::size_t kLogFileLimit = 4 << 20;
 

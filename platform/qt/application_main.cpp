@@ -56,7 +56,7 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     auto dispatch = std::make_shared<qt::QtDispatch>();
     Services services;
     services.log = std::make_shared<linux_impl::SystemLog>(
-        bundle->infoString("CFBundleExecutable").value_or("OrvaneStorageGatewayApp"),
+        linux_impl::kApplicationLogIdentifier,
         linux_impl::xdgStateHome() / identifier / "application.log");
     services.dispatch = dispatch;
     auto processes = std::make_shared<linux_impl::PosixProcessRunner>();

@@ -1,6 +1,7 @@
 // The Linux desktop seams on real files, sockets and processes: autostart entries, notifications,
 // detached children and what opens a file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include "platform/linux/plist_bundle.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/socket_notification_center.h"
+#include "platform/linux/system_log.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/linux/xdg_workspace.h"
 #include "platform/testing/test_platform.h"
@@ -114,20 +116,62 @@ TEST(PosixProcessRunnerStart, ReportsTheChildWhileItRunsAndReapsIt) {
     EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
 }
 
-TEST(XdgWorkspace, TheViewerOnlyReadsAndTakesTheFileAsOneArgument) {
+// What a person gets, through a terminal that runs what follows its -e as the real one does, here
+// without a window: "Console" shows the file through a pager that only reads it, whatever its
+// name; "Terminal" runs the application's log script, which follows the journal where it holds
+// the app's lines and the app's own file otherwise.
+TEST(XdgWorkspace, ConsoleShowsTheFileAndTerminalStreamsTheApplicationLog) {
+    TempDir dir;
+    const auto executable = [&](const std::string& name, const std::string& script) {
+        std::ofstream(dir.path() / name) << "#!/bin/sh\n" << script;
+        ::chmod((dir.path() / name).c_str(), 0755);
+        return (dir.path() / name).string();
+    };
+    const auto terminal = executable("terminal",
+                                     "while [ \"$1\" != -e ]; do shift; done\nshift\n"
+                                     "exec \"$@\"\n");
+    fs::create_directories(dir.path() / "bin");
+    for (const char* tool : {"tail", "grep"}) {
+        fs::create_symlink(fs::path("/usr/bin") / tool, dir.path() / "bin" / tool);
+    }
+    fs::create_directories(dir.path() / "journal-bin");
+    executable("journal-bin/journalctl", "echo \"journal $*\"\n");
+    const fs::path state = dir.path() / "state/com.velmora.OrvaneStorageGatewayApp";
+    fs::create_directories(state);
+    std::ofstream(state / "application.log") << "logged line\n";
+    const std::string shown = (dir.path() / "a b;$(touch x).log").string();
+    std::ofstream(shown) << "shown line\n";
+    const std::string marker = (dir.path() / "preprocessed").string();
+    const struct {
+        std::string file;
+        const char* application;
+        std::string path;  // PATH of the terminal
+        std::string output;
+    } cases[] = {
+        {shown, "Console", "/usr/bin:/bin", "shown line\n"},
+        {ORVANE_LOG_SCRIPT, "Terminal", (dir.path() / "bin").string(),
+         "Application log: " + (state / "application.log").string() + "\n\nlogged line\n"},
+        {ORVANE_LOG_SCRIPT, "Terminal",
+         (dir.path() / "journal-bin").string() + ":" + (dir.path() / "bin").string(),
+         std::string("journal --follow --lines=200 --identifier=") + kApplicationLogIdentifier +
+             "\n"},
+    };
     XdgWorkspace workspace(std::make_shared<PosixProcessRunner>(), std::nullopt,
-                           {"/bin/true", "/bin/echo", "/bin/cat"});
-    const auto viewer = workspace.commandToOpenFile("/var/log/a b;$(x).log", "Console");
-    ASSERT_TRUE(viewer);
-    EXPECT_EQ(viewer->executable, "/bin/echo");
-    EXPECT_EQ(viewer->arguments,
-              (std::vector<std::string>{"-T", "a b;$(x).log", "-e", "/usr/bin/env", "LESSSECURE=1",
-                                        "/bin/cat", "--no-lessopen", "+F", "--",
-                                        "/var/log/a b;$(x).log"}));
-    const auto terminal = workspace.commandToOpenFile("/opt/logs.sh", "Terminal");
-    ASSERT_TRUE(terminal);
-    EXPECT_EQ(terminal->arguments,
-              (std::vector<std::string>{"-T", "logs.sh", "-e", "/bin/sh", "/opt/logs.sh"}));
+                           {"/bin/true", terminal, "/usr/bin/less"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const auto command = workspace.commandToOpenFile(c.file, c.application);
+        ASSERT_TRUE(command);
+        std::vector<std::string> args = {
+            "PATH=" + c.path, "XDG_STATE_HOME=" + (dir.path() / "state").string(),
+            "LESSOPEN=|touch " + marker + "; cat %s", command->executable};
+        args.insert(args.end(), command->arguments.begin(), command->arguments.end());
+        // The log is followed until the window closes: here, until the deadline.
+        const auto result =
+            PosixProcessRunner().run("/usr/bin/env", args, std::chrono::milliseconds(500));
+        EXPECT_EQ(result.output, c.output);
+    }
+    EXPECT_FALSE(fs::exists(marker)) << "the pager let a preprocessor see the file";
     EXPECT_FALSE(workspace.commandToOpenFile("-rf", "Console"));
     EXPECT_FALSE(workspace.commandToOpenFile("/opt/logs.sh", "Finder"));
 }
