@@ -31,10 +31,6 @@ std::vector<RunningApplication> RecordingWorkspace::runningApplications() const 
 }
 
 std::optional<std::string> RecordingWorkspace::launchApplication(const std::string& path) {
-    {
-        std::lock_guard lock(mutex_);
-        launched_.push_back(path);
-    }
     if (onLaunch) onLaunch(path);
     return std::nullopt;
 }
@@ -52,11 +48,6 @@ std::vector<RecordingWorkspace::FileRequest> RecordingWorkspace::openedFiles() c
 std::vector<std::pair<std::string, std::string>> RecordingWorkspace::selectedFiles() const {
     std::lock_guard lock(mutex_);
     return selected_;
-}
-
-std::vector<std::string> RecordingWorkspace::launchedApplications() const {
-    std::lock_guard lock(mutex_);
-    return launched_;
 }
 
 void RecordingWorkspace::setAnswer(bool answer) {

@@ -30,7 +30,6 @@ public:
     std::vector<FileRequest> openedFiles() const;
     // (file, root) of each selectFile.
     std::vector<std::pair<std::string, std::string>> selectedFiles() const;
-    std::vector<std::string> launchedApplications() const;
     // What openURL answers.
     void setAnswer(bool answer);
     void setRunningApplications(std::vector<RunningApplication> running);
@@ -42,7 +41,6 @@ private:
     std::vector<std::string> opened_;
     std::vector<FileRequest> openedFiles_;
     std::vector<std::pair<std::string, std::string>> selected_;
-    std::vector<std::string> launched_;
     std::vector<RunningApplication> running_;
     bool answer_ = true;
 };

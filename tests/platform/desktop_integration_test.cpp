@@ -2,7 +2,6 @@
 // detached children and what opens a file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <fstream>
@@ -93,27 +92,6 @@ TEST(SocketNotificationCenter, DeliversOnlyTheObservedNameAndObjectAcrossCenters
     EXPECT_EQ(received, 1);
     observation.reset();
     EXPECT_TRUE(fs::is_empty(runtime.path() / "distributed-notifications"));
-}
-
-TEST(PosixProcessRunnerStart, ReportsTheChildWhileItRunsAndReapsIt) {
-    PosixProcessRunner runner;
-    const auto failed = runner.start("/nonexistent/program", {});
-    EXPECT_TRUE(failed.startError);
-    EXPECT_FALSE(failed.process);
-
-    const auto started = runner.start("/bin/sleep", {"0.3"});
-    ASSERT_FALSE(started.startError);
-    const int pid = started.process->processIdentifier();
-    EXPECT_GT(pid, 0);
-    EXPECT_TRUE(started.process->isRunning());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (started.process->isRunning() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_FALSE(started.process->isRunning());
-    // Reaped: no zombie is left to wait for.
-    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);
-    EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
 }
 
 // What a person gets, through a terminal that runs what follows its -e as the real one does, here
