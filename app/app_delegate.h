@@ -164,8 +164,12 @@ private:
     void sendLaunchctl(const LaunchctlHelper& helper, const std::string& subcommand,
                        std::function<void(std::int64_t)> onExit);
     std::optional<LaunchctlHelper> launchctlProxy();
-    // "enable" or "disable": whether the service is loaded at boot.
+    // "enable" or "disable": whether the service is loaded at boot. As a step of a start or stop
+    // chain, and on its own for "Start at boot".
     void setBootState(const std::string& subcommand, Completion completion);
+    void requestBootState(const std::string& subcommand);
+    std::function<void(std::int64_t)> bootStateReply(const std::string& subcommand,
+                                                     Completion completion);
 
     platform::StatusBar& statusBar_;
     platform::Dispatch& dispatch_;

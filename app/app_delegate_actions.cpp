@@ -52,11 +52,7 @@ void AppDelegate::applyStartOnBoot() {
     menuItemStartOnLogin_->setState(startOnBoot ? platform::ControlState::On
                                                 : platform::ControlState::Off);
     serviceManagement_.loginItemSetEnabled(kLauncherBundleIdentifier, startOnBoot);
-    if (startOnBoot) {
-        enableService([] {});
-    } else {
-        disableService([] {});
-    }
+    requestBootState(startOnBoot ? "enable" : "disable");
 }
 
 void AppDelegate::showServiceLogsAction() {

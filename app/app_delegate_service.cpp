@@ -62,13 +62,25 @@ void AppDelegate::disableService(Completion completion) {
 void AppDelegate::setBootState(const std::string& subcommand, Completion completion) {
     auto helper = launchctlProxy();
     if (!helper) return;
-    auto lifetime = lifetime_;
-    sendLaunchctl(*helper, subcommand, [lifetime, subcommand, completion](std::int64_t exitCode) {
+    sendLaunchctl(*helper, subcommand, bootStateReply(subcommand, std::move(completion)));
+}
+
+void AppDelegate::requestBootState(const std::string& subcommand) {
+    // Not a step of a start or stop: neither its failure nor its silence may give the start/stop
+    // item back while one runs. A failed request leaves the connection's log line, nothing more.
+    auto helper = helperProxy(nullptr);
+    if (!helper) return;
+    helper->runQorLaunchctlWithSubcommand(subcommand, bootStateReply(subcommand, [] {}));
+}
+
+std::function<void(std::int64_t)> AppDelegate::bootStateReply(const std::string& subcommand,
+                                                              Completion completion) {
+    return [lifetime = lifetime_, subcommand, completion](std::int64_t exitCode) {
         lifetime->run([&](AppDelegate& self) {
             self.checkLaunchctlExitCode(
                 exitCode, "QOR " + subcommand + ": launchctl failed with exit code: ", completion);
         });
-    });
+    };
 }
 
 void AppDelegate::bootstrapService(const LaunchctlHelper& helper, Completion completion) {

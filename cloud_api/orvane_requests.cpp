@@ -1,6 +1,7 @@
 #include "cloud_api/orvane_requests.h"
 
 #include "cloud_api/orvane_request_bodies.h"
+#include "platform/outside_text.h"
 #include "platform/registry.h"
 #include "service/qor_tools.h"
 
@@ -25,7 +26,8 @@ std::string errorMessage(const OrvaneErrorResponse& body, int code) {
         joined.clear();
         for (std::size_t i = 0; i < body.errors->size(); ++i) {
             if (i) joined += "\n";
-            joined += (*body.errors)[i];
+            // The server's words reach an alert or a label: no control character of theirs may.
+            joined += platform::escapedText((*body.errors)[i]);
         }
     }
     return joined + " (HTTP " + std::to_string(code) + ")";
@@ -71,7 +73,9 @@ OrvaneRequests::PreparedRequest OrvaneRequests::prepareJSONRequest(
 
 std::string OrvaneRequests::logPrefix(const platform::UrlRequest& request,
                                       const std::optional<std::string>& logName) {
-    const std::string target = logName ? *logName : request.url.empty() ? "<nil>" : request.url;
+    const std::string target = logName               ? *logName
+                               : request.url.empty() ? "<nil>"
+                                                     : platform::withoutUserInfo(request.url);
     return "Request [" + request.effectiveMethod() + "] to " + target;
 }
 

@@ -522,6 +522,8 @@ int HelperServer::runLaunchctl(ClientSocket& client, const Caller& caller,
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    // launchctl gets no client's socket, whatever was opened without close-on-exec.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
     const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp);
     posix_spawn_file_actions_destroy(&actions);

@@ -47,7 +47,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     // The path is data: the line is never a format.
     platform::log("Starting QOR at " + executable->string());
-    platform::workspace().launchApplication(executable->string());
+    if (const auto failure = platform::workspace().launchApplication(executable->string())) {
+        platform::log("Could not start QOR at " + executable->string() + ": " + *failure);
+    }
     terminate();
 }
 

@@ -37,8 +37,9 @@ public:
     virtual bool selectFile(const std::string& file, const std::string& rootPath) = 0;
     // The applications that run now, each once however many instances it has.
     virtual std::vector<RunningApplication> runningApplications() const = 0;
-    // Starts the application executable at `path` without waiting; true when it started.
-    virtual bool launchApplication(const std::string& path) = 0;
+    // Starts the application executable at `path` without waiting. Absent when it started,
+    // otherwise why it did not, for the log.
+    virtual std::optional<std::string> launchApplication(const std::string& path) = 0;
 };
 
 }  // namespace platform

@@ -1,11 +1,13 @@
 #!/bin/sh
 # Streams the application's log lines in this terminal window until the window is closed.
-# Where journald runs the lines are in the journal under the application's executable name;
-# otherwise the application also appends them to a file in the user's state folder.
-identifier="orvane Storage Gateway"
+# The application logs to the journal under this identifier (journald keeps none with blanks)
+# and appends the same lines to a file in the user's state folder. The journal is followed
+# when it holds lines of ours; otherwise, as where journald does not run, the file.
+identifier="orvane-storage-gateway"
 log_file="${XDG_STATE_HOME:-$HOME/.local/state}/com.velmora.OrvaneStorageGatewayApp/application.log"
 
-if [ -d /run/systemd/journal ] && command -v journalctl >/dev/null 2>&1; then
+if command -v journalctl >/dev/null 2>&1 &&
+   journalctl --quiet --lines=1 --identifier="$identifier" 2>/dev/null | grep -q .; then
   exec journalctl --follow --lines=200 --identifier="$identifier"
 fi
 printf '%s\n\n' "Application log: $log_file"

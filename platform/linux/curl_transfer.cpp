@@ -204,6 +204,13 @@ UrlError notWebURLError() {
             "https:// followed by a server name."};
 }
 
+UrlError clearTextError() {
+    return {UrlError::Kind::unsupportedURL,
+            "The request was not sent because its address begins with http://, which would "
+            "carry the sign-in and its credentials unencrypted to another computer. Use an "
+            "address that begins with https:// instead."};
+}
+
 UrlError responseTooLargeError() {
     return {UrlError::Kind::other, "The server's reply was larger than " +
                                        std::to_string(kMaxResponseBodyBytes >> 20) +

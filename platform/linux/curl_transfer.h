@@ -49,6 +49,7 @@ UrlError transportError(CURLcode code);
 UrlError cancelledError();
 // A URL that is not absolute http or https with a host is never sent.
 UrlError notWebURLError();
+UrlError clearTextError();
 UrlError tooManyRedirectsError();
 UrlError responseTooLargeError();
 

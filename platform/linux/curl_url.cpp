@@ -1,5 +1,6 @@
 #include "platform/linux/curl_url.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
 #include <cctype>
@@ -95,6 +96,24 @@ std::optional<std::string> originOf(const std::string& url) {
 
 bool isWebURL(const std::string& text) {
     return isValidURLText(text) && originOf(text).has_value();
+}
+
+bool isClearTextToAnotherComputer(const std::string& url) {
+    auto handle = parseAbsolute(url);
+    if (!handle) return false;
+    const auto scheme = part(handle.get(), CURLUPART_SCHEME);
+    auto host = part(handle.get(), CURLUPART_HOST);
+    if (!scheme || !host || *scheme != "http") return false;
+    for (auto& c : *host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (*host == "localhost") return false;
+    in_addr v4{};
+    if (::inet_pton(AF_INET, host->c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) != 127;
+    in6_addr v6{};
+    if (host->size() > 2 && host->front() == '[' && host->back() == ']' &&
+        ::inet_pton(AF_INET6, host->substr(1, host->size() - 2).c_str(), &v6) == 1) {
+        return !IN6_IS_ADDR_LOOPBACK(&v6);
+    }
+    return true;
 }
 
 }  // namespace platform::linux_impl

@@ -16,4 +16,8 @@ std::optional<std::string> originOf(const std::string& url);
 // Whether the text is an absolute URL with the http or https scheme and a host.
 bool isWebURL(const std::string& text);
 
+// Whether the URL is plain http to a host that is not this computer (127.0.0.0/8, ::1,
+// "localhost"): what it carries, a token among it, would cross the network readable by anyone.
+bool isClearTextToAnotherComputer(const std::string& url);
+
 }  // namespace platform::linux_impl

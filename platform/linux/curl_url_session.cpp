@@ -83,6 +83,11 @@ struct CurlUrlSession::Worker {
             complete(*transfer, std::nullopt, std::nullopt, notWebURLError());
             return;
         }
+        // Redirects included: an https service must not be able to downgrade us either.
+        if (isClearTextToAnotherComputer(transfer->request.url)) {
+            complete(*transfer, std::nullopt, std::nullopt, clearTextError());
+            return;
+        }
         if (!hasWireSafeHead(transfer->request)) {
             complete(*transfer, std::nullopt, std::nullopt, unsafeHeadError());
             return;

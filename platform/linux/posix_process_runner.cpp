@@ -96,6 +96,12 @@ std::vector<char*> argvOf(const std::string& executable, const std::vector<std::
     return argv;
 }
 
+// Only standard input, output and error reach the child: descriptors made without close-on-exec
+// (a library's connections and socket pairs) would otherwise hand it a connection to the service.
+void keepOnlyStandardDescriptors(posix_spawn_file_actions_t& actions) {
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+}
+
 // Signals a child must not inherit as ignored, and no blocked signals.
 void resetSignals(posix_spawnattr_t& attr) {
     sigset_t defaults;
@@ -132,6 +138,7 @@ StartedProcess PosixProcessRunner::start(const std::string& executable,
     keepChildrenWaitable();
     Spawn spawn;
     posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    keepOnlyStandardDescriptors(spawn.actions);
     resetSignals(spawn.attr);
     // A session of its own: it stays when the application quits or its terminal closes.
     posix_spawnattr_setflags(&spawn.attr,
@@ -159,6 +166,7 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
     Spawn spawn;
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDERR_FILENO);
+    keepOnlyStandardDescriptors(spawn.actions);
     // A group of its own, so a time-out can end whatever the child started too.
     posix_spawnattr_setpgroup(&spawn.attr, 0);
     resetSignals(spawn.attr);

@@ -21,6 +21,19 @@ bool isPlainName(const std::string& name) {
            name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
+// Without blocking, and only a regular file: a FIFO or device put in the folder would otherwise
+// hang whoever opens it, at start.
+int openLockFile(const std::filesystem::path& file, int flags) {
+    const int fd = ::open(file.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 int flockRetrying(int fd, int operation) {
     int rc;
     while ((rc = ::flock(fd, operation)) != 0 && errno == EINTR) {
@@ -37,7 +50,7 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const std::filesystem::path&
     ::mkdir(folder.c_str(), 0700);
     const auto file = folder / (bundleIdentifier + kLockExtension);
     // Close-on-exec: a program the application starts must not keep it "running".
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = openLockFile(file, O_RDONLY | O_CREAT);
     if (fd < 0) return nullptr;
     if (flockRetrying(fd, LOCK_SH) != 0) {
         ::close(fd);
@@ -54,7 +67,7 @@ std::vector<RunningApplication> runningApplicationsIn(const std::filesystem::pat
     for (const auto& entry : std::filesystem::directory_iterator(lockFolder(runtimeDir), ec)) {
         const auto name = entry.path().filename().string();
         if (entry.path().extension() != kLockExtension) continue;
-        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        const int fd = openLockFile(entry.path(), O_RDONLY);
         if (fd < 0) continue;
         // An exclusive lock is refused exactly while some instance holds its shared one.
         if (flockRetrying(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {

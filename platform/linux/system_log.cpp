@@ -9,53 +9,21 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/outside_text.h"
+
 namespace platform::linux_impl {
 
 std::string loggableLine(std::string_view line, std::size_t limit) {
-    static constexpr char kHex[] = "0123456789abcdef";
     // A final line feed (program output has one) ends the line rather than belonging to it.
     while (line.ends_with('\n')) line.remove_suffix(line.ends_with("\r\n") ? 2 : 1);
-    std::string text;
-    text.reserve(std::min(line.size(), limit));
-    std::size_t used = 0;
-    for (; used < line.size(); ++used) {
-        const auto c = static_cast<unsigned char>(line[used]);
-        std::string piece;
-        switch (c) {
-            case '\n': piece = "\\n"; break;
-            case '\r': piece = "\\r"; break;
-            case '\t': piece = "\\t"; break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    piece = {'\\', 'x', kHex[c >> 4], kHex[c & 0xf]};
-                } else {
-                    piece.assign(1, static_cast<char>(c));
-                }
-        }
-        if (text.size() + piece.size() > limit) break;
-        text += piece;
-    }
-    if (used == line.size()) return text;
-    // Never leave half a UTF-8 character behind.
-    while (used > 0 && (static_cast<unsigned char>(line[used]) & 0xc0) == 0x80) {
-        --used;
-        text.pop_back();
-    }
-    return text + " [" + std::to_string(line.size() - used) + " more bytes left out]";
+    return escapedText(line, limit);
 }
 
 namespace {
 
-// A file past this size is set aside as "<name>.1" when the next process opens it.
-constexpr off_t kLogFileLimit = 4 << 20;
-
 int openLogFile(const std::filesystem::path& file) {
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    struct stat info {};
-    if (::stat(file.c_str(), &info) == 0 && info.st_size > kLogFileLimit) {
-        std::filesystem::rename(file, file.string() + ".1", ec);
-    }
     return ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
 }
 
@@ -71,13 +39,31 @@ bool stderrIsJournal() {
     return device == info.st_dev && inode == info.st_ino;
 }
 
+std::size_t sizeOf(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
+}
+
+// Whether the descriptor still is the file at `path`: another process may have set it aside.
+bool isFileAt(int fd, const std::filesystem::path& path) {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 }  // namespace
 
-SystemLog::SystemLog(std::string ident, std::optional<std::filesystem::path> file)
+SystemLog::SystemLog(std::string ident, std::optional<std::filesystem::path> file,
+                     std::size_t fileLimit)
     : ident_(std::move(ident)),
       toStderr_(!stderrIsJournal()),
-      fileFd_(file ? openLogFile(*file) : -1) {
+      file_(std::move(file)),
+      fileLimit_(fileLimit) {
     ::openlog(ident_.c_str(), LOG_PID, LOG_USER);
+    if (!file_) return;
+    fileFd_ = openLogFile(*file_);
+    if (fileFd_ >= 0) fileBytes_ = sizeOf(fileFd_);
 }
 
 SystemLog::~SystemLog() {
@@ -85,18 +71,32 @@ SystemLog::~SystemLog() {
     if (fileFd_ >= 0) ::close(fileFd_);
 }
 
+void SystemLog::setFileAsideBefore(std::size_t lineBytes) {
+    if (fileBytes_ == 0 || fileBytes_ + lineBytes <= fileLimit_) return;
+    // Counted, not asked of the file system, for every line; only a full file is looked at.
+    std::error_code ec;
+    if (isFileAt(fileFd_, *file_)) std::filesystem::rename(*file_, file_->string() + ".1", ec);
+    const int reopened = openLogFile(*file_);
+    if (reopened < 0) return;  // keep writing where we were rather than lose lines
+    ::close(fileFd_);
+    fileFd_ = reopened;
+    fileBytes_ = sizeOf(fileFd_);
+}
+
 void SystemLog::write(std::string_view line) {
     const std::string text = loggableLine(line);
     // The line is data, never a format.
     ::syslog(LOG_NOTICE, "%s", text.c_str());
-    std::lock_guard lock(stderrMutex_);
+    std::lock_guard lock(mutex_);
     if (toStderr_) {
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fputc('\n', stderr);
         std::fflush(stderr);
     }
+    if (fileFd_ < 0) return;
+    setFileAsideBefore(text.size() + 1);
     // One write per line, so lines of several threads or processes never interleave.
-    if (fileFd_ >= 0) (void)!::write(fileFd_, (text + "\n").data(), text.size() + 1);
+    if (::write(fileFd_, (text + "\n").data(), text.size() + 1) > 0) fileBytes_ += text.size() + 1;
 }
 
 }  // namespace platform::linux_impl

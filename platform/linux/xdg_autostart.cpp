@@ -4,6 +4,8 @@
 
 #include "platform/linux/plist_bundle.h"
 #include "platform/linux/posix_file_system.h"
+#include "platform/outside_text.h"
+#include "platform/registry.h"
 
 namespace platform::linux_impl {
 namespace {
@@ -46,12 +48,12 @@ std::optional<LoginItem> findLoginItem(const std::filesystem::path& bundlePath,
 }  // namespace
 
 std::string desktopExecArgument(const std::string& argument) {
-    // Inside double quotes, these four are escaped with a backslash; "%" starts a field code.
+    // Inside double quotes, these four are escaped with a backslash. ("%" would start a field
+    // code; setEnabled refuses paths that hold one.)
     std::string quoted = "\"";
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
         quoted += c;
-        if (c == '%') quoted += '%';
     }
     quoted += '"';
     return escapeStringValue(quoted);
@@ -70,6 +72,14 @@ bool XdgAutostart::setEnabled(const std::string& identifier, bool enabled) const
     }
     auto item = findLoginItem(bundlePath_, identifier);
     if (!item) return false;
+    // An entry that the session would refuse or misread does nothing, silently: say so instead.
+    const std::string path = item->executable.string();
+    if (needsEscaping(path) || needsEscaping(item->name) || path.find('%') != std::string::npos) {
+        platform::log("Start at boot is not set up: the path " + escapedText(path) +
+                      " holds a control character or \"%\", which an autostart entry cannot "
+                      "carry. Move the application to a folder whose path has neither.");
+        return false;
+    }
     const std::string contents =
         "[Desktop Entry]\nType=Application\nName=" + escapeStringValue(item->name) +
         "\nExec=" + desktopExecArgument(item->executable.string()) +

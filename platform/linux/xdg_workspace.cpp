@@ -88,9 +88,12 @@ std::vector<RunningApplication> XdgWorkspace::runningApplications() const {
     return runningApplicationsIn(*runtimeDir_);
 }
 
-bool XdgWorkspace::launchApplication(const std::string& path) {
-    if (!isAbsolutePath(path)) return false;
-    return start(Command{path, {}});
+std::optional<std::string> XdgWorkspace::launchApplication(const std::string& path) {
+    if (!isAbsolutePath(path)) return "the path is not absolute";
+    // Starting a folder fails as "Permission denied", which would send a person looking at modes.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return "it is a folder";
+    return processes_->start(path, {}).startError;
 }
 
 }  // namespace platform::linux_impl

@@ -38,7 +38,7 @@ public:
     // The desktop's file manager, through the opener, on the folder.
     bool selectFile(const std::string& file, const std::string& rootPath) override;
     std::vector<RunningApplication> runningApplications() const override;
-    bool launchApplication(const std::string& path) override;
+    std::optional<std::string> launchApplication(const std::string& path) override;
 
 private:
     bool start(const std::optional<Command>& command);

@@ -50,13 +50,15 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     std::unique_ptr<linux_impl::InstanceLock> instanceLock;
     if (runtimeDir) instanceLock = linux_impl::InstanceLock::acquire(*runtimeDir, identifier);
 
-    // Made before the dispatch so that it outlives the worker threads: a sign-in poll asks it
-    // for the activation policy from the global queue.
-    qt::QtSharedApplication application(*bundle);
+    // Never destroyed, like the installed services and their worker threads: a sign-in poll
+    // still running at Quit asks it for the activation policy from the global queue. The bundle
+    // it reads is one of those services.
+    static auto* const kept = new qt::QtSharedApplication(*bundle);
+    auto& application = *kept;
     auto dispatch = std::make_shared<qt::QtDispatch>();
     Services services;
     services.log = std::make_shared<linux_impl::SystemLog>(
-        bundle->infoString("CFBundleExecutable").value_or("OrvaneStorageGatewayApp"),
+        linux_impl::kApplicationLogIdentifier,
         linux_impl::xdgStateHome() / identifier / "application.log");
     services.dispatch = dispatch;
     auto processes = std::make_shared<linux_impl::PosixProcessRunner>();

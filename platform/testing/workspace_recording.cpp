@@ -30,13 +30,9 @@ std::vector<RunningApplication> RecordingWorkspace::runningApplications() const 
     return running_;
 }
 
-bool RecordingWorkspace::launchApplication(const std::string& path) {
-    {
-        std::lock_guard lock(mutex_);
-        launched_.push_back(path);
-    }
+std::optional<std::string> RecordingWorkspace::launchApplication(const std::string& path) {
     if (onLaunch) onLaunch(path);
-    return true;
+    return std::nullopt;
 }
 
 std::vector<std::string> RecordingWorkspace::openedURLs() const {
@@ -52,11 +48,6 @@ std::vector<RecordingWorkspace::FileRequest> RecordingWorkspace::openedFiles() c
 std::vector<std::pair<std::string, std::string>> RecordingWorkspace::selectedFiles() const {
     std::lock_guard lock(mutex_);
     return selected_;
-}
-
-std::vector<std::string> RecordingWorkspace::launchedApplications() const {
-    std::lock_guard lock(mutex_);
-    return launched_;
 }
 
 void RecordingWorkspace::setAnswer(bool answer) {

@@ -24,13 +24,12 @@ public:
     bool openFile(const std::string& file, const std::string& application) override;
     bool selectFile(const std::string& file, const std::string& rootPath) override;
     std::vector<RunningApplication> runningApplications() const override;
-    bool launchApplication(const std::string& path) override;
+    std::optional<std::string> launchApplication(const std::string& path) override;
 
     std::vector<std::string> openedURLs() const;
     std::vector<FileRequest> openedFiles() const;
     // (file, root) of each selectFile.
     std::vector<std::pair<std::string, std::string>> selectedFiles() const;
-    std::vector<std::string> launchedApplications() const;
     // What openURL answers.
     void setAnswer(bool answer);
     void setRunningApplications(std::vector<RunningApplication> running);
@@ -42,7 +41,6 @@ private:
     std::vector<std::string> opened_;
     std::vector<FileRequest> openedFiles_;
     std::vector<std::pair<std::string, std::string>> selected_;
-    std::vector<std::string> launched_;
     std::vector<RunningApplication> running_;
     bool answer_ = true;
 };

@@ -210,6 +210,21 @@ TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     EXPECT_EQ(platform.log->matching("did not answer").size(), 1u);
 }
 
+// "Start at boot" is no step of a start or stop: its unanswered request leaves the item alone.
+TEST_F(AppHelperTest, ABootRequestLeavesTheStartStopItemToTheStopUnderWay) {
+    start();
+    helper->silent = true;
+    delegate->perform("startOnLoginAction");
+    platform.dispatch->advance(seconds(10));
+    press();
+    platform.dispatch->advance(seconds(29));
+    EXPECT_FALSE(itemEnabled());
+    platform.dispatch->advance(seconds(1));
+    EXPECT_TRUE(itemEnabled());
+    EXPECT_EQ(helper->subcommands, (std::vector<std::string>{"disable", "bootout"}));
+    EXPECT_EQ(platform.log->matching("did not answer").size(), 1u);
+}
+
 // The helper dies while it works on a step: the error gives the item back at once, nothing more
 // is sent, and the step's bound stays quiet afterwards while the next action runs.
 TEST_F(AppHelperTest, AHelperLostAtAnyStepOfARestartGivesTheItemBackAndSendsNoMore) {

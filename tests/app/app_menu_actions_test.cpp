@@ -152,10 +152,11 @@ TEST_F(AppMenuActionsTest, ApplicationLogsStreamInATerminalReportedHalfASecondLa
         (platform.bundle->bundlePath() / "Contents/Resources/orvane_storage_grateway_app_logs.sh")
             .string();
     choose("showApplicationLogsAction");
+    // The script, in what the desktop opens scripts with: a terminal.
+    const auto inTerminal = platform.workspace->commandToOpenFile(script, "Terminal");
     ASSERT_EQ(platform.processes->starts().size(), 1u);
-    EXPECT_EQ(platform.processes->starts()[0].executable, "/usr/bin/open");
-    EXPECT_EQ(platform.processes->starts()[0].args,
-              (std::vector<std::string>{"-a", "Terminal", script}));
+    EXPECT_EQ(platform.processes->starts()[0].executable, inTerminal->executable);
+    EXPECT_EQ(platform.processes->starts()[0].args, inTerminal->arguments);
     platform.dispatch->advance(seconds(0.4));
     EXPECT_FALSE(platform.log->contains("streaming logs"));
     platform.dispatch->advance(seconds(0.1));
@@ -167,8 +168,8 @@ TEST_F(AppMenuActionsTest, ApplicationLogsStreamInATerminalReportedHalfASecondLa
     choose("showApplicationLogsAction");
     platform.dispatch->advance(seconds(1));
     EXPECT_EQ(platform.log->matching("streaming logs").size(), 1u);
-    EXPECT_TRUE(platform.log->contains(
-        "showApplicationLogsAction, failed to start /usr/bin/open: No such file or directory"));
+    EXPECT_TRUE(platform.log->contains("showApplicationLogsAction, failed to start " +
+                                       inTerminal->executable + ": No such file or directory"));
 }
 
 TEST_F(AppMenuActionsTest, StartUpAsksARunningLauncherToQuitWithWhatItListensFor) {

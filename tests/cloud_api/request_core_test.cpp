@@ -68,6 +68,9 @@ TEST_F(RequestCore, FailureStatusesTurnIntoTheDesignedMessage) {
          " Failed to parse error messages from response"},
         {403, R"({"errors":["a",2]})", "HTTP request failed (403)",
          " Failed to parse error messages from response"},
+        // The server's words reach an alert: its control characters arrive as escapes.
+        {400, R"({"errors":["Bad\u001b[2J\u009bname\tx"]})",
+         "Bad\\x1b[2J\\u009bname\\tx (HTTP 400)", " Error response: OrvaneErrorResponse(errors: ["},
     };
     const std::string p = prefix("GET", "API/fail/");
     for (const auto& c : cases) {
@@ -83,6 +86,14 @@ TEST_F(RequestCore, FailureStatusesTurnIntoTheDesignedMessage) {
         EXPECT_TRUE(platform.log->contains(p + c.logLine)) << c.logLine;
         EXPECT_TRUE(platform.log->contains(p + " error response string: " + c.body + "."));
     }
+}
+
+// The address in config.ini may hold a name and password; the log shows neither.
+TEST_F(RequestCore, TheLogShowsTheAddressWithoutItsPassword) {
+    setOrvaneUrl("http://name:secret@" + service.baseURL().substr(std::string("http://").size()));
+    request<OrvaneUser>("API/users/v1/users/current/", "GET");
+    EXPECT_TRUE(platform.log->contains(prefix("GET", "API/users/v1/users/current/")));
+    EXPECT_TRUE(platform.log->matching("secret").empty());
 }
 
 TEST_F(RequestCore, RequestsThatCannotBeFormedFailAtOnceWithoutSending) {

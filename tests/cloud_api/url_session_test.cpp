@@ -167,8 +167,13 @@ TEST_F(UrlSessionTest, TransportErrorsAreReadableSentencesWithNoData) {
         {"https://127.0.0.1:" + port + "/", "A secure connection to the server could not be made."},
         {"https://127.0.0.1:" + std::to_string(tlsPort) + "/API/",
          "The server's certificate is not trusted, so no secure connection was made."},
-        {"http://no-such-host.invalid/",
+        {"https://no-such-host.invalid/",
          "A server with the specified hostname could not be found."},
+        {"http://gateway.example.com/API/users/v1/users/current/",
+         "The request was not sent because its address begins with http://, which would carry "
+         "the sign-in and its credentials unencrypted to another computer. Use an address that "
+         "begins with https:// instead.",
+         "SECRET"},
         // Without a scheme the service would be reached in clear text, credentials included.
         {"127.0.0.1:" + port + "/API/users/v1/users/current/", kNotWeb},
         {"/API/users/v1/users/current/", kNotWeb},
@@ -223,6 +228,22 @@ TEST(UrlValidity, FollowsTheUrlParser) {
     };
     for (const auto& [text, valid] : cases) {
         EXPECT_EQ(platform::linux_impl::isValidURLText(text), valid) << text;
+    }
+    // Plain http stays for a service on this computer, as in development.
+    const std::vector<std::pair<const char*, bool>> clear = {
+        {"http://localhost:8080/", false},
+        {"http://LocalHost/", false},
+        {"http://127.9.9.9/", false},
+        {"http://[::1]:80/", false},
+        {"https://example.com/", false},
+        {"http://example.com/", true},
+        {"http://127.0.0.1.nip.io/", true},
+        {"http://localhost.example.com/", true},
+        {"http://[::2]/", true},
+        {"http://10.0.0.1/", true},
+    };
+    for (const auto& [url, refused] : clear) {
+        EXPECT_EQ(platform::linux_impl::isClearTextToAnotherComputer(url), refused) << url;
     }
 }
 

@@ -186,6 +186,16 @@ TEST_F(HelperToolTest, RunsEachSubcommandOnTheGatewayJobAndAnswersEachCall) {
                              ? "bootstrap system " + job.string() + " "
                              : subcommand + " system/com.velmora.OrvaneStorageGateway ");
     }
+    // launchctl gets its three standard descriptors only, whatever we opened without
+    // close-on-exec (3 is the folder ls reads).
+    int leaked[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, leaked), 0);
+    launchctl("ls /proc/self/fd > \"$(dirname \"$0\")/fds\"");
+    call(fd, launchctlCall("enable"));
+    ::close(leaked[0]);
+    ::close(leaked[1]);
+    EXPECT_EQ(service_management_test::readAll(at("/bin/launchctl").parent_path() / "fds"),
+              "0\n1\n2\n3\n");
 }
 
 const json kLogDirectoryCall = {

@@ -42,9 +42,19 @@ TEST(LauncherProcedure, QuitsOnItsOwnAndOnKillLauncherWithTheApplicationsIdentif
     }
 }
 
+enum class StandIn { Script, Missing, NotExecutable, Folder };
+
+struct ProgramCase {
+    const char* name;
+    bool appRuns;
+    StandIn standIn;
+    // After the executable's path in the launcher's output; empty: nothing is logged about it.
+    const char* logged;
+};
+
 // A copy of the built launcher inside "<tmp>/Test Apps/orvane Storage Gateway.app", whose
 // executable is a stand-in that notes each start next to itself.
-class LauncherProgramTest : public ::testing::TestWithParam<bool> {
+class LauncherProgramTest : public ::testing::TestWithParam<ProgramCase> {
 protected:
     LauncherProgramTest() {
         const fs::path built =
@@ -54,9 +64,15 @@ protected:
         fs::copy_file(built / "Contents/MacOS/QORLauncher",
                       launcher / "Contents/MacOS/QORLauncher");
         fs::create_directories(app / "Contents/MacOS");
-        std::ofstream(standIn) << "#!/bin/sh\necho started >> \"$(dirname \"$0\")/starts\"\n";
-        ::chmod(standIn.c_str(), 0755);
-        fs::create_directory(runtime);
+        const StandIn kind = GetParam().standIn;
+        if (kind == StandIn::Folder) fs::create_directory(standIn);
+        if (kind == StandIn::Script || kind == StandIn::NotExecutable) {
+            std::ofstream(standIn) << "#!/bin/sh\necho started >> \"$(dirname \"$0\")/starts\"\n";
+            ::chmod(standIn.c_str(), kind == StandIn::Script ? 0755 : 0644);
+        }
+        // Opening a FIFO for reading would wait for a writer: it must be skipped.
+        fs::create_directories(runtime / "running-applications");
+        ::mkfifo((runtime / "running-applications/com.velmora.Fifo.lock").c_str(), 0600);
     }
 
     TempDir temp;
@@ -66,11 +82,11 @@ protected:
     const fs::path runtime = temp.path() / "runtime";
 };
 
-TEST_P(LauncherProgramTest, StartsTheApplicationOnlyWhenNoneRunsAndAlwaysExits) {
-    const bool running = GetParam();
+TEST_P(LauncherProgramTest, StartsTheApplicationOnlyWhenNoneRunsSaysWhyNotAndAlwaysExits) {
+    const auto& param = GetParam();
     const auto instance =
-        running ? platform::linux_impl::InstanceLock::acquire(runtime, kApp) : nullptr;
-    ASSERT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), running ? 1u : 0u);
+        param.appRuns ? platform::linux_impl::InstanceLock::acquire(runtime, kApp) : nullptr;
+    ASSERT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), param.appRuns ? 1u : 0u);
 
     platform::linux_impl::PosixProcessRunner runner;
     const auto result = runner.run(
@@ -80,19 +96,32 @@ TEST_P(LauncherProgramTest, StartsTheApplicationOnlyWhenNoneRunsAndAlwaysExits) 
     ASSERT_FALSE(result.startError);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.output.find("Starting QOR at " + standIn.string()) != std::string::npos,
-              !running)
+    EXPECT_EQ(result.output.find("Starting QOR at " + standIn.string() + "\n") != std::string::npos,
+              !param.appRuns)
+        << result.output;
+    EXPECT_EQ(result.output.find("Could not start QOR at " + standIn.string() + ": " +
+                                 param.logged) != std::string::npos,
+              *param.logged != '\0')
         << result.output;
     // The stand-in is started detached: it may note its start a little later.
+    const bool starts = !param.appRuns && param.standIn == StandIn::Script;
     const fs::path started = standIn.parent_path() / "starts";
-    for (int i = 0; i < 1000 && !running && !fs::exists(started); ++i) {
+    for (int i = 0; i < 1000 && starts && !fs::exists(started); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_EQ(fs::exists(started), !running);
+    EXPECT_EQ(fs::exists(started), starts);
     // The launcher no longer holds its own lock: it has quit.
-    EXPECT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), running ? 1u : 0u);
+    EXPECT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), param.appRuns ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(AnotherInstanceRuns, LauncherProgramTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LauncherProgramTest,
+    ::testing::Values(ProgramCase{"AppRuns", true, StandIn::Script, ""},
+                      ProgramCase{"Starts", false, StandIn::Script, ""},
+                      ProgramCase{"Missing", false, StandIn::Missing, "No such file or directory"},
+                      ProgramCase{"NotExecutable", false, StandIn::NotExecutable,
+                                  "Permission denied"},
+                      ProgramCase{"Folder", false, StandIn::Folder, "it is a folder"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The Linux desktop seams on real files, sockets and processes: autostart entries, notifications,
 // detached children and what opens a file.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <fstream>
@@ -10,6 +10,7 @@
 #include "platform/linux/plist_bundle.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/socket_notification_center.h"
+#include "platform/linux/system_log.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/linux/xdg_workspace.h"
 #include "platform/testing/test_platform.h"
@@ -23,33 +24,54 @@ using platform::testing::TempDir;
 
 constexpr char kLauncherId[] = "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
 
-// The bundle's path holds what the entry's Exec line must quote and escape twice.
+// The bundle's path holds what the entry's Exec line must quote and escape twice; what no entry
+// can carry is refused with a line that says why.
 TEST(XdgAutostart, WritesAndRemovesAnEntryThatRunsTheLauncherWithItsPathKept) {
-    TempDir temp;
-    const fs::path bundle = temp.path() / R"(My Apps/Orvane "$Gate`way\100%.app)";
-    const fs::path launcher = bundle / "Contents/Library/LoginItems/QORLauncher.app";
-    fs::create_directories(launcher / "Contents");
-    std::ofstream(launcher / "Contents/Info.plist")
-        << "<plist><dict><key>CFBundleIdentifier</key><string>" << kLauncherId
-        << "</string><key>CFBundleExecutable</key><string>QORLauncher</string>"
-           "<key>CFBundleName</key><string>QORLauncher</string></dict></plist>";
-    const XdgAutostart autostart(bundle, temp.path() / "config/autostart");
-    const fs::path entry =
-        temp.path() / "config/autostart" / (std::string(kLauncherId) + ".desktop");
+    const struct {
+        const char* bundle;
+        const char* exec;  // nullptr: refused
+    } cases[] = {
+        {R"(My Apps/Orvane "$Gate`way\100.app)", R"(/My Apps/Orvane \\"\\$Gate\\`way\\\\100.app)"},
+        {"My Apps/100%.app", nullptr},
+        {"My Apps/Esc\x1b[31m.app", nullptr},
+        {"My Apps/Csi\xc2\x9b"
+         "31m.app",
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bundle);
+        platform::testing::TestPlatform platform;
+        TempDir temp;
+        const fs::path bundle = temp.path() / c.bundle;
+        const fs::path launcher = bundle / "Contents/Library/LoginItems/QORLauncher.app";
+        fs::create_directories(launcher / "Contents");
+        std::ofstream(launcher / "Contents/Info.plist")
+            << "<plist><dict><key>CFBundleIdentifier</key><string>" << kLauncherId
+            << "</string><key>CFBundleExecutable</key><string>QORLauncher</string>"
+               "<key>CFBundleName</key><string>QORLauncher</string></dict></plist>";
+        const XdgAutostart autostart(bundle, temp.path() / "config/autostart");
+        const fs::path entry =
+            temp.path() / "config/autostart" / (std::string(kLauncherId) + ".desktop");
 
-    ASSERT_TRUE(autostart.setEnabled(kLauncherId, true));
-    const std::string exec =
-        "Exec=\"" + temp.path().string() + R"(/My Apps/Orvane \\"\\$Gate\\`way\\\\100%%.app)" +
-        "/Contents/Library/LoginItems/QORLauncher.app/Contents/MacOS/QORLauncher\"\n";
-    EXPECT_EQ(service_management_test::readAll(entry),
-              "[Desktop Entry]\nType=Application\nName=QORLauncher\n" + exec +
-                  "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
-    EXPECT_EQ(fs::directory_iterator(entry.parent_path())->path(), entry) << "no temporary left";
-    EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
-    EXPECT_FALSE(fs::exists(entry));
-    EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
-    EXPECT_FALSE(autostart.setEnabled("com.velmora.Unknown", true));
-    EXPECT_FALSE(autostart.setEnabled("../escape", true));
+        EXPECT_EQ(autostart.setEnabled(kLauncherId, true), c.exec != nullptr);
+        if (!c.exec) {
+            EXPECT_FALSE(fs::exists(entry));
+            EXPECT_EQ(platform.log->matching("Start at boot is not set up: the path").size(), 1u);
+            continue;
+        }
+        EXPECT_EQ(service_management_test::readAll(entry),
+                  "[Desktop Entry]\nType=Application\nName=QORLauncher\nExec=\"" +
+                      temp.path().string() + c.exec +
+                      "/Contents/Library/LoginItems/QORLauncher.app/Contents/MacOS/QORLauncher\"\n"
+                      "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
+        EXPECT_EQ(fs::directory_iterator(entry.parent_path())->path(), entry)
+            << "no temporary left";
+        EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
+        EXPECT_FALSE(fs::exists(entry));
+        EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
+        EXPECT_FALSE(autostart.setEnabled("com.velmora.Unknown", true));
+        EXPECT_FALSE(autostart.setEnabled("../escape", true));
+    }
 }
 
 TEST(SocketNotificationCenter, DeliversOnlyTheObservedNameAndObjectAcrossCenters) {
@@ -72,41 +94,62 @@ TEST(SocketNotificationCenter, DeliversOnlyTheObservedNameAndObjectAcrossCenters
     EXPECT_TRUE(fs::is_empty(runtime.path() / "distributed-notifications"));
 }
 
-TEST(PosixProcessRunnerStart, ReportsTheChildWhileItRunsAndReapsIt) {
-    PosixProcessRunner runner;
-    const auto failed = runner.start("/nonexistent/program", {});
-    EXPECT_TRUE(failed.startError);
-    EXPECT_FALSE(failed.process);
-
-    const auto started = runner.start("/bin/sleep", {"0.3"});
-    ASSERT_FALSE(started.startError);
-    const int pid = started.process->processIdentifier();
-    EXPECT_GT(pid, 0);
-    EXPECT_TRUE(started.process->isRunning());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (started.process->isRunning() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// What a person gets, through a terminal that runs what follows its -e as the real one does, here
+// without a window: "Console" shows the file through a pager that only reads it, whatever its
+// name; "Terminal" runs the application's log script, which follows the journal where it holds
+// the app's lines and the app's own file otherwise.
+TEST(XdgWorkspace, ConsoleShowsTheFileAndTerminalStreamsTheApplicationLog) {
+    TempDir dir;
+    const auto executable = [&](const std::string& name, const std::string& script) {
+        std::ofstream(dir.path() / name) << "#!/bin/sh\n" << script;
+        ::chmod((dir.path() / name).c_str(), 0755);
+        return (dir.path() / name).string();
+    };
+    const auto terminal = executable("terminal",
+                                     "while [ \"$1\" != -e ]; do shift; done\nshift\n"
+                                     "exec \"$@\"\n");
+    fs::create_directories(dir.path() / "bin");
+    for (const char* tool : {"tail", "grep"}) {
+        fs::create_symlink(fs::path("/usr/bin") / tool, dir.path() / "bin" / tool);
     }
-    EXPECT_FALSE(started.process->isRunning());
-    // Reaped: no zombie is left to wait for.
-    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);
-    EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
-}
-
-TEST(XdgWorkspace, TheViewerOnlyReadsAndTakesTheFileAsOneArgument) {
+    fs::create_directories(dir.path() / "journal-bin");
+    executable("journal-bin/journalctl", "echo \"journal $*\"\n");
+    const fs::path state = dir.path() / "state/com.velmora.OrvaneStorageGatewayApp";
+    fs::create_directories(state);
+    std::ofstream(state / "application.log") << "logged line\n";
+    const std::string shown = (dir.path() / "a b;$(touch x).log").string();
+    std::ofstream(shown) << "shown line\n";
+    const std::string marker = (dir.path() / "preprocessed").string();
+    const struct {
+        std::string file;
+        const char* application;
+        std::string path;  // PATH of the terminal
+        std::string output;
+    } cases[] = {
+        {shown, "Console", "/usr/bin:/bin", "shown line\n"},
+        {ORVANE_LOG_SCRIPT, "Terminal", (dir.path() / "bin").string(),
+         "Application log: " + (state / "application.log").string() + "\n\nlogged line\n"},
+        {ORVANE_LOG_SCRIPT, "Terminal",
+         (dir.path() / "journal-bin").string() + ":" + (dir.path() / "bin").string(),
+         std::string("journal --follow --lines=200 --identifier=") + kApplicationLogIdentifier +
+             "\n"},
+    };
     XdgWorkspace workspace(std::make_shared<PosixProcessRunner>(), std::nullopt,
-                           {"/bin/true", "/bin/echo", "/bin/cat"});
-    const auto viewer = workspace.commandToOpenFile("/var/log/a b;$(x).log", "Console");
-    ASSERT_TRUE(viewer);
-    EXPECT_EQ(viewer->executable, "/bin/echo");
-    EXPECT_EQ(viewer->arguments,
-              (std::vector<std::string>{"-T", "a b;$(x).log", "-e", "/usr/bin/env", "LESSSECURE=1",
-                                        "/bin/cat", "--no-lessopen", "+F", "--",
-                                        "/var/log/a b;$(x).log"}));
-    const auto terminal = workspace.commandToOpenFile("/opt/logs.sh", "Terminal");
-    ASSERT_TRUE(terminal);
-    EXPECT_EQ(terminal->arguments,
-              (std::vector<std::string>{"-T", "logs.sh", "-e", "/bin/sh", "/opt/logs.sh"}));
+                           {"/bin/true", terminal, "/usr/bin/less"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const auto command = workspace.commandToOpenFile(c.file, c.application);
+        ASSERT_TRUE(command);
+        std::vector<std::string> args = {
+            "PATH=" + c.path, "XDG_STATE_HOME=" + (dir.path() / "state").string(),
+            "LESSOPEN=|touch " + marker + "; cat %s", command->executable};
+        args.insert(args.end(), command->arguments.begin(), command->arguments.end());
+        // The log is followed until the window closes: here, until the deadline.
+        const auto result =
+            PosixProcessRunner().run("/usr/bin/env", args, std::chrono::milliseconds(500));
+        EXPECT_EQ(result.output, c.output);
+    }
+    EXPECT_FALSE(fs::exists(marker)) << "the pager let a preprocessor see the file";
     EXPECT_FALSE(workspace.commandToOpenFile("-rf", "Console"));
     EXPECT_FALSE(workspace.commandToOpenFile("/opt/logs.sh", "Finder"));
 }

@@ -1,10 +1,15 @@
 // The process runner against real children started through /bin/sh.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "platform/linux/posix_process_runner.h"
 #include "platform/testing/test_platform.h"
@@ -81,6 +86,35 @@ TEST(PosixProcessRunner, StartErrorsAreDescribed) {
               "Permission denied");
     EXPECT_EQ(PosixProcessRunner().run("sh", {}, 10s).startError, "No such file or directory")
         << "no PATH search";
+}
+
+// Started and waited for, or started detached (which is reported while it runs, then reaped).
+TEST(PosixProcessRunner, ChildrenGetOnlyStandardDescriptorsAndDetachedOnesAreReaped) {
+    // As a library's connection would be: a socket pair without close-on-exec.
+    int leaked[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, leaked), 0);
+    platform::testing::TempDir dir;
+    const std::string listing = (dir.path() / "listing").string();
+    PosixProcessRunner runner;
+    EXPECT_TRUE(runner.start("/nonexistent/program", {}).startError);
+    const auto ran = runner.run("/bin/ls", {"/proc/self/fd"}, 10s);
+    const auto started =
+        runner.start("/bin/sh", {"-c", "ls /proc/self/fd > \"$1\"; sleep 0.3", "sh", listing});
+    ASSERT_TRUE(started.process);
+    const int pid = started.process->processIdentifier();
+    EXPECT_TRUE(started.process->isRunning());
+    for (int i = 0; i < 1000 && started.process->isRunning(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::close(leaked[0]);
+    ::close(leaked[1]);
+    EXPECT_FALSE(started.process->isRunning());
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1) << "no zombie is left to wait for";
+    std::stringstream detached;
+    detached << std::ifstream(listing).rdbuf();
+    // 3 is the folder ls reads.
+    EXPECT_EQ(ran.output, "0\n1\n2\n3\n");
+    EXPECT_EQ(detached.str(), "0\n1\n2\n3\n");
 }
 
 TEST(PosixProcessRunner, AnIgnoredSigchldDoesNotLoseTheStatus) {

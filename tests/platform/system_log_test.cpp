@@ -6,18 +6,29 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <fstream>
+#include <sstream>
+
 #include "platform/linux/system_log.h"
+#include "platform/testing/test_platform.h"
 
 using platform::linux_impl::loggableLine;
 
 TEST(SystemLogTest, OutsideTextCannotForgeCutOrFloodALine) {
     using namespace std::string_literals;
-    EXPECT_EQ(loggableLine("Refused \"x\nQOR stop: launchctl command exit code: 0\""),
-              "Refused \"x\\nQOR stop: launchctl command exit code: 0\"");
-    EXPECT_EQ(loggableLine("Refused the launchctl subcommand \"bootout\0evil\""s),
-              "Refused the launchctl subcommand \"bootout\\x00evil\"");
-    EXPECT_EQ(loggableLine("tab\there\r\x7f\x1b\r\n"), "tab\\there\\r\\x7f\\x1b");
-    EXPECT_EQ(loggableLine("caf\xc3\xa9 ok"), "caf\xc3\xa9 ok");
+    const std::pair<std::string, std::string> cases[] = {
+        {"Refused \"x\nQOR stop: launchctl command exit code: 0\"",
+         "Refused \"x\\nQOR stop: launchctl command exit code: 0\""},
+        {"Refused the launchctl subcommand \"bootout\0evil\""s,
+         "Refused the launchctl subcommand \"bootout\\x00evil\""},
+        {"tab\there\r\x7f\x1b\r\n", "tab\\there\\r\\x7f\\x1b"},
+        {"caf\xc3\xa9 \xe2\x82\xac ok", "caf\xc3\xa9 \xe2\x82\xac ok"},
+        // C1 controls steer terminals as C0 ones do, as UTF-8 and as bare bytes alike.
+        {"csi\xc2\x9b"
+         "2J nel\xc2\x85 bare\x9b\xff",
+         "csi\\u009b2J nel\\u0085 bare\\x9b\\xff"},
+    };
+    for (const auto& [line, logged] : cases) EXPECT_EQ(loggableLine(line), logged);
 
     const std::string huge = "Refused \"" + std::string(1 << 20, 'a') + "\"";
     const auto line = loggableLine(huge);
@@ -49,4 +60,20 @@ TEST(SystemLogTest, StandardErrorThatIsTheJournalIsLeftToTheSystemLog) {
     ::dup2(saved, STDERR_FILENO);
     ::close(saved);
     std::fclose(file);
+}
+
+// A run that logs for days keeps its file bounded: past the limit it is set aside, once.
+TEST(SystemLogTest, TheFileIsSetAsideWhileRunningBeforeALineWouldTakeItPastItsLimit) {
+    platform::testing::TempDir dir;
+    const auto file = dir.path() / "state/application.log";
+    const auto read = [](const std::filesystem::path& path) {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    };
+    platform::linux_impl::SystemLog log("orvane-test", file, 100);
+    const std::string line(39, '.');
+    for (const char* n : {"1", "2", "3", "4", "5", "6"}) log.write(n + line);
+    EXPECT_EQ(read(file.string() + ".1"), "3" + line + "\n4" + line + "\n");
+    EXPECT_EQ(read(file), "5" + line + "\n6" + line + "\n");
 }

@@ -217,9 +217,15 @@ TEST(LocalClockTest, FollowsTheMachinesTimeZone) {
     const std::string saved = previous ? previous : "";
     ::setenv("TZ", "<+0530>-5:30", 1);
     ::tzset();
-    const std::time_t before = std::time(nullptr);
+    // The clock the product reads: time() reads a coarser one that can lag a second behind.
+    auto seconds = [] {
+        timespec ts{};
+        ::clock_gettime(CLOCK_REALTIME, &ts);
+        return ts.tv_sec;
+    };
+    const std::time_t before = seconds();
     const platform::LocalDateTime now = platform::linux_impl::LocalClock().nowLocal();
-    const std::time_t after = std::time(nullptr);
+    const std::time_t after = seconds();
     if (previous)
         ::setenv("TZ", saved.c_str(), 1);
     else
