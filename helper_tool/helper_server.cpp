@@ -112,7 +112,7 @@ HelperServer::Options completed(HelperServer::Options options) {
 // The user the gateway's unit runs as, who writes into the log folder.
 constexpr char kGatewayUser[] = "orvane-gateway";
 
-std::string posixError(int error) { return std::strerror(error); }
+std::string posixError(int error) { return std::generic_category().message(error); }
 
 json posixErrorValue(int error, const std::string& description) {
     return {{"domain", "NSPOSIXErrorDomain"}, {"code", error}, {"description", description}};

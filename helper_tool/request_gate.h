@@ -26,6 +26,9 @@ std::optional<std::uint64_t> processStartTime(pid_t pid);
 // Decides, one by one, the requests that change the system.
 class RequestGate {
 public:
+    RequestGate() = default;
+    RequestGate(const RequestGate&) = delete;
+    RequestGate& operator=(const RequestGate&) = delete;
     virtual ~RequestGate() = default;
     // Nothing when `caller` may make `request` (a launchctl subcommand, or
     // "createLogDirectory"); otherwise the one line that says why not. May block while the
