@@ -1,6 +1,7 @@
 #include "helper_tool/helper_server.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pwd.h>
 #include <spawn.h>
@@ -111,6 +112,8 @@ HelperServer::Options completed(HelperServer::Options options) {
 
 // The user the gateway's unit runs as, who writes into the log folder.
 constexpr char kGatewayUser[] = "orvane-gateway";
+// The product's group, whose members read the gateway's log from the menu.
+constexpr char kProductGroup[] = "orvane";
 
 std::string posixError(int error) { return std::generic_category().message(error); }
 
@@ -120,7 +123,8 @@ json posixErrorValue(int error, const std::string& description) {
 
 // Makes `relative` below `root` a folder, one component at a time, each opened without following
 // a symbolic link, so that nothing put on the way can lead the creation, or the ownership given
-// at the end, anywhere else. With an owner, the last folder becomes theirs, mode 0750.
+// at the end, anywhere else. With an owner, the last folder becomes theirs, mode 2750: its files
+// take its group, so the group may read the log whatever the writer's own group is.
 std::optional<std::pair<int, std::string>> makeFolderBelow(
     const std::filesystem::path& root, const std::filesystem::path& relative,
     std::optional<std::pair<uid_t, gid_t>> owner) {
@@ -145,7 +149,7 @@ std::optional<std::pair<int, std::string>> makeFolderBelow(
         fd = next;
     }
     std::optional<std::pair<int, std::string>> failure;
-    if (owner && (::fchown(fd, owner->first, owner->second) != 0 || ::fchmod(fd, 0750) != 0)) {
+    if (owner && (::fchown(fd, owner->first, owner->second) != 0 || ::fchmod(fd, 02750) != 0)) {
         failure = std::pair{errno, "its owner cannot be set"};
     }
     ::close(fd);
@@ -429,6 +433,12 @@ json HelperServer::createLogDirectory() {
                                                 " the gateway runs as does not exist")};
         }
         owner = std::pair{user->pw_uid, user->pw_gid};
+        group groupEntry{};
+        group* product = nullptr;
+        std::array<char, 4096> groupStrings{};
+        ::getgrnam_r(kProductGroup, &groupEntry, groupStrings.data(), groupStrings.size(),
+                     &product);
+        if (product) owner->second = product->gr_gid;
     }
     const auto relative =
         std::filesystem::path(platform::linux_impl::linuxPath(kLogDirectory)).relative_path();
