@@ -149,6 +149,19 @@ bool VirtualDispatch::pumpUntil(const std::function<bool()>& done,
     }
 }
 
+bool VirtualDispatch::followRealTimeUntil(const std::function<bool()>& done,
+                                          std::chrono::milliseconds realTimeout) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + realTimeout;
+    for (auto last = Clock::now(); Clock::now() < deadline;) {
+        const auto now = Clock::now();
+        advance(std::chrono::duration_cast<Duration>(now - last));
+        last = now;
+        if (pumpUntil(done, std::chrono::milliseconds(5))) return true;
+    }
+    return done();
+}
+
 Duration VirtualDispatch::now() const {
     std::lock_guard lock(mutex_);
     return now_;

@@ -43,6 +43,11 @@ public:
     bool pumpUntil(const std::function<bool()>& done,
                    std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
 
+    // The same with virtual time following real time, for work whose own timers (a poll, a
+    // bound) must run while real processes answer.
+    bool followRealTimeUntil(const std::function<bool()>& done,
+                             std::chrono::milliseconds realTimeout);
+
     Duration now() const;
     std::size_t pendingCount() const;
     // The label of the queue whose task is running on the calling thread ("main", "global" or a

@@ -91,17 +91,8 @@ protected:
         service.stop();
     }
 
-    // Lets virtual time follow real time while the processes and the service work, until `done`.
     bool run(const std::function<bool()>& done) {
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + 60s;
-        for (auto last = Clock::now(); Clock::now() < deadline;) {
-            const auto now = Clock::now();
-            platform.dispatch->advance(now - last);
-            last = now;
-            if (platform.dispatch->pumpUntil(done, 5ms)) return true;
-        }
-        return false;
+        return platform.dispatch->followRealTimeUntil(done, 60s);
     }
     std::string step() { return window.setupStepTabView.selectedIdentifier().value_or(""); }
     bool next(const std::string& until) {

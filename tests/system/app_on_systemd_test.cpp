@@ -1,0 +1,119 @@
+// The app's delegate on a real system, run by tests/system/run inside its container as a desktop
+// user: the installed bundle, the installed helper behind polkit, launchctl on systemd. The
+// script checks the units from outside; this checks what the person sees.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/app_delegate.h"
+#include "platform/linux/launchd_job_blesser.h"
+#include "platform/linux/plist_bundle.h"
+#include "platform/linux/posix_process_runner.h"
+#include "platform/linux/unix_xpc_connector.h"
+#include "platform/testing/recording_status_bar.h"
+#include "platform/testing/test_platform.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kUnit[] = "com.velmora.OrvaneStorageGateway.service";
+constexpr char kStarted[] = "QOR start: launchctl command exit code: 0";
+
+// The installed app bundle; unset outside the container.
+const char* installedBundle() { return std::getenv("ORVANE_SYSTEM_TEST_BUNDLE"); }
+
+class AppOnSystemd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!installedBundle()) GTEST_SKIP() << "runs only inside tests/system/run's container";
+        platform.services.paths = paths;
+        platform.services.processes = processes;
+        platform.services.mainBundle = bundle;
+        platform.reinstall();
+        delegate.applicationDidFinishLaunching();
+        ASSERT_TRUE(run([&] { return status() != "Status: ?"; }));
+    }
+
+    bool run(const std::function<bool()>& done) {
+        return platform.dispatch->followRealTimeUntil(done, 60s);
+    }
+    std::string status() const {
+        return statusBar.statusItems.front()->menu()->items().at(0)->title();
+    }
+    std::size_t logged(const std::string& line) const { return platform.log->matching(line).size(); }
+    std::string enabled() const {
+        return processes->run("/bin/systemctl", {"is-enabled", kUnit}, 10s).output;
+    }
+    std::string log() const {
+        std::string all;
+        for (const auto& line : platform.log->lines()) all += line + "\n";
+        return all;
+    }
+
+    platform::testing::TestPlatform platform;
+    std::shared_ptr<platform::linux_impl::RootedSystemPaths> paths =
+        std::make_shared<platform::linux_impl::RootedSystemPaths>("/");
+    std::shared_ptr<platform::linux_impl::PosixProcessRunner> processes =
+        std::make_shared<platform::linux_impl::PosixProcessRunner>();
+    std::shared_ptr<platform::linux_impl::PlistBundle> bundle =
+        std::make_shared<platform::linux_impl::PlistBundle>(installedBundle() ? installedBundle()
+                                                                             : "/nonexistent");
+    platform::linux_impl::UnixXpcConnector connector{paths, platform.dispatch};
+    platform::linux_impl::LaunchdJobBlesser blesser{
+        paths, processes, bundle->bundlePath(), platform::linux_impl::InstallationKind::package};
+    platform::testing::RecordingStatusBar statusBar;
+    AppDelegate delegate{statusBar, *platform.dispatch, *platform.defaults, *bundle,
+                         connector, blesser,            *platform.application};
+};
+
+// A member of the product's group: no password is asked, every change happens, and the menu
+// follows.
+TEST_F(AppOnSystemd, AMemberControlsTheGatewayAndReadsItsLog) {
+    // Start at boot is on by default: the launch enabled the unit.
+    EXPECT_TRUE(run([&] { return enabled() == "enabled\n"; })) << log();
+    delegate.perform("startStopAction");
+    ASSERT_TRUE(run([&] { return logged(kStarted) == 1; })) << log();
+    EXPECT_TRUE(run([&] { return status() == "Status: Running"; })) << log();
+    delegate.restartService();
+    ASSERT_TRUE(run([&] { return logged(kStarted) == 2; })) << log();
+    delegate.perform("startStopAction");
+    ASSERT_TRUE(run([&] { return logged("QOR stop: launchctl command exit code: 0") == 2; }))
+        << log();
+    EXPECT_TRUE(run([&] { return status() == "Status: Stopped"; })) << log();
+    delegate.perform("startOnLoginAction");
+    EXPECT_TRUE(run([&] { return enabled() == "disabled\n"; })) << log();
+    EXPECT_TRUE(platform.alerts->shown().empty()) << log();
+
+    // The gateway's log, where config.ini says, is readable by the member.
+    delegate.perform("showServiceLogsAction");
+    ASSERT_EQ(platform.workspace->openedFiles().size(), 1U);
+    std::ifstream file(platform.workspace->openedFiles().front().file);
+    std::string first;
+    EXPECT_TRUE(std::getline(file, first) && first.find(" start: ") != std::string::npos) << first;
+}
+
+// Without a token the gateway does not start: the menu says so.
+TEST_F(AppOnSystemd, AFailedStartShowsTheFailedStatus) {
+    delegate.perform("startStopAction");
+    EXPECT_TRUE(run([&] { return status() == "Status: Failed"; })) << log();
+}
+
+// Anyone else: polkit refuses, the person is told, nothing runs.
+TEST_F(AppOnSystemd, AnotherUserIsRefusedAndTold) {
+    delegate.perform("startStopAction");
+    auto told = [&](const std::string& what) {
+        const auto shown = platform.alerts->shown();
+        return std::any_of(shown.begin(), shown.end(),
+                           [&](const auto& alert) { return alert.messageText == what; });
+    };
+    EXPECT_TRUE(run([&] { return told("Failed to start orvane Storage Gateway"); })) << log();
+    // Asked at launch, refused alike.
+    EXPECT_TRUE(told("Failed to create log directory")) << log();
+    EXPECT_TRUE(platform.log->contains("not authorized")) << log();
+    EXPECT_EQ(status(), "Status: Stopped");
+}
+
+}  // namespace
