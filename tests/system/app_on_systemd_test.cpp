@@ -43,7 +43,9 @@ protected:
     std::string status() const {
         return statusBar.statusItems.front()->menu()->items().at(0)->title();
     }
-    std::size_t logged(const std::string& line) const { return platform.log->matching(line).size(); }
+    std::size_t logged(const std::string& line) const {
+        return platform.log->matching(line).size();
+    }
     std::string enabled() const {
         return processes->run("/bin/systemctl", {"is-enabled", kUnit}, 10s).output;
     }
@@ -60,13 +62,13 @@ protected:
         std::make_shared<platform::linux_impl::PosixProcessRunner>();
     std::shared_ptr<platform::linux_impl::PlistBundle> bundle =
         std::make_shared<platform::linux_impl::PlistBundle>(installedBundle() ? installedBundle()
-                                                                             : "/nonexistent");
+                                                                              : "/nonexistent");
     platform::linux_impl::UnixXpcConnector connector{paths, platform.dispatch};
     platform::linux_impl::LaunchdJobBlesser blesser{
         paths, processes, bundle->bundlePath(), platform::linux_impl::InstallationKind::package};
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{statusBar, *platform.dispatch, *platform.defaults, *bundle,
-                         connector, blesser,            *platform.application};
+    AppDelegate delegate{statusBar, *platform.dispatch,   *platform.defaults, *bundle, connector,
+                         blesser,   *platform.application};
 };
 
 // A member of the product's group: no password is asked, every change happens, and the menu
