@@ -348,7 +348,17 @@ void HelperServer::acceptOne() {
 }
 
 void HelperServer::admit(int fd, const Caller& caller) {
-    std::lock_guard lock(clientsMutex_);
+    std::unique_lock lock(clientsMutex_);
+    // Only where many users may connect: in a sandbox root every client is its owner.
+    auto& held = clientsPerUser_[caller.uid];
+    if (options_.gate && held >= options_.maxClientsPerUser) {
+        lock.unlock();
+        logRefusal("Refused a connection from user " + std::to_string(caller.uid) + ": it has " +
+                   std::to_string(options_.maxClientsPerUser) + " open already");
+        ::close(fd);
+        return;
+    }
+    ++held;
     const auto serial = nextSerial_++;
     clientFds_.insert(fd);
     try {
@@ -362,6 +372,7 @@ void HelperServer::admit(int fd, const Caller& caller) {
                 }
                 std::lock_guard lock(clientsMutex_);
                 clientFds_.erase(fd);
+                --clientsPerUser_[caller.uid];
                 ::close(fd);
                 finished_.push_back(serial);
                 const char byte = 0;
@@ -371,6 +382,7 @@ void HelperServer::admit(int fd, const Caller& caller) {
         // No thread to serve it (address space or thread limit): this client goes, the helper
         // stays.
         clientFds_.erase(fd);
+        --clientsPerUser_[caller.uid];
         ::close(fd);
         options_.log(std::string("Could not serve a connection: ") + error.what());
     }

@@ -35,6 +35,10 @@ public:
         std::chrono::milliseconds idleTimeout{std::chrono::seconds(60)};
         // Clients served at once; further ones wait in the socket's queue.
         std::size_t maxClients = 32;
+        // Connections one user may hold at once where a gate lets every user in; more are closed
+        // at once, so that a user who leaves password dialogs open cannot take every place from
+        // the others.
+        std::size_t maxClientsPerUser = 8;
         // What the bounds are measured on; real time when not set.
         std::shared_ptr<platform::Clock> clock{};
         // Who decides each request that changes the system; then any local user may connect.
@@ -95,6 +99,7 @@ private:
     // that is done puts its serial in `finished_` and wakes the accept loop, which joins it.
     std::mutex clientsMutex_;
     std::set<int> clientFds_;
+    std::map<uid_t, std::size_t> clientsPerUser_;
     std::map<std::uint64_t, std::thread> clientThreads_;
     std::vector<std::uint64_t> finished_;
     std::uint64_t nextSerial_ = 0;

@@ -129,6 +129,7 @@ protected:
         options.clock = clock;
         // Unlike the idle bound, so that a test can tell the two waits apart.
         options.launchctlTimeout = 30s;
+        options.maxClientsPerUser = perUser;
         server = std::make_unique<HelperServer>(options);
         EXPECT_TRUE(server->listen());
         serving = std::thread([this] { server->serve(); });
@@ -171,7 +172,34 @@ protected:
     std::unique_ptr<HelperServer> server;
     std::thread serving;
     int fd = -1;
+    std::size_t perUser = 8;
 };
+
+TEST_F(HelperToolTest, OneUserHoldsAtMostItsShareOfTheConnections) {
+    perUser = 2;
+    serveWith(std::make_shared<PolkitGate>(
+        std::make_shared<platform::testing::ScriptedProcessRunner>(), "/usr/bin/pkcheck", 90s));
+    const auto socket = HelperServer::socketPath(root.path());
+    const int second = connectTo(socket);
+    EXPECT_EQ(call(second, kVersionCall).answer["reply"], json{HelperServer::version()});
+    const int third = connectTo(socket);
+    EXPECT_TRUE(closedByPeer(third));
+    ::close(third);
+    EXPECT_EQ(logLines(),
+              std::vector<std::string>{"Refused a connection from user " +
+                                       std::to_string(::getuid()) + ": it has 2 open already"});
+    // A place given back is taken again, once the helper has seen the connection end.
+    ::close(second);
+    bool served = false;
+    for (const auto until = std::chrono::steady_clock::now() + 10s;
+         !served && std::chrono::steady_clock::now() < until;) {
+        const int next = connectTo(socket);
+        wire::writeFrame(next, kVersionCall);
+        served = !answer(next).answer.is_null();
+        ::close(next);
+    }
+    EXPECT_TRUE(served);
+}
 
 TEST_F(HelperToolTest, RunsEachSubcommandOnTheGatewayJobAndAnswersEachCall) {
     const std::vector<std::pair<std::string, int>> cases = {
@@ -441,7 +469,9 @@ TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
     });
-    const rlimit space{rlim_t{1} << 30, rlim_t{1} << 30};
+    // Room for what the helper may hold at once (32 client threads' stacks, and a malloc arena
+    // of 64 MiB for each of up to 8 per core), far short of what leaked threads would take.
+    const rlimit space{rlim_t{4} << 30, rlim_t{4} << 30};
     ASSERT_EQ(kSanitized ? 0 : ::prlimit(pid, RLIMIT_AS, &space, nullptr), 0);
     for (int i = 0; i < 3000; ++i) {
         const int fd = connectTo(socket);
