@@ -59,9 +59,8 @@ void TestPlatform::reinstall() {
 }
 
 void TestPlatform::writeCompleteConfig(const std::string& orvaneUrl) const {
-    writeFile(
-        "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini",
-        "[main]\napp-id = A\nstorage-id = S\norvane-url = " + orvaneUrl + "\nauth-token = T\n");
+    writeConfig("[main]\napp-id = A\nstorage-id = S\norvane-url = " + orvaneUrl +
+                "\nauth-token = T\n");
 }
 
 void TestPlatform::writeFile(std::string_view systemPath, const std::string& contents) const {

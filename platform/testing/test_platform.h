@@ -37,6 +37,9 @@ private:
 // the real file system below a temporary system root. Installed in the registry while it lives.
 class TestPlatform {
 public:
+    static constexpr std::string_view kConfigIni =
+        "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+
     TestPlatform();
     ~TestPlatform();
 
@@ -45,6 +48,9 @@ public:
         return paths->resolve(systemPath);
     }
     void writeFile(std::string_view systemPath, const std::string& contents) const;
+    // The app's config.ini: its file below the root, and writing it whole.
+    std::filesystem::path configFile() const { return resolve(kConfigIni); }
+    void writeConfig(const std::string& contents) const { writeFile(kConfigIni, contents); }
     // A config.ini with every key set, as on a machine that has been set up.
     void writeCompleteConfig(const std::string& orvaneUrl = "https://orvane.example/") const;
 
