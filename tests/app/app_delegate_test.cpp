@@ -6,16 +6,14 @@
 #include <vector>
 
 #include "app/ui_tools.h"
-#include "platform/testing/recording_status_bar.h"
-#include "platform/testing/test_platform.h"
+#include "tests/app/app_fixture.h"
 
 namespace {
 
+using namespace app_test;
 using platform::ProcessResult;
 using platform::seconds;
-using namespace platform::testing;
 
-constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 constexpr char kBackups[] =
     "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/";
 
@@ -24,34 +22,22 @@ ProcessResult launchctl(int status, std::string output) {
     return {std::nullopt, false, status, std::move(output)};
 }
 
-class AppDelegateTest : public ::testing::Test {
+class AppDelegateTest : public AppTest {
 protected:
     AppDelegateTest() {
         platform.bundle->info = {{"CFBundleShortVersionString", "1.2.3"},
                                  {"CFBundleName", "Orvane Storage Gateway"}};
-        platform.processes->setResult(launchctl(0, "state = running\n"));
         platform.writeCompleteConfig();
     }
 
-    AppDelegate& start() {
-        delegate = std::make_unique<AppDelegate>(
-            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
-            *platform.serviceManagement, *platform.application);
-        delegate->applicationDidFinishLaunching();
-        return *delegate;
-    }
     std::string iconName() const { return delegate->statusBarItem()->buttonImage()->name(); }
     std::size_t queries() const { return platform.processes->calls().size(); }
-
-    TestPlatform platform;
-    RecordingStatusBar statusBar;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 // Titles, order, enabled and checked states and alternates are compared as shown, and so are
 // the items the refresh updates, in app_menu_gui_test.
 TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
-    start();
+    launch();
     EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version 1.2.3 start");
     EXPECT_EQ(std::get<bool>(*platform.defaults->value("StartOnBoot")), true);
     EXPECT_TRUE(platform.defaults->persistent().empty()) << "registration domain only";
@@ -72,7 +58,7 @@ TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
 
     // Without the bundle's information.
     platform.bundle->info.clear();
-    start();
+    launch();
     EXPECT_TRUE(platform.log->contains("OrvaneStorageGatewayApp version unknown start"));
     EXPECT_EQ(delegate->statusBarItem()->menu()->items()[11]->title(), "About App");
 }
@@ -101,7 +87,7 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
         // Back to running, so the stop title is really set again and not left over.
         {"running again", running, "Status: Running", kStop, "StatusBarIcon"},
     };
-    start();  // configured, and no backups yet
+    launch();  // configured, and no backups yet
     EXPECT_TRUE(delegate->menuItemConfigure()->isEnabled());
     EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
     // As while a start or stop is under way: only that operation may enable the item again.
@@ -120,7 +106,7 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
     statusBar.statusItems[0]->hasButton_ = false;
     platform.processes->setResult(launchctl(113, ""));
     std::filesystem::create_directories(platform.resolve(kBackups));
-    std::filesystem::remove(platform.resolve(kConfig));
+    std::filesystem::remove(platform.configFile());
     delegate->updateMenu();
     EXPECT_EQ(iconName(), "StatusBarIcon");
     EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
@@ -128,7 +114,7 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
 }
 
 TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
-    start();
+    launch();
     platform.dispatch->advance(seconds(4.999));
     EXPECT_EQ(queries(), 1u);
     platform.processes->setResult(launchctl(113, ""));
@@ -141,7 +127,7 @@ TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
 
 TEST_F(AppDelegateTest, FollowsTheUnitBetweenPollsWithOneRefreshPerBurst) {
     const std::string kLabel = "com.velmora.OrvaneStorageGateway";
-    start();
+    launch();
     EXPECT_EQ(platform.serviceStates->watched(), std::vector<std::string>{kLabel});
     platform.dispatch->advance(seconds(1));
     platform.processes->setResult(launchctl(113, ""));
@@ -165,12 +151,12 @@ TEST_F(AppDelegateTest, FollowsTheUnitBetweenPollsWithOneRefreshPerBurst) {
     // A sandbox root has nothing to follow; the menu polls.
     platform.services.serviceStates = nullptr;
     platform.reinstall();
-    start();
+    launch();
     EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
 }
 
 TEST_F(AppDelegateTest, AlertsWaitForTheMainQueueAndHoldThePollWhileUp) {
-    start();
+    launch();
     std::size_t queriesWhileUp = 0;
     platform.alerts->onShow = [&](const platform::Alert& alert) {
         EXPECT_EQ(alert.style, platform::AlertStyle::Warning);
