@@ -49,7 +49,8 @@ private:
             : state_(std::move(state)), callback_(std::move(callback)) {}
         ~Remover() override {
             std::lock_guard lock(state_->mutex);
-            std::erase_if(state_->entries, [&](const auto& entry) { return entry.second == callback_; });
+            std::erase_if(state_->entries,
+                          [&](const auto& entry) { return entry.second == callback_; });
         }
 
     private:
