@@ -11,16 +11,10 @@
 namespace {
 
 using namespace app_test;
-using platform::ProcessResult;
 using platform::seconds;
 
 constexpr char kBackups[] =
     "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/";
-
-// What launchctl answers: its exit status and output.
-ProcessResult launchctl(int status, std::string output) {
-    return {std::nullopt, false, status, std::move(output)};
-}
 
 class AppDelegateTest : public AppTest {
 protected:
@@ -66,26 +60,19 @@ TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
 TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
     const std::string kStart = "Start orvane Storage Gateway",
                       kStop = "Stop orvane Storage Gateway";
-    const ProcessResult running = launchctl(0, "state = running\n\tactive count = 1\n");
+    using enum QorStatus;
     const struct {
-        const char* name;
-        ProcessResult answer;
+        QorStatus status;
         const char* line;
         std::string startStop;
         const char* icon;
     } cases[] = {
-        {"running", running, "Status: Running", kStop, "StatusBarIcon"},
-        {"failed", launchctl(0, "active count = 0\n"), "Status: Failed", kStart,
-         "StatusBarIconError"},
-        {"stopped", launchctl(113, "Could not find service\n"), "Status: Stopped", kStart,
-         "StatusBarIconStopped"},
-        {"unknown",
-         {"No such file or directory", false, 0, ""},
-         "Status: Unknown",
-         kStart,
-         "StatusBarIconError"},
+        {Running, "Status: Running", kStop, "StatusBarIcon"},
+        {Failed, "Status: Failed", kStart, "StatusBarIconError"},
+        {Stopped, "Status: Stopped", kStart, "StatusBarIconStopped"},
+        {Unknown, "Status: Unknown", kStart, "StatusBarIconError"},
         // Back to running, so the stop title is really set again and not left over.
-        {"running again", running, "Status: Running", kStop, "StatusBarIcon"},
+        {Running, "Status: Running", kStop, "StatusBarIcon"},
     };
     launch();  // configured, and no backups yet
     EXPECT_TRUE(delegate->menuItemConfigure()->isEnabled());
@@ -93,8 +80,8 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
     // As while a start or stop is under way: only that operation may enable the item again.
     delegate->menuItemStartStop()->setEnabled(false);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        platform.processes->setResult(c.answer);
+        SCOPED_TRACE(c.line);
+        platform.processes->setResult(statusResult(c.status));
         delegate->updateMenu();
         EXPECT_EQ(delegate->menuItemStatus()->title(), c.line);
         EXPECT_EQ(delegate->menuItemStartStop()->title(), c.startStop);
@@ -104,7 +91,7 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
     }
     // A status item without a button keeps its image; the menu still follows the files.
     statusBar.statusItems[0]->hasButton_ = false;
-    platform.processes->setResult(launchctl(113, ""));
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
     std::filesystem::create_directories(platform.resolve(kBackups));
     std::filesystem::remove(platform.configFile());
     delegate->updateMenu();
@@ -117,7 +104,7 @@ TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
     launch();
     platform.dispatch->advance(seconds(4.999));
     EXPECT_EQ(queries(), 1u);
-    platform.processes->setResult(launchctl(113, ""));
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
     platform.dispatch->advance(seconds(0.001));
     EXPECT_EQ(queries(), 2u);
     EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
@@ -130,7 +117,7 @@ TEST_F(AppDelegateTest, FollowsTheUnitBetweenPollsWithOneRefreshPerBurst) {
     launch();
     EXPECT_EQ(platform.serviceStates->watched(), std::vector<std::string>{kLabel});
     platform.dispatch->advance(seconds(1));
-    platform.processes->setResult(launchctl(113, ""));
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
     // One stop, told in several signals.
     for (int i = 0; i < 3; ++i) platform.serviceStates->change(kLabel);
     EXPECT_EQ(queries(), 1u) << "the refresh waits for the main queue";
