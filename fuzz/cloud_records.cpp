@@ -2,16 +2,12 @@
 // with a reason, and every reason must fit on one log line.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "cloud_api/orvane_records.h"
+#include "fuzz/check.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 template <class Record>
 void decode(std::string_view data) {

@@ -3,11 +3,11 @@
 // is everything after it and must not be empty; both lose " \t\r\n" at their ends; first wins.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "fuzz/check.h"
 #include "service/config_parser.h"
 
 namespace {
@@ -85,10 +85,6 @@ bool plainUtf8(std::string_view s) {
 
 constexpr const char* kKeys[] = {"app-id", "auth-token", "storage-id", "orvane-url",
                                  "log-filename"};
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 }  // namespace
 

@@ -7,19 +7,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <thread>
 
+#include "fuzz/check.h"
 #include "helper_tool/helper_server.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 // One server for a batch of inputs; replacing it joins the client threads it gathered.
 class Running {

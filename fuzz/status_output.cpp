@@ -3,10 +3,10 @@
 // output holds the inactive marker; any other status is Stopped and logs the output verbatim.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "fuzz/check.h"
 #include "platform/linux/system_log.h"
 #include "platform/testing/test_platform.h"
 #include "service/config_parser.h"
@@ -25,10 +25,6 @@ public:
         return {"not used by the status query", nullptr};
     }
 };
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 }  // namespace
 

@@ -6,10 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 #include <variant>
 
+#include "fuzz/check.h"
 #include "helper_interface/helper_protocol.h"
 #include "platform/linux/xpc_wire.h"
 
@@ -17,10 +17,6 @@ namespace wire = platform::linux_impl::wire;
 using nlohmann::json;
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 void checkAgainst(const platform::ProtocolDescription& protocol, const json& message) {
     auto checked = wire::checkCall(protocol, message);

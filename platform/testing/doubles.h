@@ -1,6 +1,6 @@
 #pragma once
 
-#include <atomic>
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/dispatch.h"
 #include "platform/process_runner.h"
+#include "platform/testing/locked.h"
 #include "platform/user_defaults.h"
 
 namespace platform::testing {
@@ -49,26 +50,47 @@ private:
 
 class MemoryUserDefaults : public UserDefaults {
 public:
-    void registerDefaults(const std::map<std::string, DefaultValue>& values) override;
-    std::optional<DefaultValue> value(const std::string& key) const override;
-    void setValue(const std::string& key, const DefaultValue& value) override;
-    const std::map<std::string, DefaultValue>& persistent() const { return persistent_; }
+    void registerDefaults(const std::map<std::string, DefaultValue>& values) override {
+        registered_.with([&](auto& registered) {
+            for (const auto& [key, value] : values) registered[key] = value;
+        });
+    }
+    std::optional<DefaultValue> value(const std::string& key) const override {
+        for (const auto* domain : {&persistent_, &registered_}) {
+            const auto values = domain->get();
+            if (auto it = values.find(key); it != values.end()) return it->second;
+        }
+        return std::nullopt;
+    }
+    void setValue(const std::string& key, const DefaultValue& value) override {
+        persistent_.with([&](auto& persistent) { persistent[key] = value; });
+    }
+    std::map<std::string, DefaultValue> persistent() const { return persistent_.get(); }
 
 private:
-    mutable std::mutex mutex_;
-    std::map<std::string, DefaultValue> registered_;
-    std::map<std::string, DefaultValue> persistent_;
+    Locked<std::map<std::string, DefaultValue>> registered_;
+    Locked<std::map<std::string, DefaultValue>> persistent_;
 };
 
 class FakeBundle : public Bundle {
 public:
     explicit FakeBundle(std::filesystem::path root = "/fake/Test.app") : root_(std::move(root)) {}
     std::filesystem::path bundlePath() const override { return root_; }
-    std::optional<std::string> infoString(const std::string& key) const override;
+    std::optional<std::string> infoString(const std::string& key) const override {
+        auto it = info.find(key);
+        return it == info.end() ? std::nullopt : std::optional(it->second);
+    }
     std::optional<std::filesystem::path> resourcePath(const std::string& name,
-                                                      const std::string& ext) const override;
+                                                      const std::string& ext) const override {
+        const std::string file = ext.empty() ? name : name + "." + ext;
+        if (std::ranges::find(resources, file) == resources.end()) return std::nullopt;
+        return root_ / "Contents" / "Resources" / file;
+    }
     std::optional<std::map<std::string, std::string>> infoDictionaryForURL(
-        const std::filesystem::path& url) const override;
+        const std::filesystem::path& url) const override {
+        auto it = embeddedInfo.find(url);
+        return it == embeddedInfo.end() ? std::nullopt : std::optional(it->second);
+    }
 
     std::map<std::string, std::string> info;
     // Embedded dictionaries by executable path; a path not listed has none.
@@ -85,14 +107,19 @@ private:
 class RecordingAlerts : public AlertPresenter {
 public:
     explicit RecordingAlerts(Dispatch& dispatch) : dispatch_(dispatch) {}
-    int runModal(const Alert& alert) override;
-    std::vector<Alert> shown() const;
+    int runModal(const Alert& alert) override {
+        shown_.push(alert);
+        dispatch_.beginModal();
+        if (onShow) onShow(alert);
+        dispatch_.endModal();
+        return 0;
+    }
+    std::vector<Alert> shown() const { return shown_.get(); }
     std::function<void(const Alert&)> onShow;
 
 private:
     Dispatch& dispatch_;
-    mutable std::mutex mutex_;
-    std::vector<Alert> shown_;
+    Locked<std::vector<Alert>> shown_;
 };
 
 struct ProcessCall {
@@ -104,8 +131,7 @@ class FakeChildProcess : public ChildProcess {
 public:
     explicit FakeChildProcess(int pid) : pid_(pid) {}
     int processIdentifier() const override { return pid_; }
-    bool isRunning() const override { return running.load(); }
-    std::atomic<bool> running{true};
+    bool isRunning() const override { return true; }
 
 private:
     int pid_;
@@ -114,22 +140,27 @@ private:
 class ScriptedProcessRunner : public ProcessRunner {
 public:
     ProcessResult run(const std::string& executable, const std::vector<std::string>& args,
-                      std::chrono::milliseconds timeout) override;
+                      std::chrono::milliseconds) override {
+        calls_.push(ProcessCall{executable, args});
+        return result_.get();
+    }
     StartedProcess start(const std::string& executable,
-                         const std::vector<std::string>& args) override;
-    std::vector<ProcessCall> calls() const;
-    std::vector<ProcessCall> starts() const;
+                         const std::vector<std::string>& args) override {
+        starts_.push(ProcessCall{executable, args});
+        return startResult_.get();
+    }
+    std::vector<ProcessCall> calls() const { return calls_.get(); }
+    std::vector<ProcessCall> starts() const { return starts_.get(); }
     // The next runs answer with this.
-    void setResult(ProcessResult result);
+    void setResult(ProcessResult result) { result_.set(std::move(result)); }
     // The next starts answer with this; by default a running child with pid 4242.
-    void setStartResult(StartedProcess result);
+    void setStartResult(StartedProcess result) { startResult_.set(std::move(result)); }
 
 private:
-    mutable std::mutex mutex_;
-    ProcessResult result_;
-    StartedProcess startResult_{std::nullopt, std::make_shared<FakeChildProcess>(4242)};
-    std::vector<ProcessCall> calls_;
-    std::vector<ProcessCall> starts_;
+    Locked<ProcessResult> result_;
+    Locked<StartedProcess> startResult_{{std::nullopt, std::make_shared<FakeChildProcess>(4242)}};
+    Locked<std::vector<ProcessCall>> calls_;
+    Locked<std::vector<ProcessCall>> starts_;
 };
 
 }  // namespace platform::testing

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/distributed_notifications.h"
+#include "platform/testing/callbacks.h"
 
 namespace platform::testing {
 
@@ -15,23 +14,28 @@ namespace platform::testing {
 // and is recorded.
 class LocalNotificationCenter : public DistributedNotificationCenter {
 public:
-    void post(const std::string& name, const std::string& object) override;
+    using Posted = std::pair<std::string, std::string>;  // (name, object)
+
+    void post(const std::string& name, const std::string& object) override {
+        {
+            std::lock_guard lock(mutex_);
+            posted_.emplace_back(name, object);
+        }
+        observers_.call({name, object});
+    }
     std::unique_ptr<Observation> addObserver(const std::string& name, const std::string& object,
-                                             std::function<void()> handler) override;
-    // (name, object) of every post.
-    std::vector<std::pair<std::string, std::string>> posted() const;
+                                             std::function<void()> handler) override {
+        return observers_.add({name, object}, std::move(handler));
+    }
+    std::vector<Posted> posted() const {
+        std::lock_guard lock(mutex_);
+        return posted_;
+    }
 
 private:
-    struct Observer {
-        std::string name;
-        std::string object;
-        std::shared_ptr<std::function<void()>> handler;
-    };
-    class Token;
-
+    Callbacks<Observation, Posted> observers_;
     mutable std::mutex mutex_;
-    std::vector<Observer> observers_;
-    std::vector<std::pair<std::string, std::string>> posted_;
+    std::vector<Posted> posted_;
 };
 
 }  // namespace platform::testing

@@ -67,14 +67,14 @@ namespace {
 
 class ClientChannel : public XpcChannel {
 public:
-    ClientChannel(std::weak_ptr<LoopbackXpc> hub, std::string name, bool privileged)
-        : hub_(std::move(hub)), name_(std::move(name)), privileged_(privileged) {}
+    ClientChannel(std::weak_ptr<LoopbackXpc> hub, std::string name)
+        : hub_(std::move(hub)), name_(std::move(name)) {}
     ~ClientChannel() override { close(); }
 
     std::optional<std::string> open(Events events) override {
         auto hub = hub_.lock();
         if (!hub) return "failed at lookup: no services";
-        auto linked = hub->link(name_, privileged_);
+        auto linked = hub->link(name_);
         if (auto* reason = std::get_if<std::string>(&linked)) return *reason;
         auto pipe = std::get<std::shared_ptr<LoopbackXpc::Pipe>>(linked);
         LoopbackXpc::Pipe::attach(pipe->client, std::move(events));
@@ -100,7 +100,6 @@ public:
 private:
     std::weak_ptr<LoopbackXpc> hub_;
     std::string name_;
-    bool privileged_;
     std::mutex mutex_;
     std::shared_ptr<LoopbackXpc::Pipe> pipe_;
 };
@@ -175,7 +174,7 @@ int LoopbackXpc::connectionsOpened(const std::string& name) const {
 }
 
 std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
-    const std::string& name, bool privileged) {
+    const std::string& name) {
     Service service;
     {
         std::lock_guard lock(mutex_);
@@ -184,9 +183,6 @@ std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
             return std::string("failed at lookup: no service named ") + name;
         }
         service = found->second.service;
-    }
-    if (privileged && !service.privileged) {
-        return std::string("the service does not run as the administrator");
     }
     auto pipe = std::make_shared<Pipe>(dispatch_->makeSerialQueue(name + ".wire"));
     auto server = std::make_shared<XpcEndpoint>(name, std::make_unique<ServerChannel>(pipe),
@@ -205,9 +201,9 @@ std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
 }
 
 std::shared_ptr<XpcConnection> LoopbackXpc::connectToMachService(const std::string& name,
-                                                                 unsigned options) {
+                                                                 unsigned) {
     return std::make_shared<XpcEndpoint>(
-        name, std::make_unique<ClientChannel>(weak_from_this(), name, (options & kPrivileged) != 0),
+        name, std::make_unique<ClientChannel>(weak_from_this(), name),
         dispatch_->makeSerialQueue(name + ".connection"), XpcEndpoint::Role::Client);
 }
 

@@ -26,8 +26,6 @@ public:
         // The object that serves one client; `client` reaches that client's exported object.
         std::function<std::shared_ptr<XpcExportedObject>(std::shared_ptr<XpcRemoteProxy> client)>
             accept;
-        // A privileged connection accepts only a service that runs as the administrator.
-        bool privileged = true;
     };
 
     explicit LoopbackXpc(std::shared_ptr<Dispatch> dispatch);
@@ -46,7 +44,7 @@ public:
 
     struct Pipe;
     // Opens a link to a registered service; used by the client channels.
-    std::variant<std::shared_ptr<Pipe>, std::string> link(const std::string& name, bool privileged);
+    std::variant<std::shared_ptr<Pipe>, std::string> link(const std::string& name);
 
 private:
     struct Registered {

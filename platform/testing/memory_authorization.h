@@ -18,16 +18,45 @@ public:
         std::string description;
     };
 
-    AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) override;
+    AuthorizationStatus create(std::shared_ptr<AuthorizationReference>& reference) override {
+        std::lock_guard lock(mutex_);
+        const bool made = createStatus == errAuthorizationSuccess && !createGivesNoReference;
+        reference = made ? std::make_shared<AuthorizationReference>() : nullptr;
+        return createStatus;
+    }
     // Answers `rightsStatus` and records the request; interaction is not modelled.
     AuthorizationStatus createWithRights(
         const std::vector<AuthorizationItem>& rights, AuthorizationFlags flags,
-        std::shared_ptr<AuthorizationReference>& reference) override;
+        std::shared_ptr<AuthorizationReference>& reference) override {
+        std::unique_lock lock(mutex_);
+        const auto asking = whileAsking;
+        lock.unlock();
+        if (asking) asking();
+        lock.lock();
+        RightsRequest request{{}, flags};
+        for (const auto& right : rights) request.rights.push_back(right.name);
+        rightsRequests.push_back(request);
+        const bool made = rightsStatus == errAuthorizationSuccess && !rightsGiveNoReference;
+        reference = made ? std::make_shared<AuthorizationReference>(request.rights) : nullptr;
+        return rightsStatus;
+    }
     AuthorizationStatus rightGet(const std::string& name,
-                                 std::optional<nlohmann::json>& definition) override;
-    AuthorizationStatus rightSet(const AuthorizationReference& reference, const std::string& name,
+                                 std::optional<nlohmann::json>& definition) override {
+        std::lock_guard lock(mutex_);
+        auto found = rights.find(name);
+        definition = found == rights.end() ? std::nullopt : std::optional(found->second);
+        return definition ? errAuthorizationSuccess : errAuthorizationDenied;
+    }
+    AuthorizationStatus rightSet(const AuthorizationReference&, const std::string& name,
                                  const nlohmann::json& rule,
-                                 const std::string& description) override;
+                                 const std::string& description) override {
+        std::lock_guard lock(mutex_);
+        writes.push_back({name, rule, description});
+        if (setStatus) return *setStatus;
+        rights[name] =
+            rule.is_string() ? nlohmann::json{{"rule", nlohmann::json::array({rule})}} : rule;
+        return errAuthorizationSuccess;
+    }
 
     // Stored definitions by name, as rightGet answers them.
     std::map<std::string, nlohmann::json> rights;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,94 +10,103 @@
 
 namespace platform::testing {
 
-class MemoryTextField : public TextField {
+// Each control keeps its state in plain fields a test reads and sets.
+template <class Base>
+class MemoryControl : public Base {
 public:
     bool isHidden() const override { return hidden; }
     void setHidden(bool h) override { hidden = h; }
+    bool hidden = false;
+};
+
+class MemoryTextField : public MemoryControl<TextField> {
+public:
     std::string stringValue() const override { return text; }
     void setStringValue(const std::string& t) override { text = t; }
-    bool hidden = false;
     std::string text;
 };
 
-class MemoryButton : public Button {
+class MemoryButton : public MemoryControl<Button> {
 public:
     explicit MemoryButton(std::string t = {}) : titleText(std::move(t)) {}
-    bool isHidden() const override { return hidden; }
-    void setHidden(bool h) override { hidden = h; }
     bool isEnabled() const override { return enabled; }
     void setEnabled(bool e) override { enabled = e; }
     std::string title() const override { return titleText; }
     void setTitle(const std::string& t) override { titleText = t; }
     ControlState state() const override { return controlState; }
     void setState(ControlState s) override { controlState = s; }
-    bool hidden = false;
     bool enabled = true;
     std::string titleText;
     ControlState controlState = ControlState::Off;
 };
 
-class MemoryProgressIndicator : public ProgressIndicator {
+class MemoryProgressIndicator : public MemoryControl<ProgressIndicator> {
 public:
-    bool isHidden() const override { return hidden; }
-    void setHidden(bool h) override { hidden = h; }
     double doubleValue() const override { return value; }
     void setDoubleValue(double v) override { value = v; }
     void startAnimation() override { animating = true; }
     void stopAnimation() override { animating = false; }
     bool isAnimating() const override { return animating; }
-    bool hidden = false;
     bool animating = false;
     double value = 0;
 };
 
 // Tabs as (identifier, label) pairs; an empty identifier stands for a tab without one.
-class MemoryTabView : public TabView {
+class MemoryTabView : public MemoryControl<TabView> {
 public:
     explicit MemoryTabView(std::vector<std::pair<std::string, std::string>> t)
-        : tabs(std::move(t)) {}
-    bool isHidden() const override { return hidden; }
-    void setHidden(bool h) override { hidden = h; }
-    void selectTabWithIdentifier(const std::string& identifier) override;
-    std::optional<std::string> selectedIdentifier() const override;
-    std::optional<std::string> selectedLabel() const override;
-    bool hidden = false;
+        : tabs(std::move(t)), selected(0) {}
+    void selectTabWithIdentifier(const std::string& identifier) override {
+        for (std::size_t i = 0; i < tabs.size(); ++i) {
+            if (!identifier.empty() && tabs[i].first == identifier) selected = i;
+        }
+    }
+    std::optional<std::string> selectedIdentifier() const override {
+        if (!selected || tabs[*selected].first.empty()) return std::nullopt;
+        return tabs[*selected].first;
+    }
+    std::optional<std::string> selectedLabel() const override {
+        return selected ? std::optional(tabs[*selected].second) : std::nullopt;
+    }
     std::vector<std::pair<std::string, std::string>> tabs;
     std::optional<std::size_t> selected;
 };
 
-class MemoryPopUpButton : public PopUpButton {
+class MemoryPopUpButton : public MemoryControl<PopUpButton> {
 public:
-    bool isHidden() const override { return hidden; }
-    void setHidden(bool h) override { hidden = h; }
-    void removeAllItems() override;
-    void addItemWithTitle(const std::string& title) override;
-    void setRepresentedObjectOfLastItem(std::any value) override;
-    std::any selectedRepresentedObject() const override;
+    void removeAllItems() override {
+        items.clear();
+        selected.reset();
+    }
+    void addItemWithTitle(const std::string& title) override {
+        items.emplace_back(title, std::any{});
+        if (!selected) selected = 0;
+    }
+    void setRepresentedObjectOfLastItem(std::any value) override {
+        if (!items.empty()) items.back().second = std::move(value);
+    }
+    std::any selectedRepresentedObject() const override {
+        return selected ? items[*selected].second : std::any{};
+    }
     int numberOfItems() const override { return static_cast<int>(items.size()); }
-    std::optional<std::string> titleOfSelectedItem() const override;
-    bool hidden = false;
+    std::optional<std::string> titleOfSelectedItem() const override {
+        return selected ? std::optional(items[*selected].first) : std::nullopt;
+    }
     std::vector<std::pair<std::string, std::any>> items;
     std::optional<std::size_t> selected;
 };
 
-class MemoryPathControl : public PathControl {
+class MemoryPathControl : public MemoryControl<PathControl> {
 public:
-    bool isHidden() const override { return hidden; }
-    void setHidden(bool h) override { hidden = h; }
     std::string url() const override { return value; }
     void setURL(const std::string& u) override { value = u; }
-    bool hidden = false;
     std::string value;
 };
 
-class MemoryImageView : public ImageView {
+class MemoryImageView : public MemoryControl<ImageView> {
 public:
-    bool isHidden() const override { return hidden; }
-    void setHidden(bool h) override { hidden = h; }
     std::string toolTip() const override { return tip; }
     void setToolTip(const std::string& t) override { tip = t; }
-    bool hidden = false;
     std::string tip;
 };
 
@@ -113,7 +121,8 @@ public:
     bool isVisible() const override { return visible; }
     void makeKeyAndOrderFront() override;
     void performClose() override;
-    FolderChoice runFolderChooser(const FolderChooserOptions& options) override;
+    // Always cancelled: no test chooses a folder through the dialog.
+    FolderChoice runFolderChooser(const FolderChooserOptions&) override { return {}; }
 
     MemoryTextField mainHeaderField, initialLoginErrorTextField, newQorNameTextField,
         newQorPathTextField, newQorNameErrorLabel, newQorPathErrorLabel,
@@ -127,9 +136,6 @@ public:
 
     bool visible = false;
     int closes = 0;
-    // What the folder chooser answers, in turn; cancelled when none is left.
-    std::deque<FolderChoice> folderChoices;
-    std::vector<FolderChooserOptions> folderChooserRuns;
 
 private:
     WizardOutlets outlets_;

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/service_management.h"
+#include "platform/testing/locked.h"
 
 namespace platform::testing {
 
@@ -19,29 +19,39 @@ public:
         std::string label;
     };
 
-    bool jobBless(std::string_view domain, const std::string& label,
-                  const AuthorizationReference& authorization,
-                  std::optional<ServiceManagementError>& error) override;
-    bool loginItemSetEnabled(const std::string& identifier, bool enabled) override;
+    bool jobBless(std::string_view domain, const std::string& label, const AuthorizationReference&,
+                  std::optional<ServiceManagementError>& error) override {
+        const Call call{std::string(domain), label};
+        calls_.push(call);
+        const auto [succeeds, failure] = outcome_.get();
+        error = failure;
+        // Outside any lock: it may put a fake helper in place, as a real blessing would.
+        if (const auto callback = onBless_.get()) callback(call);
+        return succeeds;
+    }
+    bool loginItemSetEnabled(const std::string& identifier, bool enabled) override {
+        loginItemCalls_.push(std::pair(identifier, enabled));
+        return true;
+    }
 
-    std::vector<Call> calls() const;
+    std::vector<Call> calls() const { return calls_.get(); }
     // Every login item change, in order: (identifier, enabled).
-    std::vector<std::pair<std::string, bool>> loginItemCalls() const;
-    // The next calls succeed / fail with `error` / fail without telling why.
-    void succeed();
-    void fail(ServiceManagementError error);
-    void failWithoutError();
-    // Runs inside every jobBless, before it answers and outside the lock, e.g. to put a fake
-    // helper in place the way a real blessing would.
-    void setOnBless(std::function<void(const Call&)> callback);
+    std::vector<std::pair<std::string, bool>> loginItemCalls() const {
+        return loginItemCalls_.get();
+    }
+    // The next calls fail with `error` / fail without telling why.
+    void fail(ServiceManagementError error) { outcome_.set({false, std::move(error)}); }
+    void failWithoutError() { outcome_.set({false, std::nullopt}); }
+    // Runs inside every jobBless, before it answers.
+    void setOnBless(std::function<void(const Call&)> callback) {
+        onBless_.set(std::move(callback));
+    }
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<Call> calls_;
-    std::vector<std::pair<std::string, bool>> loginItemCalls_;
-    bool succeeds_ = true;
-    std::optional<ServiceManagementError> error_;
-    std::function<void(const Call&)> onBless_;
+    Locked<std::vector<Call>> calls_;
+    Locked<std::vector<std::pair<std::string, bool>>> loginItemCalls_;
+    Locked<std::pair<bool, std::optional<ServiceManagementError>>> outcome_{{true, std::nullopt}};
+    Locked<std::function<void(const Call&)>> onBless_;
 };
 
 }  // namespace platform::testing

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/service_state_watcher.h"
+#include "platform/testing/callbacks.h"
 
 namespace platform::testing {
 
@@ -14,20 +12,15 @@ namespace platform::testing {
 // standing in for the service manager's own thread.
 class RecordingServiceStateWatcher : public ServiceStateWatcher {
 public:
-    std::unique_ptr<Watch> watch(const std::string& label, std::function<void()> changed) override;
+    std::unique_ptr<Watch> watch(const std::string& label, std::function<void()> changed) override {
+        return watches_.add(label, std::move(changed));
+    }
     // The label of every live watch.
-    std::vector<std::string> watched() const;
-    void change(const std::string& label);
+    std::vector<std::string> watched() const { return watches_.keys(); }
+    void change(const std::string& label) { watches_.call(label); }
 
 private:
-    struct Entry {
-        std::string label;
-        std::shared_ptr<std::function<void()>> changed;
-    };
-    class Token;
-
-    mutable std::mutex mutex_;
-    std::vector<Entry> entries_;
+    Callbacks<Watch, std::string> watches_;
 };
 
 }  // namespace platform::testing

@@ -8,16 +8,15 @@
 
 namespace platform::testing {
 
+// Each keeps its state in plain fields a test reads and sets.
 class FakeImage : public Image {
 public:
-    explicit FakeImage(std::string name) : name_(std::move(name)) {}
+    explicit FakeImage(std::string n) : name_(std::move(n)) {}
     std::string name() const override { return name_; }
-    void setTemplate(bool isTemplate) override { template_ = isTemplate; }
-    bool isTemplate() const override { return template_; }
-
-private:
+    void setTemplate(bool t) override { isTemplate_ = t; }
+    bool isTemplate() const override { return isTemplate_; }
     std::string name_;
-    bool template_ = false;
+    bool isTemplate_ = false;
 };
 
 class FakeMenuItem : public MenuItem {
@@ -29,19 +28,17 @@ public:
           separator_(separator) {}
     bool isSeparator() const override { return separator_; }
     std::string title() const override { return title_; }
-    void setTitle(const std::string& title) override { title_ = title; }
+    void setTitle(const std::string& t) override { title_ = t; }
     Selector action() const override { return action_; }
     std::string keyEquivalent() const override { return keyEquivalent_; }
     bool isEnabled() const override { return enabled_; }
-    void setEnabled(bool enabled) override { enabled_ = enabled; }
+    void setEnabled(bool e) override { enabled_ = e; }
     ControlState state() const override { return state_; }
-    void setState(ControlState state) override { state_ = state; }
+    void setState(ControlState s) override { state_ = s; }
     bool isAlternate() const override { return alternate_; }
-    void setAlternate(bool alternate) override { alternate_ = alternate; }
+    void setAlternate(bool a) override { alternate_ = a; }
     unsigned keyEquivalentModifierMask() const override { return mask_; }
-    void setKeyEquivalentModifierMask(unsigned mask) override { mask_ = mask; }
-
-private:
+    void setKeyEquivalentModifierMask(unsigned m) override { mask_ = m; }
     std::string title_;
     Selector action_;
     std::string keyEquivalent_;
@@ -55,11 +52,9 @@ private:
 class FakeMenu : public Menu {
 public:
     bool autoenablesItems() const override { return autoenables_; }
-    void setAutoenablesItems(bool autoenables) override { autoenables_ = autoenables; }
+    void setAutoenablesItems(bool a) override { autoenables_ = a; }
     void addItem(std::shared_ptr<MenuItem> item) override { items_.push_back(std::move(item)); }
     std::vector<std::shared_ptr<MenuItem>> items() const override { return items_; }
-
-private:
     bool autoenables_ = true;
     std::vector<std::shared_ptr<MenuItem>> items_;
 };
@@ -73,20 +68,18 @@ public:
     void setButtonImage(std::shared_ptr<Image> image) override { image_ = std::move(image); }
     std::shared_ptr<Menu> menu() const override { return menu_; }
     void setMenu(std::shared_ptr<Menu> menu) override { menu_ = std::move(menu); }
-
-    bool hasButton_ = true;
-
-private:
     double length_;
+    bool hasButton_ = true;
     std::shared_ptr<Image> image_;
     std::shared_ptr<Menu> menu_;
 };
 
 // A status bar that keeps everything made through it, so a test can look at the menu as built.
-// Images exist for the names in `imageNames` (all three status icons unless a test removes one).
 class RecordingStatusBar : public StatusBar {
 public:
-    std::shared_ptr<StatusItem> makeStatusItem(double length) override;
+    std::shared_ptr<StatusItem> makeStatusItem(double length) override {
+        return statusItems.emplace_back(std::make_shared<FakeStatusItem>(length));
+    }
     std::shared_ptr<Menu> makeMenu() override { return std::make_shared<FakeMenu>(); }
     std::shared_ptr<MenuItem> makeItem(const std::string& title, const Selector& action,
                                        const std::string& keyEquivalent) override {
@@ -95,10 +88,11 @@ public:
     std::shared_ptr<MenuItem> makeSeparator() override {
         return std::make_shared<FakeMenuItem>("", "", "", true);
     }
-    std::shared_ptr<Image> imageNamed(const std::string& name) override;
+    std::shared_ptr<Image> imageNamed(const std::string& name) override {
+        imageRequests.push_back(name);
+        return std::make_shared<FakeImage>(name);
+    }
 
-    std::vector<std::string> imageNames{"StatusBarIcon", "StatusBarIconError",
-                                        "StatusBarIconStopped"};
     // In the order they were asked for.
     std::vector<std::string> imageRequests;
     std::vector<std::shared_ptr<FakeStatusItem>> statusItems;

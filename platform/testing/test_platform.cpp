@@ -18,36 +18,23 @@ TempDir::~TempDir() {
 }
 
 TestPlatform::TestPlatform()
-    : log(std::make_shared<RecordingLog>()),
-      dispatch(std::make_shared<VirtualDispatch>()),
-      processes(std::make_shared<ScriptedProcessRunner>()),
-      paths(std::make_shared<linux_impl::RootedSystemPaths>(root.path())),
-      files(std::make_shared<linux_impl::PosixFileSystem>()),
-      clock(std::make_shared<FixedClock>(LocalDateTime{2024, 3, 5, 14, 7, 9, 500000000})),
-      alerts(std::make_shared<RecordingAlerts>(*dispatch)),
-      defaults(std::make_shared<MemoryUserDefaults>()),
-      bundle(std::make_shared<FakeBundle>(root.path() / "Test.app")),
-      authorization(std::make_shared<MemoryAuthorization>()),
-      xpc(std::make_shared<LoopbackXpc>(dispatch)),
-      serviceManagement(std::make_shared<RecordingServiceManagement>()),
-      workspace(std::make_shared<RecordingWorkspace>()),
-      notifications(std::make_shared<LocalNotificationCenter>()),
-      serviceStates(std::make_shared<RecordingServiceStateWatcher>()) {
-    services.log = log;
-    services.dispatch = dispatch;
-    services.processes = processes;
-    services.paths = paths;
-    services.files = files;
-    services.clock = clock;
-    services.alerts = alerts;
-    services.defaults = defaults;
-    services.mainBundle = bundle;
-    services.authorization = authorization;
-    services.xpc = xpc;
-    services.serviceManagement = serviceManagement;
-    services.workspace = workspace;
-    services.notifications = notifications;
-    services.serviceStates = serviceStates;
+    : services{.log = log,
+               .dispatch = dispatch,
+               .processes = processes,
+               .paths = paths,
+               .files = files,
+               .clock = clock,
+               .alerts = alerts,
+               .defaults = defaults,
+               .mainBundle = bundle,
+               .urlSession = nullptr,
+               .random = nullptr,
+               .workspace = workspace,
+               .authorization = authorization,
+               .xpc = xpc,
+               .serviceManagement = serviceManagement,
+               .notifications = notifications,
+               .serviceStates = serviceStates} {
     reinstall();
 }
 
@@ -59,9 +46,8 @@ void TestPlatform::reinstall() {
 }
 
 void TestPlatform::writeCompleteConfig(const std::string& orvaneUrl) const {
-    writeFile(
-        "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini",
-        "[main]\napp-id = A\nstorage-id = S\norvane-url = " + orvaneUrl + "\nauth-token = T\n");
+    writeConfig("[main]\napp-id = A\nstorage-id = S\norvane-url = " + orvaneUrl +
+                "\nauth-token = T\n");
 }
 
 void TestPlatform::writeFile(std::string_view systemPath, const std::string& contents) const {

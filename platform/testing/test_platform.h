@@ -37,6 +37,9 @@ private:
 // the real file system below a temporary system root. Installed in the registry while it lives.
 class TestPlatform {
 public:
+    static constexpr std::string_view kConfigIni =
+        "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
+
     TestPlatform();
     ~TestPlatform();
 
@@ -45,27 +48,36 @@ public:
         return paths->resolve(systemPath);
     }
     void writeFile(std::string_view systemPath, const std::string& contents) const;
+    // The app's config.ini: its file below the root, and writing it whole.
+    std::filesystem::path configFile() const { return resolve(kConfigIni); }
+    void writeConfig(const std::string& contents) const { writeFile(kConfigIni, contents); }
     // A config.ini with every key set, as on a machine that has been set up.
     void writeCompleteConfig(const std::string& orvaneUrl = "https://orvane.example/") const;
 
     TempDir root;
-    std::shared_ptr<RecordingLog> log;
-    std::shared_ptr<VirtualDispatch> dispatch;
-    std::shared_ptr<ScriptedProcessRunner> processes;
-    std::shared_ptr<linux_impl::RootedSystemPaths> paths;
-    std::shared_ptr<linux_impl::PosixFileSystem> files;
-    std::shared_ptr<FixedClock> clock;
-    std::shared_ptr<RecordingAlerts> alerts;
-    std::shared_ptr<MemoryUserDefaults> defaults;
-    std::shared_ptr<FakeBundle> bundle;
-    std::shared_ptr<MemoryAuthorization> authorization;
-    std::shared_ptr<LoopbackXpc> xpc;
-    std::shared_ptr<RecordingServiceManagement> serviceManagement;
+    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
+    std::shared_ptr<VirtualDispatch> dispatch = std::make_shared<VirtualDispatch>();
+    std::shared_ptr<ScriptedProcessRunner> processes = std::make_shared<ScriptedProcessRunner>();
+    std::shared_ptr<linux_impl::RootedSystemPaths> paths =
+        std::make_shared<linux_impl::RootedSystemPaths>(root.path());
+    std::shared_ptr<linux_impl::PosixFileSystem> files =
+        std::make_shared<linux_impl::PosixFileSystem>();
+    std::shared_ptr<FixedClock> clock =
+        std::make_shared<FixedClock>(LocalDateTime{2024, 3, 5, 14, 7, 9, 500000000});
+    std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>(*dispatch);
+    std::shared_ptr<MemoryUserDefaults> defaults = std::make_shared<MemoryUserDefaults>();
+    std::shared_ptr<FakeBundle> bundle = std::make_shared<FakeBundle>(root.path() / "Test.app");
+    std::shared_ptr<MemoryAuthorization> authorization = std::make_shared<MemoryAuthorization>();
+    std::shared_ptr<LoopbackXpc> xpc = std::make_shared<LoopbackXpc>(dispatch);
+    std::shared_ptr<RecordingServiceManagement> serviceManagement =
+        std::make_shared<RecordingServiceManagement>();
     // Not a registry service: the delegate and the wizard take it in their constructors.
     std::shared_ptr<RecordingApplication> application = std::make_shared<RecordingApplication>();
-    std::shared_ptr<RecordingWorkspace> workspace;
-    std::shared_ptr<LocalNotificationCenter> notifications;
-    std::shared_ptr<RecordingServiceStateWatcher> serviceStates;
+    std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
+    std::shared_ptr<LocalNotificationCenter> notifications =
+        std::make_shared<LocalNotificationCenter>();
+    std::shared_ptr<RecordingServiceStateWatcher> serviceStates =
+        std::make_shared<RecordingServiceStateWatcher>();
     // Install further services (a URL session, a random source) here before use.
     Services services;
 

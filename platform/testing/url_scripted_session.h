@@ -2,13 +2,13 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/dispatch.h"
 #include "platform/linux/curl_url.h"
+#include "platform/testing/locked.h"
 #include "platform/url_session.h"
 
 namespace platform::testing {
@@ -37,10 +37,7 @@ public:
     std::function<void(const UrlRequest&)> onSend;
 
     void dataTask(const UrlRequest& request, DataTaskCompletion completion) override {
-        {
-            std::lock_guard lock(mutex_);
-            sent_.push_back(request);
-        }
+        sent_.push(request);
         if (onSend) onSend(request);
         Reply reply = responder ? responder(request) : Reply::http(404);
         if (reply.response && reply.response->url.empty()) reply.response->url = request.url;
@@ -52,15 +49,11 @@ public:
         return linux_impl::isValidURLText(text);
     }
 
-    std::vector<UrlRequest> sent() const {
-        std::lock_guard lock(mutex_);
-        return sent_;
-    }
+    std::vector<UrlRequest> sent() const { return sent_.get(); }
 
 private:
     std::shared_ptr<Queue> queue_;
-    mutable std::mutex mutex_;
-    std::vector<UrlRequest> sent_;
+    Locked<std::vector<UrlRequest>> sent_;
 };
 
 }  // namespace platform::testing

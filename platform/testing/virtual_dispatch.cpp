@@ -8,37 +8,21 @@
 namespace platform::testing {
 namespace {
 
-// The tasks running on this thread, innermost first: advance() may be called from a task.
-class RunningTask {
-public:
-    RunningTask(const VirtualDispatch& dispatch, const std::string& queue, bool main)
-        : dispatch_(&dispatch),
-          queue_(queue),
-          main_(main),
-          outer_(std::exchange(innermost_, this)) {}
-    ~RunningTask() { innermost_ = outer_; }
-    RunningTask(const RunningTask&) = delete;
-    RunningTask& operator=(const RunningTask&) = delete;
-
-    // The innermost task of `dispatch` running on this thread, if any.
-    static const RunningTask* of(const VirtualDispatch& dispatch) {
-        for (const RunningTask* task = innermost_; task; task = task->outer_) {
-            if (task->dispatch_ == &dispatch) return task;
-        }
-        return nullptr;
-    }
-    const std::string& queue() const { return queue_; }
-    bool main() const { return main_; }
-
-private:
-    static thread_local const RunningTask* innermost_;
-    const VirtualDispatch* dispatch_;
-    const std::string& queue_;
-    bool main_;
-    const RunningTask* outer_;
+// The tasks running on this thread, innermost last: advance() may be called from a task.
+struct Running {
+    const VirtualDispatch* dispatch;
+    const std::string* queue;
+    bool main;
 };
+thread_local std::vector<Running> running;
 
-thread_local const RunningTask* RunningTask::innermost_ = nullptr;
+// The innermost task of `dispatch` running on this thread, if any.
+const Running* runningTaskOf(const VirtualDispatch& dispatch) {
+    for (auto task = running.rbegin(); task != running.rend(); ++task) {
+        if (task->dispatch == &dispatch) return &*task;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -121,7 +105,8 @@ void VirtualDispatch::advance(Duration by) {
         }
         lock.unlock();
         {
-            const RunningTask running(*this, entry.queue, entry.main);
+            running.push_back({this, &entry.queue, entry.main});
+            const std::shared_ptr<void> leave(nullptr, [](void*) { running.pop_back(); });
             entry.task();
             // What the task held may post on release, so it goes before the lock is taken again.
             entry.task = nullptr;
@@ -173,12 +158,12 @@ std::size_t VirtualDispatch::pendingCount() const {
 }
 
 std::string VirtualDispatch::currentQueue() const {
-    const RunningTask* running = RunningTask::of(*this);
-    return running ? running->queue() : std::string();
+    const Running* task = runningTaskOf(*this);
+    return task ? *task->queue : std::string();
 }
 
 bool VirtualDispatch::isMainThread() const {
-    if (const RunningTask* running = RunningTask::of(*this)) return running->main();
+    if (const Running* task = runningTaskOf(*this)) return task->main;
     return std::this_thread::get_id() == mainThread_;
 }
 

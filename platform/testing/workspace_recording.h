@@ -1,10 +1,10 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/testing/locked.h"
 #include "platform/workspace.h"
 
 namespace platform::testing {
@@ -17,32 +17,49 @@ public:
         bool operator==(const FileRequest&) const = default;
     };
 
-    bool openURL(const std::string& url) override;
+    bool openURL(const std::string& url) override {
+        opened_.push(url);
+        return answer_.get();
+    }
     // "/usr/bin/open -a <application> <file>", so tests see what would be started.
     std::optional<Command> commandToOpenFile(const std::string& file,
-                                             const std::string& application) const override;
-    bool openFile(const std::string& file, const std::string& application) override;
-    bool selectFile(const std::string& file, const std::string& rootPath) override;
-    std::vector<RunningApplication> runningApplications() const override;
-    std::optional<std::string> launchApplication(const std::string& path) override;
+                                             const std::string& application) const override {
+        return Command{"/usr/bin/open", {"-a", application, file}};
+    }
+    bool openFile(const std::string& file, const std::string& application) override {
+        openedFiles_.push(FileRequest{file, application});
+        return true;
+    }
+    bool selectFile(const std::string& file, const std::string& rootPath) override {
+        selected_.push(std::pair(file, rootPath));
+        return true;
+    }
+    std::vector<RunningApplication> runningApplications() const override { return running_.get(); }
+    std::optional<std::string> launchApplication(const std::string& path) override {
+        if (onLaunch) onLaunch(path);
+        return std::nullopt;
+    }
 
-    std::vector<std::string> openedURLs() const;
-    std::vector<FileRequest> openedFiles() const;
+    std::vector<std::string> openedURLs() const { return opened_.get(); }
+    std::vector<FileRequest> openedFiles() const { return openedFiles_.get(); }
     // (file, root) of each selectFile.
-    std::vector<std::pair<std::string, std::string>> selectedFiles() const;
+    std::vector<std::pair<std::string, std::string>> selectedFiles() const {
+        return selected_.get();
+    }
     // What openURL answers.
-    void setAnswer(bool answer);
-    void setRunningApplications(std::vector<RunningApplication> running);
+    void setAnswer(bool answer) { answer_.set(answer); }
+    void setRunningApplications(std::vector<RunningApplication> running) {
+        running_.set(std::move(running));
+    }
     // Runs inside launchApplication, before it answers.
     std::function<void(const std::string& path)> onLaunch;
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> opened_;
-    std::vector<FileRequest> openedFiles_;
-    std::vector<std::pair<std::string, std::string>> selected_;
-    std::vector<RunningApplication> running_;
-    bool answer_ = true;
+    Locked<std::vector<std::string>> opened_;
+    Locked<std::vector<FileRequest>> openedFiles_;
+    Locked<std::vector<std::pair<std::string, std::string>>> selected_;
+    Locked<std::vector<RunningApplication>> running_;
+    Locked<bool> answer_{true};
 };
 
 }  // namespace platform::testing

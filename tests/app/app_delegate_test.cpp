@@ -6,52 +6,32 @@
 #include <vector>
 
 #include "app/ui_tools.h"
-#include "platform/testing/recording_status_bar.h"
-#include "platform/testing/test_platform.h"
+#include "tests/app/app_fixture.h"
 
 namespace {
 
-using platform::ProcessResult;
+using namespace app_test;
 using platform::seconds;
-using namespace platform::testing;
 
-constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 constexpr char kBackups[] =
     "/Library/Application Support/Velmora/OrvaneStorageGateway/Data/ConfigBackups/";
 
-// What launchctl answers: its exit status and output.
-ProcessResult launchctl(int status, std::string output) {
-    return {std::nullopt, false, status, std::move(output)};
-}
-
-class AppDelegateTest : public ::testing::Test {
+class AppDelegateTest : public AppTest {
 protected:
     AppDelegateTest() {
         platform.bundle->info = {{"CFBundleShortVersionString", "1.2.3"},
                                  {"CFBundleName", "Orvane Storage Gateway"}};
-        platform.processes->setResult(launchctl(0, "state = running\n"));
         platform.writeCompleteConfig();
     }
 
-    AppDelegate& start() {
-        delegate = std::make_unique<AppDelegate>(
-            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
-            *platform.serviceManagement, *platform.application);
-        delegate->applicationDidFinishLaunching();
-        return *delegate;
-    }
     std::string iconName() const { return delegate->statusBarItem()->buttonImage()->name(); }
     std::size_t queries() const { return platform.processes->calls().size(); }
-
-    TestPlatform platform;
-    RecordingStatusBar statusBar;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 // Titles, order, enabled and checked states and alternates are compared as shown, and so are
 // the items the refresh updates, in app_menu_gui_test.
 TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
-    start();
+    launch();
     EXPECT_EQ(platform.log->lines().front(), "OrvaneStorageGatewayApp version 1.2.3 start");
     EXPECT_EQ(std::get<bool>(*platform.defaults->value("StartOnBoot")), true);
     EXPECT_TRUE(platform.defaults->persistent().empty()) << "registration domain only";
@@ -72,7 +52,7 @@ TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
 
     // Without the bundle's information.
     platform.bundle->info.clear();
-    start();
+    launch();
     EXPECT_TRUE(platform.log->contains("OrvaneStorageGatewayApp version unknown start"));
     EXPECT_EQ(delegate->statusBarItem()->menu()->items()[11]->title(), "About App");
 }
@@ -80,35 +60,28 @@ TEST_F(AppDelegateTest, StartUpLogsRegistersTheDefaultAndBuildsTheMenu) {
 TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
     const std::string kStart = "Start orvane Storage Gateway",
                       kStop = "Stop orvane Storage Gateway";
-    const ProcessResult running = launchctl(0, "state = running\n\tactive count = 1\n");
+    using enum QorStatus;
     const struct {
-        const char* name;
-        ProcessResult answer;
+        QorStatus status;
         const char* line;
         std::string startStop;
         const char* icon;
     } cases[] = {
-        {"running", running, "Status: Running", kStop, "StatusBarIcon"},
-        {"failed", launchctl(0, "active count = 0\n"), "Status: Failed", kStart,
-         "StatusBarIconError"},
-        {"stopped", launchctl(113, "Could not find service\n"), "Status: Stopped", kStart,
-         "StatusBarIconStopped"},
-        {"unknown",
-         {"No such file or directory", false, 0, ""},
-         "Status: Unknown",
-         kStart,
-         "StatusBarIconError"},
+        {Running, "Status: Running", kStop, "StatusBarIcon"},
+        {Failed, "Status: Failed", kStart, "StatusBarIconError"},
+        {Stopped, "Status: Stopped", kStart, "StatusBarIconStopped"},
+        {Unknown, "Status: Unknown", kStart, "StatusBarIconError"},
         // Back to running, so the stop title is really set again and not left over.
-        {"running again", running, "Status: Running", kStop, "StatusBarIcon"},
+        {Running, "Status: Running", kStop, "StatusBarIcon"},
     };
-    start();  // configured, and no backups yet
+    launch();  // configured, and no backups yet
     EXPECT_TRUE(delegate->menuItemConfigure()->isEnabled());
     EXPECT_FALSE(delegate->menuItemShowConfigBackups()->isEnabled());
     // As while a start or stop is under way: only that operation may enable the item again.
     delegate->menuItemStartStop()->setEnabled(false);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        platform.processes->setResult(c.answer);
+        SCOPED_TRACE(c.line);
+        platform.processes->setResult(statusResult(c.status));
         delegate->updateMenu();
         EXPECT_EQ(delegate->menuItemStatus()->title(), c.line);
         EXPECT_EQ(delegate->menuItemStartStop()->title(), c.startStop);
@@ -118,9 +91,9 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
     }
     // A status item without a button keeps its image; the menu still follows the files.
     statusBar.statusItems[0]->hasButton_ = false;
-    platform.processes->setResult(launchctl(113, ""));
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
     std::filesystem::create_directories(platform.resolve(kBackups));
-    std::filesystem::remove(platform.resolve(kConfig));
+    std::filesystem::remove(platform.configFile());
     delegate->updateMenu();
     EXPECT_EQ(iconName(), "StatusBarIcon");
     EXPECT_FALSE(delegate->menuItemConfigure()->isEnabled());
@@ -128,10 +101,10 @@ TEST_F(AppDelegateTest, RefreshFollowsEveryStatusAndTheFiles) {
 }
 
 TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
-    start();
+    launch();
     platform.dispatch->advance(seconds(4.999));
     EXPECT_EQ(queries(), 1u);
-    platform.processes->setResult(launchctl(113, ""));
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
     platform.dispatch->advance(seconds(0.001));
     EXPECT_EQ(queries(), 2u);
     EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
@@ -141,10 +114,10 @@ TEST_F(AppDelegateTest, PollsOnceEveryFiveSecondsAndFollowsOutsideChanges) {
 
 TEST_F(AppDelegateTest, FollowsTheUnitBetweenPollsWithOneRefreshPerBurst) {
     const std::string kLabel = "com.velmora.OrvaneStorageGateway";
-    start();
+    launch();
     EXPECT_EQ(platform.serviceStates->watched(), std::vector<std::string>{kLabel});
     platform.dispatch->advance(seconds(1));
-    platform.processes->setResult(launchctl(113, ""));
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
     // One stop, told in several signals.
     for (int i = 0; i < 3; ++i) platform.serviceStates->change(kLabel);
     EXPECT_EQ(queries(), 1u) << "the refresh waits for the main queue";
@@ -165,12 +138,12 @@ TEST_F(AppDelegateTest, FollowsTheUnitBetweenPollsWithOneRefreshPerBurst) {
     // A sandbox root has nothing to follow; the menu polls.
     platform.services.serviceStates = nullptr;
     platform.reinstall();
-    start();
+    launch();
     EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped");
 }
 
 TEST_F(AppDelegateTest, AlertsWaitForTheMainQueueAndHoldThePollWhileUp) {
-    start();
+    launch();
     std::size_t queriesWhileUp = 0;
     platform.alerts->onShow = [&](const platform::Alert& alert) {
         EXPECT_EQ(alert.style, platform::AlertStyle::Warning);

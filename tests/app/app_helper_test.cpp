@@ -2,94 +2,25 @@
 // start/stop item, with an in-process helper and virtual time.
 #include <gtest/gtest.h>
 
-#include <map>
-
-#include "app/app_delegate.h"
 #include "app/ui_tools.h"
-#include "helper_interface/helper_protocol.h"
-#include "platform/testing/recording_status_bar.h"
-#include "platform/testing/test_platform.h"
+#include "tests/app/app_fixture.h"
 
 namespace {
 
-using platform::ProcessResult;
+using namespace app_test;
 using platform::seconds;
-using namespace platform::testing;
 
-constexpr char kHelperCopy[] = "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper";
 const std::string kService(kHelperMachServiceName);
 
-ProcessResult statusResult(QorStatus status) {
-    static const std::map<QorStatus, ProcessResult> results = {
-        {QorStatus::Running, {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"}},
-        {QorStatus::Failed, {std::nullopt, false, 0, "state = waiting\n\tactive count = 0\n"}},
-        {QorStatus::Stopped, {std::nullopt, false, 113, "Could not find service\n"}},
-        {QorStatus::Unknown, {std::string("No such file or directory"), false, 0, ""}},
-    };
-    return results.at(status);
-}
-
-// The installed helper. Its launchctl moves the status query's answer the way the real job would.
-struct FakeHelper : HelperProtocolHandler {
-    explicit FakeHelper(ScriptedProcessRunner& processes) : processes(processes) {}
-    void getVersionWithCompletion(std::function<void(std::string)> reply) override {
-        reply(version);
-    }
-    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
-                                       std::function<void(std::int64_t)> reply) override {
-        subcommands.push_back(subcommand);
-        const std::int64_t code = exitCodes.contains(subcommand) ? exitCodes[subcommand] : 0;
-        if (code == 0 && subcommand == "bootstrap" && startsService) {
-            processes.setResult(statusResult(QorStatus::Running));
-        }
-        if (code == 0 && subcommand == "bootout")
-            processes.setResult(statusResult(QorStatus::Stopped));
-        if (silent || subcommand == silentAt) {
-            held.push_back(reply);  // kept, never called: the helper hangs
-            return;
-        }
-        reply(code);
-    }
-    void createLogDirectoryWithCompletion(
-        std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
-        ++logDirectoryRequests;
-        if (!logDirectoryFails) return reply("Created", std::nullopt);
-        reply("Permission denied",
-              platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
-    }
-
-    ScriptedProcessRunner& processes;
-    std::string version = "2.0.0";
-    std::map<std::string, std::int64_t> exitCodes;
-    bool startsService = true;
-    bool silent = false;
-    std::string silentAt;
-    bool logDirectoryFails = false;
-    std::vector<std::string> subcommands;
-    std::vector<std::function<void(std::int64_t)>> held;
-    int logDirectoryRequests = 0;
-};
-
-class AppHelperTest : public ::testing::Test {
+class AppHelperTest : public AppTest {
 protected:
     AppHelperTest() {
-        platform.bundle->embeddedInfo[platform.bundle->bundlePath() / kHelperCopy] = {
-            {"CFBundleShortVersionString", "2.0.0"}};
-        platform.processes->setResult(statusResult(QorStatus::Running));
         platform.writeCompleteConfig();
         // Blessing puts the bundled helper in place, as the real one does.
         platform.serviceManagement->setOnBless([this](const auto&) {
             helper->version = "2.0.0";
             registerHelper();
         });
-    }
-
-    void registerHelper() {
-        platform::testing::LoopbackXpc::Service service;
-        service.exported = &HelperProtocol;
-        service.remote = &AppProtocol;
-        service.accept = [this](auto) { return exportHelperProtocol(helper); };
-        platform.xpc->registerService(kService, service);
     }
 
     // Starts the app with an installed helper of `version`, and lets its start-up settle; the
@@ -99,10 +30,7 @@ protected:
             helper->version = *installedVersion;
             registerHelper();
         }
-        delegate = std::make_unique<AppDelegate>(
-            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
-            *platform.serviceManagement, *platform.application);
-        delegate->applicationDidFinishLaunching();
+        launch();
         platform.dispatch->runUntilIdle();
         helper->subcommands.clear();
     }
@@ -111,19 +39,6 @@ protected:
         platform.dispatch->runUntilIdle();
     }
     bool itemEnabled() const { return delegate->menuItemStartStop()->isEnabled(); }
-    // "title / text" of each alert shown, from the `from`th on.
-    std::vector<std::string> alertTexts(std::size_t from = 0) const {
-        std::vector<std::string> texts;
-        for (const auto& alert : platform.alerts->shown()) {
-            texts.push_back(alert.messageText + " / " + alert.informativeText);
-        }
-        return {texts.begin() + from, texts.end()};
-    }
-
-    TestPlatform platform;
-    RecordingStatusBar statusBar;
-    std::shared_ptr<FakeHelper> helper = std::make_shared<FakeHelper>(*platform.processes);
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(AppHelperTest, EachStatusSendsItsChainAndTheExitStatusesDecideTheAlerts) {

@@ -1,76 +1,34 @@
 // The menu's commands besides start/stop, with doubles and virtual time.
 #include <gtest/gtest.h>
 
-#include "app/app_delegate.h"
-#include "helper_interface/helper_protocol.h"
-#include "platform/testing/recording_status_bar.h"
-#include "platform/testing/test_platform.h"
 #include "platform/testing/url_scripted_session.h"
+#include "tests/app/app_fixture.h"
 
 namespace {
 
+using namespace app_test;
 using platform::ControlState;
 using platform::seconds;
-using namespace platform::testing;
 
-constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 constexpr char kLauncher[] = "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
 
-// The installed helper, as far as these commands reach it: it records each subcommand.
-struct RecordingHelper : HelperProtocolHandler {
-    void getVersionWithCompletion(std::function<void(std::string)> reply) override { reply("1.0"); }
-    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
-                                       std::function<void(std::int64_t)> reply) override {
-        subcommands.push_back(subcommand);
-        reply(0);
-    }
-    void createLogDirectoryWithCompletion(
-        std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
-        reply("", std::nullopt);
-    }
-    std::vector<std::string> subcommands;
-};
-
-class AppMenuActionsTest : public ::testing::Test {
+class AppMenuActionsTest : public AppTest {
 protected:
     AppMenuActionsTest() {
-        platform.bundle->embeddedInfo[platform.bundle->bundlePath() /
-                                      "Contents/Library/LaunchServices/"
-                                      "com.velmora.QorPrivilegedHelper"] = {
-            {"CFBundleShortVersionString", "1.0"}};
-        platform.processes->setResult({std::nullopt, false, 0, "state = running\n"});
         platform.services.urlSession =
             std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
         platform.reinstall();
-        platform::testing::LoopbackXpc::Service service;
-        service.exported = &HelperProtocol;
-        service.remote = &AppProtocol;
-        service.accept = [this](auto) { return exportHelperProtocol(helper); };
-        platform.xpc->registerService(std::string(kHelperMachServiceName), service);
+        registerHelper();
     }
 
     void start() {
-        delegate = std::make_unique<AppDelegate>(
-            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
-            *platform.serviceManagement, *platform.application);
-        delegate->applicationDidFinishLaunching();
+        launch();
         platform.dispatch->runUntilIdle();
     }
     void choose(const std::string& selector) {
         EXPECT_TRUE(delegate->perform(selector)) << selector;
         platform.dispatch->runUntilIdle();
     }
-    std::vector<std::string> alerts() const {
-        std::vector<std::string> texts;
-        for (const auto& alert : platform.alerts->shown())
-            texts.push_back(alert.messageText + " / " + alert.informativeText);
-        return texts;
-    }
-
-    TestPlatform platform;
-    std::shared_ptr<RecordingHelper> helper = std::make_shared<RecordingHelper>();
-    RecordingStatusBar statusBar;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 TEST_F(AppMenuActionsTest, StartAtBootDrivesCheckMarkLoginItemAndBootStateAndNothingElse) {
@@ -108,16 +66,16 @@ TEST_F(AppMenuActionsTest, CommandsOpenWhatConfigIniNamesOrAlertWithTheirTexts) 
     platform.writeCompleteConfig();  // so that start-up opens no wizard
     start();
     for (const auto& [config, selector] : cases) {
-        platform.writeFile(kConfig, config);
+        platform.writeConfig(config);
         choose(selector);
     }
-    EXPECT_EQ(alerts(), (std::vector<std::string>{noConfigure, noConfigure, noConfigure, noLog,
-                                                  noLog, noLog}));
+    EXPECT_EQ(alertTexts(), (std::vector<std::string>{noConfigure, noConfigure, noConfigure, noLog,
+                                                      noLog, noLog}));
 
     // Found, each target is opened, and only then.
-    platform.writeFile(kConfig,
-                       "[main]\nstorage-id = s1\norvane-url = http://o.test\n"
-                       "log-filename = /var/log/Orvane Gateway/gateway log.txt\n");
+    platform.writeConfig(
+        "[main]\nstorage-id = s1\norvane-url = http://o.test\n"
+        "log-filename = /var/log/Orvane Gateway/gateway log.txt\n");
     choose("configureAction");
     EXPECT_EQ(platform.workspace->openedURLs(),
               std::vector<std::string>{"http://o.test/admin/storages/s1/settings"});
@@ -136,7 +94,7 @@ TEST_F(AppMenuActionsTest, CommandsOpenWhatConfigIniNamesOrAlertWithTheirTexts) 
     choose("aboutAction");
     EXPECT_EQ(platform.application->activations, activations + 1);
     EXPECT_EQ(platform.application->aboutPanels, 1);
-    EXPECT_EQ(alerts().size(), cases.size()) << "no alert when the target is found";
+    EXPECT_EQ(alertTexts().size(), cases.size()) << "no alert when the target is found";
 }
 
 TEST_F(AppMenuActionsTest, ApplicationLogsStreamInATerminalReportedHalfASecondLater) {

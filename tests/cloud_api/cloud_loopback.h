@@ -17,9 +17,6 @@
 // them as they come in.
 class CloudLoopbackTest : public ::testing::Test {
 protected:
-    static constexpr const char* kConfigPath =
-        "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
-
     void SetUp() override {
         ASSERT_TRUE(service.start());
         startSession({});
@@ -52,7 +49,7 @@ protected:
     void setOrvaneUrl(const std::optional<std::string>& url) {
         std::string text = "app-id = A\n";
         if (url) text += "orvane-url = " + *url + "\n";
-        platform.writeFile(kConfigPath, text);
+        platform.writeConfig(text);
     }
 
     bool pump(const std::function<bool()>& done) { return platform.dispatch->pumpUntil(done); }

@@ -15,8 +15,6 @@ using platform::testing::ScriptedUrlSession;
 using Reply = ScriptedUrlSession::Reply;
 using namespace std::chrono_literals;
 
-constexpr const char* kConfigPath =
-    "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 constexpr const char* kBase = "https://orvane.test/";
 
 // Sign-in on virtual time: a scripted session answers, and the test says when seconds pass.
@@ -30,7 +28,7 @@ protected:
         platform.services.random = random;
         platform.services.workspace = workspace;
         platform.reinstall();
-        platform.writeFile(kConfigPath, std::string("orvane-url = ") + kBase + "\n");
+        platform.writeConfig(std::string("orvane-url = ") + kBase + "\n");
     }
 
     // Starts the loop; the outcome lands in `result` and `completions`.
@@ -94,7 +92,7 @@ TEST_F(SignIn, TheLoginPageAndThePollUrlCarryTheSameCodeAndTheKeptInstallationId
               std::string(kBase) + "authenticate/" + std::string(64, 'B') + "/" + id + "/");
     EXPECT_TRUE(platform.log->lines().empty()) << "the sign-in code must never be logged";
 
-    platform.writeFile(kConfigPath, "orvane-url = https://\n");
+    platform.writeConfig("orvane-url = https://\n");
     EXPECT_FALSE(OrvaneRequests::startLogin(true));
     EXPECT_EQ(workspace->openedURLs().size(), 2u) << "nothing opened without a base URL";
 

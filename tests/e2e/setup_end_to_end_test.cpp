@@ -28,7 +28,6 @@ using namespace std::chrono_literals;
 using service_management_test::readAll;
 using service_management_test::writeAll;
 
-constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 constexpr char kHelperLabel[] = "com.velmora.QorPrivilegedHelper";
 
 // The person at the computer: the system's browser, headless, opens the page on a thread of its
@@ -125,7 +124,7 @@ protected:
 };
 
 TEST_F(SetupEndToEnd, SignsInMakesANewStorageWritesTheConfigurationAndRestartsTheGateway) {
-    platform.writeFile(kConfig, "[main]\norvane-url = " + service.baseURL() + "\n");
+    platform.writeConfig("[main]\norvane-url = " + service.baseURL() + "\n");
     const fs::path folder = platform.root.path() / "media";
     fs::create_directories(folder);
 
@@ -158,6 +157,7 @@ TEST_F(SetupEndToEnd, SignsInMakesANewStorageWritesTheConfigurationAndRestartsTh
     const std::string token = QorTools::getAuthToken().value_or("?");
     EXPECT_EQ(state.applications.at(appId)["name"],
               computerName.localizedName().value_or("New") + " QOR");
+    EXPECT_EQ(state.applications.at(appId)["default_user_id"], "user-power");
     EXPECT_EQ(state.tokens.at(token).appId, appId);
     const std::string storage = "/API/files/v1/storages/" + storageId + "/";
     EXPECT_EQ(requests,

@@ -215,20 +215,6 @@ TEST(PolkitActionRights, ThePackagesActionIsReadAndNeverWritten) {
     EXPECT_EQ(reference, nullptr);
 }
 
-// What each method takes is checked call by call in the wire tests; here, that every encoding
-// parses and that only the app's log methods go one way.
-TEST(HelperProtocol, EveryEncodingParsesAndOnlyTheLogMethodsAreOneWay) {
-    for (const auto* protocol : {&HelperProtocol, &AppProtocol}) {
-        for (const auto& method : protocol->methods) {
-            SCOPED_TRACE(method.selector);
-            const auto signature = parseMethodEncoding(method.typeEncoding);
-            ASSERT_TRUE(signature);
-            EXPECT_EQ(signature->replyArguments() == nullptr, protocol == &AppProtocol);
-        }
-    }
-    EXPECT_EQ(HelperProtocol.methods.size() + AppProtocol.methods.size(), 6u) << "none skipped";
-}
-
 TEST(HelperProtocol, MalformedEncodingsAreRejected) {
     for (std::string_view bad :
          {"", "v", "v24", "v24@0", "v24@0:8@", "v24@0:8@\"NSString16", "v24@0:8@\"\"16",

@@ -6,11 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <fstream>
-#include <sstream>
-
 #include "platform/linux/system_log.h"
 #include "platform/testing/test_platform.h"
+#include "tests/service_management/test_files.h"
 
 using platform::linux_impl::loggableLine;
 
@@ -66,14 +64,10 @@ TEST(SystemLogTest, StandardErrorThatIsTheJournalIsLeftToTheSystemLog) {
 TEST(SystemLogTest, TheFileIsSetAsideWhileRunningBeforeALineWouldTakeItPastItsLimit) {
     platform::testing::TempDir dir;
     const auto file = dir.path() / "state/application.log";
-    const auto read = [](const std::filesystem::path& path) {
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    };
     platform::linux_impl::SystemLog log("orvane-test", file, 100);
     const std::string line(39, '.');
     for (const char* n : {"1", "2", "3", "4", "5", "6"}) log.write(n + line);
-    EXPECT_EQ(read(file.string() + ".1"), "3" + line + "\n4" + line + "\n");
-    EXPECT_EQ(read(file), "5" + line + "\n6" + line + "\n");
+    EXPECT_EQ(service_management_test::readAll(file.string() + ".1"),
+              "3" + line + "\n4" + line + "\n");
+    EXPECT_EQ(service_management_test::readAll(file), "5" + line + "\n6" + line + "\n");
 }

@@ -21,12 +21,10 @@ using platform::testing::TestPlatform;
 using service_management_test::modeOf;
 using service_management_test::readAll;
 
-constexpr char kConfig[] = "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
-
 class ConfigFileTest : public ::testing::Test {
 protected:
-    void write(const std::string& contents) { platform.writeFile(kConfig, contents); }
-    fs::path config() const { return platform.resolve(kConfig); }
+    void write(const std::string& contents) { platform.writeConfig(contents); }
+    fs::path config() const { return platform.configFile(); }
     // The one line logged for a config.ini that cannot be read.
     std::vector<std::string> unreadable(const std::string& why) const {
         return {"Could not open configuration file file://" + config().string() + ": " + why};

@@ -16,16 +16,17 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 
 #include "platform/linux/posix_process_runner.h"
 #include "platform/testing/test_platform.h"
+#include "tests/service_management/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using service_management_test::readAll;
 
 // Only bounds a broken gateway; every wait ends at the awaited event.
 constexpr auto kDeadline = 60s;
@@ -49,13 +50,6 @@ void writeConfig(const fs::path& file, const Config& config) {
     for (const auto& [key, value] : config) out << key << " = " << value << "\n";
     out.close();
     fs::rename(file.string() + ".new", file);
-}
-
-std::string readAll(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 int millisecondsLeft(Clock::time_point deadline) {

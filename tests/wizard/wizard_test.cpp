@@ -23,8 +23,6 @@ using Reply = ScriptedUrlSession::Reply;
 using namespace platform::testing;
 
 constexpr char kBase[] = "https://orvane.test/";
-constexpr char kConfigFile[] =
-    "/Library/Application Support/Velmora/OrvaneStorageGateway/config.ini";
 constexpr char kStorageList[] = "GET API/files/v1/storages/?sort=name,asc&method=FILE&per_page=100";
 constexpr char kNotPower[] =
     "You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as "
@@ -54,7 +52,7 @@ protected:
         platform.services.random = std::make_shared<SequenceRandom>();
         platform.services.workspace = workspace;
         platform.reinstall();
-        platform.writeFile(kConfigFile, std::string("orvane-url = ") + kBase + "\n");
+        platform.writeConfig(std::string("orvane-url = ") + kBase + "\n");
         window.setContent(controller);
         session->responder = [this](const platform::UrlRequest& request) {
             if (request.url.find("/external/auth/") != std::string::npos) {
@@ -257,14 +255,14 @@ TEST_F(WizardTest, AFailedSignInSaysWhyAndLeavesNextToTryAgain) {
         EXPECT_EQ(controller->nextIsForceLogin(), forced);
     };
     // Without a service URL no browser opens.
-    platform.writeFile(kConfigFile, "app-id = A\n");
+    platform.writeConfig("app-id = A\n");
     open();
     next();
     EXPECT_TRUE(workspace->openedURLs().empty());
     expectError("Could not start login, failed to parse orvane Storage Gateway config.ini", false);
 
     // A poll that never gets credentials ends after its last attempt.
-    platform.writeFile(kConfigFile, std::string("orvane-url = ") + kBase + "\n");
+    platform.writeConfig(std::string("orvane-url = ") + kBase + "\n");
     next();
     platform.dispatch->advance(seconds(1 + 40 * 3));
     EXPECT_EQ(polls, 41);
@@ -510,8 +508,8 @@ TEST_P(WizardFinishTest, ReusesOrCreatesTheCredentialThenWritesAndCloses) {
         Reply::http(201, R"({"app_id": "X", "token": "new"})");
     toExistingStorageFinish();
     ASSERT_EQ(step(), "finish");
-    platform.writeFile(kConfigFile, "app-id = " + c.appId + "\nauth-token = " + c.token +
-                                        "\norvane-url = " + kBase + "\n");
+    platform.writeConfig("app-id = " + c.appId + "\nauth-token = " + c.token +
+                         "\norvane-url = " + kBase + "\n");
     const auto before = requestLines().size();
     controller->mainNextButtonClick();
     controller->mainNextButtonClick();  // a second press while the chain runs
