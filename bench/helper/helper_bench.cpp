@@ -357,10 +357,9 @@ BENCHMARK(BM_BareSocketPingPong)->UseManualTime()->Unit(benchmark::kMicrosecond)
 
 // runQorLaunchctlWithSubcommand: "enable" through the connection; the helper spawns the silent
 // script, drains its two pipes and waits for it.
-void BM_HelperLaunchctlEnable(benchmark::State& state) {
-    auto* helper = startedHelper(state);
-    if (!helper) return;
-    HelperClient client(helper->root());
+// Times "enable" requests through a connection to `helper`, after one version request.
+void timeEnables(benchmark::State& state, HelperProcess& helper) {
+    HelperClient client(helper.root());
     std::string version;
     if (auto error = client.getVersion(version); !error.empty()) {
         state.SkipWithError(error.c_str());
@@ -370,8 +369,12 @@ void BM_HelperLaunchctlEnable(benchmark::State& state) {
         std::int64_t status = -1;
         const auto error = client.runLaunchctl("enable", status);
         if (!error.empty()) return error;
-        return status == 0 ? "" : "launchctl failed";
+        return status == 0 ? "" : "refused or failed";
     });
+}
+
+void BM_HelperLaunchctlEnable(benchmark::State& state) {
+    if (auto* helper = startedHelper(state)) timeEnables(state, *helper);
 }
 BENCHMARK(BM_HelperLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
@@ -396,18 +399,7 @@ void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
         state.SkipWithError("the helper did not start");
         return;
     }
-    HelperClient client(helper->root());
-    std::string version;
-    if (auto error = client.getVersion(version); !error.empty()) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    timeEach(state, [&]() -> std::string {
-        std::int64_t status = -1;
-        const auto error = client.runLaunchctl("enable", status);
-        if (!error.empty()) return error;
-        return status == 0 ? "" : "refused or failed";
-    });
+    timeEnables(state, *helper);
 }
 BENCHMARK(BM_HelperLaunchctlEnableWithPolkit)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
