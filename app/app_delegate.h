@@ -82,9 +82,11 @@ public:
     void disableUnlessStartOnBoot(Completion completion);
     void checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
                                 const Completion& completion);
+    // `request` is the start's or stop's number in serviceRequests_.
     void handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
-                               const Completion& completion);
-    void verifyServiceState(const std::string& action, std::int64_t exitCode);
+                               const Completion& completion, std::uint64_t request);
+    void verifyServiceState(const std::string& action, std::int64_t exitCode,
+                            std::uint64_t request);
 
     // The menu's other commands.
     void configureAction();
@@ -200,6 +202,10 @@ private:
     std::shared_ptr<platform::MenuItem> menuItemStartOnLogin_;
     std::shared_ptr<platform::MenuItem> menuItemShowConfigBackups_;
     QorStatus qorStatus_ = QorStatus::Running;
+    // Starts and stops asked for so far; they are asked for on the main queue and in the helper's
+    // replies (a restart's start). A start's check of its outcome is moot once another start or
+    // stop has been asked for: a gateway the person has stopped since did not fail to start.
+    std::atomic<std::uint64_t> serviceRequests_{0};
     std::shared_ptr<platform::Image> statusIconOk_;
     std::shared_ptr<platform::Image> statusIconError_;
     std::shared_ptr<platform::Image> statusIconStopped_;

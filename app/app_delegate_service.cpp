@@ -36,9 +36,11 @@ void AppDelegate::stopService(Completion completion) {
     auto helper = launchctlProxy();
     if (!helper) return;
     auto lifetime = lifetime_;
-    sendLaunchctl(*helper, "bootout", [lifetime, completion](std::int64_t exitCode) {
-        lifetime->run(
-            [&](AppDelegate& self) { self.handleLaunchctlResult(exitCode, "stop", completion); });
+    const auto request = ++serviceRequests_;
+    sendLaunchctl(*helper, "bootout", [lifetime, completion, request](std::int64_t exitCode) {
+        lifetime->run([&](AppDelegate& self) {
+            self.handleLaunchctlResult(exitCode, "stop", completion, request);
+        });
     });
 }
 
@@ -85,12 +87,16 @@ std::function<void(std::int64_t)> AppDelegate::bootStateReply(const std::string&
 
 void AppDelegate::bootstrapService(const LaunchctlHelper& helper, Completion completion) {
     auto lifetime = lifetime_;
-    sendLaunchctl(helper, "bootstrap", [lifetime, completion](std::int64_t exitCode) {
+    const auto request = ++serviceRequests_;
+    sendLaunchctl(helper, "bootstrap", [lifetime, completion, request](std::int64_t exitCode) {
         lifetime->run([&](AppDelegate& self) {
-            self.handleLaunchctlResult(exitCode, "start", [lifetime, completion] {
-                lifetime->run(
-                    [&](AppDelegate& self) { self.disableUnlessStartOnBoot(completion); });
-            });
+            self.handleLaunchctlResult(
+                exitCode, "start",
+                [lifetime, completion] {
+                    lifetime->run(
+                        [&](AppDelegate& self) { self.disableUnlessStartOnBoot(completion); });
+                },
+                request);
         });
     });
 }
@@ -110,7 +116,7 @@ void AppDelegate::checkLaunchctlExitCode(std::int64_t exitCode, const std::strin
 }
 
 void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
-                                        const Completion& completion) {
+                                        const Completion& completion, std::uint64_t request) {
     platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
     if (exitCode != 0 && exitCode != kAlreadyInThatState) {
         UiTools::enqueueAlert(
@@ -118,15 +124,17 @@ void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string
             "The command 'launchctl' failed with exit code: " + std::to_string(exitCode));
     }
     completion();
-    onMainAfter(kVerificationDelaySeconds, [action, exitCode](AppDelegate& self) {
-        self.verifyServiceState(action, exitCode);
+    onMainAfter(kVerificationDelaySeconds, [action, exitCode, request](AppDelegate& self) {
+        self.verifyServiceState(action, exitCode, request);
     });
 }
 
-void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exitCode) {
+void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exitCode,
+                                     std::uint64_t request) {
     platform::assertMainThread(dispatch_);
     updateMenu();
-    if (action == "start" && exitCode == 0 && qorStatus_ != QorStatus::Running) {
+    if (action == "start" && exitCode == 0 && qorStatus_ != QorStatus::Running &&
+        request == serviceRequests_) {
         UiTools::enqueueAlert("orvane Storage Gateway failed to start",
                               "Please check the configuration and logs for more information.");
     }

@@ -91,6 +91,22 @@ TEST_F(AppHelperTest, EachStatusSendsItsChainAndTheExitStatusesDecideTheAlerts) 
     }
 }
 
+// The wizard's restart leaves the item to the person: a stop pressed before the start's check
+// makes that check moot, and the gateway stopped on purpose is not told as failing to start.
+TEST_F(AppHelperTest, AStartStoppedBeforeItsCheckIsNotToldAsFailing) {
+    platform.processes->setResult(statusResult(QorStatus::Running));
+    start();
+    delegate->restartService();
+    platform.dispatch->advance(seconds(1));
+    press();
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
+    platform.dispatch->advance(seconds(5));
+    EXPECT_EQ(helper->subcommands,
+              (std::vector<std::string>{"bootout", "enable", "bootstrap", "bootout"}));
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{});
+    EXPECT_TRUE(itemEnabled());
+}
+
 TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     platform.processes->setResult(statusResult(QorStatus::Failed));
     helper->exitCodes = {{"enable", 1}};

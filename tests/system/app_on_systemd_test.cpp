@@ -8,12 +8,20 @@
 #include <fstream>
 
 #include "app/app_delegate.h"
+#include "platform/linux/curl_url_session.h"
+#include "platform/linux/host_computer_name.h"
+#include "platform/linux/kernel_random.h"
 #include "platform/linux/launchd_job_blesser.h"
 #include "platform/linux/plist_bundle.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/unix_xpc_connector.h"
+#include "platform/testing/memory_wizard_window.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "platform/testing/workspace_recording.h"
+#include "service/qor_tools.h"
+#include "tools/dev-service/dev_service.h"
+#include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
@@ -29,6 +37,7 @@ class AppOnSystemd : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!installedBundle()) GTEST_SKIP() << "runs only inside tests/system/run's container";
+        platform.paths = paths;  // so that writeConfig writes the system's config.ini
         platform.services.paths = paths;
         platform.services.processes = processes;
         platform.services.mainBundle = bundle;
@@ -43,6 +52,14 @@ protected:
     std::string status() const {
         return statusBar.statusItems.front()->menu()->items().at(0)->title();
     }
+    // Once a start or stop is over (its check of the outcome included) the item is given back;
+    // a person can press it only then.
+    bool startStopSettled() const {
+        for (const auto& item : statusBar.statusItems.front()->menu()->items()) {
+            if (item->action().starts_with("startStopAction")) return item->isEnabled();
+        }
+        return false;
+    }
     std::size_t logged(const std::string& line) const {
         return platform.log->matching(line).size();
     }
@@ -52,6 +69,9 @@ protected:
     std::string log() const {
         std::string all;
         for (const auto& line : platform.log->lines()) all += line + "\n";
+        for (const auto& alert : platform.alerts->shown()) {
+            all += "alert: " + alert.messageText + " / " + alert.informativeText + "\n";
+        }
         return all;
     }
 
@@ -79,8 +99,10 @@ TEST_F(AppOnSystemd, AMemberControlsTheGatewayAndReadsItsLog) {
     delegate.perform("startStopAction");
     ASSERT_TRUE(run([&] { return logged(kStarted) == 1; })) << log();
     EXPECT_TRUE(run([&] { return status() == "Status: Running"; })) << log();
+    ASSERT_TRUE(run([&] { return startStopSettled(); })) << log();
     delegate.restartService();
     ASSERT_TRUE(run([&] { return logged(kStarted) == 2; })) << log();
+    ASSERT_TRUE(run([&] { return startStopSettled() && status() == "Status: Running"; })) << log();
     delegate.perform("startStopAction");
     ASSERT_TRUE(run([&] { return logged("QOR stop: launchctl command exit code: 0") == 2; }))
         << log();
@@ -116,6 +138,76 @@ TEST_F(AppOnSystemd, AnotherUserIsRefusedAndTold) {
     EXPECT_TRUE(run([&] { return told("Failed to start orvane Storage Gateway"); })) << log();
     EXPECT_TRUE(platform.log->contains("not authorized")) << log();
     EXPECT_EQ(status(), "Status: Stopped");
+}
+
+// The person in the browser, quicker than one: authorizes the sign-in page's code at once as the
+// POWER user (the browser itself is the end-to-end test's business).
+class SigningInWorkspace : public platform::testing::RecordingWorkspace {
+public:
+    explicit SigningInWorkspace(orvane_dev::DevService& service) : service_(service) {}
+    bool openURL(const std::string& url) override {
+        RecordingWorkspace::openURL(url);
+        const auto at = url.find("authenticate/");
+        if (at == std::string::npos) return false;
+        const std::string rest = url.substr(at + std::string("authenticate/").size());
+        const auto slash = rest.find('/');
+        return service_.authorize(rest.substr(0, slash),
+                                  rest.substr(slash + 1, rest.find('/', slash + 1) - slash - 1),
+                                  "POWER");
+    }
+
+private:
+    orvane_dev::DevService& service_;
+};
+
+// The setup, as a member: the gateway's installer left config.ini with the service's address
+// only; the wizard signs in, makes a storage, writes the real config.ini (with a backup) and
+// restarts the real unit, which then runs with the token it was given.
+TEST_F(AppOnSystemd, TheWizardConfiguresAndRestartsTheGateway) {
+    orvane_dev::DevService service;
+    ASSERT_TRUE(service.start());
+    platform.writeConfig("[main]\norvane-url = " + service.baseURL() + "\n");
+    auto session = std::make_shared<platform::linux_impl::CurlUrlSession>(
+        platform.dispatch->makeSerialQueue("url-session"),
+        platform::linux_impl::CurlUrlSession::Options{});
+    platform.services.urlSession = session;
+    platform.services.workspace = std::make_shared<SigningInWorkspace>(service);
+    platform.services.random = std::make_shared<platform::linux_impl::KernelRandom>();
+    platform.reinstall();
+    platform.application->applicationDelegate = &delegate;
+    platform::testing::MemoryWizardWindow window;
+    platform::linux_impl::HostComputerName computerName;
+    auto controller = std::make_shared<SetupWizardViewController>(window, *platform.application,
+                                                                  computerName, *platform.dispatch);
+    window.setContent(controller);
+    window.makeKeyAndOrderFront();
+    auto next = [&](const std::string& until) {
+        controller->mainNextButtonClick();
+        return run([&] { return window.setupStepTabView.selectedIdentifier() == until; });
+    };
+
+    ASSERT_TRUE(next("newOrExisting")) << log();
+    ASSERT_TRUE(next("newQorSetup")) << log();
+    window.newQorPathTextField.setStringValue("/tmp");
+    ASSERT_TRUE(next("finish")) << log();
+    const std::size_t startsBefore = logged(kStarted);
+    controller->mainNextButtonClick();
+    ASSERT_TRUE(run([&] { return logged(kStarted) > startsBefore; })) << log();
+    EXPECT_TRUE(run([&] { return status() == "Status: Running"; })) << log();
+
+    const auto token = QorTools::getAuthToken();
+    ASSERT_TRUE(token);
+    EXPECT_EQ(service.state().tokens.at(*token).appId, QorTools::getAppId());
+    EXPECT_EQ(QorTools::getStorageId(), controller->chosenStorageId());
+    EXPECT_TRUE(platform.alerts->shown().empty()) << log();
+    EXPECT_FALSE(platform.log->contains(*token)) << log();
+
+    window.performClose();
+    platform.application->applicationDelegate = nullptr;
+    platform.services.urlSession.reset();
+    platform.reinstall();
+    session.reset();
+    service.stop();
 }
 
 }  // namespace
