@@ -297,38 +297,6 @@ TEST_F(WizardTest, AFailedSignInSaysWhyAndLeavesNextToTryAgain) {
     EXPECT_TRUE(platform.log->contains("orvane login finished, invalid user type: nil"));
 }
 
-TEST_F(WizardTest, AClosedWizardStopsItsPollAndDropsCredentialsAlreadyOnTheirWay) {
-    open();
-    next();
-    platform.dispatch->advance(seconds(1 + 3));
-    EXPECT_EQ(polls, 2);
-    // Closed and reopened within one pause: the old poll must not go on.
-    controller->mainCancelButtonClick();
-    open();
-    platform.dispatch->advance(seconds(30));
-    EXPECT_EQ(polls, 2);
-    EXPECT_TRUE(platform.log->contains("getOrvaneCredentialsOrRetry was cancelled"));
-
-    // Closed while the poll that brings the credentials is under way.
-    credentialsAfterPolls = polls + 1;
-    next();
-    session->responder = [inner = session->responder](const platform::UrlRequest& request) {
-        Reply reply = inner(request);
-        reply.latency = seconds(2);
-        return reply;
-    };
-    platform.dispatch->advance(seconds(1.5));
-    controller->mainCancelButtonClick();
-    open();
-    platform.dispatch->advance(seconds(5));
-    EXPECT_EQ(polls, 3);
-    EXPECT_EQ(step(), "initial");
-    EXPECT_FALSE(controller->orvaneCredentials());
-    EXPECT_EQ(session->sent().back().url.find("users/current/"), std::string::npos);
-    EXPECT_TRUE(
-        platform.log->contains("initiateOrvaneLoginFinished, the wizard closed since; dropped"));
-}
-
 // A reply arrives on the URL session's queue; one that touches the wizard there, without hopping
 // to the main queue, stops the test rather than racing the person at the window.
 TEST_F(WizardTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
@@ -339,33 +307,6 @@ TEST_F(WizardTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
     });
     EXPECT_DEATH(platform.dispatch->runUntilIdle(),
                  "on the queue \"url-session\": .*selectNewSetupStep");
-}
-
-TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
-    open();
-    controller->mainCancelButtonClick();  // nothing created yet: no delete but the one below
-
-    open();
-    signIn();
-    controller->rememberCreatedStorage("st-9", {"creator-app", "creator-token"});
-    controller->mainPreviousButtonClick();
-    signIn();  // somebody else signs in afterwards
-    ASSERT_EQ(step(), "newOrExisting");
-    window.newQorPathTextField.text = "/srv/media";
-    window.newQorRadioButton.controlState = ControlState::Off;
-    session->responder = [](const platform::UrlRequest&) { return Reply::http(500); };
-    controller->mainCancelButtonClick();
-    EXPECT_FALSE(controller->createdOrvaneStorageId()) << "cleared before the reply";
-    EXPECT_EQ(step(), "initial");
-    EXPECT_EQ(window.newQorRadioButton.controlState, ControlState::On);
-    EXPECT_TRUE(window.newQorPathTextField.text.empty());
-    EXPECT_TRUE(window.loadingSpinner.hidden);
-
-    platform.dispatch->runUntilIdle();
-    EXPECT_EQ(requestLines(), std::vector<std::string>{"DELETE API/files/v1/storages/st-9/"});
-    EXPECT_EQ(session->sent().back().value("App-ID"), "creator-app");
-    EXPECT_EQ(session->sent().back().value("Auth-Token"), "creator-token");
-    EXPECT_TRUE(platform.log->contains("Closing wizard, failed to delete st-9"));
 }
 
 TEST_F(WizardTest, TheFormChecksNameAndFolderBeforeSendingAnything) {
@@ -664,17 +605,60 @@ TEST_P(WizardOpeningsTest, RepliesOfAnEarlierOpeningChangeNothing) {
              platform.dispatch->advance(seconds(60));
              EXPECT_EQ(step(), "finish");
          },
+         // The first creation comes after its close: deleted, no transcoders.
          {kCreate, kCreate, kDelete, kTranscoders},
          std::nullopt},
-        {"A storage created after its window closed is only deleted",
+        {"A close during the sign-in poll stops it at its next attempt",
          [&] {
-             routes[kCreate] = slow(routes[kCreate]);
-             toNewStorageForm(dir);
+             open();
              next();
+             platform.dispatch->advance(seconds(1 + 3));
              controller->mainCancelButtonClick();
-             platform.dispatch->advance(seconds(60));
+             open();
+             platform.dispatch->advance(seconds(30));
+             EXPECT_EQ(polls, 2);
          },
-         {kCreate, kDelete},
+         {},
+         std::nullopt,
+         false},
+        {"Credentials on their way at the close sign nobody in",
+         [&] {
+             credentialsAfterPolls = 1;
+             session->responder = [inner = session->responder,
+                                   slow](const platform::UrlRequest& r) { return slow(inner(r)); };
+             open();
+             next();
+             platform.dispatch->advance(seconds(1.5));
+             controller->mainCancelButtonClick();
+             open();
+             platform.dispatch->advance(seconds(60));
+             EXPECT_EQ(polls, 1);
+             EXPECT_EQ(step(), "initial");
+             EXPECT_FALSE(controller->orvaneCredentials());
+         },
+         {},
+         std::nullopt,
+         false},
+        {"A close deletes a storage as its creator, even after another sign-in",
+         [&] {
+             open();
+             signIn();
+             controller->rememberCreatedStorage("st-9", {"creator-app", "creator-token"});
+             controller->mainPreviousButtonClick();
+             signIn();
+             window.newQorPathTextField.text = "/srv/media";
+             window.newQorRadioButton.controlState = ControlState::Off;
+             session->responder = [](const platform::UrlRequest&) { return Reply::http(500); };
+             controller->mainCancelButtonClick();
+             EXPECT_FALSE(controller->createdOrvaneStorageId()) << "cleared before the reply";
+             EXPECT_EQ(window.newQorRadioButton.controlState, ControlState::On);
+             EXPECT_TRUE(window.newQorPathTextField.text.empty() && window.loadingSpinner.hidden);
+             platform.dispatch->runUntilIdle();
+             EXPECT_EQ(session->sent().back().value("App-ID"), "creator-app");
+             EXPECT_EQ(session->sent().back().value("Auth-Token"), "creator-token");
+             EXPECT_TRUE(platform.log->contains("Closing wizard, failed to delete st-9"));
+         },
+         {"DELETE API/files/v1/storages/st-9/"},
          std::nullopt,
          false},
         {"A storage made, then passed over for an existing one",
@@ -708,6 +692,6 @@ TEST_P(WizardOpeningsTest, RepliesOfAnEarlierOpeningChangeNothing) {
     platform.application->applicationDelegate = nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WizardOpeningsTest, ::testing::Range(0, 5));
+INSTANTIATE_TEST_SUITE_P(Cases, WizardOpeningsTest, ::testing::Range(0, 7));
 
 }  // namespace
