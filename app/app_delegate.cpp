@@ -3,9 +3,9 @@
 #include <map>
 
 #include "app/app_delegate_lifetime.h"
-#include "app/ui_tools.h"
 #include "helper_interface/helper_authorization.h"
 #include "platform/registry.h"
+#include "platform/ui_tools.h"
 #include "service/qor_tools.h"
 
 namespace {

@@ -27,7 +27,7 @@
 // connection's queue; what they touch there is `helperIsInstalled_` (atomic) and
 // `currentHelperConnection_` (under `connectionMutex_`), and everything else hops to the main
 // queue.
-class AppDelegate : public platform::ApplicationDelegate {
+class AppDelegate : public platform::ApplicationDelegate, public platform::GatewayRestarter {
 public:
     using Completion = std::function<void()>;
 
@@ -68,6 +68,7 @@ public:
     // Starting and stopping the gateway service.
     void startStopAction();
     void restartService();
+    void restartGatewayWhenHelperIsReady() override;
     void stopService(Completion completion);
     void startService();
     void enableService(Completion completion);

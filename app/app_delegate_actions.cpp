@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "app/app_delegate.h"
-#include "app/ui_tools.h"
 #include "cloud_api/orvane_requests.h"
 #include "platform/distributed_notifications.h"
 #include "platform/registry.h"
+#include "platform/ui_tools.h"
 #include "platform/workspace.h"
 #include "service/qor_tools.h"
 

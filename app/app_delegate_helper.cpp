@@ -1,10 +1,10 @@
 // The privileged helper: version check, installation, connection and its output.
 #include "app/app_delegate.h"
 #include "app/app_delegate_lifetime.h"
-#include "app/ui_tools.h"
 #include "helper_interface/helper_authorization.h"
 #include "helper_interface/helper_protocol.h"
 #include "platform/registry.h"
+#include "platform/ui_tools.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Starting, stopping and restarting the gateway service through the helper.
 #include "app/app_delegate.h"
 #include "app/app_delegate_lifetime.h"
-#include "app/ui_tools.h"
 #include "platform/registry.h"
+#include "platform/ui_tools.h"
 
 namespace {
 
@@ -30,6 +30,11 @@ void AppDelegate::startStopAction() {
 void AppDelegate::restartService() {
     auto lifetime = lifetime_;
     stopService([lifetime] { lifetime->run([](AppDelegate& self) { self.startService(); }); });
+}
+
+void AppDelegate::restartGatewayWhenHelperIsReady() {
+    platform::assertMainThread(dispatch_);
+    if (ensureHelperIsInstalled()) restartService();
 }
 
 void AppDelegate::stopService(Completion completion) {

@@ -13,6 +13,19 @@ public:
     virtual void applicationDidFinishLaunching() = 0;
 };
 
+// What the setup wizard asks of the application's delegate once config.ini is written, when the
+// delegate offers it.
+class GatewayRestarter {
+public:
+    GatewayRestarter() = default;
+    GatewayRestarter(const GatewayRestarter&) = delete;
+    GatewayRestarter& operator=(const GatewayRestarter&) = delete;
+    virtual ~GatewayRestarter() = default;
+    // Makes sure the privileged helper is ready, then restarts the gateway service through it;
+    // does nothing more when the helper cannot be made ready. Main thread.
+    virtual void restartGatewayWhenHelperIsReady() = 0;
+};
+
 // Regular: in the Dock and the application switcher; accessory: menu-bar only.
 enum class ActivationPolicy { Regular, Accessory };
 

@@ -64,6 +64,7 @@ public:
     // Items with the same title stay separate items.
     virtual void addItemWithTitle(const std::string& title) = 0;
     virtual void setRepresentedObjectOfLastItem(std::any value) = 0;
+    virtual void setToolTipOfLastItem(const std::string& toolTip) = 0;
     // The value of the selected item; empty when nothing is selected or it carries none.
     virtual std::any selectedRepresentedObject() const = 0;
     virtual int numberOfItems() const = 0;
@@ -119,6 +120,8 @@ struct FolderChooserOptions {
     bool canChooseFiles = false;
     bool canCreateDirectories = true;
     std::string prompt = "Select";
+    // The folder it opens at; empty: the person's home folder.
+    std::string directory;
 };
 
 struct FolderChoice {

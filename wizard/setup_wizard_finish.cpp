@@ -1,7 +1,6 @@
-#include "app/app_delegate.h"
-#include "app/ui_tools.h"
 #include "cloud_api/orvane_requests.h"
 #include "platform/log.h"
+#include "platform/ui_tools.h"
 #include "service/qor_tools.h"
 #include "wizard/setup_wizard_view_controller.h"
 
@@ -21,13 +20,9 @@ void SetupWizardViewController::finishQorSetup() {
         platform::log("finishQorSetup(), already finishing; ignored");
         return;
     }
-    finishing_ = true;
-    const FinishChain chain{weak_from_this(),
-                            &dispatch_,
-                            orvaneCredentials_,
-                            orvaneUser_ ? orvaneUser_->id : "",
-                            chosenStorageName_.value_or(""),
-                            chosenStorageId_.value_or("")};
+    setFinishing(true);
+    const FinishChain chain{opening(), orvaneCredentials_, orvaneUser_ ? orvaneUser_->id : "",
+                            chosenStorageName_.value_or(""), chosenStorageId_.value_or("")};
     const std::string appId = configValue("app-id");
     platform::log("finishQorSetup(), appIdFromConfig: \"" + appId + "\"");
     if (appId.empty()) {
@@ -37,14 +32,30 @@ void SetupWizardViewController::finishQorSetup() {
     OrvaneRequests::getApplication(
         appId, chain.credentials,
         [chain, appId](std::optional<OrvaneApplication> application, const std::string& message) {
-            configAppReceived(chain, std::move(application), message, appId);
+            onMainIfOpen(chain.opening, "configAppReceived",
+                         [chain, appId, application = std::move(application),
+                          message](SetupWizardViewController& self) {
+                             self.configAppReceived(chain, application, message, appId);
+                         });
         });
 }
 
-void SetupWizardViewController::configAppReceived(const FinishChain& chain,
-                                                  std::optional<OrvaneApplication> application,
-                                                  const std::string& errorMessage,
-                                                  const std::string& appId) {
+void SetupWizardViewController::setFinishing(bool finishing) {
+    platform::assertMainThread(dispatch_);
+    finishing_ = finishing;
+    ui_.mainNextButton->setEnabled(!finishing);
+    ui_.mainPreviousButton->setEnabled(!finishing);
+    if (finishing) {
+        showSpinner();
+    } else {
+        hideSpinner();
+    }
+}
+
+void SetupWizardViewController::configAppReceived(
+    const FinishChain& chain, const std::optional<OrvaneApplication>& application,
+    const std::string& errorMessage, const std::string& appId) {
+    platform::assertMainThread(dispatch_);
     platform::log("finishQorSetup, got orvaneApplication: " + describe(application) +
                   ", errorMessage: " + errorMessage);
     if (!application || application->default_user_id != chain.userId) {
@@ -62,15 +73,20 @@ void SetupWizardViewController::configAppReceived(const FinishChain& chain,
     // The token is tested as itself, not with the wizard's sign-in.
     OrvaneRequests::getStorages(
         OrvaneCredentials{appId, token},
-        [chain, appId, token](const std::optional<std::vector<OrvaneStorage>>& storages,
+        [chain, appId, token](std::optional<std::vector<OrvaneStorage>> storages,
                               const std::string& message) {
-            configTokenChecked(chain, storages, message, appId, token);
+            onMainIfOpen(chain.opening, "configTokenChecked",
+                         [chain, appId, token, storages = std::move(storages),
+                          message](SetupWizardViewController& self) {
+                             self.configTokenChecked(chain, storages, message, appId, token);
+                         });
         });
 }
 
 void SetupWizardViewController::configTokenChecked(
     const FinishChain& chain, const std::optional<std::vector<OrvaneStorage>>& storages,
     const std::string& errorMessage, const std::string& appId, const std::string& token) {
+    platform::assertMainThread(dispatch_);
     if (storages) {
         platform::log("finishQorSetup(), valid auth-token found in config.ini");
         writeNewConfigStartService(chain, appId, token);
@@ -87,16 +103,20 @@ void SetupWizardViewController::createNewAppAndToken(const FinishChain& chain) {
     OrvaneRequests::createApplication(
         chain.storageName, chain.userId, chain.credentials,
         [chain](std::optional<OrvaneApplication> application, const std::string& message) {
-            newAppReceived(chain, std::move(application), message);
+            onMainIfOpen(chain.opening, "newAppReceived",
+                         [chain, application = std::move(application),
+                          message](SetupWizardViewController& self) {
+                             self.newAppReceived(chain, application, message);
+                         });
         });
 }
 
 void SetupWizardViewController::newAppReceived(const FinishChain& chain,
-                                               std::optional<OrvaneApplication> application,
+                                               const std::optional<OrvaneApplication>& application,
                                                const std::string& errorMessage) {
+    platform::assertMainThread(dispatch_);
     if (!application) {
-        failFinish(chain, kConfigurationError,
-                   "Failed to create a new app in orvane\n\n" + errorMessage);
+        failFinish(kConfigurationError, "Failed to create a new app in orvane\n\n" + errorMessage);
         return;
     }
     createNewToken(chain, application->id);
@@ -107,18 +127,21 @@ void SetupWizardViewController::createNewToken(const FinishChain& chain, const s
     OrvaneRequests::createToken(
         appId, chain.credentials,
         [chain, appId](std::optional<OrvaneCredentials> credentials, const std::string& message) {
-            newTokenReceived(chain, std::move(credentials), message, appId);
+            onMainIfOpen(chain.opening, "newTokenReceived",
+                         [chain, appId, credentials = std::move(credentials),
+                          message](SetupWizardViewController& self) {
+                             self.newTokenReceived(chain, credentials, message, appId);
+                         });
         });
 }
 
-void SetupWizardViewController::newTokenReceived(const FinishChain& chain,
-                                                 std::optional<OrvaneCredentials> credentials,
-                                                 const std::string& errorMessage,
-                                                 const std::string& appId) {
+void SetupWizardViewController::newTokenReceived(
+    const FinishChain& chain, const std::optional<OrvaneCredentials>& credentials,
+    const std::string& errorMessage, const std::string& appId) {
+    platform::assertMainThread(dispatch_);
     if (!credentials) {
-        failFinish(
-            chain, kConfigurationError,
-            "Failed to create a new token for app " + appId + " in orvane\n\n" + errorMessage);
+        failFinish(kConfigurationError, "Failed to create a new token for app " + appId +
+                                            " in orvane\n\n" + errorMessage);
         return;
     }
     // The id asked for is written, whatever the reply echoes.
@@ -128,47 +151,42 @@ void SetupWizardViewController::newTokenReceived(const FinishChain& chain,
 void SetupWizardViewController::writeNewConfigStartService(const FinishChain& chain,
                                                            const std::string& appId,
                                                            const std::string& token) {
+    platform::assertMainThread(dispatch_);
     platform::log("writeNewConfigStartService, app-id: " + appId);
     platform::log("Make config backup");
     if (!QorTools::backupConfigFile()) {
-        failFinish(chain, kConfigurationError,
+        failFinish(kConfigurationError,
                    "Failed to write backup of current orvane Storage Gateway configuration. Will "
                    "not proceed.");
         return;
     }
     platform::log("Write new config.ini");
     if (!QorTools::writeNewConfig(appId, chain.storageId, std::nullopt, token)) {
-        failFinish(chain, "Failed to write new configuration",
+        failFinish("Failed to write new configuration",
                    "Failed to write new orvane Storage Gateway configuration. Will not proceed.");
         return;
     }
-    chain.dispatch->main().async([chain] {
-        auto self = chain.controller.lock();
-        if (!self) return;
-        // Written into config.ini: closing must keep this storage.
-        self->createdOrvaneStorageId_.reset();
-        self->createdOrvaneStorageCredentials_.reset();
-        self->finishing_ = false;
-        platform::log(
-            "writeNewConfigStartService, config.ini updated, close window and (re)start QOR");
-        self->window_.performClose();
-        auto* delegate = dynamic_cast<AppDelegate*>(self->application_.delegate());
-        if (!delegate) {
-            platform::log(
-                "writeNewConfigStartService, ERROR, failed to restart QOR with app "
-                "delegate");
-            return;
-        }
-        if (delegate->ensureHelperIsInstalled()) delegate->restartService();
-    });
+    // Kept only when config.ini names it; a storage made and then passed over is deleted by the
+    // close below.
+    if (createdOrvaneStorageId_ == chain.storageId) {
+        createdOrvaneStorageId_.reset();
+        createdOrvaneStorageCredentials_.reset();
+    }
+    setFinishing(false);
+    platform::log("writeNewConfigStartService, config.ini updated, close window and (re)start QOR");
+    window_.performClose();
+    auto* restarter = dynamic_cast<platform::GatewayRestarter*>(application_.delegate());
+    if (!restarter) {
+        platform::log("writeNewConfigStartService, ERROR, failed to restart QOR with app delegate");
+        return;
+    }
+    restarter->restartGatewayWhenHelperIsReady();
 }
 
-void SetupWizardViewController::failFinish(const FinishChain& chain, std::string title,
-                                           std::string message) {
+void SetupWizardViewController::failFinish(std::string title, std::string message) {
+    platform::assertMainThread(dispatch_);
     UiTools::enqueueAlert(std::move(title), std::move(message));
-    chain.dispatch->main().async([chain] {
-        if (auto self = chain.controller.lock()) self->finishing_ = false;
-    });
+    setFinishing(false);
 }
 
 void SetupWizardViewController::advancedStorageSettingsAction() {

@@ -17,25 +17,21 @@ const char* flag(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
-// A poll stops at its next attempt once the wizard closed or a newer sign-in began.
+// A poll stops at its next attempt once the opening it began in has closed.
 class SetupWizardViewController::SignInCancellation : public OrvaneRequestCancellation {
 public:
-    SignInCancellation(const SetupWizardViewController& controller, std::uint64_t generation)
-        : application_(controller.application_),
-          current_(controller.signInGeneration_),
-          generation_(generation) {}
+    SignInCancellation(const SetupWizardViewController& controller, std::uint64_t opening)
+        : application_(controller.application_), current_(controller.opening_), opening_(opening) {}
     bool isCancelled() const override {
         return application_.activationPolicy() != platform::ActivationPolicy::Regular ||
-               current_->load() != generation_;
+               current_->load() != opening_;
     }
 
 private:
     platform::SharedApplication& application_;
     std::shared_ptr<const std::atomic<std::uint64_t>> current_;
-    std::uint64_t generation_;
+    std::uint64_t opening_;
 };
-
-void SetupWizardViewController::endSignIn() { ++*signInGeneration_; }
 
 void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
     platform::assertMainThread(dispatch_);
@@ -49,66 +45,54 @@ void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
         hideSpinner();
         return;
     }
-    const SignIn signIn{weak_from_this(), ++*signInGeneration_, &dispatch_};
+    const Opening sentIn = opening();
     OrvaneRequests::getOrvaneCredentialsOrRetry(
-        *pollURL, 0, std::make_shared<SignInCancellation>(*this, signIn.generation),
-        [signIn](std::optional<OrvaneCredentials> credentials) {
-            initiateOrvaneLoginFinished(signIn, std::move(credentials));
+        *pollURL, 0, std::make_shared<SignInCancellation>(*this, sentIn.number),
+        [sentIn](std::optional<OrvaneCredentials> credentials) {
+            initiateOrvaneLoginFinished(sentIn, std::move(credentials));
         });
-}
-
-void SetupWizardViewController::onMainIfCurrent(
-    const SignIn& signIn, const char* operation,
-    std::function<void(SetupWizardViewController&)> task) {
-    onMainIfStill(
-        signIn.controller, *signIn.dispatch, operation,
-        "the wizard closed or signed in again since",
-        [generation = signIn.generation](const SetupWizardViewController& self) {
-            return self.signInGeneration_->load() == generation;
-        },
-        std::move(task));
 }
 
 void SetupWizardViewController::initiateOrvaneLoginFinished(
-    const SignIn& signIn, std::optional<OrvaneCredentials> credentials) {
+    const Opening& sentIn, std::optional<OrvaneCredentials> credentials) {
     platform::log(std::string("Initiate orvane finished, got credentials: ") +
                   flag(credentials.has_value()));
-    onMainIfCurrent(
-        signIn, "initiateOrvaneLoginFinished",
-        [signIn, credentials = std::move(credentials)](SetupWizardViewController& self) {
-            self.application_.activateIgnoringOtherApps();
-            self.hideSpinner();
-            if (!credentials) {
-                self.ui_.mainNextButton->setEnabled(true);
-                self.showLoginError(kNoCredentialsText);
-                self.nextIsForceLogin_ = true;
-                return;
-            }
-            OrvaneRequests::getCurrentUser(
-                credentials, [signIn, credentials = *credentials](std::optional<OrvaneUser> user,
-                                                                  const std::string& message) {
-                    checkCurrentUser(signIn, std::move(user), message, credentials);
-                });
-        });
+    onMainIfOpen(sentIn, "initiateOrvaneLoginFinished",
+                 [sentIn, credentials = std::move(credentials)](SetupWizardViewController& self) {
+                     self.application_.activateIgnoringOtherApps();
+                     self.hideSpinner();
+                     if (!credentials) {
+                         self.ui_.mainNextButton->setEnabled(true);
+                         self.showLoginError(kNoCredentialsText);
+                         self.nextIsForceLogin_ = true;
+                         return;
+                     }
+                     OrvaneRequests::getCurrentUser(
+                         credentials,
+                         [sentIn, credentials = *credentials](std::optional<OrvaneUser> user,
+                                                              const std::string& message) {
+                             checkCurrentUser(sentIn, std::move(user), message, credentials);
+                         });
+                 });
 }
 
-void SetupWizardViewController::checkCurrentUser(const SignIn& signIn,
+void SetupWizardViewController::checkCurrentUser(const Opening& sentIn,
                                                  std::optional<OrvaneUser> user,
                                                  const std::string& /*errorMessage*/,
                                                  OrvaneCredentials credentials) {
     if (user && user->type == OrvaneUserType::POWER) {
         platform::log("orvane login finished, got a valid POWER user: " + describe(*user));
-        onMainIfCurrent(signIn, "checkCurrentUser",
-                        [user = std::move(user),
-                         credentials = std::move(credentials)](SetupWizardViewController& self) {
-                            self.orvaneCredentials_ = credentials;
-                            self.orvaneUser_ = user;
-                            self.selectNewSetupStep(SetupStep::newOrExisting);
-                        });
+        onMainIfOpen(sentIn, "checkCurrentUser",
+                     [user = std::move(user),
+                      credentials = std::move(credentials)](SetupWizardViewController& self) {
+                         self.orvaneCredentials_ = credentials;
+                         self.orvaneUser_ = user;
+                         self.selectNewSetupStep(SetupStep::newOrExisting);
+                     });
         return;
     }
     platform::log("orvane login finished, invalid user type: " + describe(user));
-    onMainIfCurrent(signIn, "checkCurrentUser", [](SetupWizardViewController& self) {
+    onMainIfOpen(sentIn, "checkCurrentUser", [](SetupWizardViewController& self) {
         self.nextIsForceLogin_ = true;
         self.ui_.mainNextButton->setEnabled(true);
         self.showLoginError(kNotPowerUserText);

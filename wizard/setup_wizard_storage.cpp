@@ -1,10 +1,10 @@
 #include <any>
 
-#include "app/ui_tools.h"
 #include "cloud_api/json_decoding.h"
 #include "cloud_api/orvane_requests.h"
 #include "platform/log.h"
 #include "platform/registry.h"
+#include "platform/ui_tools.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
@@ -52,17 +52,7 @@ std::string describe(const ExistingStorageEntry& entry) {
 
 SetupWizardViewController::StorageRequest SetupWizardViewController::storageRequest() {
     platform::assertMainThread(dispatch_);
-    return {weak_from_this(), &dispatch_, closes_, createdOrvaneStorageId_, orvaneCredentials_};
-}
-
-void SetupWizardViewController::onMainIfOpen(const StorageRequest& request, const char* operation,
-                                             std::function<void(SetupWizardViewController&)> task) {
-    onMainIfStill(
-        request.controller, *request.dispatch, operation, "the wizard closed since",
-        [closes = request.closes](const SetupWizardViewController& self) {
-            return self.closes_ == closes;
-        },
-        std::move(task));
+    return {opening(), createdOrvaneStorageId_, orvaneCredentials_};
 }
 
 // ---- A new storage ----
@@ -77,7 +67,13 @@ void SetupWizardViewController::enterNewQorForm() {
 
 void SetupWizardViewController::newQorChoosePathClicked() {
     platform::assertMainThread(dispatch_);
-    const platform::FolderChoice choice = window_.runFolderChooser({});
+    // It opens at the typed folder when there is one; a relative path names none.
+    platform::FolderChooserOptions options;
+    if (const std::string typed = ui_.newQorPathTextField->stringValue();
+        localItemKind(typed) == platform::ItemKind::Directory) {
+        options.directory = typed;
+    }
+    const platform::FolderChoice choice = window_.runFolderChooser(options);
     if (!choice.confirmed) return;
     if (!choice.url) {
         platform::log("newQorChoosePathClicked, No path selected ");
@@ -129,69 +125,75 @@ void SetupWizardViewController::checkNewQorForm() {
 void SetupWizardViewController::newQorStorageRequestFinished(const StorageRequest& request,
                                                              std::optional<OrvaneStorage> storage,
                                                              const std::string& errorMessage) {
-    if (request.createdStorageId || !storage) {
-        // An update, or nothing arrived: no transcoders for either.
-        newQorStorageCreatedOrUpdated(request, std::move(storage), errorMessage);
-        return;
+    // An update, or nothing arrived: no transcoders for either.
+    const bool created = storage && !request.createdStorageId;
+    if (created) {
+        platform::log("Check new QOR form, created new storage: " + describe(*storage) +
+                      ", now setup transcoders");
     }
-    platform::log("Check new QOR form, created new storage: " + describe(*storage) +
-                  ", now setup transcoders");
+    onMainIfOpen(
+        request.opening, "newQorStorageRequestFinished",
+        [request, storage, errorMessage, created](SetupWizardViewController& self) {
+            if (created) {
+                self.setupTranscoders(request, *storage);
+            } else {
+                self.newQorStorageCreatedOrUpdated(request, storage, errorMessage);
+            }
+        },
+        [request, storage, created](SetupWizardViewController& self) {
+            // The close could not delete what did not exist yet; this does.
+            if (created) self.deleteAbandonedStorage(storage->id, request.credentials);
+        });
+}
+
+void SetupWizardViewController::setupTranscoders(const StorageRequest& request,
+                                                 const OrvaneStorage& storage) {
+    platform::assertMainThread(dispatch_);
+    // Remembered at once, so that a close while the transcoders are attached deletes it.
+    if (request.credentials) rememberCreatedStorage(storage.id, *request.credentials);
     OrvaneRequests::getTranscoders(
         request.credentials,
-        [request, storage = *storage](const std::optional<OrvaneTranscoderResponse>& transcoders,
-                                      const std::string&) {
+        [request, storage](const std::optional<OrvaneTranscoderResponse>& transcoders,
+                           const std::string&) {
             OrvaneRequests::setupDefaultLocalTranscoders(
                 transcoders, storage.id, request.credentials, [request, storage](bool success) {
-                    localTranscodersSetupFinished(request, success, storage);
+                    onMainIfOpen(request.opening, "localTranscodersSetupFinished",
+                                 [request, storage, success](SetupWizardViewController& self) {
+                                     if (!success) {
+                                         UiTools::enqueueAlert(
+                                             "Error setting up local transcoders",
+                                             "Local keyframe and proxy creation may not work, you "
+                                             "can still proceed with the setup.");
+                                     }
+                                     self.newQorStorageCreatedOrUpdated(request, storage, "");
+                                 });
                 });
         });
 }
 
-void SetupWizardViewController::localTranscodersSetupFinished(const StorageRequest& request,
-                                                              bool success,
-                                                              const OrvaneStorage& storage) {
-    if (!success) {
-        UiTools::enqueueAlert("Error setting up local transcoders",
-                              "Local keyframe and proxy creation may not work, you can still "
-                              "proceed with the setup.");
+void SetupWizardViewController::newQorStorageCreatedOrUpdated(
+    const StorageRequest& request, const std::optional<OrvaneStorage>& storage,
+    const std::string& errorMessage) {
+    platform::assertMainThread(dispatch_);
+    storageRequestRunning_ = false;
+    hideSpinner();
+    if (!storage) {
+        platform::log("new QOR storage created or updated, request failed.");
+        UiTools::enqueueAlert("Error creating storage",
+                              "Failed to configure storage in orvane:\n\n" + errorMessage);
+        return;
     }
-    newQorStorageCreatedOrUpdated(request, storage, "");
-}
-
-void SetupWizardViewController::newQorStorageCreatedOrUpdated(const StorageRequest& request,
-                                                              std::optional<OrvaneStorage> storage,
-                                                              const std::string& errorMessage) {
-    request.dispatch->main().async([request, storage = std::move(storage), errorMessage] {
-        auto self = request.controller.lock();
-        if (!self) return;
-        auto& ui = self->ui_;
-        self->storageRequestRunning_ = false;
-        if (self->closes_ != request.closes) {
-            // The close could not delete what did not exist yet; this does.
-            if (storage && !request.createdStorageId) {
-                self->deleteAbandonedStorage(storage->id, request.credentials);
-            }
-            return;
-        }
-        self->hideSpinner();
-        if (!storage) {
-            platform::log("new QOR storage created or updated, request failed.");
-            UiTools::enqueueAlert("Error creating storage",
-                                  "Failed to configure storage in orvane:\n\n" + errorMessage);
-            return;
-        }
-        platform::log("New storage created of updated: " + storage->id + " / " + storage->name);
-        if (request.credentials) self->rememberCreatedStorage(storage->id, *request.credentials);
-        self->chosenStorageId_ = storage->id;
-        self->chosenStorageName_ = storage->name;
-        ui.finishQorNameLabel->setStringValue(ui.newQorNameTextField->stringValue());
-        ui.finishQorPathWidget->setURL(
-            platform::fileURLWithPath(ui.newQorPathTextField->stringValue()));
-        // The folder has just been checked; a warning left from an existing storage is stale.
-        ui.finishQorPathWarning->setHidden(true);
-        ui.finishQorPathWarning->setToolTip("");
-        self->selectNewSetupStep(SetupStep::finish);
-    });
+    platform::log("New storage created of updated: " + storage->id + " / " + storage->name);
+    if (request.credentials) rememberCreatedStorage(storage->id, *request.credentials);
+    chosenStorageId_ = storage->id;
+    chosenStorageName_ = storage->name;
+    ui_.finishQorNameLabel->setStringValue(ui_.newQorNameTextField->stringValue());
+    ui_.finishQorPathWidget->setURL(
+        platform::fileURLWithPath(ui_.newQorPathTextField->stringValue()));
+    // The folder has just been checked; a warning left from an existing storage is stale.
+    ui_.finishQorPathWarning->setHidden(true);
+    ui_.finishQorPathWarning->setToolTip("");
+    selectNewSetupStep(SetupStep::finish);
 }
 
 // ---- An existing storage ----
@@ -215,7 +217,7 @@ void SetupWizardViewController::existingQorListReceived(
     platform::log("Received existing QOR list, " + describe(storages) +
                   ", errorMessage: " + errorMessage);
     onMainIfOpen(
-        request, "existingQorListReceived",
+        request.opening, "existingQorListReceived",
         [storages = std::move(storages), errorMessage](SetupWizardViewController& self) {
             auto& ui = self.ui_;
             self.hideSpinner();
@@ -234,6 +236,8 @@ void SetupWizardViewController::existingQorListReceived(
             ui.existingQorSelector->removeAllItems();
             for (const auto& storage : *storages) {
                 ui.existingQorSelector->addItemWithTitle(storage.name);
+                // Storages of the same name differ in their folders.
+                ui.existingQorSelector->setToolTipOfLastItem(storage.settings.mount_point);
                 ui.existingQorSelector->setRepresentedObjectOfLastItem(
                     ExistingStorageEntry{storage.id, storage.name, storage.settings.mount_point});
             }

@@ -35,7 +35,7 @@ SetupWizardViewController::SetupWizardViewController(platform::WizardWindow& win
       application_(application),
       computerName_(computerName),
       dispatch_(dispatch),
-      signInGeneration_(std::make_shared<std::atomic<std::uint64_t>>(0)) {}
+      opening_(std::make_shared<std::atomic<std::uint64_t>>(0)) {}
 
 bool SetupWizardViewController::perform(const platform::Selector& selector) {
     static const std::map<platform::Selector, void (SetupWizardViewController::*)()> actions{
@@ -177,19 +177,16 @@ void SetupWizardViewController::windowWillClose() {
     platform::assertMainThread(dispatch_);
     platform::log("SetupWizardViewController windowWillClose, current step: " +
                   std::string(rawValue(getCurrentSetupStep())));
+    // No config.ini names a storage this opening created: a Finish under way writes nothing now.
     if (createdOrvaneStorageId_) {
-        // A Finish under way is about to write this storage into config.ini.
-        if (finishing_) {
-            platform::log("Closing wizard while finishing, keeping storage " +
-                          *createdOrvaneStorageId_);
-        } else {
-            deleteAbandonedStorage(*createdOrvaneStorageId_, createdOrvaneStorageCredentials_);
-        }
+        deleteAbandonedStorage(*createdOrvaneStorageId_, createdOrvaneStorageCredentials_);
         createdOrvaneStorageId_.reset();
         createdOrvaneStorageCredentials_.reset();
     }
-    ++closes_;
-    endSignIn();
+    // Ends this opening: its sign-in poll stops and its replies are dropped.
+    ++*opening_;
+    storageRequestRunning_ = false;
+    finishing_ = false;
     application_.setActivationPolicy(platform::ActivationPolicy::Accessory);
     ui_.newQorRadioButton->setState(platform::ControlState::On);
     ui_.newQorPathTextField->setStringValue("");
@@ -212,17 +209,22 @@ void SetupWizardViewController::rememberCreatedStorage(const std::string& storag
     createdOrvaneStorageCredentials_ = credentials;
 }
 
-void SetupWizardViewController::onMainIfStill(
-    const std::weak_ptr<SetupWizardViewController>& controller, platform::Dispatch& dispatch,
-    const char* operation, const char* since,
-    std::function<bool(const SetupWizardViewController&)> stillValid,
-    std::function<void(SetupWizardViewController&)> task) {
-    dispatch.main().async(
-        [controller, operation, since, stillValid = std::move(stillValid), task = std::move(task)] {
-            auto self = controller.lock();
+SetupWizardViewController::Opening SetupWizardViewController::opening() {
+    platform::assertMainThread(dispatch_);
+    return {weak_from_this(), &dispatch_, opening_->load()};
+}
+
+void SetupWizardViewController::onMainIfOpen(
+    const Opening& opening, const char* operation,
+    std::function<void(SetupWizardViewController&)> task,
+    std::function<void(SetupWizardViewController&)> dropped) {
+    opening.dispatch->main().async(
+        [opening, operation, task = std::move(task), dropped = std::move(dropped)] {
+            auto self = opening.controller.lock();
             if (!self) return;
-            if (!stillValid(*self)) {
-                platform::log(std::string(operation) + ", " + since + "; dropped");
+            if (self->opening_->load() != opening.number) {
+                platform::log(std::string(operation) + ", the wizard closed since; dropped");
+                if (dropped) dropped(*self);
                 return;
             }
             task(*self);

@@ -28,7 +28,7 @@ std::string describe(const ExistingStorageEntry& entry);
 //
 // Every field is main-thread only, and every method that touches one checks so
 // (`platform::assertMainThread`). Replies arrive on the URL session's queue and the sign-in
-// poll's on the global queue; they log there and hop to the main queue before touching
+// poll's on the global queue; they log there and come in through `onMainIfOpen` before touching
 // anything else. The window owns this controller; callbacks hold it weakly.
 class SetupWizardViewController : public platform::WizardContent,
                                   public OrvaneRequestCancellation,
@@ -102,90 +102,84 @@ public:
 
 private:
     class SignInCancellation;
-    // Runs `task` on the main queue while the controller lives and `stillValid` holds there;
-    // otherwise logs "<operation>, <since>; dropped". Replies of requests whose window or sign-in
-    // has gone since must not move the wizard.
-    static void onMainIfStill(const std::weak_ptr<SetupWizardViewController>& controller,
-                              platform::Dispatch& dispatch, const char* operation,
-                              const char* since,
-                              std::function<bool(const SetupWizardViewController&)> stillValid,
-                              std::function<void(SetupWizardViewController&)> task);
-    // One sign-in: its generation and the controller it reports to.
-    struct SignIn {
+
+    // One opening of the window, from its appearance to its close, as every request sent in it
+    // remembers it.
+    struct Opening {
         std::weak_ptr<SetupWizardViewController> controller;
-        std::uint64_t generation = 0;
         platform::Dispatch* dispatch = nullptr;
+        std::uint64_t number = 0;
     };
+    Opening opening();
+    // The one door for replies: runs `task` on the main queue while the controller lives and the
+    // opening the request was sent in lasts. A reply of an earlier opening logs
+    // "<operation>, the wizard closed since; dropped" and runs only `dropped`, which undoes what
+    // it brought; a closed window never moves a later one.
+    static void onMainIfOpen(const Opening& opening, const char* operation,
+                             std::function<void(SetupWizardViewController&)> task,
+                             std::function<void(SetupWizardViewController&)> dropped = {});
 
-    // The poll's completion, on a background queue.
-    static void initiateOrvaneLoginFinished(const SignIn& signIn,
+    // Signing in: the poll's completion (a background queue) and the current user's reply.
+    static void initiateOrvaneLoginFinished(const Opening& opening,
                                             std::optional<OrvaneCredentials> credentials);
-    // The current-user reply, on the URL session's queue.
-    static void checkCurrentUser(const SignIn& signIn, std::optional<OrvaneUser> user,
+    static void checkCurrentUser(const Opening& opening, std::optional<OrvaneUser> user,
                                  const std::string& errorMessage, OrvaneCredentials credentials);
-    // Runs `task` on the main queue if this sign-in is still the current one.
-    static void onMainIfCurrent(const SignIn& signIn, const char* operation,
-                                std::function<void(SetupWizardViewController&)> task);
 
-    // One storage request or list request, and the window's closes when it began.
+    // A storage request or list request, with what it was sent with.
     struct StorageRequest {
-        std::weak_ptr<SetupWizardViewController> controller;
-        platform::Dispatch* dispatch = nullptr;
-        std::uint64_t closes = 0;
+        Opening opening;
         std::optional<std::string> createdStorageId;
         std::optional<OrvaneCredentials> credentials;
     };
     StorageRequest storageRequest();
-    // Runs `task` on the main queue unless the wizard has closed since the request began.
-    static void onMainIfOpen(const StorageRequest& request, const char* operation,
-                             std::function<void(SetupWizardViewController&)> task);
     static void newQorStorageRequestFinished(const StorageRequest& request,
                                              std::optional<OrvaneStorage> storage,
                                              const std::string& errorMessage);
-    static void localTranscodersSetupFinished(const StorageRequest& request, bool success,
-                                              const OrvaneStorage& storage);
-    static void newQorStorageCreatedOrUpdated(const StorageRequest& request,
-                                              std::optional<OrvaneStorage> storage,
-                                              const std::string& errorMessage);
+    void setupTranscoders(const StorageRequest& request, const OrvaneStorage& storage);
+    void newQorStorageCreatedOrUpdated(const StorageRequest& request,
+                                       const std::optional<OrvaneStorage>& storage,
+                                       const std::string& errorMessage);
     static void existingQorListReceived(const StorageRequest& request,
                                         std::optional<std::vector<OrvaneStorage>> storages,
                                         const std::string& errorMessage);
 
-    // What one press of Finish works with, taken when it was pressed.
+    // What one press of Finish works with, taken when it was pressed. Each step runs on the main
+    // queue, let in by `onMainIfOpen`, so config.ini is written only while the window that asked
+    // for it is open.
     struct FinishChain {
-        std::weak_ptr<SetupWizardViewController> controller;
-        platform::Dispatch* dispatch = nullptr;
+        Opening opening;
         std::optional<OrvaneCredentials> credentials;
         std::string userId;
         std::string storageName;
         std::string storageId;
     };
-    static void configAppReceived(const FinishChain& chain,
-                                  std::optional<OrvaneApplication> application,
-                                  const std::string& errorMessage, const std::string& appId);
-    static void configTokenChecked(const FinishChain& chain,
-                                   const std::optional<std::vector<OrvaneStorage>>& storages,
-                                   const std::string& errorMessage, const std::string& appId,
-                                   const std::string& token);
+    void configAppReceived(const FinishChain& chain,
+                           const std::optional<OrvaneApplication>& application,
+                           const std::string& errorMessage, const std::string& appId);
+    void configTokenChecked(const FinishChain& chain,
+                            const std::optional<std::vector<OrvaneStorage>>& storages,
+                            const std::string& errorMessage, const std::string& appId,
+                            const std::string& token);
     static void createNewAppAndToken(const FinishChain& chain);
-    static void newAppReceived(const FinishChain& chain,
-                               std::optional<OrvaneApplication> application,
-                               const std::string& errorMessage);
+    void newAppReceived(const FinishChain& chain,
+                        const std::optional<OrvaneApplication>& application,
+                        const std::string& errorMessage);
     static void createNewToken(const FinishChain& chain, const std::string& appId);
-    static void newTokenReceived(const FinishChain& chain,
-                                 std::optional<OrvaneCredentials> credentials,
-                                 const std::string& errorMessage, const std::string& appId);
-    static void writeNewConfigStartService(const FinishChain& chain, const std::string& appId,
-                                           const std::string& token);
-    // A chain that ends in an alert gives Finish back.
-    static void failFinish(const FinishChain& chain, std::string title, std::string message);
+    void newTokenReceived(const FinishChain& chain,
+                          const std::optional<OrvaneCredentials>& credentials,
+                          const std::string& errorMessage, const std::string& appId);
+    void writeNewConfigStartService(const FinishChain& chain, const std::string& appId,
+                                    const std::string& token);
+    // While a chain runs the spinner turns and Back and Finish wait for it.
+    void setFinishing(bool finishing);
+    // A chain that ends in an alert gives Back and Finish back.
+    void failFinish(std::string title, std::string message);
 
     void deleteAbandonedStorage(const std::string& storageId,
                                 const std::optional<OrvaneCredentials>& credentials);
     void showLoginError(const std::string& text);
     void showSpinner();
     void hideSpinner();
-    void endSignIn();
 
     platform::WizardWindow& window_;
     const platform::WizardOutlets& ui_;
@@ -193,8 +187,9 @@ private:
     const platform::ComputerName& computerName_;
     platform::Dispatch& dispatch_;
 
-    // Bumped by every sign-in and every close, read by polls on other threads.
-    std::shared_ptr<std::atomic<std::uint64_t>> signInGeneration_;
+    // The number of the current opening: bumped by every close, read by sign-in polls on the
+    // global queue.
+    std::shared_ptr<std::atomic<std::uint64_t>> opening_;
 
     bool nextIsForceLogin_ = false;
     std::optional<OrvaneCredentials> orvaneCredentials_;
@@ -203,9 +198,7 @@ private:
     std::optional<std::string> chosenStorageId_;
     std::optional<std::string> createdOrvaneStorageId_;
     std::optional<OrvaneCredentials> createdOrvaneStorageCredentials_;
-    // How often the window has closed; a reply for an earlier opening changes nothing.
-    std::uint64_t closes_ = 0;
-    // One storage request and one Finish chain at a time.
+    // One storage request and one Finish chain at a time, within one opening.
     bool storageRequestRunning_ = false;
     bool finishing_ = false;
 };

@@ -68,6 +68,10 @@ void QtPopUpButton::setRepresentedObjectOfLastItem(std::any value) {
     if (!values_.empty()) values_.back() = std::move(value);
 }
 
+void QtPopUpButton::setToolTipOfLastItem(const std::string& toolTip) {
+    if (box_->count() > 0) box_->setItemData(box_->count() - 1, q(toolTip), Qt::ToolTipRole);
+}
+
 std::any QtPopUpButton::selectedRepresentedObject() const {
     const int index = box_->currentIndex();
     if (index < 0 || static_cast<std::size_t>(index) >= values_.size()) return {};

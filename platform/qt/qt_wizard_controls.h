@@ -85,6 +85,8 @@ public:
     void removeAllItems() override;
     void addItemWithTitle(const std::string& title) override;
     void setRepresentedObjectOfLastItem(std::any value) override;
+    // Shown when the pointer rests on the item in the open list.
+    void setToolTipOfLastItem(const std::string& toolTip) override;
     std::any selectedRepresentedObject() const override;
     int numberOfItems() const override { return box_->count(); }
     std::optional<std::string> titleOfSelectedItem() const override;

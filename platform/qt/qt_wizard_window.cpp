@@ -1,7 +1,12 @@
 #include "platform/qt/qt_wizard_window.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QTabBar>
 #include <cstdio>
@@ -13,15 +18,35 @@
 namespace platform::qt {
 namespace {
 
-// The top-level widget: tells the content about a close, whoever asked for it.
+// The top-level widget: tells the content about a close, whoever asked for it. It is no dialog,
+// so it gives Return and Escape the meaning they have in one: Return presses the focused push
+// button, else Next when it is enabled; Escape is Cancel.
 class WizardWidget : public QWidget {
 public:
     std::shared_ptr<WizardContent> content;
+    QAbstractButton* next = nullptr;
+    QAbstractButton* cancel = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override {
         if (isVisible() && content) content->windowWillClose();
         event->accept();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        QAbstractButton* target = nullptr;
+        if (event->modifiers() & ~Qt::KeypadModifier) {
+            // Return with a modifier, or a shortcut: not ours.
+        } else if (event->key() == Qt::Key_Escape) {
+            target = cancel;
+        } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            auto* focused = qobject_cast<QPushButton*>(focusWidget());
+            target = focused ? focused : next;
+        }
+        if (!target || !target->isEnabled() || !target->isVisible()) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        target->click();
     }
 };
 
@@ -108,11 +133,22 @@ struct QtWizardWindow::Impl {
         return ui;
     }
 
-    // What the file cannot say: steps are changed by the buttons, not by tabs; the warning
-    // icon is the style's; busy and error indicators start hidden.
+    // What the file cannot say: steps are changed by the buttons, not by tabs, and the hidden
+    // tab bars take no focus; the warning icon is the style's; busy and error indicators start
+    // hidden; read-only fields show as text on the window, not as boxes to type in.
     void decorate() {
-        ui.setupStepTabView->tabBar()->hide();
-        ui.initialFreshInstallOrReconfigureTabView->tabBar()->hide();
+        for (QTabWidget* tabs : {ui.setupStepTabView, ui.initialFreshInstallOrReconfigureTabView}) {
+            tabs->tabBar()->hide();
+            tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
+            tabs->setFocusPolicy(Qt::NoFocus);
+        }
+        for (QLineEdit* field : {ui.finishQorNameLabel, ui.finishQorPathWidget}) {
+            QPalette palette = field->palette();
+            palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+            field->setPalette(palette);
+        }
+        root.next = ui.mainNextButton;
+        root.cancel = ui.mainCancelButton;
         const QPixmap warning =
             root.style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(24, 24);
         for (QLabel* icon : {ui.existingQorPathWarning, ui.finishQorPathWarning}) {
@@ -145,6 +181,26 @@ struct QtWizardWindow::Impl {
         // Only a person's choice; filling the list selects its first item without an action.
         QObject::connect(ui.existingQorSelector, &QComboBox::activated, &root,
                          [this] { send("existingQorListAction:"); });
+        // Queued: the step's buttons are set up after its tab is selected.
+        QObject::connect(
+            ui.setupStepTabView, &QTabWidget::currentChanged, &root, [this] { focusStep(); },
+            Qt::QueuedConnection);
+    }
+
+    // A step starts at its first field, or at Next when it has none to fill in.
+    void focusStep() {
+        QWidget* page = ui.setupStepTabView->currentWidget();
+        QWidget* first = ui.mainNextButton;
+        if (page == ui.newOrExisting) {
+            first = ui.newQorRadioButton->isChecked() ? static_cast<QWidget*>(ui.newQorRadioButton)
+                                                      : ui.existingQorRadioButton;
+        } else if (page == ui.newQorSetup) {
+            first = ui.newQorNameTextField;
+        } else if (page == ui.chooseExistingQor) {
+            first = ui.existingQorSelector;
+        }
+        if (!first->isEnabled()) first = ui.mainCancelButton;
+        first->setFocus(Qt::OtherFocusReason);
     }
 };
 
@@ -165,6 +221,7 @@ void QtWizardWindow::makeKeyAndOrderFront() {
     impl_->root.show();
     impl_->root.raise();
     impl_->root.activateWindow();
+    impl_->focusStep();
 }
 
 void QtWizardWindow::performClose() { impl_->root.close(); }
@@ -176,6 +233,8 @@ FolderChoice QtWizardWindow::runFolderChooser(const FolderChooserOptions& option
     chooser.setOption(QFileDialog::ShowDirsOnly, !options.canChooseFiles);
     chooser.setOption(QFileDialog::ReadOnly, !options.canCreateDirectories);
     chooser.setLabelText(QFileDialog::Accept, QString::fromStdString(options.prompt));
+    chooser.setDirectory(options.directory.empty() ? QDir::homePath()
+                                                   : QString::fromStdString(options.directory));
     impl_->dispatch.beginModal();
     const bool confirmed = chooser.exec() == QDialog::Accepted;
     impl_->dispatch.endModal();

@@ -39,7 +39,6 @@ void MemoryWizardWindow::makeKeyAndOrderFront() {
 
 void MemoryWizardWindow::performClose() {
     if (!visible) return;
-    ++closes;
     if (content_) content_->windowWillClose();
     visible = false;
 }

@@ -76,11 +76,16 @@ class MemoryPopUpButton : public MemoryControl<PopUpButton> {
 public:
     void removeAllItems() override {
         items.clear();
+        toolTips.clear();
         selected.reset();
     }
     void addItemWithTitle(const std::string& title) override {
         items.emplace_back(title, std::any{});
+        toolTips.emplace_back();
         if (!selected) selected = 0;
+    }
+    void setToolTipOfLastItem(const std::string& toolTip) override {
+        if (!toolTips.empty()) toolTips.back() = toolTip;
     }
     void setRepresentedObjectOfLastItem(std::any value) override {
         if (!items.empty()) items.back().second = std::move(value);
@@ -93,6 +98,7 @@ public:
         return selected ? std::optional(items[*selected].first) : std::nullopt;
     }
     std::vector<std::pair<std::string, std::any>> items;
+    std::vector<std::string> toolTips;
     std::optional<std::size_t> selected;
 };
 
@@ -121,8 +127,11 @@ public:
     bool isVisible() const override { return visible; }
     void makeKeyAndOrderFront() override;
     void performClose() override;
-    // Always cancelled: no test chooses a folder through the dialog.
-    FolderChoice runFolderChooser(const FolderChooserOptions&) override { return {}; }
+    // Answers `folderChoice` (cancelled unless a test says otherwise).
+    FolderChoice runFolderChooser(const FolderChooserOptions& options) override {
+        chooserOptions = options;
+        return folderChoice;
+    }
 
     MemoryTextField mainHeaderField, initialLoginErrorTextField, newQorNameTextField,
         newQorPathTextField, newQorNameErrorLabel, newQorPathErrorLabel,
@@ -135,7 +144,8 @@ public:
     MemoryPathControl finishQorPathWidget;
 
     bool visible = false;
-    int closes = 0;
+    FolderChoice folderChoice;
+    std::optional<FolderChooserOptions> chooserOptions;
 
 private:
     WizardOutlets outlets_;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_tools.h"
+#include "platform/ui_tools.h"
 #include "tests/app/app_fixture.h"
 
 namespace {

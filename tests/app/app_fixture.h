@@ -6,6 +6,7 @@
 
 #include "app/app_delegate.h"
 #include "helper_interface/helper_protocol.h"
+#include "platform/testing/memory_wizard_window.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 
@@ -86,6 +87,7 @@ protected:
         delegate = std::make_unique<AppDelegate>(
             statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
             *platform.serviceManagement, *platform.application);
+        delegate->setWindow(&wizardWindow);
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -100,6 +102,7 @@ protected:
 
     TestPlatform platform;
     RecordingStatusBar statusBar;
+    MemoryWizardWindow wizardWindow;
     std::shared_ptr<FakeHelper> helper = std::make_shared<FakeHelper>(*platform.processes);
     std::unique_ptr<AppDelegate> delegate;
 };

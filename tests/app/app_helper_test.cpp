@@ -2,7 +2,7 @@
 // start/stop item, with an in-process helper and virtual time.
 #include <gtest/gtest.h>
 
-#include "app/ui_tools.h"
+#include "platform/ui_tools.h"
 #include "tests/app/app_fixture.h"
 
 namespace {

@@ -31,6 +31,37 @@ protected:
     }
 };
 
+// The wizard opens at start-up while config.ini is incomplete, and from the menu, but only with
+// a service to sign in to.
+TEST_F(AppMenuActionsTest, TheWizardOpensAtStartUpAndFromTheMenuWhenThereIsAServiceURL) {
+    struct Case {
+        std::string config;
+        bool configured;
+        std::string alert;
+    };
+    const std::string missing =
+        "Failed to start Setup Wizard / Is orvane Storage Gateway installed and config.ini "
+        "properly initialized?\n\norvane-url from config.ini is ";
+    const Case cases[] = {
+        {"", false, missing + "\"\""},
+        {"orvane-url = https://\n", false, missing + "\"https://\""},
+        {"orvane-url = https://orvane.test/\n", false, ""},
+        {"", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.config);
+        c.configured ? platform.writeCompleteConfig() : platform.writeConfig(c.config);
+        wizardWindow.visible = false;
+        const auto before = platform.alerts->shown().size();
+        start();
+        EXPECT_EQ(wizardWindow.visible, !c.configured && c.alert.empty());
+        choose("setupWizardAction");
+        EXPECT_EQ(wizardWindow.visible, c.alert.empty());
+        const std::size_t alerts = c.alert.empty() ? 0 : 2;
+        EXPECT_EQ(alertTexts(before), std::vector<std::string>(alerts, c.alert));
+    }
+}
+
 TEST_F(AppMenuActionsTest, StartAtBootDrivesCheckMarkLoginItemAndBootStateAndNothingElse) {
     start();  // a fresh account: only the registered default
     EXPECT_EQ(delegate->menuItemStartOnLogin()->state(), ControlState::On);

@@ -124,6 +124,11 @@ protected:
         return titles;
     }
     std::string step() { return std::string(rawValue(controller->getCurrentSetupStep())); }
+    // Whether the wizard shows that it works: the spinner turns, Back and Next wait.
+    bool busy() const {
+        return !window.loadingSpinner.hidden && !window.mainNextButton.enabled &&
+               !window.mainPreviousButton.enabled;
+    }
 
     TestPlatform platform;
     std::shared_ptr<ScriptedUrlSession> session =
@@ -292,38 +297,6 @@ TEST_F(WizardTest, AFailedSignInSaysWhyAndLeavesNextToTryAgain) {
     EXPECT_TRUE(platform.log->contains("orvane login finished, invalid user type: nil"));
 }
 
-TEST_F(WizardTest, AClosedWizardStopsItsPollAndDropsCredentialsAlreadyOnTheirWay) {
-    open();
-    next();
-    platform.dispatch->advance(seconds(1 + 3));
-    EXPECT_EQ(polls, 2);
-    // Closed and reopened within one pause: the old poll must not go on.
-    controller->mainCancelButtonClick();
-    open();
-    platform.dispatch->advance(seconds(30));
-    EXPECT_EQ(polls, 2);
-    EXPECT_TRUE(platform.log->contains("getOrvaneCredentialsOrRetry was cancelled"));
-
-    // Closed while the poll that brings the credentials is under way.
-    credentialsAfterPolls = polls + 1;
-    next();
-    session->responder = [inner = session->responder](const platform::UrlRequest& request) {
-        Reply reply = inner(request);
-        reply.latency = seconds(2);
-        return reply;
-    };
-    platform.dispatch->advance(seconds(1.5));
-    controller->mainCancelButtonClick();
-    open();
-    platform.dispatch->advance(seconds(5));
-    EXPECT_EQ(polls, 3);
-    EXPECT_EQ(step(), "initial");
-    EXPECT_FALSE(controller->orvaneCredentials());
-    EXPECT_EQ(session->sent().back().url.find("users/current/"), std::string::npos);
-    EXPECT_TRUE(platform.log->contains(
-        "initiateOrvaneLoginFinished, the wizard closed or signed in again since; dropped"));
-}
-
 // A reply arrives on the URL session's queue; one that touches the wizard there, without hopping
 // to the main queue, stops the test rather than racing the person at the window.
 TEST_F(WizardTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
@@ -334,33 +307,6 @@ TEST_F(WizardTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
     });
     EXPECT_DEATH(platform.dispatch->runUntilIdle(),
                  "on the queue \"url-session\": .*selectNewSetupStep");
-}
-
-TEST_F(WizardTest, ClosingDeletesAnAbandonedStorageAsItsCreator) {
-    open();
-    controller->mainCancelButtonClick();  // nothing created yet: no delete but the one below
-
-    open();
-    signIn();
-    controller->rememberCreatedStorage("st-9", {"creator-app", "creator-token"});
-    controller->mainPreviousButtonClick();
-    signIn();  // somebody else signs in afterwards
-    ASSERT_EQ(step(), "newOrExisting");
-    window.newQorPathTextField.text = "/srv/media";
-    window.newQorRadioButton.controlState = ControlState::Off;
-    session->responder = [](const platform::UrlRequest&) { return Reply::http(500); };
-    controller->mainCancelButtonClick();
-    EXPECT_FALSE(controller->createdOrvaneStorageId()) << "cleared before the reply";
-    EXPECT_EQ(step(), "initial");
-    EXPECT_EQ(window.newQorRadioButton.controlState, ControlState::On);
-    EXPECT_TRUE(window.newQorPathTextField.text.empty());
-    EXPECT_TRUE(window.loadingSpinner.hidden);
-
-    platform.dispatch->runUntilIdle();
-    EXPECT_EQ(requestLines(), std::vector<std::string>{"DELETE API/files/v1/storages/st-9/"});
-    EXPECT_EQ(session->sent().back().value("App-ID"), "creator-app");
-    EXPECT_EQ(session->sent().back().value("Auth-Token"), "creator-token");
-    EXPECT_TRUE(platform.log->contains("Closing wizard, failed to delete st-9"));
 }
 
 TEST_F(WizardTest, TheFormChecksNameAndFolderBeforeSendingAnything) {
@@ -388,6 +334,36 @@ TEST_F(WizardTest, TheFormChecksNameAndFolderBeforeSendingAnything) {
         EXPECT_EQ(window.newQorNameErrorLabel.text, c.nameError);
         EXPECT_EQ(window.newQorPathErrorLabel.text, c.pathError);
         EXPECT_EQ(requestLines().size(), c.pathError.empty() && c.nameError.empty() ? 1u : 0u);
+    }
+}
+
+TEST_F(WizardTest, TheFolderChooserOpensAtTheTypedFolderAndFillsInItsChoice) {
+    const std::string dir = mediaFolder();
+    // A chosen URL, or none ("") when the chooser gave none.
+    struct Case {
+        std::string typed;
+        bool confirmed;
+        std::string url, opensAt, path, log;
+    };
+    const Case cases[] = {
+        {dir, false, "", dir, dir, ""},
+        {"media", true, "file:///srv/a%20b", "", "/srv/a b",
+         "newQorChoosePathClicked, selected: file:///srv/a%20b"},
+        {dir + "/missing", true, "", "", dir + "/missing",
+         "newQorChoosePathClicked, No path selected "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        window.newQorPathTextField.text = c.typed;
+        window.newQorPathErrorLabel.text = "old error";
+        window.folderChoice = {c.confirmed, c.url.empty() ? std::nullopt : std::optional(c.url)};
+        platform.log->clear();
+        controller->newQorChoosePathClicked();
+        EXPECT_EQ(window.chooserOptions->directory, c.opensAt);
+        EXPECT_EQ(window.newQorPathTextField.text, c.path);
+        EXPECT_EQ(window.newQorPathErrorLabel.text.empty(), !c.url.empty());
+        EXPECT_EQ(platform.log->lines(),
+                  c.log.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.log});
     }
 }
 
@@ -428,14 +404,6 @@ TEST_F(WizardTest, ANewStorageIsCreatedOnceThenUpdatedAndGetsBothLocalTranscoder
     }
     EXPECT_EQ(alertTitles(), (std::vector<std::string>{"Error setting up local transcoders",
                                                        "Error creating storage"}));
-
-    // A storage whose creation reply arrives after the window closed is not left behind.
-    routes["POST API/files/v1/storages/"] = Reply::http(201, storageJSON("st-2", "S", dir));
-    toNewStorageForm(dir);
-    controller->mainNextButtonClick();
-    controller->mainCancelButtonClick();
-    platform.dispatch->runUntilIdle();
-    EXPECT_EQ(requestLines().back(), "DELETE API/files/v1/storages/st-2/");
 }
 
 TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
@@ -461,6 +429,8 @@ TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
     next();
     ASSERT_EQ(step(), "chooseExistingQor");
     ASSERT_EQ(window.existingQorSelector.items.size(), 4u) << "equal names stay two items";
+    EXPECT_EQ(window.existingQorSelector.toolTips,
+              (std::vector<std::string>{dir, "/nowhere", file, ""}));
     const std::string warnings[] = {
         "",
         "The selected QOR does not point to a local folder. If this is a network folder make sure "
@@ -561,6 +531,167 @@ TEST_F(WizardTest, AFailedBackupOrWriteClosesNothing) {
     EXPECT_TRUE(window.visible);
     EXPECT_EQ(step(), "finish");
     EXPECT_EQ(QorTools::getStorageId(), std::nullopt);
+    EXPECT_TRUE(window.loadingSpinner.hidden) << "Back and Finish are given back";
+    EXPECT_TRUE(window.mainNextButton.enabled && window.mainPreviousButton.enabled);
 }
+
+// The application's side of a finished setup.
+struct Restarter : platform::ApplicationDelegate, platform::GatewayRestarter {
+    void applicationDidFinishLaunching() override {}
+    bool perform(const platform::Selector&) override { return false; }
+    void restartGatewayWhenHelperIsReady() override { ++restarts; }
+    int restarts = 0;
+};
+
+// A reply belongs to the opening of the window it was asked in: a close drops what is still on
+// its way, and no storage stays in the service unless the config.ini written names it.
+class WizardOpeningsTest : public WizardTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WizardOpeningsTest, RepliesOfAnEarlierOpeningChangeNothing) {
+    const std::string dir = mediaFolder();
+    const auto slow = [](Reply reply) {
+        reply.latency = seconds(30);
+        return reply;
+    };
+    const Reply newApp = Reply::http(201, R"({"id": "N", "default_user_id": "u1"})");
+    const std::string kCreate = "POST API/files/v1/storages/";
+    const std::string kTranscoders = "GET API/files/v1/transcoders/";
+    const std::string kDelete = "DELETE API/files/v1/storages/st-1/";
+    routes[kCreate] = Reply::http(201, storageJSON("st-1", "S", dir));
+    routes[kNewApp] = newApp;
+    routes[kNewAppToken] = Reply::http(201, R"({"app_id": "N", "token": "new"})");
+    struct Case {
+        const char* name;
+        std::function<void()> script;
+        std::vector<std::string> requests;
+        std::optional<std::string> written;
+        // The warning of the current opening's storage without local transcoders.
+        bool warned = true;
+    };
+    const Case cases[] = {
+        {"Finish, close, and a new storage finished by its own Finish",
+         [&] {
+             routes[kNewApp] = slow(newApp);
+             toExistingStorageFinish();
+             next();
+             toNewStorageForm(dir);
+             next();
+             platform.dispatch->advance(seconds(60));
+             EXPECT_TRUE(window.visible);
+             routes[kNewApp] = newApp;
+             next();
+         },
+         {kStorageList, kNewApp, kCreate, kTranscoders, kNewApp, kNewAppToken},
+         "st-1"},
+        {"A close while Finish runs, then the chain fails",
+         [&] {
+             routes[kNewApp] = slow(Reply::http(500));
+             toNewStorageForm(dir);
+             next();
+             next();
+             EXPECT_TRUE(busy());
+             controller->mainCancelButtonClick();
+             platform.dispatch->advance(seconds(60));
+         },
+         {kCreate, kTranscoders, kNewApp, kDelete},
+         std::nullopt},
+        {"A close during a storage request leaves the next opening free",
+         [&] {
+             routes[kCreate] = slow(routes[kCreate]);
+             toNewStorageForm(dir);
+             next();
+             toNewStorageForm(dir);
+             next();
+             platform.dispatch->advance(seconds(60));
+             EXPECT_EQ(step(), "finish");
+         },
+         // The first creation comes after its close: deleted, no transcoders.
+         {kCreate, kCreate, kDelete, kTranscoders},
+         std::nullopt},
+        {"A close during the sign-in poll stops it at its next attempt",
+         [&] {
+             open();
+             next();
+             platform.dispatch->advance(seconds(1 + 3));
+             controller->mainCancelButtonClick();
+             open();
+             platform.dispatch->advance(seconds(30));
+             EXPECT_EQ(polls, 2);
+         },
+         {},
+         std::nullopt,
+         false},
+        {"Credentials on their way at the close sign nobody in",
+         [&] {
+             credentialsAfterPolls = 1;
+             session->responder = [inner = session->responder,
+                                   slow](const platform::UrlRequest& r) { return slow(inner(r)); };
+             open();
+             next();
+             platform.dispatch->advance(seconds(1.5));
+             controller->mainCancelButtonClick();
+             open();
+             platform.dispatch->advance(seconds(60));
+             EXPECT_EQ(polls, 1);
+             EXPECT_EQ(step(), "initial");
+             EXPECT_FALSE(controller->orvaneCredentials());
+         },
+         {},
+         std::nullopt,
+         false},
+        {"A close deletes a storage as its creator, even after another sign-in",
+         [&] {
+             open();
+             signIn();
+             controller->rememberCreatedStorage("st-9", {"creator-app", "creator-token"});
+             controller->mainPreviousButtonClick();
+             signIn();
+             window.newQorPathTextField.text = "/srv/media";
+             window.newQorRadioButton.controlState = ControlState::Off;
+             session->responder = [](const platform::UrlRequest&) { return Reply::http(500); };
+             controller->mainCancelButtonClick();
+             EXPECT_FALSE(controller->createdOrvaneStorageId()) << "cleared before the reply";
+             EXPECT_EQ(window.newQorRadioButton.controlState, ControlState::On);
+             EXPECT_TRUE(window.newQorPathTextField.text.empty() && window.loadingSpinner.hidden);
+             platform.dispatch->runUntilIdle();
+             EXPECT_EQ(session->sent().back().value("App-ID"), "creator-app");
+             EXPECT_EQ(session->sent().back().value("Auth-Token"), "creator-token");
+             EXPECT_TRUE(platform.log->contains("Closing wizard, failed to delete st-9"));
+         },
+         {"DELETE API/files/v1/storages/st-9/"},
+         std::nullopt,
+         false},
+        {"A storage made, then passed over for an existing one",
+         [&] {
+             toNewStorageForm(dir);
+             next();
+             controller->mainPreviousButtonClick();
+             controller->mainPreviousButtonClick();
+             routes[kStorageList] =
+                 Reply::http(200, R"({"objects": [)" + storageJSON("st", "M", "/m") + "]}");
+             window.newQorRadioButton.controlState = ControlState::Off;
+             next();
+             next();
+             next();
+         },
+         {kCreate, kTranscoders, kStorageList, kNewApp, kNewAppToken, kDelete},
+         "st"},
+    };
+    const Case& c = cases[GetParam()];
+    SCOPED_TRACE(c.name);
+    Restarter restarter;
+    platform.application->applicationDelegate = &restarter;
+    c.script();
+    EXPECT_EQ(requestLines(), c.requests);
+    EXPECT_EQ(QorTools::getStorageId(), c.written);
+    EXPECT_EQ(restarter.restarts, c.written ? 1 : 0);
+    EXPECT_EQ(alertTitles(), c.warned
+                                 ? std::vector<std::string>{"Error setting up local transcoders"}
+                                 : std::vector<std::string>{})
+        << "a closed window raises no alert";
+    platform.application->applicationDelegate = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WizardOpeningsTest, ::testing::Range(0, 7));
 
 }  // namespace

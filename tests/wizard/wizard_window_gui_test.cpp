@@ -4,11 +4,13 @@
 
 #include "tests/qt_test_application.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "platform/qt/qt_wizard_window.h"
 #include "platform/testing/random_sequence.h"
 #include "platform/testing/test_platform.h"
+#include "platform/testing/url_scripted_session.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
@@ -56,21 +59,6 @@ protected:
     std::shared_ptr<SetupWizardViewController> controller;
 };
 
-TEST_F(WizardWindowGuiTest, ButtonsReachTheControllerAndTheCloseButtonClosesTheWizard) {
-    // No orvane-url: Next shows the sign-in error in the window itself.
-    window.makeKeyAndOrderFront();
-    EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Regular);
-    child<QPushButton>("mainNextButton")->click();
-    auto* error = child<QLabel>("initialLoginErrorTextField");
-    EXPECT_TRUE(error->isVisible());
-    EXPECT_TRUE(error->text().startsWith("Could not start login"));
-    save("initial-error");
-
-    child<QPushButton>("mainCancelButton")->click();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Accessory);
-}
-
 TEST_F(WizardWindowGuiTest, EveryStepRenders) {
     const auto& ui = window.outlets();
     window.makeKeyAndOrderFront();
@@ -80,6 +68,10 @@ TEST_F(WizardWindowGuiTest, EveryStepRenders) {
     EXPECT_EQ(ui.mainHeaderField->stringValue(), "Reconfigure orvane Storage Gateway");
     save("initial-reconfigure");
     controller->selectNewSetupStep(SetupStep::newOrExisting);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(child<QLabel>("mainHeaderField"))
+                  ->text(QAccessible::Name),
+              "Choose a storage")
+        << "a screen reader names the step";
     save("newOrExisting");
 
     // The form's own checks fill in its errors.
@@ -100,19 +92,92 @@ TEST_F(WizardWindowGuiTest, EveryStepRenders) {
     save("chooseExistingQor-warning");
     child<QPushButton>("mainNextButton")->click();
     EXPECT_EQ(controller->chosenStorageId(), "s1");
-    EXPECT_EQ(child<QLineEdit>("finishQorPathWidget")->text().toStdString(),
-              "/Volumes/Media Archive");
+    auto* name = child<QLineEdit>("finishQorNameLabel");
+    auto* path = child<QLineEdit>("finishQorPathWidget");
+    EXPECT_EQ(path->text().toStdString(), "/Volumes/Media Archive");
     save("finish");
+    // Read-only fields are text on the window, and the two line up with or without the icon.
+    const QImage field = name->grab().toImage();
+    EXPECT_EQ(field.pixelColor(field.width() - 3, field.height() / 2),
+              window.widget()->palette().color(QPalette::Window));
+    for (const bool warned : {true, false}) {
+        ui.finishQorPathWarning->setHidden(!warned);
+        QApplication::processEvents();
+        EXPECT_EQ(name->geometry().right(), path->geometry().right()) << warned;
+    }
+}
+
+// With the keyboard alone: each step starts at its first field or at Next, Tab visits only what
+// is shown, Return is Next and Escape is Cancel.
+TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
+    using Reply = ScriptedUrlSession::Reply;
+    auto session = std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
+    session->responder = [](const platform::UrlRequest& request) {
+        if (request.url.find("/external/auth/") != std::string::npos) {
+            return Reply::http(200, R"({"app_id": "a", "token": "t"})");
+        }
+        if (request.url.ends_with("users/current/")) {
+            return Reply::http(200, R"({"id": "u", "email": "p@example.com", "type": "POWER"})");
+        }
+        return request.method == "POST"
+                   ? Reply::http(201,
+                                 R"({"id": "st-1", "name": "S", "settings": {"mount_point": "/"}})")
+                   : Reply::http(404);
+    };
+    platform.services.urlSession = session;
+    platform.reinstall();
+    platform.writeConfig("orvane-url = https://orvane.test/\n");
+    const auto press = [&](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        platform.dispatch->advance(platform::seconds(1));
+        QApplication::processEvents();
+    };
+    // The controls Tab visits, from the focused one until it is back there.
+    const auto tabCycle = [&] {
+        std::vector<std::string> names;
+        const QWidget* start = QApplication::focusWidget();
+        for (const QWidget* at = start; at && names.size() < 12;) {
+            EXPECT_TRUE(at->isVisible()) << at->objectName().toStdString();
+            names.push_back(at->objectName().toStdString());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            if ((at = QApplication::focusWidget()) == start) break;
+        }
+        return names;
+    };
+    using Names = std::vector<std::string>;
+    window.makeKeyAndOrderFront();
+    QApplication::processEvents();
+    EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Regular);
+    EXPECT_EQ(tabCycle(), (Names{"mainNextButton", "mainCancelButton"}));
+    press(Qt::Key_Return);
+    EXPECT_EQ(tabCycle(), (Names{"newQorRadioButton", "mainCancelButton", "mainPreviousButton",
+                                 "mainNextButton"}));
+    press(Qt::Key_Return);
+    EXPECT_EQ(tabCycle(),
+              (Names{"newQorNameTextField", "newQorPathTextField", "newQorChoosePathButton",
+                     "mainCancelButton", "mainPreviousButton", "mainNextButton"}));
+    press(Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(platform.root.path()));
+    press(Qt::Key_Return);
+    EXPECT_EQ(controller->getCurrentSetupStep(), SetupStep::finish);
+    EXPECT_EQ(tabCycle(),
+              (Names{"mainNextButton", "finishQorNameLabel", "finishQorPathWidget",
+                     "advancedStorageSettingsButton", "mainCancelButton", "mainPreviousButton"}));
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Accessory);
+    EXPECT_EQ(session->sent().back().method, "DELETE");
 }
 
 TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
     platform::testing::TempDir folder;
-    std::string acceptLabel;
+    std::string acceptLabel, opensAt;
     bool directories = false, readOnly = true;
     QTimer::singleShot(0, [&] {
         auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!shown) return;
         acceptLabel = shown->labelText(QFileDialog::Accept).toStdString();
+        opensAt = shown->directory().absolutePath().toStdString();
         directories = shown->fileMode() == QFileDialog::Directory;
         readOnly = shown->testOption(QFileDialog::ReadOnly);
         shown->setDirectory(QString::fromStdString(folder.path().string()));
@@ -121,8 +186,11 @@ TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
         save("folder-chooser", shown);
         QMetaObject::invokeMethod(shown, "accept");
     });
-    const auto choice = window.runFolderChooser({});
+    platform::FolderChooserOptions options;
+    options.directory = folder.path().string();
+    const auto choice = window.runFolderChooser(options);
     EXPECT_EQ(acceptLabel, "Select");
+    EXPECT_EQ(opensAt, options.directory);
     EXPECT_TRUE(directories);
     EXPECT_FALSE(readOnly) << "new folders can be made";
     EXPECT_TRUE(choice.confirmed);

@@ -1,4 +1,4 @@
-#include "app/ui_tools.h"
+#include "platform/ui_tools.h"
 
 #include "platform/registry.h"
 
