@@ -38,10 +38,12 @@ protected:
         session.reset();
     }
 
-    void startSession(platform::linux_impl::CurlUrlSession::Options options) {
+    // Replies on `queue`, by default the virtual dispatch's "url-session".
+    void startSession(platform::linux_impl::CurlUrlSession::Options options,
+                      std::shared_ptr<platform::Queue> queue = nullptr) {
         closeSession();
         session = std::make_shared<platform::linux_impl::CurlUrlSession>(
-            platform.dispatch->makeSerialQueue("url-session"), options);
+            queue ? std::move(queue) : platform.dispatch->makeSerialQueue("url-session"), options);
         platform.services.urlSession = session;
         platform.reinstall();
     }

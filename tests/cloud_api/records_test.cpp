@@ -3,11 +3,8 @@
 #include <string>
 
 #include "cloud_api/orvane_records.h"
-#include "cloud_api/orvane_request_bodies.h"
 
 namespace {
-
-using nlohmann::json;
 
 // A failed decode must always explain itself.
 template <class Record>
@@ -85,19 +82,6 @@ TEST(TranscoderDecoding, OnlyAnExplicitTrueIsLocal) {
 TEST(ErrorBodyDescription, StaysOnOneLine) {
     EXPECT_EQ(describe(OrvaneErrorResponse{std::vector<std::string>{"line\none", "b"}}),
               R"(OrvaneErrorResponse(errors: ["line\none", "b"]))");
-}
-
-// json equality compares types too: 10 is not "10", "" is not null.
-TEST(RequestBodies, HaveExactlyTheDesignedKeysAndTypes) {
-    EXPECT_EQ(orvane_bodies::storageCreationBody("Media", "/Volumes/Media"), json::parse(R"({
-        "name": "Media", "purpose": "FILES", "method": "FILE", "settings": {
-        "growing_files_threshold": 10, "scan_interval_seconds": 5,
-        "mount_point": "/Volumes/Media", "allow_access_outside_scan_directories": false,
-        "local_keyframe_creation": true, "local_proxy_creation": true, "upload_files": false,
-        "remote_path": "", "read": true, "write": true, "delete": false, "scan": true,
-        "enable_collection_directory_mapping": true, "filename_is_external_id": false,
-        "sidecar_metadata_required": false, "aggregate_identical_files": true,
-        "enable_directory_assets": false, "title_includes_extension": true}})"));
 }
 
 }  // namespace

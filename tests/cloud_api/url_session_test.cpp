@@ -251,10 +251,7 @@ TEST(UrlValidity, FollowsTheUrlParser) {
 // ThreadSanitizer this shows the session and the request core share nothing unsynchronised.
 TEST_F(UrlSessionTest, ConcurrentRequestsThroughOneSessionEachCompleteOnce) {
     auto queue = std::make_shared<platform::linux_impl::WorkerQueue>("url-session", 2);
-    closeSession();
-    session = std::make_shared<platform::linux_impl::CurlUrlSession>(queue);
-    platform.services.urlSession = session;
-    platform.reinstall();
+    startSession({}, queue);
     const auto credentials = powerCredentials();
 
     constexpr int kRequests = 60;  // each from a thread of its own

@@ -10,6 +10,7 @@
 #include "platform/linux/polkit_action_rights.h"
 #include "platform/testing/memory_authorization.h"
 #include "platform/testing/test_platform.h"
+#include "tests/service_management/test_files.h"
 
 namespace {
 
@@ -17,10 +18,15 @@ using nlohmann::json;
 using platform::parseMethodEncoding;
 using platform::testing::MemoryAuthorization;
 using platform::testing::TestPlatform;
+using service_management_test::readAll;
 
 constexpr char kRightName[] =
     "com.velmora.QorPrivilegedHelper.runQorLaunchctlWithSubcommand:authData:completion:";
 const json kRule = {{"class", "user"}, {"group", "admin"}, {"version", 1}};
+// What installing the helper asks for.
+constexpr platform::AuthorizationFlags kInstall = platform::kAuthorizationFlagInteractionAllowed |
+                                                  platform::kAuthorizationFlagExtendRights |
+                                                  platform::kAuthorizationFlagPreAuthorize;
 
 class HelperAuthorizationTest : public ::testing::Test {
 protected:
@@ -103,8 +109,7 @@ TEST(FileRightsStore, KeepsRightsPrivatelyAcrossLaunchesAndNeverOverwritesACorru
     std::ofstream(file) << "{ not json";
     EXPECT_EQ(again.rightGet("named", definition), errAuthorizationInternal);
     EXPECT_EQ(again.rightSet(*reference, "named", "allow", "p"), errAuthorizationInternal);
-    std::ifstream in(file);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "{ not json");
+    EXPECT_EQ(readAll(file), "{ not json");
 }
 
 // Answers as scripted and counts how often it was asked.
@@ -119,9 +124,6 @@ struct ScriptedPrompt : platform::AdministratorPrompt {
 
 TEST(FileRightsStore, ExtendingRightsAsksTheAdministratorOnlyWhenAllowedTo) {
     using namespace platform;
-    constexpr AuthorizationFlags kInstall = kAuthorizationFlagInteractionAllowed |
-                                            kAuthorizationFlagExtendRights |
-                                            kAuthorizationFlagPreAuthorize;
     struct Case {
         const char* name;
         bool withPrompt;
@@ -195,22 +197,18 @@ TEST(PolkitActionRights, ThePackagesActionIsReadAndNeverWritten) {
         // Nothing written: the policy alone, as it was.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
                   c.contents ? 1 : 0);
-        std::ifstream in(file);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.contents.value_or(""));
+        EXPECT_EQ(readAll(file), c.contents.value_or(""));
     }
 
     // Blessing a packaged helper only checks it: no administrator is asked for, and the
     // helper's own rights are left to polkit.
     linux_impl::PolkitActionRights rights("/nonexistent.policy");
     std::shared_ptr<AuthorizationReference> reference;
-    const AuthorizationFlags install = kAuthorizationFlagInteractionAllowed |
-                                       kAuthorizationFlagExtendRights |
-                                       kAuthorizationFlagPreAuthorize;
-    ASSERT_EQ(rights.createWithRights({{kSMRightBlessPrivilegedHelper, std::nullopt}}, install,
+    ASSERT_EQ(rights.createWithRights({{kSMRightBlessPrivilegedHelper, std::nullopt}}, kInstall,
                                       reference),
               errAuthorizationSuccess);
     EXPECT_TRUE(reference->holdsRight(kSMRightBlessPrivilegedHelper));
-    EXPECT_EQ(rights.createWithRights({{kRightName, std::nullopt}}, install, reference),
+    EXPECT_EQ(rights.createWithRights({{kRightName, std::nullopt}}, kInstall, reference),
               errAuthorizationDenied);
     EXPECT_EQ(reference, nullptr);
 }

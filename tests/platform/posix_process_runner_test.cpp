@@ -7,12 +7,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "platform/linux/posix_process_runner.h"
 #include "platform/testing/test_platform.h"
+#include "tests/service_management/test_files.h"
 
 namespace {
 
@@ -110,11 +109,9 @@ TEST(PosixProcessRunner, ChildrenGetOnlyStandardDescriptorsAndDetachedOnesAreRea
     ::close(leaked[1]);
     EXPECT_FALSE(started.process->isRunning());
     EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1) << "no zombie is left to wait for";
-    std::stringstream detached;
-    detached << std::ifstream(listing).rdbuf();
     // 3 is the folder ls reads.
     EXPECT_EQ(ran.output, "0\n1\n2\n3\n");
-    EXPECT_EQ(detached.str(), "0\n1\n2\n3\n");
+    EXPECT_EQ(service_management_test::readAll(listing), "0\n1\n2\n3\n");
 }
 
 TEST(PosixProcessRunner, AnIgnoredSigchldDoesNotLoseTheStatus) {

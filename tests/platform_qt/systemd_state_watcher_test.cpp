@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <condition_variable>
 #include <mutex>
 
@@ -12,6 +11,7 @@
 #include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/recording_log.h"
 #include "platform/testing/test_platform.h"
+#include "tests/qt_test_application.h"
 
 namespace {
 
@@ -61,17 +61,8 @@ platform::Services withLog(std::shared_ptr<platform::Log> log) {
     return services;
 }
 
-class SystemdStateWatcherTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "systemd-state-watcher-test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-    }
-};
-
-TEST_F(SystemdStateWatcherTest, CallsBackForItsUnitsStateUntilTheWatchGoes) {
+TEST(SystemdStateWatcher, CallsBackForItsUnitsStateUntilTheWatchGoes) {
+    ensureQtTestApplication();
     auto log = std::make_shared<WaitableLog>();
     platform::ScopedServices services(withLog(log));
     platform::testing::TempDir folder;
@@ -115,7 +106,8 @@ TEST_F(SystemdStateWatcherTest, CallsBackForItsUnitsStateUntilTheWatchGoes) {
     EXPECT_TRUE(log->lines().empty());
 }
 
-TEST_F(SystemdStateWatcherTest, WithoutSystemdOrABusLogsWhy) {
+TEST(SystemdStateWatcher, WithoutSystemdOrABusLogsWhy) {
+    ensureQtTestApplication();
     platform::testing::TempDir folder;
     MockSystemd withoutSystemd(folder.path(), false);
     for (const std::string& address :

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace service_management_test {
 
@@ -26,6 +28,15 @@ inline void writeAll(const std::filesystem::path& path, const std::string& conte
 inline mode_t modeOf(const std::filesystem::path& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// The fields of a /proc stat file after the process's name: its state first, its start time
+// twentieth; none when it cannot be read.
+inline std::vector<std::string> statFields(const std::filesystem::path& stat) {
+    const std::string text = readAll(stat);
+    const auto name = text.rfind(") ");
+    std::istringstream fields(name == std::string::npos ? "" : text.substr(name + 2));
+    return {std::istream_iterator<std::string>(fields), {}};
 }
 
 }  // namespace service_management_test
