@@ -5,12 +5,15 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QPalette>
 #include <QPixmap>
+#include <QToolButton>
 #include <filesystem>
 
 #include "app/app_delegate.h"
 #include "platform/qt/qt_status_bar.h"
+#include "platform/qt/qt_status_window.h"
 #include "platform/testing/test_platform.h"
 
 namespace {
@@ -26,21 +29,30 @@ public:
     std::vector<std::string> performed;
 };
 
+// A tray whose menus Qt draws, or none.
+struct FakeTray : platform::qt::SystemTray {
+    bool isAvailable() const override { return available; }
+    bool drawsMenus() const override { return false; }
+    bool available = true;
+};
+
 class AppMenuGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureQtTestApplication(); }
 
-    AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR), statusBar(bundle) {
+    AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR), statusBar(bundle, tray) {
         for (const char* icon : {"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}) {
             bundle.resources.push_back(std::string(icon) + ".png");
             bundle.resources.push_back(std::string(icon) + "@2x.png");
         }
         bundle.info = {{"CFBundleName", "Orvane Storage Gateway"}};
         platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
+        statusBar.setResponder(&responder);
+    }
+    void launch() {
         delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
                                                  bundle, *platform.xpc, *platform.serviceManagement,
                                                  *platform.application);
-        statusBar.setResponder(&responder);
         delegate->applicationDidFinishLaunching();
         menu = std::dynamic_pointer_cast<platform::qt::QtMenu>(delegate->statusBarItem()->menu());
     }
@@ -72,18 +84,21 @@ protected:
 
     TestPlatform platform;
     FakeBundle bundle;
+    std::shared_ptr<FakeTray> tray = std::make_shared<FakeTray>();
     platform::qt::QtStatusBar statusBar;
     RecordingResponder responder;
     std::unique_ptr<AppDelegate> delegate;
     std::shared_ptr<platform::qt::QtMenu> menu;
 };
 
+const std::string kNormal =
+    "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
+    "Setup Wizard... | Start at boot (on) | - | Show Service Logs | - | "
+    "About Orvane Storage Gateway | Quit";
+
 TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
+    launch();
     ASSERT_NE(menu, nullptr);
-    const std::string normal =
-        "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
-        "Setup Wizard... | Start at boot (on) | - | Show Service Logs | - | "
-        "About Orvane Storage Gateway | Quit";
     const std::string withAlt =
         "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
         "Setup Wizard... | Show Configuration Backups (off) | - | Show Application Logs | - | "
@@ -98,14 +113,14 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
 
     menu->qmenu()->popup(QPoint(10, 10));
     QApplication::processEvents();
-    EXPECT_EQ(visible(), normal);
+    EXPECT_EQ(visible(), kNormal);
     alt(QEvent::KeyPress);
     EXPECT_TRUE(menu->qmenu()->isVisible()) << "the Alt press must not close the menu";
     EXPECT_EQ(visible(), withAlt);
     EXPECT_TRUE(
         menu->qmenu()->grab().save(QString::fromStdString(output("menu-alternates.png").string())));
     alt(QEvent::KeyRelease);
-    EXPECT_EQ(visible(), normal);
+    EXPECT_EQ(visible(), kNormal);
     EXPECT_EQ(triggerVisible(), (std::vector<std::string>{
                                     "startStopAction", "setupWizardAction", "startOnLoginAction",
                                     "showServiceLogsAction", "aboutAction", "quitApplication"}))
@@ -137,6 +152,60 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
         }
     }
     EXPECT_GT(opaque, 20) << "the icon must draw something at 22 px";
+}
+
+// Without a tray the menu is a window, opened once by itself with a word on why, and again at
+// each launch; once a tray appears, the icon shows and the menu is Qt's again.
+TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
+    tray->available = false;
+    launch();
+    auto* window = statusBar.statusWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->notice().isVisibleTo(window));
+    EXPECT_TRUE(window->notice().text().contains("AppIndicator extension"));
+    auto& icon = statusBar.statusItems().at(0)->trayIcon();
+    EXPECT_FALSE(icon.isVisible());
+
+    std::string offered;
+    std::vector<QToolButton*> buttons;
+    for (int i = 1; i < window->layout()->count(); ++i) {
+        QWidget* widget = window->layout()->itemAt(i)->widget();
+        auto* button = qobject_cast<QToolButton*>(widget);
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (button) buttons.push_back(button);
+        if (!offered.empty()) offered += " | ";
+        offered += button ? button->text().toStdString() + (button->isChecked() ? " (on)" : "") +
+                                (button->isEnabled() ? "" : " (off)")
+                   : label ? label->text().toStdString()
+                           : "-";
+    }
+    EXPECT_EQ(
+        offered,
+        "Status: Stopped | Start orvane Storage Gateway | - | Configure... (off) | "
+        "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
+        "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit");
+    EXPECT_TRUE(window->grab().save(QString::fromStdString(output("status-window.png").string())));
+    // A check mark is left to the responder, which here only records.
+    for (QToolButton* button : buttons) {
+        if (!button->isCheckable()) button->click();
+    }
+    EXPECT_EQ(
+        responder.performed,
+        (std::vector<std::string>{"startStopAction", "setupWizardAction", "showServiceLogsAction",
+                                  "showApplicationLogsAction", "aboutAction", "quitApplication"}));
+
+    window->close();
+    statusBar.refreshTray();
+    EXPECT_FALSE(window->isVisible()) << "the notice opens the window once";
+    statusBar.showStatusWindow();  // a second launch
+    EXPECT_TRUE(window->isVisible());
+
+    tray->available = true;
+    statusBar.refreshTray();
+    EXPECT_TRUE(icon.isVisible());
+    EXPECT_FALSE(window->notice().isVisibleTo(window));
+    EXPECT_EQ(visible(), kNormal) << "with a tray the alternates wait for Alt again";
 }
 
 }  // namespace

@@ -74,6 +74,28 @@ std::string readAddress(int fd, Clock::time_point deadline) {
     return text.substr(0, text.find('\n'));
 }
 
+// Starts a server that prints where it listens on its descriptor 3, and reads that line.
+pid_t spawnPrinting(const std::vector<std::string>& args, Clock::time_point deadline,
+                    std::string& printed) {
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) fail("pipe failed");
+    pid_t pid = -1;
+    try {
+        pid = spawn(args, pipe[1], true);
+        ::close(pipe[1]);
+        pipe[1] = -1;
+        printed = readAddress(pipe[0], deadline);
+    } catch (...) {
+        for (int fd : pipe) {
+            if (fd >= 0) ::close(fd);
+        }
+        stop(pid);
+        throw;
+    }
+    ::close(pipe[0]);
+    return pid;
+}
+
 struct Ownership {
     const std::string& name;
     bool owned = false;
@@ -91,10 +113,24 @@ int onOwnerChanged(sd_bus_message* m, void* data, sd_bus_error*) {
 }  // namespace
 
 DbusMock::DbusMock(const std::filesystem::path& folder, const std::string& templateName,
-                   std::string busName, bool serve)
-    : busName_(std::move(busName)), log_(folder / (busName_ + ".log")) {
+                   std::string busName, bool serve, Bus bus)
+    : busName_(std::move(busName)), bus_kind_(bus), log_(folder / (busName_ + ".log")) {
     try {
         start(templateName, serve);
+    } catch (...) {
+        shutdown();
+        throw;
+    }
+}
+
+DbusMock::DbusMock(const std::filesystem::path& folder, const std::string& templateName,
+                   std::string busName, const DbusMock& first)
+    : busName_(std::move(busName)),
+      bus_kind_(first.bus_kind_),
+      log_(folder / (busName_ + ".log")),
+      address_(first.address_) {
+    try {
+        start(templateName, true);
     } catch (...) {
         shutdown();
         throw;
@@ -105,27 +141,18 @@ DbusMock::~DbusMock() { shutdown(); }
 
 void DbusMock::start(const std::string& templateName, bool serve) {
     const auto deadline = Clock::now() + kStartDeadline;
-    int pipe[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0) fail("pipe failed");
-    try {
-        daemon_ = spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=3"},
-                        pipe[1], true);
-        ::close(pipe[1]);
-        pipe[1] = -1;
-        address_ = readAddress(pipe[0], deadline);
-    } catch (...) {
-        for (int fd : pipe) {
-            if (fd >= 0) ::close(fd);
-        }
-        throw;
+    if (address_.empty()) {
+        daemon_ =
+            spawnPrinting({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=3"},
+                          deadline, address_);
     }
-    ::close(pipe[0]);
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+    const bool system = bus_kind_ == Bus::system;
+    ::setenv(system ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
     if (!serve) return;
 
     // Subscribed before the mock starts, so its name cannot be taken unseen.
     Ownership ownership{busName_};
-    if (sd_bus_open_system(&bus_) < 0 ||
+    if ((system ? sd_bus_open_system(&bus_) : sd_bus_open_user(&bus_)) < 0 ||
         sd_bus_add_match(bus_, nullptr,
                          "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged'",
                          onOwnerChanged, &ownership) < 0) {
@@ -175,6 +202,20 @@ void DbusMock::shutdown() {
     stop(daemon_);
     mock_ = daemon_ = -1;
 }
+
+MockStatusTray::MockStatusTray(const std::filesystem::path& folder)
+    : DbusMock(folder, ORVANE_MOCK_STATUS_TRAY_TEMPLATE, "org.kde.StatusNotifierWatcher", true,
+               Bus::session) {}
+
+PrivateDisplay::PrivateDisplay() {
+    std::string display;
+    server_ = spawnPrinting(
+        {"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "800x600x24"},
+        Clock::now() + kStartDeadline, display);
+    ::setenv("DISPLAY", (":" + display).c_str(), 1);
+}
+
+PrivateDisplay::~PrivateDisplay() { stop(server_); }
 
 MockSystemd::MockSystemd(const std::filesystem::path& folder, bool serve)
     : DbusMock(folder, ORVANE_MOCK_SYSTEMD_TEMPLATE, "org.freedesktop.systemd1", serve) {}

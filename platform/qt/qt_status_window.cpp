@@ -1,0 +1,40 @@
+#include "platform/qt/qt_status_window.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace platform::qt {
+
+QtStatusWindow::QtStatusWindow(const QtMenu& menu, const QString& notice)
+    : notice_(new QLabel(notice)) {
+    setWindowTitle(QApplication::applicationDisplayName());
+    auto* layout = new QVBoxLayout(this);
+    notice_->setWordWrap(true);
+    notice_->setMinimumWidth(320);
+    layout->addWidget(notice_);
+    for (const auto& item : menu.qtItems()) {
+        QAction* action = item->qaction();
+        if (item->isSeparator()) {
+            auto* line = new QFrame;
+            line->setFrameShape(QFrame::HLine);
+            line->setFrameShadow(QFrame::Sunken);
+            layout->addWidget(line);
+        } else if (item->action().empty()) {
+            auto* label = new QLabel(action->text());
+            QObject::connect(action, &QAction::changed, label,
+                             [label, action] { label->setText(action->text()); });
+            layout->addWidget(label);
+        } else {
+            auto* button = new QToolButton;
+            button->setDefaultAction(action);
+            button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+            button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+            layout->addWidget(button);
+        }
+    }
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+}  // namespace platform::qt
