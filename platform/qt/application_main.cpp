@@ -135,7 +135,10 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     if (services.notifications) {
         reopen = services.notifications->addObserver(
             kReopenNotification, identifier, [dispatch, &statusBar] {
-                dispatch->main().async([&] { statusBar.showStatusWindow(); });
+                dispatch->main().async([&] {
+                    log("Launched again: the status window is shown");
+                    statusBar.showStatusWindow();
+                });
             });
     }
     const int status = QApplication::exec();

@@ -34,8 +34,6 @@ QtMenuItem::QtMenuItem(const std::string& title, Selector action, std::string ke
       selector_(std::move(action)),
       keyEquivalent_(std::move(keyEquivalent)) {
     action_->setIconVisibleInMenu(false);
-    // Buttons show the icon text, which by default drops a trailing "...".
-    action_->setIconText(action_->text());
     QObject::connect(action_.get(), &QAction::triggered,
                      [router = std::move(router), selector = selector_] {
                          if (router->responder && !selector.empty())
@@ -47,7 +45,6 @@ QtMenuItem::QtMenuItem() : action_(std::make_unique<QAction>()) { action_->setSe
 
 void QtMenuItem::setTitle(const std::string& title) {
     action_->setText(QString::fromStdString(title));
-    action_->setIconText(action_->text());
 }
 
 void QtMenuItem::setState(ControlState state) {

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QFrame>
-#include <QToolButton>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace platform::qt {
@@ -27,10 +27,18 @@ QtStatusWindow::QtStatusWindow(const QtMenu& menu, const QString& notice)
                              [label, action] { label->setText(action->text()); });
             layout->addWidget(label);
         } else {
-            auto* button = new QToolButton;
-            button->setDefaultAction(action);
-            button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-            button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+            // The item's own enabled flag, not the action's: an alternate's action reads
+            // disabled whenever the menu hides it, and here every item shows.
+            auto* button = new QPushButton;
+            auto follow = [button, item] {
+                button->setText(item->qaction()->text());
+                button->setEnabled(item->isEnabled());
+                button->setCheckable(item->qaction()->isCheckable());
+                button->setChecked(item->qaction()->isChecked());
+            };
+            follow();
+            QObject::connect(action, &QAction::changed, button, follow);
+            QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
             layout->addWidget(button);
         }
     }

@@ -8,7 +8,8 @@
 namespace platform::qt {
 
 // A status item's menu as a small window: its lines as labels, its commands as buttons (the
-// alternates among them), each following its item's title, enabled state and check mark.
+// alternates among them, whether or not the menu shows them), each following its item's title,
+// enabled state and check mark.
 class QtStatusWindow : public QWidget {
 public:
     QtStatusWindow(const QtMenu& menu, const QString& notice);
