@@ -1,33 +1,53 @@
-// The real Qt menu and icon, offscreen: what a person would see in the panel.
+// The real Qt menu, icon and status window, on a private X display and session bus: what a person
+// would see in the panel, what a panel reads of the exported menu (from a status notifier
+// watcher of ours) and what the desktop's notification server receives.
 #include <gtest/gtest.h>
 
 #include "tests/qt_test_application.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "app/app_delegate.h"
 #include "platform/qt/qt_status_bar.h"
 #include "platform/qt/qt_status_window.h"
+#include "platform/qt/qt_user_notification_center.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
 
 namespace {
 
 using namespace platform::testing;
 
-class RecordingResponder : public platform::Responder {
-public:
+struct RecordingDelegate : platform::ApplicationDelegate {
+    void applicationDidFinishLaunching() override {}
     bool perform(const platform::Selector& selector) override {
         performed.push_back(selector);
         return true;
     }
     std::vector<std::string> performed;
 };
+
+// Lets the event loop run until `done`, for 10 s at most.
+template <typename Done>
+bool spinUntil(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
 
 // A tray whose menus Qt draws, or none.
 struct FakeTray : platform::qt::SystemTray {
@@ -38,25 +58,44 @@ struct FakeTray : platform::qt::SystemTray {
 
 class AppMenuGuiTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureQtTestApplication(); }
+    static void SetUpTestSuite() {
+        folder = std::make_unique<TempDir>();
+        display = std::make_unique<PrivateDisplay>();
+        watcher = std::make_unique<MockStatusTray>(folder->path());
+        notifications = std::make_unique<MockNotifications>(folder->path(), *watcher);
+        // Where Qt exports status icons: its X11 platform, not the offscreen one.
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        ensureQtTestApplication();
+    }
+    static void TearDownTestSuite() {
+        notifications.reset();
+        watcher.reset();
+        display.reset();
+        folder.reset();
+    }
 
-    AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR), statusBar(bundle, tray) {
+    AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR) {
         for (const char* icon : {"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}) {
             bundle.resources.push_back(std::string(icon) + ".png");
             bundle.resources.push_back(std::string(icon) + "@2x.png");
         }
         bundle.info = {{"CFBundleName", "Orvane Storage Gateway"}};
         platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
-        statusBar.setResponder(&responder);
+        platform.application->applicationDelegate = &responder;
     }
-    void launch() {
-        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
+    void launch(std::shared_ptr<platform::qt::SystemTray> systemTray = nullptr) {
+        statusBar =
+            std::make_unique<platform::qt::QtStatusBar>(bundle, systemTray ? systemTray : tray);
+        statusBar->setResponder(&responder);
+        delegate = std::make_unique<AppDelegate>(*statusBar, *platform.dispatch, *platform.defaults,
                                                  bundle, *platform.xpc, *platform.serviceManagement,
                                                  *platform.application);
         delegate->applicationDidFinishLaunching();
         menu = std::dynamic_pointer_cast<platform::qt::QtMenu>(delegate->statusBarItem()->menu());
     }
-    ~AppMenuGuiTest() override { statusBar.setResponder(nullptr); }
+    ~AppMenuGuiTest() override {
+        if (statusBar) statusBar->setResponder(nullptr);
+    }
 
     // Titles of what the menu shows, joined by " | ": "-" for a separator, "(on)" after a checked
     // item, "(off)" after a disabled one.
@@ -82,11 +121,15 @@ protected:
         return std::filesystem::path(ORVANE_TEST_OUTPUT_DIR) / name;
     }
 
+    static inline std::unique_ptr<TempDir> folder;
+    static inline std::unique_ptr<PrivateDisplay> display;
+    static inline std::unique_ptr<MockStatusTray> watcher;
+    static inline std::unique_ptr<MockNotifications> notifications;
     TestPlatform platform;
     FakeBundle bundle;
     std::shared_ptr<FakeTray> tray = std::make_shared<FakeTray>();
-    platform::qt::QtStatusBar statusBar;
-    RecordingResponder responder;
+    RecordingDelegate responder;
+    std::unique_ptr<platform::qt::QtStatusBar> statusBar;
     std::unique_ptr<AppDelegate> delegate;
     std::shared_ptr<platform::qt::QtMenu> menu;
 };
@@ -138,8 +181,9 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
                                         "aboutAction", "quitApplication"}));
 
     // The status icon is a template: it is drawn in the panel's text colour.
-    auto& tray = statusBar.statusItems().at(0)->trayIcon();
-    const QImage icon = tray.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
+    auto& trayIcon = statusBar->statusItems().at(0)->trayIcon();
+    const QImage icon =
+        trayIcon.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(icon.isNull());
     const QColor text = QGuiApplication::palette().color(QPalette::WindowText);
     int opaque = 0;
@@ -159,12 +203,12 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
 TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
     tray->available = false;
     launch();
-    auto* window = statusBar.statusWindow();
+    auto* window = statusBar->statusWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->notice().isVisibleTo(window));
     EXPECT_TRUE(window->notice().text().contains("AppIndicator extension"));
-    auto& icon = statusBar.statusItems().at(0)->trayIcon();
+    auto& icon = statusBar->statusItems().at(0)->trayIcon();
     EXPECT_FALSE(icon.isVisible());
 
     std::vector<QPushButton*> buttons;
@@ -200,17 +244,74 @@ TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
                                   "showApplicationLogsAction", "aboutAction", "quitApplication"}));
 
     window->close();
-    statusBar.refreshTray();
+    statusBar->refreshTray();
     EXPECT_FALSE(window->isVisible()) << "the notice opens the window once";
-    statusBar.showStatusWindow();  // a second launch
+    statusBar->showStatusWindow();  // a second launch
     EXPECT_TRUE(window->isVisible());
 
     tray->available = true;
-    statusBar.refreshTray();
+    statusBar->refreshTray();
     EXPECT_TRUE(icon.isVisible());
     EXPECT_FALSE(window->notice().isVisibleTo(window));
     EXPECT_EQ(visible(), kNormal) << "with a tray the alternates wait for Alt again";
     EXPECT_EQ(offered(), rows) << "the window still offers them";
+}
+
+TEST_F(AppMenuGuiTest, ThePanelsMenuHasEveryItemAndTheAlternatesAsItemsOfTheirOwn) {
+    launch(std::make_shared<platform::qt::DesktopSystemTray>());
+
+    QStringList rows;
+    auto read =
+        QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                       "org.freedesktop.DBus.Mock", "MenuRows");
+    ASSERT_TRUE(spinUntil([&] {
+        // The panel's reads are answered by this thread's event loop, which the call keeps
+        // running.
+        rows = QDBusConnection::sessionBus()
+                   .call(read, QDBus::BlockWithGui)
+                   .arguments()
+                   .value(0)
+                   .toStringList();
+        return !rows.isEmpty();
+    })) << "the icon never registered with the watcher";
+    EXPECT_EQ(
+        rows.join(" | ").toStdString(),
+        "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
+        "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
+        "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit");
+}
+
+TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
+    platform::qt::QtUserNotificationCenter center(*platform.application);
+    center.deliver({"Title", "Text", "Show Service Logs", "showServiceLogsAction"});
+    std::vector<std::string> notified;
+    auto notifiedCount = [&](std::size_t count) {
+        return spinUntil([&] {
+            notified.clear();
+            for (const auto& call : notifications->calls()) {
+                if (call.starts_with("Notify ")) notified.push_back(call);
+            }
+            return notified.size() >= count;
+        });
+    };
+    ASSERT_TRUE(notifiedCount(1));
+    EXPECT_EQ(notified.front(),
+              "Notify \"orvane-gui-test\" 0 \"\" \"Title\" \"Text\" [\"default\", \"Show Service "
+              "Logs\", \"action\", \"Show Service Logs\"] {} -1");
+    // The server's first notification is number 1; an unknown one and an unknown key do nothing.
+    notifications->invokeAction(2, "action");
+    notifications->invokeAction(1, "other");
+    notifications->invokeAction(1, "action");
+    // Once closed, its action is gone. The bus keeps the order, so by the time the second one's
+    // button arrives, what came before has been handled.
+    notifications->close(1);
+    notifications->invokeAction(1, "action");
+    center.deliver({"Title", "Text", "About", "aboutAction"});
+    ASSERT_TRUE(notifiedCount(2));
+    notifications->invokeAction(2, "default");
+    EXPECT_TRUE(spinUntil([&] { return responder.performed.size() >= 2; }));
+    EXPECT_EQ(responder.performed,
+              (std::vector<std::string>{"showServiceLogsAction", "aboutAction"}));
 }
 
 }  // namespace
