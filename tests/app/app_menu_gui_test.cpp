@@ -97,19 +97,20 @@ protected:
         if (statusBar) statusBar->setResponder(nullptr);
     }
 
-    // Titles of what the menu shows, joined by " | ": "-" for a separator, "(on)" after a checked
-    // item, "(off)" after a disabled one.
+    // Rows joined by " | ": a title, "(on)" after a checked item, "(off)" after a disabled one.
+    static void add(std::string& rows, const QString& title, bool checked, bool enabled) {
+        rows += (rows.empty() ? "" : " | ") + title.toStdString() + (checked ? " (on)" : "") +
+                (enabled ? "" : " (off)");
+    }
+    // What the menu shows; "-" for a separator.
     std::string visible() const {
-        std::string out;
+        std::string rows;
         for (QAction* action : menu->qmenu()->actions()) {
-            if (!action->isVisible()) continue;
-            if (!out.empty()) out += " | ";
-            const std::string title = action->text().toStdString() +
-                                      (action->isChecked() ? " (on)" : "") +
-                                      (action->isEnabled() ? "" : " (off)");
-            out += action->isSeparator() ? "-" : title;
+            if (action->isVisible())
+                add(rows, action->isSeparator() ? "-" : action->text(), action->isChecked(),
+                    action->isEnabled() || action->isSeparator());
         }
-        return out;
+        return rows;
     }
     void alt(QEvent::Type type) {
         QKeyEvent event(type, Qt::Key_Alt,
@@ -220,11 +221,11 @@ TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
             auto* button = qobject_cast<QPushButton*>(widget);
             auto* label = qobject_cast<QLabel*>(widget);
             if (button) buttons.push_back(button);
-            rows += std::string(rows.empty() ? "" : " | ") +
-                    (button ? button->text().toStdString() + (button->isChecked() ? " (on)" : "") +
-                                  (button->isEnabled() ? "" : " (off)")
-                     : label ? label->text().toStdString()
-                             : "-");
+            add(rows,
+                button  ? button->text()
+                : label ? label->text()
+                        : "-",
+                button && button->isChecked(), !button || button->isEnabled());
         }
         return rows;
     };

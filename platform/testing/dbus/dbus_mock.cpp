@@ -113,24 +113,13 @@ int onOwnerChanged(sd_bus_message* m, void* data, sd_bus_error*) {
 }  // namespace
 
 DbusMock::DbusMock(const std::filesystem::path& folder, const std::string& templateName,
-                   std::string busName, bool serve, Bus bus)
-    : busName_(std::move(busName)), bus_kind_(bus), log_(folder / (busName_ + ".log")) {
+                   std::string busName, bool serve, Bus bus, std::string address)
+    : busName_(std::move(busName)),
+      bus_kind_(bus),
+      log_(folder / (busName_ + ".log")),
+      address_(std::move(address)) {
     try {
         start(templateName, serve);
-    } catch (...) {
-        shutdown();
-        throw;
-    }
-}
-
-DbusMock::DbusMock(const std::filesystem::path& folder, const std::string& templateName,
-                   std::string busName, const DbusMock& first)
-    : busName_(std::move(busName)),
-      bus_kind_(first.bus_kind_),
-      log_(folder / (busName_ + ".log")),
-      address_(first.address_) {
-    try {
-        start(templateName, true);
     } catch (...) {
         shutdown();
         throw;

@@ -20,11 +20,10 @@ class DbusMock {
 public:
     enum class Bus { system, session };
     // `templateName`: one of dbusmock's templates, or the path of one of ours; it names the bus.
+    // On a bus of its own, or with `address`, on that one.
     DbusMock(const std::filesystem::path& folder, const std::string& templateName,
-             std::string busName, bool serve = true, Bus bus = Bus::system);
-    // Another service on the bus of `first`, which outlives this one.
-    DbusMock(const std::filesystem::path& folder, const std::string& templateName,
-             std::string busName, const DbusMock& first);
+             std::string busName, bool serve = true, Bus bus = Bus::system,
+             std::string address = {});
     ~DbusMock();
     DbusMock(const DbusMock&) = delete;
     DbusMock& operator=(const DbusMock&) = delete;
@@ -93,8 +92,10 @@ public:
 // The desktop's notification server (dbusmock's template) on the bus of `first`.
 class MockNotifications : public DbusMock {
 public:
+    // On the session bus of `first`, which outlives it.
     MockNotifications(const std::filesystem::path& folder, const DbusMock& first)
-        : DbusMock(folder, "notification_daemon", "org.freedesktop.Notifications", first) {}
+        : DbusMock(folder, "notification_daemon", "org.freedesktop.Notifications", true,
+                   Bus::session, first.address()) {}
     // The server's word that a notification's action was pressed, or that it closed.
     void invokeAction(std::uint32_t id, const std::string& key) {
         callMock(kPath, "EmitSignal", "sssav", kInterface, "ActionInvoked", "us", 2, "u", id, "s",
