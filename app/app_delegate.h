@@ -113,6 +113,8 @@ public:
     static constexpr char kLauncherBundleIdentifier[] =
         "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
     static constexpr double kLogProcessReportDelaySeconds = 0.5;
+    // At most one notification of the gateway stopping on its own in this time.
+    static constexpr double kStopNoticeIntervalSeconds = 60.0;
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const {
@@ -173,6 +175,12 @@ private:
     void requestBootState(const std::string& subcommand);
     std::function<void(std::int64_t)> bootStateReply(const std::string& subcommand,
                                                      Completion completion);
+    // The start/stop item back in the person's hands: their action has settled, whatever came of
+    // it.
+    void startStopSettled();
+    // After each refresh: a gateway that left Running for Stopped or Failed without being asked
+    // to is told in a notification.
+    void noticeStatusChange();
 
     platform::StatusBar& statusBar_;
     platform::Dispatch& dispatch_;
@@ -207,6 +215,12 @@ private:
     // replies (a restart's start). A start's check of its outcome is moot once another start or
     // stop has been asked for: a gateway the person has stopped since did not fail to start.
     std::atomic<std::uint64_t> serviceRequests_{0};
+    // The last status other than Unknown a refresh found; none before the first.
+    std::optional<QorStatus> lastKnownStatus_;
+    // A stop asked for here (the person's, or a restart's) is under way: the change it causes
+    // is expected, once.
+    bool stopRequested_ = false;
+    bool stopNoticeQuiet_ = false;
     std::shared_ptr<platform::Image> statusIconOk_;
     std::shared_ptr<platform::Image> statusIconError_;
     std::shared_ptr<platform::Image> statusIconStopped_;

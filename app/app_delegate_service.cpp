@@ -3,6 +3,7 @@
 #include "app/app_delegate_lifetime.h"
 #include "platform/registry.h"
 #include "platform/ui_tools.h"
+#include "platform/user_notifications.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ void AppDelegate::restartGatewayWhenHelperIsReady() {
 }
 
 void AppDelegate::stopService(Completion completion) {
+    platform::assertMainThread(dispatch_);
+    if (qorStatus_ == QorStatus::Running) stopRequested_ = true;
     auto helper = launchctlProxy();
     if (!helper) return;
     auto lifetime = lifetime_;
@@ -143,7 +146,35 @@ void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exi
         UiTools::enqueueAlert("orvane Storage Gateway failed to start",
                               "Please check the configuration and logs for more information.");
     }
+    startStopSettled();
+}
+
+void AppDelegate::startStopSettled() {
+    platform::assertMainThread(dispatch_);
     menuItemStartStop_->setEnabled(true);
+    // A stop that did not take leaves the gateway running: its later stop is news again.
+    stopRequested_ = false;
+}
+
+void AppDelegate::noticeStatusChange() {
+    platform::assertMainThread(dispatch_);
+    const auto previous = lastKnownStatus_;
+    if (qorStatus_ != QorStatus::Unknown) lastKnownStatus_ = qorStatus_;
+    if (previous != QorStatus::Running ||
+        (qorStatus_ != QorStatus::Stopped && qorStatus_ != QorStatus::Failed)) {
+        return;
+    }
+    if (std::exchange(stopRequested_, false) || stopNoticeQuiet_) return;
+    const auto& notifications = platform::services().userNotifications;
+    if (!notifications) return;
+    platform::log("The gateway changed from Running to " + std::string(rawValue(qorStatus_)) +
+                  " on its own");
+    notifications->deliver({"orvane Storage Gateway is no longer running",
+                            "Status: " + std::string(rawValue(qorStatus_)), "Show Service Logs",
+                            "showServiceLogsAction"});
+    stopNoticeQuiet_ = true;
+    onMainAfter(kStopNoticeIntervalSeconds,
+                [](AppDelegate& self) { self.stopNoticeQuiet_ = false; });
 }
 
 std::optional<AppDelegate::LaunchctlHelper> AppDelegate::launchctlProxy() {
@@ -154,7 +185,7 @@ std::optional<AppDelegate::LaunchctlHelper> AppDelegate::launchctlProxy() {
     auto proxy = helperProxy([lifetime, settled](bool) {
         if (settled->exchange(true)) return;
         lifetime->run([](AppDelegate& self) {
-            self.onMain([](AppDelegate& self) { self.menuItemStartStop_->setEnabled(true); });
+            self.onMain([](AppDelegate& self) { self.startStopSettled(); });
         });
     });
     if (!proxy) return std::nullopt;
@@ -177,6 +208,6 @@ void AppDelegate::sendLaunchctl(const LaunchctlHelper& helper, const std::string
         platform::log("The helper did not answer launchctl " + subcommand + " within " +
                       std::to_string(static_cast<int>(kHelperReplyBoundSeconds)) +
                       " seconds; the start/stop item is enabled again");
-        self.menuItemStartStop_->setEnabled(true);
+        self.startStopSettled();
     });
 }

@@ -22,6 +22,7 @@ class XpcConnector;
 class ServiceManagement;
 class DistributedNotificationCenter;
 class ServiceStateWatcher;
+class UserNotificationCenter;
 
 // The services that stateless classes reach the platform through. `main` installs them once,
 // before any other thread starts; tests install their own for the length of one test.
@@ -44,6 +45,8 @@ struct Services {
     std::shared_ptr<DistributedNotificationCenter> notifications;
     // Only where the gateway is a systemd unit; absent elsewhere, and then the menu only polls.
     std::shared_ptr<ServiceStateWatcher> serviceStates;
+    // Where the desktop has no way to show notices, absent: nothing is shown then.
+    std::shared_ptr<UserNotificationCenter> userNotifications;
 };
 
 const Services& services();

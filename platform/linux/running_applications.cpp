@@ -59,6 +59,23 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const std::filesystem::path&
     return std::unique_ptr<InstanceLock>(new InstanceLock(fd));
 }
 
+InstanceLock::Sole InstanceLock::acquireSole(const std::filesystem::path& runtimeDir,
+                                             const std::string& bundleIdentifier) {
+    if (!isPlainName(bundleIdentifier)) return {};
+    const auto folder = lockFolder(runtimeDir);
+    ::mkdir(folder.c_str(), 0700);
+    // Not the ".lock" that tells who runs: others probe that one with exclusive locks of their
+    // own, and a probe at the wrong moment must not pass for a running instance.
+    const int fd = openLockFile(folder / (bundleIdentifier + ".first"), O_RDONLY | O_CREAT);
+    if (fd < 0) return {};
+    if (flockRetrying(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return {nullptr, held};
+    }
+    return {std::unique_ptr<InstanceLock>(new InstanceLock(fd)), false};
+}
+
 InstanceLock::~InstanceLock() { ::close(fd_); }
 
 std::vector<RunningApplication> runningApplicationsIn(const std::filesystem::path& runtimeDir) {

@@ -26,27 +26,45 @@
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_shared_application.h"
 #include "platform/qt/qt_status_bar.h"
+#include "platform/qt/qt_user_notification_center.h"
 #include "platform/qt/qt_wizard_window.h"
 #include "platform/qt/systemd_state_watcher.h"
 #include "platform/registry.h"
 
 namespace platform {
+namespace {
+
+// What a second launch tells the first instance before it exits, with the bundle identifier.
+constexpr char kReopenNotification[] = "reopenApplication";
+
+}  // namespace
 
 int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) {
-    QApplication app(argc, argv);
-    // A menu-bar application lives on after its last window closes.
-    QApplication::setQuitOnLastWindowClosed(false);
-
     auto bundle =
         std::make_shared<linux_impl::PlistBundle>(linux_impl::PlistBundle::ofRunningExecutable());
     const std::string identifier =
         bundle->infoString("CFBundleIdentifier").value_or("com.velmora.OrvaneStorageGatewayApp");
+    const auto runtimeDir = linux_impl::xdgRuntimeDir();
+    // One instance per user: a second launch (from the application menu, say) asks the first to
+    // show itself and leaves.
+    std::unique_ptr<linux_impl::InstanceLock> soleLock;
+    if (runtimeDir) {
+        auto sole = linux_impl::InstanceLock::acquireSole(*runtimeDir, identifier);
+        if (sole.anotherRuns) {
+            linux_impl::SocketNotificationCenter(*runtimeDir).post(kReopenNotification, identifier);
+            return 0;
+        }
+        soleLock = std::move(sole.lock);
+    }
+
+    QApplication app(argc, argv);
+    // A menu-bar application lives on after its last window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationDisplayName(
         QString::fromStdString(bundle->infoString("CFBundleName").value_or("App")));
     if (auto icon = bundle->resourcePath("AppIcon", "png"))
         QApplication::setWindowIcon(QIcon(QString::fromStdString(icon->string())));
     // Held while the process lives: this is how the desktop knows the application runs.
-    const auto runtimeDir = linux_impl::xdgRuntimeDir();
     std::unique_ptr<linux_impl::InstanceLock> instanceLock;
     if (runtimeDir) instanceLock = linux_impl::InstanceLock::acquire(*runtimeDir, identifier);
 
@@ -98,9 +116,14 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
         services.notifications =
             std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
     }
-    installServices(services);
-
     qt::QtStatusBar statusBar(*bundle);
+    auto userNotifications = std::make_shared<qt::QtUserNotificationCenter>(application);
+    userNotifications->setFallbackTray([&statusBar]() -> QSystemTrayIcon* {
+        const auto& items = statusBar.statusItems();
+        return items.empty() ? nullptr : &items.front()->trayIcon();
+    });
+    services.userNotifications = userNotifications;
+    installServices(services);
     linux_impl::HostComputerName computerName;
     qt::QtWizardWindow wizardWindow(*dispatch);
     ApplicationContext context{statusBar, application, wizardWindow, computerName};
@@ -108,7 +131,20 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     statusBar.setResponder(delegate.get());
     application.setDelegate(delegate.get());
     QTimer::singleShot(0, [&] { delegate->applicationDidFinishLaunching(); });
+    std::unique_ptr<DistributedNotificationCenter::Observation> reopen;
+    if (services.notifications) {
+        reopen = services.notifications->addObserver(
+            kReopenNotification, identifier, [dispatch, &statusBar] {
+                dispatch->main().async([&] {
+                    log("Launched again: the status window is shown");
+                    statusBar.showStatusWindow();
+                });
+            });
+    }
     const int status = QApplication::exec();
+
+    reopen.reset();
+    userNotifications->setFallbackTray(nullptr);
 
     statusBar.setResponder(nullptr);
     application.setDelegate(nullptr);

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "platform/log.h"
+#include "platform/qt/qt_status_window.h"
+
 namespace platform::qt {
 
 QIcon QtImage::renderedIcon() const {
@@ -82,9 +85,18 @@ std::vector<std::shared_ptr<MenuItem>> QtMenu::items() const {
     return {items_.begin(), items_.end()};
 }
 
+void QtMenu::setAlternatesAsItems(bool asItems) {
+    alternatesAsItems_ = asItems;
+    showAlternates(optionHeld_);
+}
+
 void QtMenu::showAlternates(bool optionHeld) {
     optionHeld_ = optionHeld;
     for (size_t i = 0; i < items_.size(); ++i) {
+        if (alternatesAsItems_) {
+            items_[i]->qaction()->setVisible(true);
+            continue;
+        }
         const auto& item = items_[i];
         const bool isOptionAlternate =
             item->isAlternate() && (item->keyEquivalentModifierMask() & kOptionKeyMask);
@@ -124,22 +136,80 @@ void QtStatusItem::setButtonImage(std::shared_ptr<Image> image) {
     image_ = std::move(image);
     auto qtImage = std::dynamic_pointer_cast<QtImage>(image_);
     tray_.setIcon(qtImage ? qtImage->renderedIcon() : QIcon());
-    if (!tray_.isVisible()) tray_.show();
+    if (inTray_ && !tray_.isVisible()) tray_.show();
+}
+
+void QtStatusItem::setInTray(bool inTray) {
+    inTray_ = inTray;
+    tray_.setVisible(inTray && image_);
 }
 
 void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
     menu_ = std::move(menu);
     auto qtMenu = std::dynamic_pointer_cast<QtMenu>(menu_);
     tray_.setContextMenu(qtMenu ? qtMenu->qmenu() : nullptr);
+    if (menuChanged) menuChanged();
 }
 
-QtStatusBar::QtStatusBar(const Bundle& bundle)
-    : bundle_(bundle), router_(std::make_shared<ActionRouter>()) {}
+QtStatusBar::QtStatusBar(const Bundle& bundle, std::shared_ptr<SystemTray> tray)
+    : bundle_(bundle), tray_(std::move(tray)), router_(std::make_shared<ActionRouter>()) {
+    trayCheck_.setInterval(kTrayCheckMilliseconds);
+    QObject::connect(&trayCheck_, &QTimer::timeout, [this] { refreshTray(); });
+}
+
+QtStatusBar::~QtStatusBar() = default;
 
 std::shared_ptr<StatusItem> QtStatusBar::makeStatusItem(double length) {
     auto item = std::make_shared<QtStatusItem>(length);
+    item->menuChanged = [this] { refreshTray(); };
     statusItems_.push_back(item);
+    refreshTray();
     return item;
+}
+
+void QtStatusBar::refreshTray() {
+    trayAvailable_ = tray_->isAvailable();
+    const bool alternatesAsItems = !trayAvailable_ || tray_->drawsMenus();
+    bool hasMenu = false;
+    for (const auto& item : statusItems_) {
+        item->setInTray(trayAvailable_);
+        if (auto menu = std::dynamic_pointer_cast<QtMenu>(item->menu())) {
+            menu->setAlternatesAsItems(alternatesAsItems);
+            hasMenu = true;
+        }
+    }
+    if (trayAvailable_) {
+        trayCheck_.stop();
+        if (window_) window_->setNoticeVisible(false);
+        return;
+    }
+    if (!trayCheck_.isActive()) trayCheck_.start();
+    if (hasMenu && !noticeGiven_) {
+        noticeGiven_ = true;
+        platform::log("No system tray: the menu is offered in the status window");
+        showStatusWindow();
+    }
+}
+
+void QtStatusBar::showStatusWindow() {
+    std::shared_ptr<QtMenu> menu;
+    for (const auto& item : statusItems_) {
+        if (!menu) menu = std::dynamic_pointer_cast<QtMenu>(item->menu());
+    }
+    if (!menu) return;
+    if (!window_) {
+        const QString name = QGuiApplication::applicationDisplayName();
+        window_ = std::make_unique<QtStatusWindow>(
+            *menu, QString("%1 has no icon in the panel: this desktop shows no system tray. On "
+                           "GNOME, the AppIndicator extension adds one; once it is on, the icon "
+                           "appears. Until then, open %1 from the application menu to come "
+                           "back to this window.")
+                       .arg(name));
+    }
+    window_->setNoticeVisible(!trayAvailable_);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 std::shared_ptr<Menu> QtStatusBar::makeMenu() { return std::make_shared<QtMenu>(); }

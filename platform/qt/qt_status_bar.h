@@ -6,11 +6,13 @@
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/bundle.h"
+#include "platform/qt/system_tray.h"
 #include "platform/status_bar.h"
 
 namespace platform::qt {
@@ -74,7 +76,8 @@ private:
     unsigned modifierMask_ = 0;
 };
 
-// A QMenu whose Option alternates replace the item above them while Alt is held.
+// A QMenu whose Option alternates replace the item above them while Alt is held, or, where no
+// key reaches the menu, show as items of their own right after the items they alternate with.
 class QtMenu : public QObject, public Menu {
 public:
     QtMenu();
@@ -88,6 +91,8 @@ public:
 
     QMenu* qmenu() { return &menu_; }
     void showAlternates(bool optionHeld);
+    void setAlternatesAsItems(bool asItems);
+    const std::vector<std::shared_ptr<QtMenuItem>>& qtItems() const { return items_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,6 +102,7 @@ private:
     std::vector<std::shared_ptr<QtMenuItem>> items_;
     bool autoenables_ = true;
     bool optionHeld_ = false;
+    bool alternatesAsItems_ = false;
 };
 
 class QtStatusItem : public StatusItem {
@@ -109,17 +115,32 @@ public:
     std::shared_ptr<Menu> menu() const override { return menu_; }
     void setMenu(std::shared_ptr<Menu> menu) override;
     QSystemTrayIcon& trayIcon() { return tray_; }
+    // Shown only where there is a tray to show it in.
+    void setInTray(bool inTray);
+    // Told when the item gets its menu.
+    std::function<void()> menuChanged;
 
 private:
     double length_;
+    bool inTray_ = true;
     QSystemTrayIcon tray_;
     std::shared_ptr<Image> image_;
     std::shared_ptr<Menu> menu_;
 };
 
+class QtStatusWindow;
+
+// Where the desktop has no tray, the status items' menus are offered in a small window instead:
+// it opens by itself once, saying why, and again whenever `showStatusWindow` is called (the
+// application launched a second time). While there is no tray, the tray is asked again every
+// few seconds; once there is one, the icons show.
 class QtStatusBar : public StatusBar {
 public:
-    explicit QtStatusBar(const Bundle& bundle);
+    explicit QtStatusBar(const Bundle& bundle,
+                         std::shared_ptr<SystemTray> tray = std::make_shared<DesktopSystemTray>());
+    ~QtStatusBar() override;
+    QtStatusBar(const QtStatusBar&) = delete;
+    QtStatusBar& operator=(const QtStatusBar&) = delete;
     void setResponder(Responder* responder) { router_->responder = responder; }
 
     std::shared_ptr<StatusItem> makeStatusItem(double length) override;
@@ -131,10 +152,23 @@ public:
 
     const std::vector<std::shared_ptr<QtStatusItem>>& statusItems() const { return statusItems_; }
 
+    // Asks the tray again and shows the items and their menus accordingly.
+    void refreshTray();
+    void showStatusWindow();
+    // Null until it first opens.
+    QtStatusWindow* statusWindow() const { return window_.get(); }
+
+    static constexpr int kTrayCheckMilliseconds = 5000;
+
 private:
     const Bundle& bundle_;
+    std::shared_ptr<SystemTray> tray_;
     std::shared_ptr<ActionRouter> router_;
     std::vector<std::shared_ptr<QtStatusItem>> statusItems_;
+    bool trayAvailable_ = true;
+    bool noticeGiven_ = false;
+    QTimer trayCheck_;
+    std::unique_ptr<QtStatusWindow> window_;
 };
 
 }  // namespace platform::qt

@@ -16,6 +16,7 @@
 #include "platform/process_runner.h"
 #include "platform/testing/locked.h"
 #include "platform/user_defaults.h"
+#include "platform/user_notifications.h"
 
 namespace platform::testing {
 
@@ -120,6 +121,16 @@ public:
 private:
     Dispatch& dispatch_;
     Locked<std::vector<Alert>> shown_;
+};
+
+// Keeps every notification delivered, as "title / text / button -> action".
+class RecordingUserNotifications : public UserNotificationCenter {
+public:
+    void deliver(const UserNotification& n) override {
+        delivered.push_back(n.title + " / " + n.informativeText + " / " + n.actionButtonTitle +
+                            " -> " + n.action);
+    }
+    std::vector<std::string> delivered;
 };
 
 struct ProcessCall {

@@ -34,7 +34,8 @@ TestPlatform::TestPlatform()
                .xpc = xpc,
                .serviceManagement = serviceManagement,
                .notifications = notifications,
-               .serviceStates = serviceStates} {
+               .serviceStates = serviceStates,
+               .userNotifications = userNotifications} {
     reinstall();
 }
 

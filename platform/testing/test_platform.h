@@ -78,6 +78,8 @@ public:
         std::make_shared<LocalNotificationCenter>();
     std::shared_ptr<RecordingServiceStateWatcher> serviceStates =
         std::make_shared<RecordingServiceStateWatcher>();
+    std::shared_ptr<RecordingUserNotifications> userNotifications =
+        std::make_shared<RecordingUserNotifications>();
     // Install further services (a URL session, a random source) here before use.
     Services services;
 

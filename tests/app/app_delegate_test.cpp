@@ -162,4 +162,73 @@ TEST_F(AppDelegateTest, AlertsWaitForTheMainQueueAndHoldThePollWhileUp) {
     EXPECT_EQ(queries(), 3u);
 }
 
+// A stop the person did not ask for is told once a minute at most; their own stops, a restart's
+// and the state found at start-up are not. Each step is a status the gateway takes on its own
+// (then one poll), the person's press of the start/stop item, a restart, or a wait in seconds.
+struct StopNoticeCase {
+    const char* name;
+    QorStatus atLaunch;
+    std::vector<std::string> steps;
+    std::vector<std::string> noticed;  // the statuses told, in order
+    std::int64_t bootoutExit = 0;
+    bool gatewayStarts = true;
+};
+
+class StopNoticeTest : public AppTest, public ::testing::WithParamInterface<StopNoticeCase> {};
+
+TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {
+    const auto& param = GetParam();
+    platform.writeCompleteConfig();
+    helper->exitCodes["bootout"] = param.bootoutExit;
+    helper->startsService = param.gatewayStarts;
+    registerHelper();
+    platform.processes->setResult(statusResult(param.atLaunch));
+    launch();
+    platform.dispatch->runUntilIdle();
+    for (const auto& step : param.steps) {
+        if (step == "press") {
+            delegate->perform("startStopAction");
+        } else if (step == "restart") {
+            delegate->restartService();
+        } else if (auto status = qorStatusFromRawValue(step)) {
+            platform.processes->setResult(statusResult(*status));
+        } else {
+            platform.dispatch->advance(seconds(std::stod(step)));
+            continue;
+        }
+        platform.dispatch->advance(seconds(5));
+    }
+    std::vector<std::string> expected;
+    for (const auto& status : param.noticed) {
+        expected.push_back("orvane Storage Gateway is no longer running / Status: " + status +
+                           " / Show Service Logs -> showServiceLogsAction");
+    }
+    EXPECT_EQ(platform.userNotifications->delivered, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StopNoticeTest,
+    ::testing::Values(
+        StopNoticeCase{"OutsideStop", QorStatus::Running, {"Stopped"}, {"Stopped"}},
+        StopNoticeCase{"OutsideFailure", QorStatus::Running, {"Failed"}, {"Failed"}},
+        StopNoticeCase{
+            "ThroughAnUnknownStatus", QorStatus::Running, {"Unknown", "Failed"}, {"Failed"}},
+        StopNoticeCase{"StoppedAtStartUp", QorStatus::Stopped, {}, {}},
+        StopNoticeCase{"StartsAreNoNews", QorStatus::Stopped, {"press"}, {}},
+        StopNoticeCase{"ThePersonsStop", QorStatus::Running, {"press"}, {}},
+        // Its start does not take: the refresh after it finds the gateway stopped.
+        StopNoticeCase{"ARestart", QorStatus::Running, {"restart"}, {}, 0, false},
+        StopNoticeCase{"OnlyTheAskedStopIsExpected",
+                       QorStatus::Running,
+                       {"press", "press", "Failed"},
+                       {"Failed"}},
+        StopNoticeCase{
+            "AStopThatDidNotTake", QorStatus::Running, {"press", "Stopped"}, {"Stopped"}, 1},
+        StopNoticeCase{
+            "OncePerMinute",
+            QorStatus::Running,
+            {"Stopped", "Running", "Failed", "Running", "41", "Stopped", "Running", "Failed"},
+            {"Stopped", "Stopped"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -1,24 +1,35 @@
-// The real Qt menu and icon, offscreen: what a person would see in the panel.
+// The real Qt menu, icon and status window, on a private X display and session bus: what a person
+// would see in the panel, what a panel reads of the exported menu (from a status notifier
+// watcher of ours) and what the desktop's notification server receives.
 #include <gtest/gtest.h>
 
 #include "tests/qt_test_application.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QPalette>
 #include <QPixmap>
+#include <QPushButton>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "app/app_delegate.h"
 #include "platform/qt/qt_status_bar.h"
+#include "platform/qt/qt_status_window.h"
+#include "platform/qt/qt_user_notification_center.h"
+#include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
 
 namespace {
 
 using namespace platform::testing;
 
-class RecordingResponder : public platform::Responder {
-public:
+struct RecordingDelegate : platform::ApplicationDelegate {
+    void applicationDidFinishLaunching() override {}
     bool perform(const platform::Selector& selector) override {
         performed.push_back(selector);
         return true;
@@ -26,39 +37,80 @@ public:
     std::vector<std::string> performed;
 };
 
+// Lets the event loop run until `done`, for 10 s at most.
+template <typename Done>
+bool spinUntil(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// A tray whose menus Qt draws, or none.
+struct FakeTray : platform::qt::SystemTray {
+    bool isAvailable() const override { return available; }
+    bool drawsMenus() const override { return false; }
+    bool available = true;
+};
+
 class AppMenuGuiTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureQtTestApplication(); }
+    static void SetUpTestSuite() {
+        folder = std::make_unique<TempDir>();
+        display = std::make_unique<PrivateDisplay>();
+        watcher = std::make_unique<MockStatusTray>(folder->path());
+        notifications = std::make_unique<MockNotifications>(folder->path(), *watcher);
+        // Where Qt exports status icons: its X11 platform, not the offscreen one.
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        ensureQtTestApplication();
+    }
+    static void TearDownTestSuite() {
+        notifications.reset();
+        watcher.reset();
+        display.reset();
+        folder.reset();
+    }
 
-    AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR), statusBar(bundle) {
+    AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR) {
         for (const char* icon : {"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}) {
             bundle.resources.push_back(std::string(icon) + ".png");
             bundle.resources.push_back(std::string(icon) + "@2x.png");
         }
         bundle.info = {{"CFBundleName", "Orvane Storage Gateway"}};
         platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
-        delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
+        platform.application->applicationDelegate = &responder;
+    }
+    void launch(std::shared_ptr<platform::qt::SystemTray> systemTray = nullptr) {
+        statusBar =
+            std::make_unique<platform::qt::QtStatusBar>(bundle, systemTray ? systemTray : tray);
+        statusBar->setResponder(&responder);
+        delegate = std::make_unique<AppDelegate>(*statusBar, *platform.dispatch, *platform.defaults,
                                                  bundle, *platform.xpc, *platform.serviceManagement,
                                                  *platform.application);
-        statusBar.setResponder(&responder);
         delegate->applicationDidFinishLaunching();
         menu = std::dynamic_pointer_cast<platform::qt::QtMenu>(delegate->statusBarItem()->menu());
     }
-    ~AppMenuGuiTest() override { statusBar.setResponder(nullptr); }
+    ~AppMenuGuiTest() override {
+        if (statusBar) statusBar->setResponder(nullptr);
+    }
 
-    // Titles of what the menu shows, joined by " | ": "-" for a separator, "(on)" after a checked
-    // item, "(off)" after a disabled one.
+    // Rows joined by " | ": a title, "(on)" after a checked item, "(off)" after a disabled one.
+    static void add(std::string& rows, const QString& title, bool checked, bool enabled) {
+        rows += (rows.empty() ? "" : " | ") + title.toStdString() + (checked ? " (on)" : "") +
+                (enabled ? "" : " (off)");
+    }
+    // What the menu shows; "-" for a separator.
     std::string visible() const {
-        std::string out;
+        std::string rows;
         for (QAction* action : menu->qmenu()->actions()) {
-            if (!action->isVisible()) continue;
-            if (!out.empty()) out += " | ";
-            const std::string title = action->text().toStdString() +
-                                      (action->isChecked() ? " (on)" : "") +
-                                      (action->isEnabled() ? "" : " (off)");
-            out += action->isSeparator() ? "-" : title;
+            if (action->isVisible())
+                add(rows, action->isSeparator() ? "-" : action->text(), action->isChecked(),
+                    action->isEnabled() || action->isSeparator());
         }
-        return out;
+        return rows;
     }
     void alt(QEvent::Type type) {
         QKeyEvent event(type, Qt::Key_Alt,
@@ -70,20 +122,27 @@ protected:
         return std::filesystem::path(ORVANE_TEST_OUTPUT_DIR) / name;
     }
 
+    static inline std::unique_ptr<TempDir> folder;
+    static inline std::unique_ptr<PrivateDisplay> display;
+    static inline std::unique_ptr<MockStatusTray> watcher;
+    static inline std::unique_ptr<MockNotifications> notifications;
     TestPlatform platform;
     FakeBundle bundle;
-    platform::qt::QtStatusBar statusBar;
-    RecordingResponder responder;
+    std::shared_ptr<FakeTray> tray = std::make_shared<FakeTray>();
+    RecordingDelegate responder;
+    std::unique_ptr<platform::qt::QtStatusBar> statusBar;
     std::unique_ptr<AppDelegate> delegate;
     std::shared_ptr<platform::qt::QtMenu> menu;
 };
 
+const std::string kNormal =
+    "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
+    "Setup Wizard... | Start at boot (on) | - | Show Service Logs | - | "
+    "About Orvane Storage Gateway | Quit";
+
 TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
+    launch();
     ASSERT_NE(menu, nullptr);
-    const std::string normal =
-        "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
-        "Setup Wizard... | Start at boot (on) | - | Show Service Logs | - | "
-        "About Orvane Storage Gateway | Quit";
     const std::string withAlt =
         "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
         "Setup Wizard... | Show Configuration Backups (off) | - | Show Application Logs | - | "
@@ -98,14 +157,14 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
 
     menu->qmenu()->popup(QPoint(10, 10));
     QApplication::processEvents();
-    EXPECT_EQ(visible(), normal);
+    EXPECT_EQ(visible(), kNormal);
     alt(QEvent::KeyPress);
     EXPECT_TRUE(menu->qmenu()->isVisible()) << "the Alt press must not close the menu";
     EXPECT_EQ(visible(), withAlt);
     EXPECT_TRUE(
         menu->qmenu()->grab().save(QString::fromStdString(output("menu-alternates.png").string())));
     alt(QEvent::KeyRelease);
-    EXPECT_EQ(visible(), normal);
+    EXPECT_EQ(visible(), kNormal);
     EXPECT_EQ(triggerVisible(), (std::vector<std::string>{
                                     "startStopAction", "setupWizardAction", "startOnLoginAction",
                                     "showServiceLogsAction", "aboutAction", "quitApplication"}))
@@ -123,8 +182,9 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
                                         "aboutAction", "quitApplication"}));
 
     // The status icon is a template: it is drawn in the panel's text colour.
-    auto& tray = statusBar.statusItems().at(0)->trayIcon();
-    const QImage icon = tray.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
+    auto& trayIcon = statusBar->statusItems().at(0)->trayIcon();
+    const QImage icon =
+        trayIcon.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(icon.isNull());
     const QColor text = QGuiApplication::palette().color(QPalette::WindowText);
     int opaque = 0;
@@ -137,6 +197,122 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
         }
     }
     EXPECT_GT(opaque, 20) << "the icon must draw something at 22 px";
+}
+
+// Without a tray the menu is a window, opened once by itself with a word on why, and again at
+// each launch; once a tray appears, the icon shows and the menu is Qt's again.
+TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
+    tray->available = false;
+    launch();
+    auto* window = statusBar->statusWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->notice().isVisibleTo(window));
+    EXPECT_TRUE(window->notice().text().contains("AppIndicator extension"));
+    auto& icon = statusBar->statusItems().at(0)->trayIcon();
+    EXPECT_FALSE(icon.isVisible());
+
+    std::vector<QPushButton*> buttons;
+    auto offered = [&] {
+        std::string rows;
+        buttons.clear();
+        for (int i = 1; i < window->layout()->count(); ++i) {
+            QWidget* widget = window->layout()->itemAt(i)->widget();
+            auto* button = qobject_cast<QPushButton*>(widget);
+            auto* label = qobject_cast<QLabel*>(widget);
+            if (button) buttons.push_back(button);
+            add(rows,
+                button  ? button->text()
+                : label ? label->text()
+                        : "-",
+                button && button->isChecked(), !button || button->isEnabled());
+        }
+        return rows;
+    };
+    const std::string rows =
+        "Status: Stopped | Start orvane Storage Gateway | - | Configure... (off) | "
+        "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
+        "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit";
+    EXPECT_EQ(offered(), rows);
+    EXPECT_TRUE(window->grab().save(QString::fromStdString(output("status-window.png").string())));
+    // Not the check mark: here nobody would set it back.
+    for (QPushButton* button : buttons) {
+        if (!button->isCheckable()) button->click();
+    }
+    EXPECT_EQ(
+        responder.performed,
+        (std::vector<std::string>{"startStopAction", "setupWizardAction", "showServiceLogsAction",
+                                  "showApplicationLogsAction", "aboutAction", "quitApplication"}));
+
+    window->close();
+    statusBar->refreshTray();
+    EXPECT_FALSE(window->isVisible()) << "the notice opens the window once";
+    statusBar->showStatusWindow();  // a second launch
+    EXPECT_TRUE(window->isVisible());
+
+    tray->available = true;
+    statusBar->refreshTray();
+    EXPECT_TRUE(icon.isVisible());
+    EXPECT_FALSE(window->notice().isVisibleTo(window));
+    EXPECT_EQ(visible(), kNormal) << "with a tray the alternates wait for Alt again";
+    EXPECT_EQ(offered(), rows) << "the window still offers them";
+}
+
+TEST_F(AppMenuGuiTest, ThePanelsMenuHasEveryItemAndTheAlternatesAsItemsOfTheirOwn) {
+    launch(std::make_shared<platform::qt::DesktopSystemTray>());
+
+    QStringList rows;
+    auto read =
+        QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                       "org.freedesktop.DBus.Mock", "MenuRows");
+    ASSERT_TRUE(spinUntil([&] {
+        // The panel's reads are answered by this thread's event loop, which the call keeps
+        // running.
+        rows = QDBusConnection::sessionBus()
+                   .call(read, QDBus::BlockWithGui)
+                   .arguments()
+                   .value(0)
+                   .toStringList();
+        return !rows.isEmpty();
+    })) << "the icon never registered with the watcher";
+    EXPECT_EQ(
+        rows.join(" | ").toStdString(),
+        "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
+        "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
+        "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit");
+}
+
+TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
+    platform::qt::QtUserNotificationCenter center(*platform.application);
+    center.deliver({"Title", "Text", "Show Service Logs", "showServiceLogsAction"});
+    std::vector<std::string> notified;
+    auto notifiedCount = [&](std::size_t count) {
+        return spinUntil([&] {
+            notified.clear();
+            for (const auto& call : notifications->calls()) {
+                if (call.starts_with("Notify ")) notified.push_back(call);
+            }
+            return notified.size() >= count;
+        });
+    };
+    ASSERT_TRUE(notifiedCount(1));
+    EXPECT_EQ(notified.front(),
+              "Notify \"orvane-gui-test\" 0 \"\" \"Title\" \"Text\" [\"default\", \"Show Service "
+              "Logs\", \"action\", \"Show Service Logs\"] {} -1");
+    // The server's first notification is number 1; an unknown one and an unknown key do nothing.
+    notifications->invokeAction(2, "action");
+    notifications->invokeAction(1, "other");
+    notifications->invokeAction(1, "action");
+    // Once closed, its action is gone. The bus keeps the order, so by the time the second one's
+    // button arrives, what came before has been handled.
+    notifications->close(1);
+    notifications->invokeAction(1, "action");
+    center.deliver({"Title", "Text", "About", "aboutAction"});
+    ASSERT_TRUE(notifiedCount(2));
+    notifications->invokeAction(2, "default");
+    EXPECT_TRUE(spinUntil([&] { return responder.performed.size() >= 2; }));
+    EXPECT_EQ(responder.performed,
+              (std::vector<std::string>{"showServiceLogsAction", "aboutAction"}));
 }
 
 }  // namespace

@@ -42,6 +42,22 @@ TEST(LauncherProcedure, QuitsOnItsOwnAndOnKillLauncherWithTheApplicationsIdentif
     }
 }
 
+// The application's own claim to be the first instance: a second finds it held, and it ends
+// with its holder; a name that is no file name claims nothing and keeps no one out.
+TEST(SoleInstance, ASecondClaimFindsTheFirstUntilItEnds) {
+    using platform::linux_impl::InstanceLock;
+    TempDir runtime;
+    auto first = InstanceLock::acquireSole(runtime.path(), kApp);
+    EXPECT_TRUE(first.lock && !first.anotherRuns);
+    auto second = InstanceLock::acquireSole(runtime.path(), kApp);
+    EXPECT_TRUE(!second.lock && second.anotherRuns);
+    EXPECT_TRUE(platform::linux_impl::runningApplicationsIn(runtime.path()).empty());
+    first.lock.reset();
+    EXPECT_TRUE(InstanceLock::acquireSole(runtime.path(), kApp).lock);
+    auto bad = InstanceLock::acquireSole(runtime.path(), "../x");
+    EXPECT_TRUE(!bad.lock && !bad.anotherRuns);
+}
+
 enum class StandIn { Script, Missing, NotExecutable, Folder };
 
 struct ProgramCase {

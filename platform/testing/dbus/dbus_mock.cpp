@@ -1,6 +1,7 @@
 #include "platform/testing/dbus/dbus_mock.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -28,12 +29,13 @@ constexpr auto kStartDeadline = std::chrono::seconds(60);
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
-// Starts argv[0] by path.
-pid_t spawn(const std::vector<std::string>& args, bool quiet) {
+// Starts argv[0] by path; `addressFd`, when given, becomes the child's descriptor 3.
+pid_t spawn(const std::vector<std::string>& args, int addressFd, bool quiet) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (quiet) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (addressFd >= 0) posix_spawn_file_actions_adddup2(&actions, addressFd, 3);
     std::vector<char*> argv;
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -58,6 +60,42 @@ int millisecondsLeft(Clock::time_point deadline) {
     return static_cast<int>(left.count());
 }
 
+// The address the daemon prints on descriptor `fd` once it listens.
+std::string readAddress(int fd, Clock::time_point deadline) {
+    std::string text;
+    while (text.find('\n') == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, millisecondsLeft(deadline)) < 0 && errno != EINTR) fail("poll failed");
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) fail("dbus-daemon exited before printing its address");
+        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text.substr(0, text.find('\n'));
+}
+
+// Starts a server that prints where it listens on its descriptor 3, and reads that line.
+pid_t spawnPrinting(const std::vector<std::string>& args, Clock::time_point deadline,
+                    std::string& printed) {
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) fail("pipe failed");
+    pid_t pid = -1;
+    try {
+        pid = spawn(args, pipe[1], true);
+        ::close(pipe[1]);
+        pipe[1] = -1;
+        printed = readAddress(pipe[0], deadline);
+    } catch (...) {
+        for (int fd : pipe) {
+            if (fd >= 0) ::close(fd);
+        }
+        stop(pid);
+        throw;
+    }
+    ::close(pipe[0]);
+    return pid;
+}
+
 struct Ownership {
     const std::string& name;
     bool owned = false;
@@ -75,8 +113,11 @@ int onOwnerChanged(sd_bus_message* m, void* data, sd_bus_error*) {
 }  // namespace
 
 DbusMock::DbusMock(const std::filesystem::path& folder, const std::string& templateName,
-                   std::string busName, bool serve)
-    : busName_(std::move(busName)), log_(folder / (busName_ + ".log")) {
+                   std::string busName, bool serve, Bus bus, std::string address)
+    : busName_(std::move(busName)),
+      bus_kind_(bus),
+      log_(folder / (busName_ + ".log")),
+      address_(std::move(address)) {
     try {
         start(templateName, serve);
     } catch (...) {
@@ -89,31 +130,26 @@ DbusMock::~DbusMock() { shutdown(); }
 
 void DbusMock::start(const std::string& templateName, bool serve) {
     const auto deadline = Clock::now() + kStartDeadline;
-    address_ = "unix:path=" + (log_.parent_path() / (busName_ + ".bus")).string();
-    daemon_ =
-        spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--address=" + address_}, true);
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
-    // The bus is up once it takes a connection.
-    while (sd_bus_open_system(&bus_) < 0) {
-        if (::waitpid(daemon_, nullptr, WNOHANG) == daemon_) {
-            daemon_ = -1;
-            fail("dbus-daemon exited at start");
-        }
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(std::min(millisecondsLeft(deadline), 10)));
+    if (address_.empty()) {
+        daemon_ =
+            spawnPrinting({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=3"},
+                          deadline, address_);
     }
+    const bool system = bus_kind_ == Bus::system;
+    ::setenv(system ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
     if (!serve) return;
 
     // Subscribed before the mock starts, so its name cannot be taken unseen.
     Ownership ownership{busName_};
-    if (sd_bus_add_match(bus_, nullptr,
+    if ((system ? sd_bus_open_system(&bus_) : sd_bus_open_user(&bus_)) < 0 ||
+        sd_bus_add_match(bus_, nullptr,
                          "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged'",
                          onOwnerChanged, &ownership) < 0) {
-        fail("Could not subscribe on the private bus at " + address_);
+        fail("Could not connect to the private bus at " + address_);
     }
     mock_ = spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", templateName, "--logfile",
                    log_.string()},
-                  false);
+                  -1, false);
     while (!ownership.owned) {
         if (::waitpid(mock_, nullptr, WNOHANG) == mock_) {
             mock_ = -1;
@@ -155,6 +191,20 @@ void DbusMock::shutdown() {
     stop(daemon_);
     mock_ = daemon_ = -1;
 }
+
+MockStatusTray::MockStatusTray(const std::filesystem::path& folder)
+    : DbusMock(folder, ORVANE_MOCK_STATUS_TRAY_TEMPLATE, "org.kde.StatusNotifierWatcher", true,
+               Bus::session) {}
+
+PrivateDisplay::PrivateDisplay() {
+    std::string display;
+    server_ = spawnPrinting(
+        {"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "800x600x24"},
+        Clock::now() + kStartDeadline, display);
+    ::setenv("DISPLAY", (":" + display).c_str(), 1);
+}
+
+PrivateDisplay::~PrivateDisplay() { stop(server_); }
 
 MockSystemd::MockSystemd(const std::filesystem::path& folder, bool serve)
     : DbusMock(folder, ORVANE_MOCK_SYSTEMD_TEMPLATE, "org.freedesktop.systemd1", serve) {}

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,15 +11,19 @@ struct sd_bus;
 
 namespace platform::testing {
 
-// A private bus (dbus-daemon) made the system bus of this process and its children through
-// DBUS_SYSTEM_BUS_ADDRESS, with a dbusmock template serving `busName` on it. Both are stopped
-// with the object. Failures to start throw std::runtime_error. With `serve` false the bus stays
-// empty, as on a machine without the service.
+// A private bus (dbus-daemon) made the system (or session) bus of this process and its children
+// through DBUS_SYSTEM_BUS_ADDRESS (or DBUS_SESSION_BUS_ADDRESS), with a dbusmock template serving
+// `busName` on it. Both are stopped with the object. Failures to start throw
+// std::runtime_error. With `serve` false the bus stays empty, as on a machine without the
+// service.
 class DbusMock {
 public:
-    // `templateName`: one of dbusmock's templates, or the path of one of ours.
+    enum class Bus { system, session };
+    // `templateName`: one of dbusmock's templates, or the path of one of ours; it names the bus.
+    // On a bus of its own, or with `address`, on that one.
     DbusMock(const std::filesystem::path& folder, const std::string& templateName,
-             std::string busName, bool serve = true);
+             std::string busName, bool serve = true, Bus bus = Bus::system,
+             std::string address = {});
     ~DbusMock();
     DbusMock(const DbusMock&) = delete;
     DbusMock& operator=(const DbusMock&) = delete;
@@ -37,6 +42,7 @@ private:
     void shutdown();
 
     std::string busName_;
+    Bus bus_kind_ = Bus::system;
     std::filesystem::path log_;
     pid_t daemon_ = -1;
     pid_t mock_ = -1;
@@ -74,6 +80,48 @@ public:
     void allow(const std::string& action) {
         callMock("/org/freedesktop/PolicyKit1/Authority", "SetAllowed", "as", 1, action.c_str());
     }
+};
+
+// A status notifier watcher with a host on a private session bus (mock_status_tray.py): where
+// it runs, Qt exports status icons and their menus for the panel to draw.
+class MockStatusTray : public DbusMock {
+public:
+    explicit MockStatusTray(const std::filesystem::path& folder);
+};
+
+// The desktop's notification server (dbusmock's template) on the bus of `first`.
+class MockNotifications : public DbusMock {
+public:
+    // On the session bus of `first`, which outlives it.
+    MockNotifications(const std::filesystem::path& folder, const DbusMock& first)
+        : DbusMock(folder, "notification_daemon", "org.freedesktop.Notifications", true,
+                   Bus::session, first.address()) {}
+    // The server's word that a notification's action was pressed, or that it closed.
+    void invokeAction(std::uint32_t id, const std::string& key) {
+        callMock(kPath, "EmitSignal", "sssav", kInterface, "ActionInvoked", "us", 2, "u", id, "s",
+                 key.c_str());
+    }
+    void close(std::uint32_t id) {
+        callMock(kPath, "EmitSignal", "sssav", kInterface, "NotificationClosed", "uu", 2, "u", id,
+                 "u", 2u);
+    }
+
+private:
+    static constexpr char kPath[] = "/org/freedesktop/Notifications";
+    static constexpr char kInterface[] = "org.freedesktop.Notifications";
+};
+
+// A private X server (Xvfb) made the display of this process and its children through
+// DISPLAY; stopped with the object. Failures to start throw std::runtime_error.
+class PrivateDisplay {
+public:
+    PrivateDisplay();
+    ~PrivateDisplay();
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+private:
+    pid_t server_ = -1;
 };
 
 }  // namespace platform::testing
