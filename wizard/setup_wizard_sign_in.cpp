@@ -60,12 +60,10 @@ private:
 void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
     platform::assertMainThread(dispatch_);
     platform::log(std::string("Initiate orvane login, forceLogin: ") + flag(forceLogin));
-    ui_.mainNextButton->setEnabled(false);
     showSpinner();
     auto start = OrvaneRequests::startLogin(forceLogin);
     if (!start) {
         showLoginError(kNoConfigText);
-        ui_.mainNextButton->setEnabled(true);
         hideSpinner();
         return;
     }
@@ -73,6 +71,9 @@ void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
     ui_.initialSignInHintTextField->setStringValue(start->opened ? kOpenedHint : kNotOpenedHint);
     showSignInTimeLeft(OrvaneRequests::pollSecondsLeft(0));
     ui_.initialSignInWaitingBox->setHidden(false);
+    // Disabled once the box shows, so that the keyboard's focus moves on from Next to the box's
+    // first button rather than to Cancel, where a second Return would end the sign-in.
+    ui_.mainNextButton->setEnabled(false);
     const Opening sentIn = opening();
     OrvaneRequests::getOrvaneCredentialsOrRetry(
         start->pollURL, 0, std::make_shared<SignInCancellation>(*this, sentIn.number),

@@ -171,8 +171,8 @@ TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
     EXPECT_EQ(session->sent().back().method, "DELETE");
 }
 
-// While the browser sign-in waits, the step's buttons reach the desktop's clipboard and the
-// workspace, and Cancel ends the wait.
+// While the browser sign-in waits, the keyboard is at the step's first button, the buttons reach
+// the desktop's clipboard and the workspace, and Cancel ends the wait.
 TEST_F(WizardWindowGuiTest, WhileSigningInTheAddressCanBeCopiedAndThePageOpenedAgain) {
     // Without a responder every poll is answered 404.
     platform.services.urlSession =
@@ -181,9 +181,12 @@ TEST_F(WizardWindowGuiTest, WhileSigningInTheAddressCanBeCopiedAndThePageOpenedA
     platform.reinstall();
     platform.writeConfig("orvane-url = https://orvane.test/\n");
     window.makeKeyAndOrderFront();
-    child<QPushButton>("mainNextButton")->click();
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     platform.dispatch->advance(platform::seconds(1 + 3));
     save("signing-in");
+    EXPECT_EQ(QApplication::focusWidget(), child<QWidget>("openSignInPageAgainButton"))
+        << "not Cancel, where a second Return would end the sign-in";
     child<QPushButton>("copySignInAddressButton")->click();
     child<QPushButton>("openSignInPageAgainButton")->click();
     ASSERT_EQ(platform.workspace->openedURLs().size(), 2u) << "opened again";
