@@ -26,6 +26,8 @@ public:
     using RecordCompletion = std::function<void(std::optional<Record>, std::string message)>;
     using SuccessCompletion = std::function<void(bool success)>;
     using CredentialsCompletion = std::function<void(std::optional<OrvaneCredentials>)>;
+    // How long a sign-in poll still waits, in seconds, before it gives up.
+    using PollProgress = std::function<void(double secondsLeft)>;
 
     static constexpr double requestTimeout = 60.0;
     static constexpr std::string_view jsonContentType = "application/json;charset=UTF-8";
@@ -108,13 +110,24 @@ public:
     static std::string appInstanceId();
     // 64 upper-case hexadecimal characters from the kernel's CSPRNG.
     static std::string makeAuthCode();
-    // Opens the sign-in page in the browser and returns the poll URL.
-    static std::optional<std::string> startLogin(bool forceLogin);
+    // Both addresses carry the sign-in code: neither may reach the log.
+    struct SignInStart {
+        std::string pageURL;
+        std::string pollURL;
+        // Whether the desktop took the request to open the page in the browser.
+        bool opened = false;
+    };
+    // Opens the sign-in page in the browser; nothing when config.ini gives no usable base URL.
+    static std::optional<SignInStart> startLogin(bool forceLogin);
+    // The time a poll still waits once the poll `retryCount` is made: the polls left after it,
+    // each a pause apart.
+    static double pollSecondsLeft(int retryCount);
     // Polls until credentials arrive, the last poll fails, or the cancellation says stop (then
-    // the completion is never called).
+    // the completion is never called). `progress` hears the time left before each poll.
     static void getOrvaneCredentialsOrRetry(const std::string& url, int retryCount,
                                             std::shared_ptr<OrvaneRequestCancellation> cancellation,
-                                            CredentialsCompletion completion);
+                                            CredentialsCompletion completion,
+                                            PollProgress progress = {});
 
     // ---- Storages, applications and transcoders ----
 
@@ -159,5 +172,5 @@ private:
     static void logParsed(std::string_view typeName);
     static void attemptCredentials(const std::string& url, int retryCount,
                                    std::shared_ptr<OrvaneRequestCancellation> cancellation,
-                                   CredentialsCompletion completion);
+                                   CredentialsCompletion completion, PollProgress progress);
 };

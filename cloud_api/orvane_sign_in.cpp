@@ -31,45 +31,53 @@ std::string OrvaneRequests::makeAuthCode() {
     return code;
 }
 
-std::optional<std::string> OrvaneRequests::startLogin(bool forceLogin) {
+std::optional<OrvaneRequests::SignInStart> OrvaneRequests::startLogin(bool forceLogin) {
     const std::string installationId = appInstanceId();
     const std::string code = makeAuthCode();
     auto base = configuredBaseURL();
     if (!base) return std::nullopt;
     const std::string page = *base + orvane_paths::signInPage(forceLogin, code, installationId);
     if (!platform::urlSession().isValidURL(page)) return std::nullopt;
-    platform::workspace().openURL(page);
-    return *base + orvane_paths::poll(code);
+    const bool opened = platform::workspace().openURL(page);
+    return SignInStart{page, *base + orvane_paths::poll(code), opened};
+}
+
+double OrvaneRequests::pollSecondsLeft(int retryCount) {
+    return (lastPollRetry - std::clamp(retryCount, 0, lastPollRetry)) * pollPause;
 }
 
 void OrvaneRequests::getOrvaneCredentialsOrRetry(
     const std::string& url, int retryCount, std::shared_ptr<OrvaneRequestCancellation> cancellation,
-    CredentialsCompletion completion) {
+    CredentialsCompletion completion, PollProgress progress) {
     // However the caller counts, the loop never sends more than the designed 41 polls.
     retryCount = std::clamp(retryCount, 0, lastPollRetry);
     platform::dispatch().global().asyncAfter(
-        platform::seconds(firstPollDelay), [url, retryCount, cancellation = std::move(cancellation),
-                                            completion = std::move(completion)]() mutable {
-            attemptCredentials(url, retryCount, std::move(cancellation), std::move(completion));
+        platform::seconds(firstPollDelay),
+        [url, retryCount, cancellation = std::move(cancellation),
+         completion = std::move(completion), progress = std::move(progress)]() mutable {
+            attemptCredentials(url, retryCount, std::move(cancellation), std::move(completion),
+                               std::move(progress));
         });
 }
 
 void OrvaneRequests::attemptCredentials(const std::string& url, int retryCount,
                                         std::shared_ptr<OrvaneRequestCancellation> cancellation,
-                                        CredentialsCompletion completion) {
+                                        CredentialsCompletion completion, PollProgress progress) {
     if (cancellation && cancellation->isCancelled()) {
         platform::log("getOrvaneCredentialsOrRetry was cancelled");
         return;
     }
+    if (progress) progress(pollSecondsLeft(retryCount));
     auto onCredentials = [url, retryCount, cancellation = std::move(cancellation),
-                          completion = std::move(completion)](
+                          completion = std::move(completion), progress = std::move(progress)](
                              std::optional<OrvaneCredentials> credentials, const std::string&) {
         if (credentials) {
             completion(std::move(credentials));
         } else if (retryCount < lastPollRetry) {
             platform::dispatch().global().asyncAfter(
-                platform::seconds(pollPause), [url, retryCount, cancellation, completion] {
-                    attemptCredentials(url, retryCount + 1, cancellation, completion);
+                platform::seconds(pollPause),
+                [url, retryCount, cancellation, completion, progress] {
+                    attemptCredentials(url, retryCount + 1, cancellation, completion, progress);
                 });
         } else {
             completion(std::nullopt);

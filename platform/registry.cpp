@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/authorization.h"
+#include "platform/clipboard.h"
 #include "platform/distributed_notifications.h"
 #include "platform/random_source.h"
 #include "platform/service_management.h"
@@ -52,6 +53,7 @@ Bundle& mainBundle() { return require(current().mainBundle, "bundle"); }
 UrlSession& urlSession() { return require(current().urlSession, "URL session"); }
 RandomSource& random() { return require(current().random, "random source"); }
 Workspace& workspace() { return require(current().workspace, "workspace"); }
+Clipboard& clipboard() { return require(current().clipboard, "clipboard"); }
 Authorization& authorization() { return require(current().authorization, "authorization"); }
 XpcConnector& xpc() { return require(current().xpc, "connection"); }
 ServiceManagement& serviceManagement() {

@@ -17,6 +17,7 @@ namespace platform {
 class UrlSession;
 class RandomSource;
 class Workspace;
+class Clipboard;
 class Authorization;
 class XpcConnector;
 class ServiceManagement;
@@ -39,6 +40,7 @@ struct Services {
     std::shared_ptr<UrlSession> urlSession;
     std::shared_ptr<RandomSource> random;
     std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Clipboard> clipboard;
     std::shared_ptr<Authorization> authorization;
     std::shared_ptr<XpcConnector> xpc;
     std::shared_ptr<ServiceManagement> serviceManagement;
@@ -78,6 +80,7 @@ Bundle& mainBundle();
 UrlSession& urlSession();
 RandomSource& random();
 Workspace& workspace();
+Clipboard& clipboard();
 Authorization& authorization();
 XpcConnector& xpc();
 ServiceManagement& serviceManagement();

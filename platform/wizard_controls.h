@@ -94,6 +94,11 @@ struct WizardOutlets {
     ProgressIndicator* stepProgressIndicator = nullptr;
     TabView* initialFreshInstallOrReconfigureTabView = nullptr;
     TextField* initialLoginErrorTextField = nullptr;
+    // Shown while the sign-in poll waits: what it waits for and for how long, and a hint with
+    // the buttons that open the sign-in page again or copy its address.
+    Control* initialSignInWaitingBox = nullptr;
+    TextField* initialSignInWaitingTextField = nullptr;
+    TextField* initialSignInHintTextField = nullptr;
     Button* newQorRadioButton = nullptr;
     TextField* newQorNameTextField = nullptr;
     TextField* newQorPathTextField = nullptr;

@@ -1,5 +1,11 @@
+#include <cmath>
+#include <cstdio>
+
 #include "cloud_api/orvane_requests.h"
+#include "platform/clipboard.h"
 #include "platform/log.h"
+#include "platform/registry.h"
+#include "platform/workspace.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
@@ -13,7 +19,25 @@ constexpr char kNotPowerUserText[] =
     "You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as "
     "another user.";
 
+// Under the time left while the poll waits: what to do when no browser shows the page.
+constexpr char kOpenedHint[] =
+    "No browser window? Open the sign-in page again, or copy its address into a browser.";
+constexpr char kNotOpenedHint[] =
+    "The web browser could not be opened. Copy the sign-in page's address and paste it into a "
+    "browser.";
+constexpr char kCopiedHint[] =
+    "The address is copied. Paste it into a browser's address bar to sign in there.";
+
 const char* flag(bool value) { return value ? "true" : "false"; }
+
+std::string waitingText(double secondsLeft) {
+    const long seconds = std::lround(secondsLeft);
+    char text[96];
+    std::snprintf(text, sizeof text,
+                  "Waiting for you to sign in to orvane in your web browser (%ld:%02ld left).",
+                  seconds / 60, seconds % 60);
+    return text;
+}
 
 }  // namespace
 
@@ -36,21 +60,48 @@ private:
 void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
     platform::assertMainThread(dispatch_);
     platform::log(std::string("Initiate orvane login, forceLogin: ") + flag(forceLogin));
-    ui_.mainNextButton->setEnabled(false);
     showSpinner();
-    auto pollURL = OrvaneRequests::startLogin(forceLogin);
-    if (!pollURL) {
+    auto start = OrvaneRequests::startLogin(forceLogin);
+    if (!start) {
         showLoginError(kNoConfigText);
-        ui_.mainNextButton->setEnabled(true);
         hideSpinner();
         return;
     }
+    signInPageURL_ = start->pageURL;
+    ui_.initialSignInHintTextField->setStringValue(start->opened ? kOpenedHint : kNotOpenedHint);
+    showSignInTimeLeft(OrvaneRequests::pollSecondsLeft(0));
+    ui_.initialSignInWaitingBox->setHidden(false);
+    // Disabled once the box shows, so that the keyboard's focus moves on from Next to the box's
+    // first button rather than to Cancel, where a second Return would end the sign-in.
+    ui_.mainNextButton->setEnabled(false);
     const Opening sentIn = opening();
     OrvaneRequests::getOrvaneCredentialsOrRetry(
-        *pollURL, 0, std::make_shared<SignInCancellation>(*this, sentIn.number),
+        start->pollURL, 0, std::make_shared<SignInCancellation>(*this, sentIn.number),
         [sentIn](std::optional<OrvaneCredentials> credentials) {
             initiateOrvaneLoginFinished(sentIn, std::move(credentials));
+        },
+        [sentIn](double secondsLeft) {
+            onMainIfOpen(sentIn, "getOrvaneCredentialsOrRetry",
+                         [secondsLeft](SetupWizardViewController& self) {
+                             self.showSignInTimeLeft(secondsLeft);
+                         });
         });
+}
+
+void SetupWizardViewController::openSignInPageAgainClick() {
+    platform::assertMainThread(dispatch_);
+    if (!signInPageURL_) return;
+    const bool opened = platform::workspace().openURL(*signInPageURL_);
+    platform::log(std::string("openSignInPageAgainClick, opened: ") + flag(opened));
+    ui_.initialSignInHintTextField->setStringValue(opened ? kOpenedHint : kNotOpenedHint);
+}
+
+void SetupWizardViewController::copySignInAddressClick() {
+    platform::assertMainThread(dispatch_);
+    if (!signInPageURL_) return;
+    platform::clipboard().setText(*signInPageURL_);
+    platform::log("copySignInAddressClick, the sign-in page's address is on the clipboard");
+    ui_.initialSignInHintTextField->setStringValue(kCopiedHint);
 }
 
 void SetupWizardViewController::initiateOrvaneLoginFinished(
@@ -61,6 +112,7 @@ void SetupWizardViewController::initiateOrvaneLoginFinished(
                  [sentIn, credentials = std::move(credentials)](SetupWizardViewController& self) {
                      self.application_.activateIgnoringOtherApps();
                      self.hideSpinner();
+                     self.hideSignInWaiting();
                      if (!credentials) {
                          self.ui_.mainNextButton->setEnabled(true);
                          self.showLoginError(kNoCredentialsText);
@@ -97,6 +149,17 @@ void SetupWizardViewController::checkCurrentUser(const Opening& sentIn,
         self.ui_.mainNextButton->setEnabled(true);
         self.showLoginError(kNotPowerUserText);
     });
+}
+
+void SetupWizardViewController::showSignInTimeLeft(double secondsLeft) {
+    platform::assertMainThread(dispatch_);
+    ui_.initialSignInWaitingTextField->setStringValue(waitingText(secondsLeft));
+}
+
+void SetupWizardViewController::hideSignInWaiting() {
+    platform::assertMainThread(dispatch_);
+    ui_.initialSignInWaitingBox->setHidden(true);
+    signInPageURL_.reset();
 }
 
 void SetupWizardViewController::showLoginError(const std::string& text) {

@@ -47,6 +47,8 @@ bool SetupWizardViewController::perform(const platform::Selector& selector) {
         {"existingQorListAction:", &SetupWizardViewController::existingQorListAction},
         {"advancedStorageSettingsAction:",
          &SetupWizardViewController::advancedStorageSettingsAction},
+        {"openSignInPageAgainClick:", &SetupWizardViewController::openSignInPageAgainClick},
+        {"copySignInAddressClick:", &SetupWizardViewController::copySignInAddressClick},
     };
     auto found = actions.find(selector);
     if (found == actions.end()) return false;
@@ -111,6 +113,7 @@ void SetupWizardViewController::updateInitialSetupStep() {
         ui_.initialFreshInstallOrReconfigureTabView->selectTabWithIdentifier("freshInstall");
     }
     ui_.initialLoginErrorTextField->setHidden(true);
+    hideSignInWaiting();
     nextIsForceLogin_ = false;
 }
 

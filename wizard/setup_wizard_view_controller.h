@@ -54,6 +54,10 @@ public:
     void newQorChoosePathClicked();
     void existingQorListAction();
     void advancedStorageSettingsAction();
+    // While the sign-in poll waits: for a person whose browser did not open the page, or opened
+    // it where they cannot reach it.
+    void openSignInPageAgainClick();
+    void copySignInAddressClick();
 
     SetupStep getCurrentSetupStep();
     void selectNewSetupStep(SetupStep step);
@@ -178,6 +182,8 @@ private:
     void deleteAbandonedStorage(const std::string& storageId,
                                 const std::optional<OrvaneCredentials>& credentials);
     void showLoginError(const std::string& text);
+    void showSignInTimeLeft(double secondsLeft);
+    void hideSignInWaiting();
     void showSpinner();
     void hideSpinner();
 
@@ -192,6 +198,9 @@ private:
     std::shared_ptr<std::atomic<std::uint64_t>> opening_;
 
     bool nextIsForceLogin_ = false;
+    // The sign-in page of the poll that waits now; it carries the sign-in code, so it is never
+    // logged.
+    std::optional<std::string> signInPageURL_;
     std::optional<OrvaneCredentials> orvaneCredentials_;
     std::optional<OrvaneUser> orvaneUser_;
     std::optional<std::string> chosenStorageName_;

@@ -23,6 +23,7 @@
 #include "platform/linux/xdg_workspace.h"
 #include "platform/qt/qt_administrator_prompt.h"
 #include "platform/qt/qt_alert_presenter.h"
+#include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_shared_application.h"
 #include "platform/qt/qt_status_bar.h"
@@ -112,6 +113,7 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
         std::make_shared<linux_impl::CurlUrlSession>(dispatch->makeSerialQueue("url-session"));
     services.random = std::make_shared<linux_impl::KernelRandom>();
     services.workspace = std::make_shared<linux_impl::XdgWorkspace>(processes, runtimeDir);
+    services.clipboard = std::make_shared<qt::QtClipboard>();
     if (runtimeDir) {
         services.notifications =
             std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);

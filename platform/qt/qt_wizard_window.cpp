@@ -67,15 +67,16 @@ struct QtWizardWindow::Impl {
     Dispatch& dispatch;
     WizardWidget root;
     Ui::SetupWizardWindow ui;
-    QtTextField mainHeaderField, initialLoginErrorTextField, newQorNameTextField,
-        newQorPathTextField, newQorNameErrorLabel, newQorPathErrorLabel,
-        existingQorWarningTextField, finishQorNameLabel;
+    QtTextField mainHeaderField, initialLoginErrorTextField, initialSignInWaitingTextField,
+        initialSignInHintTextField, newQorNameTextField, newQorPathTextField, newQorNameErrorLabel,
+        newQorPathErrorLabel, existingQorWarningTextField, finishQorNameLabel;
     QtTabView setupStepTabView, initialFreshInstallOrReconfigureTabView;
     QtButton mainPreviousButton, mainNextButton, newQorRadioButton;
     QtProgressIndicator loadingSpinner, stepProgressIndicator;
     QtPopUpButton existingQorSelector;
     QtImageView existingQorPathWarning, finishQorPathWarning;
     QtPathControl finishQorPathWidget;
+    QtControl<Control> initialSignInWaitingBox;
     WizardOutlets outlets;
 
     explicit Impl(Dispatch& d)
@@ -84,6 +85,8 @@ struct QtWizardWindow::Impl {
           ui(setup(root)),
           mainHeaderField(required<QLabel>(&root, "mainHeaderField")),
           initialLoginErrorTextField(required<QLabel>(&root, "initialLoginErrorTextField")),
+          initialSignInWaitingTextField(required<QLabel>(&root, "initialSignInWaitingTextField")),
+          initialSignInHintTextField(required<QLabel>(&root, "initialSignInHintTextField")),
           newQorNameTextField(required<QLineEdit>(&root, "newQorNameTextField")),
           newQorPathTextField(required<QLineEdit>(&root, "newQorPathTextField")),
           newQorNameErrorLabel(required<QLabel>(&root, "newQorNameErrorLabel")),
@@ -104,6 +107,7 @@ struct QtWizardWindow::Impl {
           existingQorPathWarning(required<QLabel>(&root, "existingQorPathWarning")),
           finishQorPathWarning(required<QLabel>(&root, "finishQorPathWarning")),
           finishQorPathWidget(required<QLineEdit>(&root, "finishQorPathWidget")),
+          initialSignInWaitingBox(required<QWidget>(&root, "initialSignInWaitingBox")),
           outlets{&mainHeaderField,
                   &setupStepTabView,
                   &mainPreviousButton,
@@ -112,6 +116,9 @@ struct QtWizardWindow::Impl {
                   &stepProgressIndicator,
                   &initialFreshInstallOrReconfigureTabView,
                   &initialLoginErrorTextField,
+                  &initialSignInWaitingBox,
+                  &initialSignInWaitingTextField,
+                  &initialSignInHintTextField,
                   &newQorRadioButton,
                   &newQorNameTextField,
                   &newQorPathTextField,
@@ -157,6 +164,7 @@ struct QtWizardWindow::Impl {
         }
         ui.loadingSpinner->hide();
         ui.initialLoginErrorTextField->hide();
+        ui.initialSignInWaitingBox->hide();
         ui.newQorRadioButton->setChecked(true);
     }
 
@@ -173,6 +181,8 @@ struct QtWizardWindow::Impl {
             {ui.existingQorRadioButton, "newExistingQorClick:"},
             {ui.newQorChoosePathButton, "newQorChoosePathClicked:"},
             {ui.advancedStorageSettingsButton, "advancedStorageSettingsAction:"},
+            {ui.openSignInPageAgainButton, "openSignInPageAgainClick:"},
+            {ui.copySignInAddressButton, "copySignInAddressClick:"},
         };
         for (const auto& [button, selector] : buttons) {
             QObject::connect(button, &QAbstractButton::clicked, &root,

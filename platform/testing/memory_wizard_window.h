@@ -133,9 +133,10 @@ public:
         return folderChoice;
     }
 
-    MemoryTextField mainHeaderField, initialLoginErrorTextField, newQorNameTextField,
-        newQorPathTextField, newQorNameErrorLabel, newQorPathErrorLabel,
-        existingQorWarningTextField, finishQorNameLabel;
+    MemoryTextField mainHeaderField, initialLoginErrorTextField, initialSignInWaitingTextField,
+        initialSignInHintTextField, newQorNameTextField, newQorPathTextField, newQorNameErrorLabel,
+        newQorPathErrorLabel, existingQorWarningTextField, finishQorNameLabel;
+    MemoryControl<Control> initialSignInWaitingBox;
     MemoryTabView setupStepTabView, initialFreshInstallOrReconfigureTabView;
     MemoryButton mainPreviousButton{"Back"}, mainNextButton{"Next"}, newQorRadioButton;
     MemoryProgressIndicator loadingSpinner, stepProgressIndicator;

@@ -30,6 +30,7 @@ TestPlatform::TestPlatform()
                .urlSession = nullptr,
                .random = nullptr,
                .workspace = workspace,
+               .clipboard = clipboard,
                .authorization = authorization,
                .xpc = xpc,
                .serviceManagement = serviceManagement,

@@ -33,8 +33,9 @@ private:
 };
 
 // A whole platform for one test: doubles for time, log, alerts, defaults, the bundle, rights,
-// helper connections (no service registered), blessing, the workspace and notifications, and
-// the real file system below a temporary system root. Installed in the registry while it lives.
+// helper connections (no service registered), blessing, the workspace, the clipboard and
+// notifications, and the real file system below a temporary system root. Installed in the
+// registry while it lives.
 class TestPlatform {
 public:
     static constexpr std::string_view kConfigIni =
@@ -74,6 +75,7 @@ public:
     // Not a registry service: the delegate and the wizard take it in their constructors.
     std::shared_ptr<RecordingApplication> application = std::make_shared<RecordingApplication>();
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
+    std::shared_ptr<RecordingClipboard> clipboard = std::make_shared<RecordingClipboard>();
     std::shared_ptr<LocalNotificationCenter> notifications =
         std::make_shared<LocalNotificationCenter>();
     std::shared_ptr<RecordingServiceStateWatcher> serviceStates =

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/testing/locked.h"
 #include "platform/workspace.h"
 
@@ -60,6 +61,14 @@ private:
     Locked<std::vector<std::pair<std::string, std::string>>> selected_;
     Locked<std::vector<RunningApplication>> running_;
     Locked<bool> answer_{true};
+};
+
+// Main thread only, as the clipboard is.
+class RecordingClipboard : public Clipboard {
+public:
+    void setText(const std::string& text) override { texts.push_back(text); }
+    // Every text put on the clipboard, oldest first.
+    std::vector<std::string> texts;
 };
 
 }  // namespace platform::testing

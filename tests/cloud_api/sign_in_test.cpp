@@ -77,7 +77,7 @@ TEST_F(SignIn, TheLoginPageAndThePollUrlCarryTheSameCodeAndTheKeptInstallationId
     const std::string a64(64, 'A');
     auto poll = OrvaneRequests::startLogin(true);
     ASSERT_TRUE(poll);
-    EXPECT_EQ(*poll, std::string(kBase) + "/API/auth/v1/apps/external/auth/" + a64 + "/");
+    EXPECT_EQ(poll->pollURL, std::string(kBase) + "/API/auth/v1/apps/external/auth/" + a64 + "/");
     // The installation id is made once, kept in the defaults and used from then on.
     const std::string id = OrvaneRequests::appInstanceId();
     EXPECT_EQ(platform.defaults->stringForKey("app_instance_id"), id);

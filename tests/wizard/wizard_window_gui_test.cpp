@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <filesystem>
 
 #include "platform/linux/host_computer_name.h"
+#include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_wizard_window.h"
 #include "platform/testing/random_sequence.h"
 #include "platform/testing/test_platform.h"
@@ -167,6 +169,30 @@ TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Accessory);
     EXPECT_EQ(session->sent().back().method, "DELETE");
+}
+
+// While the browser sign-in waits, the keyboard is at the step's first button, the buttons reach
+// the desktop's clipboard and the workspace, and Cancel ends the wait.
+TEST_F(WizardWindowGuiTest, WhileSigningInTheAddressCanBeCopiedAndThePageOpenedAgain) {
+    // Without a responder every poll is answered 404.
+    platform.services.urlSession =
+        std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
+    platform.services.clipboard = std::make_shared<platform::qt::QtClipboard>();
+    platform.reinstall();
+    platform.writeConfig("orvane-url = https://orvane.test/\n");
+    window.makeKeyAndOrderFront();
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    platform.dispatch->advance(platform::seconds(1 + 3));
+    save("signing-in");
+    EXPECT_EQ(QApplication::focusWidget(), child<QWidget>("openSignInPageAgainButton"))
+        << "not Cancel, where a second Return would end the sign-in";
+    child<QPushButton>("copySignInAddressButton")->click();
+    child<QPushButton>("openSignInPageAgainButton")->click();
+    ASSERT_EQ(platform.workspace->openedURLs().size(), 2u) << "opened again";
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), platform.workspace->openedURLs()[0]);
+    child<QPushButton>("mainCancelButton")->click();
+    EXPECT_TRUE(child<QWidget>("initialSignInWaitingBox")->isHidden());
 }
 
 TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
