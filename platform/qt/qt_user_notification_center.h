@@ -23,6 +23,9 @@ public:
     void setFallbackTray(std::function<QSystemTrayIcon*()> tray) {
         fallbackTray_ = std::move(tray);
     }
+    // Whether the server's notification `id` has a button that does something here: from the
+    // server's answer to its delivery until it is closed.
+    bool hasAction(uint id) const { return actions_.contains(id); }
 
 private slots:
     void actionInvoked(uint id, const QString& key);

@@ -299,16 +299,20 @@ TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
     EXPECT_EQ(notified.front(),
               "Notify \"orvane-gui-test\" 0 \"\" \"Title\" \"Text\" [\"default\", \"Show Service "
               "Logs\", \"action\", \"Show Service Logs\"] {} -1");
-    // The server's first notification is number 1; an unknown one and an unknown key do nothing.
-    notifications->invokeAction(2, "action");
+    // The server's answer (its first notification is number 1) and its signals travel apart:
+    // each step waits for the one before to have arrived. An unknown notification and an
+    // unknown key do nothing.
+    ASSERT_TRUE(spinUntil([&] { return center.hasAction(1); }));
+    notifications->invokeAction(99, "action");
     notifications->invokeAction(1, "other");
     notifications->invokeAction(1, "action");
-    // Once closed, its action is gone. The bus keeps the order, so by the time the second one's
-    // button arrives, what came before has been handled.
+    // Once closed, its action is gone.
     notifications->close(1);
+    ASSERT_TRUE(spinUntil([&] { return !center.hasAction(1); }));
     notifications->invokeAction(1, "action");
     center.deliver({"Title", "Text", "About", "aboutAction"});
     ASSERT_TRUE(notifiedCount(2));
+    ASSERT_TRUE(spinUntil([&] { return center.hasAction(2); }));
     notifications->invokeAction(2, "default");
     EXPECT_TRUE(spinUntil([&] { return responder.performed.size() >= 2; }));
     EXPECT_EQ(responder.performed,

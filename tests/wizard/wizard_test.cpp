@@ -503,6 +503,19 @@ TEST_F(WizardTest, ExistingStoragesWarnAboutTheirFoldersOnBothScreens) {
     }
 }
 
+// The finish screen's settings button opens the chosen storage's page of the service, or says
+// why it cannot.
+TEST_F(WizardTest, AdvancedSettingsOpenTheStoragesPageOrSayWhyNot) {
+    toExistingStorageFinish();
+    ASSERT_EQ(step(), "finish");
+    controller->advancedStorageSettingsAction();
+    EXPECT_EQ(workspace->openedURLs().back(), std::string(kBase) + "admin/storages/st/settings");
+    platform.writeConfig("[main]\n");
+    controller->advancedStorageSettingsAction();
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(alertTitles(), std::vector<std::string>{"Failed to open Configuration"});
+}
+
 // One row of the credential decision: what config.ini holds, whose the configured application is
 // (empty: unknown to the service), and the requests and config.ini that follow.
 struct FinishCase {
