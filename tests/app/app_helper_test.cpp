@@ -89,7 +89,6 @@ TEST_F(AppHelperTest, EachStatusSendsItsChainAndTheExitStatusesDecideTheAlerts) 
 // The wizard's restart leaves the item to the person: a stop pressed before the start's check
 // makes that check moot, and the gateway stopped on purpose is not told as failing to start.
 TEST_F(AppHelperTest, AStartStoppedBeforeItsCheckIsNotToldAsFailing) {
-    platform.processes->setResult(statusResult(QorStatus::Running));
     start();
     delegate->restartService();
     platform.dispatch->advance(seconds(1));
