@@ -1,7 +1,5 @@
 #include "platform/testing/loopback_xpc.h"
 
-#include <atomic>
-
 #include "platform/linux/xpc_endpoint.h"
 
 namespace platform::testing {
@@ -65,26 +63,33 @@ struct LoopbackXpc::Pipe : std::enable_shared_from_this<Pipe> {
 
 namespace {
 
-class ClientChannel : public XpcChannel {
+// One end of a pipe: a client's end links to its service when opened, a service's end is handed
+// its pipe.
+class PipeEnd : public XpcChannel {
 public:
-    ClientChannel(std::weak_ptr<LoopbackXpc> hub, std::string name)
-        : hub_(std::move(hub)), name_(std::move(name)) {}
-    ~ClientChannel() override { close(); }
+    PipeEnd(std::weak_ptr<LoopbackXpc> hub, std::string name)
+        : client_(true), hub_(std::move(hub)), name_(std::move(name)) {}
+    explicit PipeEnd(std::shared_ptr<LoopbackXpc::Pipe> pipe)
+        : client_(false), given_(std::move(pipe)) {}
+    ~PipeEnd() override { close(); }
 
     std::optional<std::string> open(Events events) override {
-        auto hub = hub_.lock();
-        if (!hub) return "failed at lookup: no services";
-        auto linked = hub->link(name_);
-        if (auto* reason = std::get_if<std::string>(&linked)) return *reason;
-        auto pipe = std::get<std::shared_ptr<LoopbackXpc::Pipe>>(linked);
-        LoopbackXpc::Pipe::attach(pipe->client, std::move(events));
+        auto pipe = given_;
+        if (client_) {
+            auto hub = hub_.lock();
+            if (!hub) return "failed at lookup: no services";
+            auto linked = hub->link(name_);
+            if (auto* reason = std::get_if<std::string>(&linked)) return *reason;
+            pipe = std::get<std::shared_ptr<LoopbackXpc::Pipe>>(linked);
+        }
+        LoopbackXpc::Pipe::attach(side(*pipe), std::move(events));
         std::lock_guard lock(mutex_);
         pipe_ = std::move(pipe);
         return std::nullopt;
     }
     bool send(const json& message) override {
         std::lock_guard lock(mutex_);
-        return pipe_ && pipe_->send(true, message);
+        return pipe_ && pipe_->send(client_, message);
     }
     void close() override {
         std::shared_ptr<LoopbackXpc::Pipe> pipe;
@@ -93,37 +98,22 @@ public:
             pipe.swap(pipe_);
         }
         if (!pipe) return;
-        pipe->breakLink("the client went away", false, true);
-        LoopbackXpc::Pipe::detach(pipe->client);
+        pipe->breakLink(client_ ? "the client went away" : "the service went away", !client_,
+                        client_);
+        LoopbackXpc::Pipe::detach(side(*pipe));
     }
 
 private:
+    LoopbackXpc::Pipe::Side& side(LoopbackXpc::Pipe& pipe) const {
+        return client_ ? pipe.client : pipe.server;
+    }
+
+    const bool client_;
     std::weak_ptr<LoopbackXpc> hub_;
     std::string name_;
+    std::shared_ptr<LoopbackXpc::Pipe> given_;
     std::mutex mutex_;
     std::shared_ptr<LoopbackXpc::Pipe> pipe_;
-};
-
-class ServerChannel : public XpcChannel {
-public:
-    explicit ServerChannel(std::shared_ptr<LoopbackXpc::Pipe> pipe) : pipe_(std::move(pipe)) {}
-    ~ServerChannel() override { close(); }
-
-    std::optional<std::string> open(Events events) override {
-        LoopbackXpc::Pipe::attach(pipe_->server, std::move(events));
-        opened_ = true;
-        return std::nullopt;
-    }
-    bool send(const json& message) override { return pipe_->send(false, message); }
-    void close() override {
-        if (!opened_.exchange(false)) return;
-        pipe_->breakLink("the service went away", true, false);
-        LoopbackXpc::Pipe::detach(pipe_->server);
-    }
-
-private:
-    std::shared_ptr<LoopbackXpc::Pipe> pipe_;
-    std::atomic<bool> opened_{false};
 };
 
 }  // namespace
@@ -185,7 +175,7 @@ std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
         service = found->second.service;
     }
     auto pipe = std::make_shared<Pipe>(dispatch_->makeSerialQueue(name + ".wire"));
-    auto server = std::make_shared<XpcEndpoint>(name, std::make_unique<ServerChannel>(pipe),
+    auto server = std::make_shared<XpcEndpoint>(name, std::make_unique<PipeEnd>(pipe),
                                                 dispatch_->makeSerialQueue(name + ".service"),
                                                 XpcEndpoint::Role::Server);
     if (service.exported) server->setExportedInterface(*service.exported);
@@ -202,9 +192,9 @@ std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
 
 std::shared_ptr<XpcConnection> LoopbackXpc::connectToMachService(const std::string& name,
                                                                  unsigned) {
-    return std::make_shared<XpcEndpoint>(
-        name, std::make_unique<ClientChannel>(weak_from_this(), name),
-        dispatch_->makeSerialQueue(name + ".connection"), XpcEndpoint::Role::Client);
+    return std::make_shared<XpcEndpoint>(name, std::make_unique<PipeEnd>(weak_from_this(), name),
+                                         dispatch_->makeSerialQueue(name + ".connection"),
+                                         XpcEndpoint::Role::Client);
 }
 
 }  // namespace platform::testing

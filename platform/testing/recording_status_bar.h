@@ -89,12 +89,9 @@ public:
         return std::make_shared<FakeMenuItem>("", "", "", true);
     }
     std::shared_ptr<Image> imageNamed(const std::string& name) override {
-        imageRequests.push_back(name);
         return std::make_shared<FakeImage>(name);
     }
 
-    // In the order they were asked for.
-    std::vector<std::string> imageRequests;
     std::vector<std::shared_ptr<FakeStatusItem>> statusItems;
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// The app's delegate on a test platform, with its helper in process and virtual time.
+// The app's delegate on a test platform, set up and with its helper in process and virtual time.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -73,6 +73,7 @@ protected:
                                       "com.velmora.QorPrivilegedHelper"] = {
             {"CFBundleShortVersionString", "2.0.0"}};
         platform.processes->setResult(statusResult(QorStatus::Running));
+        platform.writeCompleteConfig();
     }
 
     void registerHelper() {
@@ -83,13 +84,22 @@ protected:
         platform.xpc->registerService(std::string(kHelperMachServiceName), service);
     }
     // Makes the delegate and lets it finish launching, without letting time pass.
-    AppDelegate& launch() {
+    void launch() {
         delegate = std::make_unique<AppDelegate>(
             statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
             *platform.serviceManagement, *platform.application);
         delegate->setWindow(&wizardWindow);
         delegate->applicationDidFinishLaunching();
-        return *delegate;
+    }
+    // Launches and lets start-up settle.
+    void start() {
+        launch();
+        platform.dispatch->runUntilIdle();
+    }
+    // Chooses a menu item and lets what it starts settle, without letting time pass.
+    void choose(const std::string& selector) {
+        EXPECT_TRUE(delegate->perform(selector)) << selector;
+        platform.dispatch->runUntilIdle();
     }
     // "title / text" of each alert shown, from the `from`th on.
     std::vector<std::string> alertTexts(std::size_t from = 0) const {

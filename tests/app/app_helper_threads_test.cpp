@@ -43,7 +43,7 @@ protected:
         platform.bundle->embeddedInfo[copy] = {
             {"CFBundleShortVersionString", HelperServer::version()}};
         // Blessing starts the helper, as the service manager would.
-        platform.serviceManagement->setOnBless([this](const auto&) {
+        platform.serviceManagement->setOnBless([this] {
             ASSERT_TRUE(server.listen());
             serving = std::thread([this] { server.serve(); });
         });

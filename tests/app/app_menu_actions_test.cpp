@@ -20,15 +20,6 @@ protected:
         platform.reinstall();
         registerHelper();
     }
-
-    void start() {
-        launch();
-        platform.dispatch->runUntilIdle();
-    }
-    void choose(const std::string& selector) {
-        EXPECT_TRUE(delegate->perform(selector)) << selector;
-        platform.dispatch->runUntilIdle();
-    }
 };
 
 // The wizard opens at start-up while config.ini is incomplete, and from the menu, but only with
@@ -94,7 +85,6 @@ TEST_F(AppMenuActionsTest, CommandsOpenWhatConfigIniNamesOrAlertWithTheirTexts) 
         {"[main]\nlog-filename = logs/gateway.log\n", "showServiceLogsAction"},
         {"[main]\nlog-filename = --help\n", "showServiceLogsAction"},
     };
-    platform.writeCompleteConfig();  // so that start-up opens no wizard
     start();
     for (const auto& [config, selector] : cases) {
         platform.writeConfig(config);

@@ -58,21 +58,20 @@ struct FakeTray : platform::qt::SystemTray {
 
 class AppMenuGuiTest : public ::testing::Test {
 protected:
+    // The display and session bus the whole suite shares, torn down in reverse order.
+    struct Desktop {
+        TempDir folder;
+        PrivateDisplay display;
+        MockStatusTray watcher{folder.path()};
+        MockNotifications notifications{folder.path(), watcher};
+    };
     static void SetUpTestSuite() {
-        folder = std::make_unique<TempDir>();
-        display = std::make_unique<PrivateDisplay>();
-        watcher = std::make_unique<MockStatusTray>(folder->path());
-        notifications = std::make_unique<MockNotifications>(folder->path(), *watcher);
+        desktop = std::make_unique<Desktop>();
         // Where Qt exports status icons: its X11 platform, not the offscreen one.
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
         ensureQtTestApplication();
     }
-    static void TearDownTestSuite() {
-        notifications.reset();
-        watcher.reset();
-        display.reset();
-        folder.reset();
-    }
+    static void TearDownTestSuite() { desktop.reset(); }
 
     AppMenuGuiTest() : bundle(ORVANE_BUNDLE_DIR) {
         for (const char* icon : {"StatusBarIcon", "StatusBarIconError", "StatusBarIconStopped"}) {
@@ -122,10 +121,7 @@ protected:
         return std::filesystem::path(ORVANE_TEST_OUTPUT_DIR) / name;
     }
 
-    static inline std::unique_ptr<TempDir> folder;
-    static inline std::unique_ptr<PrivateDisplay> display;
-    static inline std::unique_ptr<MockStatusTray> watcher;
-    static inline std::unique_ptr<MockNotifications> notifications;
+    static inline std::unique_ptr<Desktop> desktop;
     TestPlatform platform;
     FakeBundle bundle;
     std::shared_ptr<FakeTray> tray = std::make_shared<FakeTray>();
@@ -139,6 +135,11 @@ const std::string kNormal =
     "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
     "Setup Wizard... | Start at boot (on) | - | Show Service Logs | - | "
     "About Orvane Storage Gateway | Quit";
+// Every item, the alternates included, as the panel and the window without a tray offer them.
+const std::string kAll =
+    "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
+    "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
+    "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit";
 
 TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
     launch();
@@ -221,19 +222,16 @@ TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
             auto* button = qobject_cast<QPushButton*>(widget);
             auto* label = qobject_cast<QLabel*>(widget);
             if (button) buttons.push_back(button);
+            // A label, as the status line, offers nothing to press: it shows as off.
             add(rows,
                 button  ? button->text()
                 : label ? label->text()
                         : "-",
-                button && button->isChecked(), !button || button->isEnabled());
+                button && button->isChecked(), !label && (!button || button->isEnabled()));
         }
         return rows;
     };
-    const std::string rows =
-        "Status: Stopped | Start orvane Storage Gateway | - | Configure... (off) | "
-        "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
-        "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit";
-    EXPECT_EQ(offered(), rows);
+    EXPECT_EQ(offered(), kAll);
     EXPECT_TRUE(window->grab().save(QString::fromStdString(output("status-window.png").string())));
     // Not the check mark: here nobody would set it back.
     for (QPushButton* button : buttons) {
@@ -255,7 +253,7 @@ TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
     EXPECT_TRUE(icon.isVisible());
     EXPECT_FALSE(window->notice().isVisibleTo(window));
     EXPECT_EQ(visible(), kNormal) << "with a tray the alternates wait for Alt again";
-    EXPECT_EQ(offered(), rows) << "the window still offers them";
+    EXPECT_EQ(offered(), kAll) << "the window still offers them";
 }
 
 TEST_F(AppMenuGuiTest, ThePanelsMenuHasEveryItemAndTheAlternatesAsItemsOfTheirOwn) {
@@ -275,11 +273,7 @@ TEST_F(AppMenuGuiTest, ThePanelsMenuHasEveryItemAndTheAlternatesAsItemsOfTheirOw
                    .toStringList();
         return !rows.isEmpty();
     })) << "the icon never registered with the watcher";
-    EXPECT_EQ(
-        rows.join(" | ").toStdString(),
-        "Status: Stopped (off) | Start orvane Storage Gateway | - | Configure... (off) | "
-        "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
-        "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit");
+    EXPECT_EQ(rows.join(" | ").toStdString(), kAll);
 }
 
 TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
@@ -289,7 +283,7 @@ TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
     auto notifiedCount = [&](std::size_t count) {
         return spinUntil([&] {
             notified.clear();
-            for (const auto& call : notifications->calls()) {
+            for (const auto& call : desktop->notifications.calls()) {
                 if (call.starts_with("Notify ")) notified.push_back(call);
             }
             return notified.size() >= count;
@@ -303,17 +297,17 @@ TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
     // each step waits for the one before to have arrived. An unknown notification and an
     // unknown key do nothing.
     ASSERT_TRUE(spinUntil([&] { return center.hasAction(1); }));
-    notifications->invokeAction(99, "action");
-    notifications->invokeAction(1, "other");
-    notifications->invokeAction(1, "action");
+    desktop->notifications.invokeAction(99, "action");
+    desktop->notifications.invokeAction(1, "other");
+    desktop->notifications.invokeAction(1, "action");
     // Once closed, its action is gone.
-    notifications->close(1);
+    desktop->notifications.close(1);
     ASSERT_TRUE(spinUntil([&] { return !center.hasAction(1); }));
-    notifications->invokeAction(1, "action");
+    desktop->notifications.invokeAction(1, "action");
     center.deliver({"Title", "Text", "About", "aboutAction"});
     ASSERT_TRUE(notifiedCount(2));
     ASSERT_TRUE(spinUntil([&] { return center.hasAction(2); }));
-    notifications->invokeAction(2, "default");
+    desktop->notifications.invokeAction(2, "default");
     EXPECT_TRUE(spinUntil([&] { return responder.performed.size() >= 2; }));
     EXPECT_EQ(responder.performed,
               (std::vector<std::string>{"showServiceLogsAction", "aboutAction"}));

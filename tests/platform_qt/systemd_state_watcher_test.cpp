@@ -4,8 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 #include "platform/registry.h"
 #include "platform/testing/dbus/dbus_mock.h"
@@ -20,40 +21,16 @@ using platform::testing::MockSystemd;
 
 constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
 constexpr char kGatewayUnit[] = "com.velmora.OrvaneStorageGateway.service";
-constexpr auto kDeadline = std::chrono::seconds(30);
 
-// Events from other threads, counted, to wait for.
-class Events {
-public:
-    void add() {
-        {
-            std::lock_guard lock(mutex_);
-            ++count_;
-        }
-        added_.notify_all();
+// Polls until `done`, which other threads bring about; false after a deadline.
+bool eventually(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    bool waitFor(int count) {
-        std::unique_lock lock(mutex_);
-        return added_.wait_for(lock, kDeadline, [&] { return count_ >= count; });
-    }
-    int count() {
-        std::lock_guard lock(mutex_);
-        return count_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable added_;
-    int count_ = 0;
-};
-
-struct WaitableLog : platform::testing::RecordingLog {
-    void write(std::string_view line) override {
-        RecordingLog::write(line);
-        written.add();
-    }
-    Events written;
-};
+    return true;
+}
 
 platform::Services withLog(std::shared_ptr<platform::Log> log) {
     platform::Services services;
@@ -63,46 +40,46 @@ platform::Services withLog(std::shared_ptr<platform::Log> log) {
 
 TEST(SystemdStateWatcher, CallsBackForItsUnitsStateUntilTheWatchGoes) {
     ensureQtTestApplication();
-    auto log = std::make_shared<WaitableLog>();
+    auto log = std::make_shared<platform::testing::RecordingLog>();
     platform::ScopedServices services(withLog(log));
     platform::testing::TempDir folder;
     MockSystemd systemd(folder.path());
     systemd.setUnit(kGatewayUnit, "not-found", "inactive");
     systemd.setUnit("other.service", "loaded", "inactive");
     SystemdStateWatcher watcher(systemd.address()), probeWatcher(systemd.address());
-    Events gateway, other, otherMayReturn, probe;
-    auto gatewayWatch = watcher.watch(kGateway, [&] { gateway.add(); });
+    std::atomic<int> gateway{0}, other{0}, otherMayReturn{0}, probe{0};
+    auto gatewayWatch = watcher.watch(kGateway, [&] { ++gateway; });
     // Each call waits until the test lets it return, holding up the watcher's thread.
     auto otherWatch = watcher.watch("other", [&] {
-        other.add();
-        otherMayReturn.waitFor(other.count());
+        ++other;
+        eventually([&] { return otherMayReturn >= other; });
     });
     // On a connection and thread of its own: it hears what the watcher's thread is sent.
-    auto probeWatch = probeWatcher.watch(kGateway, [&] { probe.add(); });
+    auto probeWatch = probeWatcher.watch(kGateway, [&] { ++probe; });
     ASSERT_TRUE(systemd.waitForCalls("Subscribe", 3)) << "each watch subscribes once it listens";
 
     // The bus keeps the stand-in's signals in order: once the other unit's change has come, the
     // gateway's earlier one has been seen too.
-    otherMayReturn.add();
+    ++otherMayReturn;
     systemd.setUnit(kGatewayUnit, "loaded", "inactive");
     systemd.setUnit("other.service", "loaded", "active");
-    ASSERT_TRUE(other.waitFor(1));
-    EXPECT_EQ(gateway.count(), 0) << "neither another unit's state nor another property";
+    ASSERT_TRUE(eventually([&] { return other >= 1; }));
+    EXPECT_EQ(gateway.load(), 0) << "neither another unit's state nor another property";
 
     systemd.setUnit(kGatewayUnit, "loaded", "active");
-    ASSERT_TRUE(gateway.waitFor(1));
+    ASSERT_TRUE(eventually([&] { return gateway >= 1; }));
 
     // A watch let go while a change for it waits behind a busy thread stays quiet.
     systemd.setUnit("other.service", "loaded", "inactive");
-    ASSERT_TRUE(other.waitFor(2));
+    ASSERT_TRUE(eventually([&] { return other >= 2; }));
     systemd.setUnit(kGatewayUnit, "loaded", "inactive");
-    ASSERT_TRUE(probe.waitFor(2));
+    ASSERT_TRUE(eventually([&] { return probe >= 2; }));
     gatewayWatch.reset();
-    otherMayReturn.add();
+    ++otherMayReturn;
     systemd.setUnit("other.service", "loaded", "active");
-    otherMayReturn.add();
-    ASSERT_TRUE(other.waitFor(3));
-    EXPECT_EQ(gateway.count(), 1) << "nothing once the watch is gone";
+    ++otherMayReturn;
+    ASSERT_TRUE(eventually([&] { return other >= 3; }));
+    EXPECT_EQ(gateway.load(), 1) << "nothing once the watch is gone";
     EXPECT_TRUE(log->lines().empty());
 }
 
@@ -113,11 +90,11 @@ TEST(SystemdStateWatcher, WithoutSystemdOrABusLogsWhy) {
     for (const std::string& address :
          {withoutSystemd.address(), std::string("unix:path=/nonexistent/bus")}) {
         SCOPED_TRACE(address);
-        auto log = std::make_shared<WaitableLog>();
+        auto log = std::make_shared<platform::testing::RecordingLog>();
         platform::ScopedServices services(withLog(log));
         SystemdStateWatcher watcher(address);
         auto watch = watcher.watch(kGateway, [] {});
-        ASSERT_TRUE(log->written.waitFor(1));
+        ASSERT_TRUE(eventually([&] { return !log->lines().empty(); }));
         EXPECT_THAT(log->lines()[0], ::testing::StartsWith(std::string("Not following ") +
                                                            kGatewayUnit + " over D-Bus: "));
     }
