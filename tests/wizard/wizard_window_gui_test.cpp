@@ -27,14 +27,35 @@
 namespace {
 
 using namespace platform::testing;
+using Reply = ScriptedUrlSession::Reply;
 
 class WizardWindowGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureQtTestApplication(); }
 
+    // The service signs a POWER user in at the first poll, unless told that nobody signs in, and
+    // makes any storage it is asked for.
     WizardWindowGuiTest() {
+        session->responder = [this](const platform::UrlRequest& request) {
+            if (request.url.find("/external/auth/") != std::string::npos) {
+                return signsIn ? Reply::http(200, R"({"app_id": "a", "token": "t"})")
+                               : Reply::http(404);
+            }
+            if (request.url.ends_with("users/current/")) {
+                return Reply::http(200,
+                                   R"({"id": "u", "email": "p@example.com", "type": "POWER"})");
+            }
+            return request.method == "POST"
+                       ? Reply::http(
+                             201,
+                             R"({"id": "st-1", "name": "S", "settings": {"mount_point": "/"}})")
+                       : Reply::http(404);
+        };
+        platform.services.urlSession = session;
+        platform.services.clipboard = std::make_shared<platform::qt::QtClipboard>();
         platform.services.random = std::make_shared<SequenceRandom>();
         platform.reinstall();
+        platform.writeConfig("orvane-url = https://orvane.test/\n");
         controller = std::make_shared<SetupWizardViewController>(window, *platform.application,
                                                                  name, *platform.dispatch);
         window.setContent(controller);
@@ -56,6 +77,9 @@ protected:
     }
 
     TestPlatform platform;
+    std::shared_ptr<ScriptedUrlSession> session =
+        std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
+    bool signsIn = true;
     platform::linux_impl::HostComputerName name;
     platform::qt::QtWizardWindow window{*platform.dispatch};
     std::shared_ptr<SetupWizardViewController> controller;
@@ -107,28 +131,21 @@ TEST_F(WizardWindowGuiTest, EveryStepRenders) {
         QApplication::processEvents();
         EXPECT_EQ(name->geometry().right(), path->geometry().right()) << warned;
     }
+    // Each field is named by its label.
+    const auto labels = window.widget()->findChildren<QLabel*>();
+    for (const char* field : {"newQorNameTextField", "newQorPathTextField", "existingQorSelector",
+                              "finishQorNameLabel", "finishQorPathWidget"}) {
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* label) {
+            return label->buddy() && label->buddy()->objectName() == QString::fromLatin1(field);
+        })) << field;
+    }
 }
 
 // With the keyboard alone: each step starts at its first field or at Next, Tab visits only what
-// is shown, Return is Next and Escape is Cancel.
+// is shown, Return is Next and Escape is Cancel. While the browser sign-in waits, the keyboard is
+// at the step's first button, and the buttons reach the desktop's clipboard and the workspace.
 TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
-    using Reply = ScriptedUrlSession::Reply;
-    auto session = std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
-    session->responder = [](const platform::UrlRequest& request) {
-        if (request.url.find("/external/auth/") != std::string::npos) {
-            return Reply::http(200, R"({"app_id": "a", "token": "t"})");
-        }
-        if (request.url.ends_with("users/current/")) {
-            return Reply::http(200, R"({"id": "u", "email": "p@example.com", "type": "POWER"})");
-        }
-        return request.method == "POST"
-                   ? Reply::http(201,
-                                 R"({"id": "st-1", "name": "S", "settings": {"mount_point": "/"}})")
-                   : Reply::http(404);
-    };
-    platform.services.urlSession = session;
-    platform.reinstall();
-    platform.writeConfig("orvane-url = https://orvane.test/\n");
+    signsIn = false;
     const auto press = [&](Qt::Key key) {
         QTest::keyClick(QApplication::focusWidget(), key);
         platform.dispatch->advance(platform::seconds(1));
@@ -152,6 +169,17 @@ TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
     EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Regular);
     EXPECT_EQ(tabCycle(), (Names{"mainNextButton", "mainCancelButton"}));
     press(Qt::Key_Return);
+    save("signing-in");
+    EXPECT_EQ(QApplication::focusWidget(), child<QWidget>("openSignInPageAgainButton"))
+        << "not Cancel, where a second Return would end the sign-in";
+    child<QPushButton>("copySignInAddressButton")->click();
+    child<QPushButton>("openSignInPageAgainButton")->click();
+    ASSERT_EQ(platform.workspace->openedURLs().size(), 2u) << "opened again";
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), platform.workspace->openedURLs()[0]);
+    signsIn = true;
+    platform.dispatch->advance(platform::seconds(3));
+    QApplication::processEvents();
+    EXPECT_TRUE(child<QWidget>("initialSignInWaitingBox")->isHidden());
     EXPECT_EQ(tabCycle(), (Names{"newQorRadioButton", "mainCancelButton", "mainPreviousButton",
                                  "mainNextButton"}));
     press(Qt::Key_Return);
@@ -169,30 +197,6 @@ TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(platform.application->activationPolicy(), platform::ActivationPolicy::Accessory);
     EXPECT_EQ(session->sent().back().method, "DELETE");
-}
-
-// While the browser sign-in waits, the keyboard is at the step's first button, the buttons reach
-// the desktop's clipboard and the workspace, and Cancel ends the wait.
-TEST_F(WizardWindowGuiTest, WhileSigningInTheAddressCanBeCopiedAndThePageOpenedAgain) {
-    // Without a responder every poll is answered 404.
-    platform.services.urlSession =
-        std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
-    platform.services.clipboard = std::make_shared<platform::qt::QtClipboard>();
-    platform.reinstall();
-    platform.writeConfig("orvane-url = https://orvane.test/\n");
-    window.makeKeyAndOrderFront();
-    QApplication::processEvents();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    platform.dispatch->advance(platform::seconds(1 + 3));
-    save("signing-in");
-    EXPECT_EQ(QApplication::focusWidget(), child<QWidget>("openSignInPageAgainButton"))
-        << "not Cancel, where a second Return would end the sign-in";
-    child<QPushButton>("copySignInAddressButton")->click();
-    child<QPushButton>("openSignInPageAgainButton")->click();
-    ASSERT_EQ(platform.workspace->openedURLs().size(), 2u) << "opened again";
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), platform.workspace->openedURLs()[0]);
-    child<QPushButton>("mainCancelButton")->click();
-    EXPECT_TRUE(child<QWidget>("initialSignInWaitingBox")->isHidden());
 }
 
 TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
@@ -221,16 +225,6 @@ TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
     EXPECT_FALSE(readOnly) << "new folders can be made";
     EXPECT_TRUE(choice.confirmed);
     EXPECT_EQ(choice.url, platform::fileURLWithPath(folder.path().string()));
-}
-
-TEST_F(WizardWindowGuiTest, TextFieldsHaveBuddyLabels) {
-    const auto labels = window.widget()->findChildren<QLabel*>();
-    for (const char* field : {"newQorNameTextField", "newQorPathTextField", "existingQorSelector",
-                              "finishQorNameLabel", "finishQorPathWidget"}) {
-        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* label) {
-            return label->buddy() && label->buddy()->objectName() == QString::fromLatin1(field);
-        })) << field;
-    }
 }
 
 }  // namespace
