@@ -60,13 +60,17 @@ public:
         return at("/bin/launchctl").parent_path() / name;
     }
     std::string calls() const { return readAll(beside("calls")); }
-    // The tools folder (where launchctl also lives) by name and contents, but for the calls
+    // A file's contents in short, so that a failure does not print (nor diff) a whole program.
+    static std::size_t digest(const fs::path& file) {
+        return std::hash<std::string>{}(readAll(file));
+    }
+    // The tools folder (where launchctl also lives) by name and digest, but for the calls
     // launchctl records.
-    std::map<std::string, std::string> toolsFolder() const {
-        std::map<std::string, std::string> files;
+    std::map<std::string, std::size_t> toolsFolder() const {
+        std::map<std::string, std::size_t> files;
         for (const auto& entry : fs::directory_iterator(installed(kLabel).parent_path())) {
             const auto name = entry.path().filename().string();
-            if (name != "calls") files[name] = readAll(entry.path());
+            if (name != "calls") files[name] = digest(entry.path());
         }
         return files;
     }
@@ -96,8 +100,8 @@ TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) 
     EXPECT_EQ(modeOf(installed(kLabel)), 0544u);
     // Nothing but the tool is added to its folder (launchctl lives there too): no temporary files.
     EXPECT_EQ(toolsFolder(),
-              (std::map<std::string, std::string>{{kLabel, readAll(ORVANE_HELPER_PROGRAM)},
-                                                  {"launchctl", readAll(at("/bin/launchctl"))}}));
+              (std::map<std::string, std::size_t>{{kLabel, digest(ORVANE_HELPER_PROGRAM)},
+                                                  {"launchctl", digest(at("/bin/launchctl"))}}));
 
     const fs::path job = at("/Library/LaunchDaemons") / (std::string(kLabel) + ".plist");
     // What the job says is read, and run, by the sandbox's launchctl below.
