@@ -12,40 +12,23 @@
 #include "service/config_parser.h"
 #include "service/qor_tools.h"
 
-namespace {
-
-class FixedRunner : public platform::ProcessRunner {
-public:
-    platform::ProcessResult result;
-    platform::ProcessResult run(const std::string&, const std::vector<std::string>&,
-                                std::chrono::milliseconds) override {
-        return result;
-    }
-    platform::StartedProcess start(const std::string&, const std::vector<std::string>&) override {
-        return {"not used by the status query", nullptr};
-    }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static auto* platform = new platform::testing::TestPlatform;
-    static auto runner = [] {
-        auto r = std::make_shared<FixedRunner>();
-        platform->services.processes = r;
-        platform->reinstall();
-        return r;
-    }();
+    // Its scripted runner keeps every call: a fresh platform now and then bounds the memory.
+    static std::unique_ptr<platform::testing::TestPlatform> platform;
+    static unsigned runs = 0;
+    if (runs++ % 65536 == 0) {
+        platform.reset();  // uninstalls its services before the next one installs its own
+        platform = std::make_unique<platform::testing::TestPlatform>();
+    }
     if (size < 4) return 0;
     const int status =
         static_cast<int>(std::uint32_t{data[0]} << 24 | std::uint32_t{data[1]} << 16 |
                          std::uint32_t{data[2]} << 8 | data[3]);
-    runner->result = {std::nullopt, false, status,
-                      std::string(reinterpret_cast<const char*>(data) + 4, size - 4)};
+    const std::string output(reinterpret_cast<const char*>(data) + 4, size - 4);
+    platform->processes->setResult({std::nullopt, false, status, output});
     platform->log->clear();
 
     const QorStatus got = QorTools::getStatus();
-    const std::string& output = runner->result.output;
     const bool utf8 = config_parser::isValidUtf8(output);
     const auto lines = platform->log->lines();
     if (status == 0) {

@@ -44,14 +44,11 @@ struct LoopbackXpc::Pipe : std::enable_shared_from_this<Pipe> {
         });
     }
 
-    static void attach(Side& side, XpcChannel::Events events) {
+    // Under the side's lock, which waits for a delivery in progress: once events are cleared, none
+    // arrives afterwards.
+    static void setEvents(Side& side, XpcChannel::Events events) {
         std::lock_guard lock(side.mutex);
         side.events = std::move(events);
-    }
-    // Waits for a delivery in progress, so no event arrives afterwards.
-    static void detach(Side& side) {
-        std::lock_guard lock(side.mutex);
-        side.events = {};
     }
 
     std::shared_ptr<Queue> wire;
@@ -82,7 +79,7 @@ public:
             if (auto* reason = std::get_if<std::string>(&linked)) return *reason;
             pipe = std::get<std::shared_ptr<LoopbackXpc::Pipe>>(linked);
         }
-        LoopbackXpc::Pipe::attach(side(*pipe), std::move(events));
+        LoopbackXpc::Pipe::setEvents(side(*pipe), std::move(events));
         std::lock_guard lock(mutex_);
         pipe_ = std::move(pipe);
         return std::nullopt;
@@ -100,7 +97,7 @@ public:
         if (!pipe) return;
         pipe->breakLink(client_ ? "the client went away" : "the service went away", !client_,
                         client_);
-        LoopbackXpc::Pipe::detach(side(*pipe));
+        LoopbackXpc::Pipe::setEvents(side(*pipe), {});
     }
 
 private:
@@ -135,12 +132,6 @@ LoopbackXpc::~LoopbackXpc() {
 void LoopbackXpc::registerService(const std::string& name, Service service) {
     std::lock_guard lock(mutex_);
     services_[name].service = std::move(service);
-}
-
-void LoopbackXpc::unregisterService(const std::string& name) {
-    std::lock_guard lock(mutex_);
-    auto found = services_.find(name);
-    if (found != services_.end()) found->second.service.accept = nullptr;
 }
 
 void LoopbackXpc::crashService(const std::string& name) {

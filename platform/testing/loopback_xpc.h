@@ -32,8 +32,6 @@ public:
     ~LoopbackXpc() override;
 
     void registerService(const std::string& name, Service service);
-    // Later connections fail at lookup; live links stay.
-    void unregisterService(const std::string& name);
     // As if the service's process died: every live link of it ends.
     void crashService(const std::string& name);
     // Links opened to the service so far.

@@ -30,12 +30,8 @@ constexpr platform::AuthorizationFlags kInstall = platform::kAuthorizationFlagIn
 
 class HelperAuthorizationTest : public ::testing::Test {
 protected:
-    HelperAuthorizationTest() {
-        platform.services.authorization = store;
-        platform.reinstall();
-    }
     TestPlatform platform;
-    std::shared_ptr<MemoryAuthorization> store = std::make_shared<MemoryAuthorization>();
+    MemoryAuthorization* store = platform.authorization.get();
 };
 
 // The table itself is not restated here: what it holds is checked by what it writes.

@@ -142,11 +142,11 @@ protected:
         return platform::linux_impl::RootedSystemPaths(root.path()).resolve(path);
     }
     std::vector<std::string> logLines() const { return log.get(); }
-    // Whether a client that connects now is answered.
+    // Whether a client that connects now is answered; one turned away may not even be read.
     bool servesANewClient() {
         const int client = connectTo(HelperServer::socketPath(root.path()));
-        const bool served =
-            call(client, kVersionCall).answer["reply"] == json{HelperServer::version()};
+        wire::writeFrame(client, kVersionCall);
+        const bool served = answer(client).answer["reply"] == json{HelperServer::version()};
         ::close(client);
         return served;
     }
@@ -183,10 +183,7 @@ TEST_F(HelperToolTest, OneUserHoldsAtMostItsShareOfTheConnections) {
     bool served = false;
     for (const auto until = std::chrono::steady_clock::now() + 10s;
          !served && std::chrono::steady_clock::now() < until;) {
-        const int next = connectTo(socket);
-        wire::writeFrame(next, kVersionCall);
-        served = !answer(next).answer.is_null();
-        ::close(next);
+        served = servesANewClient();
     }
     EXPECT_TRUE(served);
 }
@@ -424,36 +421,32 @@ bool settlesAsleep(pid_t pid) {
     return false;
 }
 
-// The sanitizers reserve far more address space than any limit. GCC says so with macros of its
-// own, clang through __has_feature.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
-#else
-constexpr bool kSanitized = false;
-#endif
-
-TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
-    platform::testing::TempDir root;
-    const auto socket = HelperServer::socketPath(root.path());
-    const pid_t pid = startHelperProcess(ORVANE_HELPER_PROGRAM, root.path(), socket);
-    ASSERT_GT(pid, 0);
-    const std::shared_ptr<void> reaper(nullptr, [pid](void*) {
+// The helper program in the in-process server's place, killed with the test.
+class HelperToolProgram : public HelperToolTest {
+protected:
+    ~HelperToolProgram() override {
+        if (pid <= 0) return;
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
-    });
+    }
+    // Starts it with `environment` besides its system root; its process id, or -1.
+    pid_t start(const std::vector<std::string>& environment = {}) {
+        stopServing();
+        return pid = startHelperProcess(ORVANE_HELPER_PROGRAM, root.path(),
+                                        HelperServer::socketPath(root.path()), environment);
+    }
+    pid_t pid = -1;
+};
+
+TEST_F(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
+    ASSERT_GT(start(), 0);
+    const auto socket = HelperServer::socketPath(root.path());
     // Room for what the helper may hold at once (32 client threads' stacks, and a malloc arena
     // of 64 MiB for each of up to 8 per core), far short of what leaked threads would take.
     const rlimit space{rlim_t{4} << 30, rlim_t{4} << 30};
-    ASSERT_EQ(kSanitized ? 0 : ::prlimit(pid, RLIMIT_AS, &space, nullptr), 0);
-    for (int i = 0; i < 3000; ++i) {
-        const int fd = connectTo(socket);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(call(fd, kVersionCall).answer["reply"], json{HelperServer::version()})
-            << "client " << i;
-        ::close(fd);
-    }
+    // The sanitizers reserve far more address space than any limit.
+    ASSERT_EQ(ORVANE_SANITIZED ? 0 : ::prlimit(pid, RLIMIT_AS, &space, nullptr), 0);
+    for (int i = 0; i < 3000; ++i) ASSERT_TRUE(servesANewClient()) << "client " << i;
 
     // Idle clients take every descriptor: the helper neither leaves a newcomer hanging nor spins.
     const rlimit few{20, 20};
@@ -467,7 +460,7 @@ TEST(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
     char byte = 0;
     EXPECT_TRUE(::read(late, &byte, 1) >= 0 || errno != EAGAIN) << "left waiting";
     EXPECT_TRUE(settlesAsleep(pid)) << "a thread of the helper keeps running";
-    for (int fd : idle) ::close(fd);
+    for (int client : idle) ::close(client);
     ::close(late);
     EXPECT_EQ(::kill(pid, 0), 0) << "the helper is still running";
 }
@@ -521,44 +514,30 @@ std::optional<platform::XpcError> failureOfACall(const fs::path& root,
     return failure;
 }
 
-TEST(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
-    platform::testing::TempDir root;
+TEST_F(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     // launchctl says on a FIFO that it runs; opened first, so that saying it does not block.
-    const auto launchctl =
-        platform::linux_impl::RootedSystemPaths(root.path()).resolve("/bin/launchctl");
-    const auto started = launchctl.parent_path() / "started";
-    fs::create_directories(started.parent_path());
+    const auto started = at("/bin/launchctl").parent_path() / "started";
     ASSERT_EQ(::mkfifo(started.c_str(), 0600), 0);
     const int runs = ::open(started.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    writeAll(launchctl, "#!/bin/sh\necho > \"$(dirname \"$0\")/started\"\nsleep 20\n", 0755);
-    const pid_t pid = startHelperProcess(ORVANE_HELPER_PROGRAM, root.path(),
-                                         HelperServer::socketPath(root.path()));
-    ASSERT_GT(pid, 0);
-    // The orphaned launchctl still holds its pipes, not the client's socket.
-    const auto failure = failureOfACall(root.path(), [pid, runs] {
+    launchctl("echo > \"$(dirname \"$0\")/started\"\nsleep 20");
+    ASSERT_GT(start(), 0);
+    // The orphaned launchctl still holds its pipes, not the client's socket; the fixture reaps.
+    const auto failure = failureOfACall(root.path(), [this, runs] {
         pollfd said{runs, POLLIN, 0};
         EXPECT_EQ(::poll(&said, 1, 5000), 1) << "launchctl did not run";
         ::close(runs);
         ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
     });
     ASSERT_TRUE(failure) << "no error within 5 s";
     EXPECT_EQ(failure->code, platform::kXpcConnectionInterrupted);
 }
 
-TEST_F(HelperToolTest, PolkitDecidesTheRealHelpersRequestsThroughItsChecker) {
+TEST_F(HelperToolProgram, PolkitDecidesTheRealHelpersRequestsThroughItsChecker) {
     ASSERT_TRUE(fs::exists("/usr/bin/pkcheck")) << "pkcheck is missing; run scripts/install-deps";
     // Throws, saying to run scripts/install-deps, when dbusmock is missing.
     platform::testing::MockPolkit polkit(root.path());
-    stopServing();  // the helper program takes the socket's place
-    const pid_t pid = startHelperProcess(
-        ORVANE_HELPER_PROGRAM, root.path(), HelperServer::socketPath(root.path()),
-        {"ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit.address()});
-    ASSERT_GT(pid, 0);
-    const std::shared_ptr<void> reaper(nullptr, [pid](void*) {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    });
+    ASSERT_GT(start({"ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit.address()}),
+              0);
     fd = connectTo(HelperServer::socketPath(root.path()));
     const auto refused = call(fd, launchctlCall("enable"));
     polkit.allow(PolkitGate::kAction);
@@ -582,7 +561,7 @@ TEST_F(HelperToolTest, PolkitDecidesTheRealHelpersRequestsThroughItsChecker) {
     }
 }
 
-TEST(HelperToolProgram, AnImpostorOnTheHelpersSocketIsRefusedBeforeAnythingIsSent) {
+TEST(HelperToolSocket, AnImpostorOnTheHelpersSocketIsRefusedBeforeAnythingIsSent) {
     if (::getuid() != 0) GTEST_SKIP() << "needs root to listen as another user";
     platform::testing::TempDir root;
     const auto socket = HelperServer::socketPath(root.path());

@@ -1,9 +1,11 @@
 // QORLauncher: its procedure with doubles, and the real program in a bundle whose path has blanks.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
-#include <thread>
 
 #include "launcher/launcher_delegate.h"
 #include "platform/linux/posix_process_runner.h"
@@ -69,7 +71,7 @@ struct ProgramCase {
 };
 
 // A copy of the built launcher inside "<tmp>/Test Apps/orvane Storage Gateway.app", whose
-// executable is a stand-in that notes each start next to itself.
+// executable is a stand-in that says on a FIFO next to itself that it started.
 class LauncherProgramTest : public ::testing::TestWithParam<ProgramCase> {
 protected:
     LauncherProgramTest() {
@@ -83,19 +85,25 @@ protected:
         const StandIn kind = GetParam().standIn;
         if (kind == StandIn::Folder) fs::create_directory(standIn);
         if (kind == StandIn::Script || kind == StandIn::NotExecutable) {
-            std::ofstream(standIn) << "#!/bin/sh\necho started >> \"$(dirname \"$0\")/starts\"\n";
+            std::ofstream(standIn) << "#!/bin/sh\necho started > \"$(dirname \"$0\")/starts\"\n";
             ::chmod(standIn.c_str(), kind == StandIn::Script ? 0755 : 0644);
         }
+        // Opened for reading first, so that the stand-in saying it started does not block.
+        ::mkfifo(starts.c_str(), 0600);
+        said = ::open(starts.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         // Opening a FIFO for reading would wait for a writer: it must be skipped.
         fs::create_directories(runtime / "running-applications");
         ::mkfifo((runtime / "running-applications/com.velmora.Fifo.lock").c_str(), 0600);
     }
+    ~LauncherProgramTest() override { ::close(said); }
 
     TempDir temp;
     const fs::path app = temp.path() / "Test Apps/orvane Storage Gateway.app";
     const fs::path launcher = app / "Contents/Library/LoginItems/QORLauncher.app";
     const fs::path standIn = app / "Contents/MacOS/orvane Storage Gateway";
     const fs::path runtime = temp.path() / "runtime";
+    const fs::path starts = standIn.parent_path() / "starts";
+    int said = -1;
 };
 
 TEST_P(LauncherProgramTest, StartsTheApplicationOnlyWhenNoneRunsSaysWhyNotAndAlwaysExits) {
@@ -119,13 +127,10 @@ TEST_P(LauncherProgramTest, StartsTheApplicationOnlyWhenNoneRunsSaysWhyNotAndAlw
                                  param.logged) != std::string::npos,
               *param.logged != '\0')
         << result.output;
-    // The stand-in is started detached: it may note its start a little later.
-    const bool starts = !param.appRuns && param.standIn == StandIn::Script;
-    const fs::path started = standIn.parent_path() / "starts";
-    for (int i = 0; i < 1000 && starts && !fs::exists(started); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(fs::exists(started), starts);
+    // The stand-in is started detached: it may say so a little later.
+    const bool started = !param.appRuns && param.standIn == StandIn::Script;
+    pollfd start{said, POLLIN, 0};
+    EXPECT_EQ(::poll(&start, 1, started ? 20000 : 0), started ? 1 : 0);
     // The launcher no longer holds its own lock: it has quit.
     EXPECT_EQ(platform::linux_impl::runningApplicationsIn(runtime).size(), param.appRuns ? 1u : 0u);
 }

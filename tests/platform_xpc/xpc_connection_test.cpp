@@ -154,7 +154,7 @@ TEST_F(XpcConnectionTest, EveryRequestGetsExactlyOneFittingAnswer) {
 }
 
 TEST_F(XpcConnectionTest, AnInvalidConnectionFailsEveryCallAndTellsOnce) {
-    hub->unregisterService(kService);
+    hub = std::make_shared<LoopbackXpc>(dispatch);  // where no service is registered
     auto lost = connect();
     proxy(*lost).getVersionWithCompletion([](const std::string&) { FAIL(); });
     dispatch->runUntilIdle();

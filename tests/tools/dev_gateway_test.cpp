@@ -29,6 +29,7 @@ using service_management_test::readAll;
 
 // Only bounds a broken gateway; every wait ends at the awaited event.
 constexpr auto kDeadline = 60s;
+constexpr int kDeadlineMs = 60'000;
 constexpr char kToken[] = "token-that-must-never-be-shown";
 
 using Config = std::map<std::string, std::string>;
@@ -49,11 +50,6 @@ void writeConfig(const fs::path& file, const Config& config) {
     for (const auto& [key, value] : config) out << key << " = " << value << "\n";
     out.close();
     fs::rename(file.string() + ".new", file);
-}
-
-int millisecondsLeft(Clock::time_point deadline) {
-    return static_cast<int>(std::max<long long>(
-        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
 }
 
 // The gateway started with only NOTIFY_SOCKET in its environment, and a datagram socket bound
@@ -89,7 +85,7 @@ public:
     // The next message on the notification socket.
     std::optional<std::string> notification() {
         pollfd p{notify_, POLLIN, 0};
-        if (::poll(&p, 1, millisecondsLeft(Clock::now() + kDeadline)) != 1) return std::nullopt;
+        if (::poll(&p, 1, kDeadlineMs) != 1) return std::nullopt;
         char buffer[4096];
         const ssize_t n = ::recv(notify_, buffer, sizeof buffer, 0);
         return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, n));
@@ -110,7 +106,7 @@ public:
     }
     std::optional<int> exitStatus() {
         pollfd p{pidfd_, POLLIN, 0};
-        if (::poll(&p, 1, millisecondsLeft(Clock::now() + kDeadline)) != 1) return std::nullopt;
+        if (::poll(&p, 1, kDeadlineMs) != 1) return std::nullopt;
         int status = 0;
         ::waitpid(pid_, &status, 0);
         exited_ = true;

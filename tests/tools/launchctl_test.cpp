@@ -53,10 +53,8 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
     platform::testing::MockSystemd systemd(platform.root.path());
 
     const Unit running{"loaded", "active"}, stopped{"loaded", "inactive"};
-    const Unit activating{"loaded", "activating"}, reloading{"loaded", "reloading"};
-    const Unit deactivating{"loaded", "deactivating"}, failed{"loaded", "failed", "done", 3};
-    const Unit failsToStart{"loaded", "inactive", "failed"}, noFile{"not-found", "inactive"};
-    const Unit fileRemoved{"not-found", "active"};
+    const Unit noFile{"not-found", "inactive"}, fileRemoved{"not-found", "active"};
+    const Unit failsToStart{"loaded", "inactive", "failed"};
     const std::vector<std::string> print{"print", kTarget}, bootstrap{"bootstrap", "system", job};
     const std::vector<std::string> unfitLabel{"bootstrap", "system", badJob};
     const std::vector<std::string> notAJob{"bootstrap", "system", job + ".missing"};
@@ -84,11 +82,11 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
         QorStatus after;  // what the status query reads afterwards
     } cases[] = {
         {"running", running, print, 0, kRunning, readState, Running},
-        {"activating", activating, print, 0, kRunning, readState, Running},
-        {"reloading", reloading, print, 0, kRunning, readState, Running},
+        {"activating", {"loaded", "activating"}, print, 0, kRunning, readState, Running},
+        {"reloading", {"loaded", "reloading"}, print, 0, kRunning, readState, Running},
         {"stopped", stopped, print, 113, kNotFound, readState, Stopped},
-        {"deactivating", deactivating, print, 113, kNotFound, readState, Stopped},
-        {"failed", failed, print, 0, waiting, readState, Failed},
+        {"deactivating", {"loaded", "deactivating"}, print, 113, kNotFound, readState, Stopped},
+        {"failed", {"loaded", "failed", "done", 3}, print, 0, waiting, readState, Failed},
         {"no unit file", noFile, print, 113, kNotFound, readState, Stopped},
         {"file removed, still running", fileRemoved, print, 0, kRunning, readState, Running},
 
