@@ -4,16 +4,6 @@
 
 namespace platform::testing {
 
-LocalDateTime FixedClock::nowLocal() const {
-    std::lock_guard lock(mutex_);
-    return local_;
-}
-
-void FixedClock::set(LocalDateTime now) {
-    std::lock_guard lock(mutex_);
-    local_ = now;
-}
-
 Clock::TimePoint FixedClock::now() const {
     std::lock_guard lock(mutex_);
     return now_;

@@ -25,8 +25,8 @@ namespace platform::testing {
 class FixedClock : public Clock {
 public:
     explicit FixedClock(LocalDateTime now = {}) : local_(now) {}
-    LocalDateTime nowLocal() const override;
-    void set(LocalDateTime now);
+    LocalDateTime nowLocal() const override { return local_.get(); }
+    void set(LocalDateTime now) { local_.set(now); }
     TimePoint now() const override;
     std::shared_ptr<void> wakeAt(TimePoint deadline, std::function<void()> wake) override;
 
@@ -41,9 +41,9 @@ private:
         TimePoint deadline;
         std::function<void()> wake;
     };
+    Locked<LocalDateTime> local_;
     mutable std::mutex mutex_;
     std::condition_variable waitersChanged_;
-    LocalDateTime local_;
     TimePoint now_{};
     std::uint64_t nextWaiter_ = 0;
     std::map<std::uint64_t, Waiter> waiters_;

@@ -183,29 +183,23 @@ TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {
     EXPECT_EQ(platform.userNotifications->delivered, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StopNoticeTest,
-    ::testing::Values(
-        StopNoticeCase{"OutsideStop", QorStatus::Running, {"Stopped"}, {"Stopped"}},
-        StopNoticeCase{"OutsideFailure", QorStatus::Running, {"Failed"}, {"Failed"}},
-        StopNoticeCase{
-            "ThroughAnUnknownStatus", QorStatus::Running, {"Unknown", "Failed"}, {"Failed"}},
-        StopNoticeCase{"StoppedAtStartUp", QorStatus::Stopped, {}, {}},
-        StopNoticeCase{"StartsAreNoNews", QorStatus::Stopped, {"press"}, {}},
-        StopNoticeCase{"ThePersonsStop", QorStatus::Running, {"press"}, {}},
-        // Its start does not take: the refresh after it finds the gateway stopped.
-        StopNoticeCase{"ARestart", QorStatus::Running, {"restart"}, {}, 0, false},
-        StopNoticeCase{"OnlyTheAskedStopIsExpected",
-                       QorStatus::Running,
-                       {"press", "press", "Failed"},
-                       {"Failed"}},
-        StopNoticeCase{
-            "AStopThatDidNotTake", QorStatus::Running, {"press", "Stopped"}, {"Stopped"}, 1},
-        StopNoticeCase{
-            "OncePerMinute",
-            QorStatus::Running,
-            {"Stopped", "Running", "Failed", "Running", "41", "Stopped", "Running", "Failed"},
-            {"Stopped", "Stopped"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+const StopNoticeCase kStopNoticeCases[] = {
+    {"OutsideStop", QorStatus::Running, {"Stopped"}, {"Stopped"}},
+    {"OutsideFailure", QorStatus::Running, {"Failed"}, {"Failed"}},
+    {"ThroughAnUnknownStatus", QorStatus::Running, {"Unknown", "Failed"}, {"Failed"}},
+    {"StoppedAtStartUp", QorStatus::Stopped, {}, {}},
+    {"StartsAreNoNews", QorStatus::Stopped, {"press"}, {}},
+    {"ThePersonsStop", QorStatus::Running, {"press"}, {}},
+    // Its start does not take: the refresh after it finds the gateway stopped.
+    {"ARestart", QorStatus::Running, {"restart"}, {}, 0, false},
+    {"OnlyTheAskedStopIsExpected", QorStatus::Running, {"press", "press", "Failed"}, {"Failed"}},
+    {"AStopThatDidNotTake", QorStatus::Running, {"press", "Stopped"}, {"Stopped"}, 1},
+    {"OncePerMinute",
+     QorStatus::Running,
+     {"Stopped", "Running", "Failed", "Running", "41", "Stopped", "Running", "Failed"},
+     {"Stopped", "Stopped"}},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, StopNoticeTest, ::testing::ValuesIn(kStopNoticeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

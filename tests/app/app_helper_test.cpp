@@ -243,31 +243,27 @@ TEST_P(FailedInstallationTest, AlertsAndIsAskedAgainOnTheNextPress) {
     EXPECT_EQ(platform.alerts->shown().size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Installation, FailedInstallationTest,
-    ::testing::Values(
-        InstallFailure{"cancelled",
-                       [](TestPlatform& p) {
-                           p.authorization->rightsStatus = platform::errAuthorizationCanceled;
-                       },
-                       "Failed to install helper with error: The authorization was canceled by "
-                       "the user.",
-                       "The authorization was canceled by the user."},
-        InstallFailure{"noReference",
-                       [](TestPlatform& p) { p.authorization->rightsGiveNoReference = true; },
-                       "Failed install helper with unknown error.", "Unknown error"},
-        InstallFailure{"blessingFailed",
-                       [](TestPlatform& p) {
-                           p.serviceManagement->fail(
-                               {"CFErrorDomainLaunchd", 5, "The helper tool is not valid.", {}});
-                       },
-                       "Failed to install helper with error: Error Domain=CFErrorDomainLaunchd "
-                       "Code=5 \"The helper tool is not valid.\"",
-                       "The helper tool is not valid."},
-        InstallFailure{"blessingFailedSilently",
-                       [](TestPlatform& p) { p.serviceManagement->failWithoutError(); },
-                       "Failed install helper with unknown error.", "Unknown error"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const InstallFailure kInstallFailures[] = {
+    {"cancelled",
+     [](TestPlatform& p) { p.authorization->rightsStatus = platform::errAuthorizationCanceled; },
+     "Failed to install helper with error: The authorization was canceled by the user.",
+     "The authorization was canceled by the user."},
+    {"noReference", [](TestPlatform& p) { p.authorization->rightsGiveNoReference = true; },
+     "Failed install helper with unknown error.", "Unknown error"},
+    {"blessingFailed",
+     [](TestPlatform& p) {
+         p.serviceManagement->fail(
+             {"CFErrorDomainLaunchd", 5, "The helper tool is not valid.", {}});
+     },
+     "Failed to install helper with error: Error Domain=CFErrorDomainLaunchd Code=5 \"The helper "
+     "tool is not valid.\"",
+     "The helper tool is not valid."},
+    {"blessingFailedSilently", [](TestPlatform& p) { p.serviceManagement->failWithoutError(); },
+     "Failed install helper with unknown error.", "Unknown error"},
+};
+INSTANTIATE_TEST_SUITE_P(Installation, FailedInstallationTest,
+                         ::testing::ValuesIn(kInstallFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppHelperTest, StartUpFailuresAreToldAndStartUpGoesOn) {
     platform.authorization->createStatus = platform::errAuthorizationInternal;

@@ -15,8 +15,10 @@ protected:
     }
 };
 
+// The address in config.ini may hold a name and password; the log shows neither.
 TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsAndTypeOnlyWhenGiven) {
     const auto credentials = powerCredentials();
+    setOrvaneUrl("http://name:secret@" + service.baseURL().substr(std::string("http://").size()));
     auto [user, message] =
         request<OrvaneUser>("API/users/v1/users/current/", "GET", std::nullopt, credentials);
     ASSERT_TRUE(user) << message;
@@ -26,6 +28,7 @@ TEST_F(RequestCore, DecodesOnTheSessionQueueAndSendsCredentialsAndTypeOnlyWhenGi
     EXPECT_TRUE(platform.log->contains("Request successfully parsed as OrvaneUser"));
     EXPECT_TRUE(platform.log->contains(prefix("GET", "API/users/v1/users/current/") +
                                        " success - received "));
+    EXPECT_TRUE(platform.log->matching("secret").empty());
 
     request<OrvaneStorage>("API/files/v1/storages/", "POST", nlohmann::json{{"name", "x"}});
     const auto journal = service.journal();
@@ -86,14 +89,6 @@ TEST_F(RequestCore, FailureStatusesTurnIntoTheDesignedMessage) {
         EXPECT_TRUE(platform.log->contains(p + c.logLine)) << c.logLine;
         EXPECT_TRUE(platform.log->contains(p + " error response string: " + c.body + "."));
     }
-}
-
-// The address in config.ini may hold a name and password; the log shows neither.
-TEST_F(RequestCore, TheLogShowsTheAddressWithoutItsPassword) {
-    setOrvaneUrl("http://name:secret@" + service.baseURL().substr(std::string("http://").size()));
-    request<OrvaneUser>("API/users/v1/users/current/", "GET");
-    EXPECT_TRUE(platform.log->contains(prefix("GET", "API/users/v1/users/current/")));
-    EXPECT_TRUE(platform.log->matching("secret").empty());
 }
 
 TEST_F(RequestCore, RequestsThatCannotBeFormedFailAtOnceWithoutSending) {

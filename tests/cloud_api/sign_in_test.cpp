@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "cloud_api/orvane_requests.h"
 #include "platform/linux/kernel_random.h"
 #include "platform/testing/random_sequence.h"
@@ -55,35 +53,22 @@ protected:
     std::optional<OrvaneCredentials> result;
 };
 
-TEST_F(SignIn, TheCodeIsSixtyFourUnbiasedDrawsFromTheAlphabetAndFreshEachTime) {
+// The code is sixty-four unbiased draws from the alphabet, fresh each time.
+TEST_F(SignIn, TheLoginPageAndThePollUrlCarryTheSameCodeAndTheKeptInstallationId) {
     std::vector<std::uint32_t> draws;
     for (int i = 0; i < 64; ++i) draws.push_back(static_cast<std::uint32_t>(15 - i % 16));
     random->script(draws);
-    EXPECT_EQ(OrvaneRequests::makeAuthCode(),
-              "FEDCBA9876543210FEDCBA9876543210FEDCBA9876543210FEDCBA9876543210");
-    const auto bounds = random->bounds();
-    EXPECT_EQ(bounds.size(), 64u);
-    EXPECT_TRUE(std::all_of(bounds.begin(), bounds.end(), [](auto b) { return b == 16u; }));
-
-    platform.services.random = std::make_shared<platform::linux_impl::KernelRandom>();
-    platform.reinstall();
-    const std::string code = OrvaneRequests::makeAuthCode();
-    EXPECT_NE(code, OrvaneRequests::makeAuthCode()) << "the kernel's generator";
-    EXPECT_EQ(code.find_first_not_of("0123456789ABCDEF"), std::string::npos) << code;
-}
-
-TEST_F(SignIn, TheLoginPageAndThePollUrlCarryTheSameCodeAndTheKeptInstallationId) {
-    random->script(std::vector<std::uint32_t>(64, 10));  // every character "A"
-    const std::string a64(64, 'A');
+    const std::string drawn = "FEDCBA9876543210FEDCBA9876543210FEDCBA9876543210FEDCBA9876543210";
     auto poll = OrvaneRequests::startLogin(true);
     ASSERT_TRUE(poll);
-    EXPECT_EQ(poll->pollURL, std::string(kBase) + "/API/auth/v1/apps/external/auth/" + a64 + "/");
+    EXPECT_EQ(poll->pollURL, std::string(kBase) + "/API/auth/v1/apps/external/auth/" + drawn + "/");
+    EXPECT_EQ(random->bounds(), std::vector<std::uint32_t>(64, 16));
     // The installation id is made once, kept in the defaults and used from then on.
     const std::string id = OrvaneRequests::appInstanceId();
     EXPECT_EQ(platform.defaults->stringForKey("app_instance_id"), id);
     ASSERT_EQ(workspace->openedURLs().size(), 1u);
     EXPECT_EQ(workspace->openedURLs()[0],
-              std::string(kBase) + "login?next=/authenticate/" + a64 + "/" + id + "/");
+              std::string(kBase) + "login?next=/authenticate/" + drawn + "/" + id + "/");
 
     random->script(std::vector<std::uint32_t>(64, 11));
     OrvaneRequests::startLogin(false);
@@ -99,6 +84,12 @@ TEST_F(SignIn, TheLoginPageAndThePollUrlCarryTheSameCodeAndTheKeptInstallationId
     // The second one made: the first was kept. A value of another type is no id.
     platform.defaults->setValue("app_instance_id", true);
     EXPECT_EQ(OrvaneRequests::appInstanceId(), "00000000-0000-4000-8000-000000000002");
+
+    platform.services.random = std::make_shared<platform::linux_impl::KernelRandom>();
+    platform.reinstall();
+    const std::string fresh = OrvaneRequests::makeAuthCode();
+    EXPECT_NE(fresh, OrvaneRequests::makeAuthCode()) << "the kernel's generator";
+    EXPECT_EQ(fresh.find_first_not_of("0123456789ABCDEF"), std::string::npos) << fresh;
 }
 
 // Every poll answers 404 with a body that repeats the code: neither the URL nor the body may

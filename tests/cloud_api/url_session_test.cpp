@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 #include "platform/linux/curl_transfer.h"
@@ -257,6 +258,7 @@ TEST_F(UrlSessionTest, ConcurrentRequestsThroughOneSessionEachCompleteOnce) {
     constexpr int kRequests = 60;  // each from a thread of its own
     std::atomic<int> completed{0};
     std::atomic<int> decoded{0};
+    std::promise<void> all;
     std::vector<std::thread> threads;
     for (int t = 0; t < kRequests; ++t) {
         threads.emplace_back([&] {
@@ -264,15 +266,12 @@ TEST_F(UrlSessionTest, ConcurrentRequestsThroughOneSessionEachCompleteOnce) {
                 "API/users/v1/users/current/", "GET", std::nullopt, credentials,
                 [&](std::optional<OrvaneUser> user, std::string) {
                     if (user) ++decoded;
-                    ++completed;
+                    if (++completed == kRequests) all.set_value();
                 });
         });
     }
     for (auto& thread : threads) thread.join();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (completed < kRequests && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    EXPECT_EQ(all.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_EQ(decoded, kRequests);
     closeSession();
     queue.reset();

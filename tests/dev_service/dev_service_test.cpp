@@ -106,10 +106,8 @@ TEST_F(DevServiceTest, RefusesAnApiRequestWithoutAValidPair) {
     for (const auto& [headers, error] : cases) {
         SCOPED_TRACE(error);
         auto result = c.Get("/API/users/v1/users/current/", headers);
-        expectErrors(result, 401);
-        if (result) {
-            EXPECT_EQ(json::parse(result->body)["errors"][0], error);
-        }
+        ASSERT_NO_FATAL_FAILURE(expectErrors(result, 401));
+        EXPECT_EQ(json::parse(result->body)["errors"][0], error);
     }
 }
 

@@ -3,9 +3,7 @@
 
 #include <thread>
 
-#include "platform/registry.h"
-#include "platform/testing/recording_log.h"
-#include "platform/testing/virtual_dispatch.h"
+#include "platform/testing/test_platform.h"
 
 namespace {
 
@@ -59,17 +57,14 @@ TEST(Dispatch, MainThreadOnlyCodeElsewhereLogsEachPlaceOnceOrAborts) {
             Dispatch::offMainThread(where);
         }
     } dispatch;
-    auto log = std::make_shared<platform::testing::RecordingLog>();
-    platform::Services services;
-    services.log = log;
-    platform::ScopedServices installed(services);
+    platform::testing::TestPlatform platform;
     const auto firstLine = std::to_string(__LINE__ + 1);
     const auto first = [&] { platform::assertMainThread(dispatch); };
     const auto second = [&] { platform::assertMainThread(dispatch); };
 #ifdef NDEBUG
     for (int i = 0; i < 3; ++i) first();
     second();
-    const auto lines = log->lines();
+    const auto lines = platform.log->lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0], lines[1]);
     EXPECT_TRUE(lines[0].starts_with("Main-thread-only code ran on another thread: ")) << lines[0];

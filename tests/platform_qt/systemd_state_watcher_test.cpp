@@ -8,9 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/registry.h"
 #include "platform/testing/dbus/dbus_mock.h"
-#include "platform/testing/recording_log.h"
 #include "platform/testing/test_platform.h"
 #include "tests/qt_test_application.h"
 
@@ -32,18 +30,10 @@ bool eventually(const std::function<bool()>& done) {
     return true;
 }
 
-platform::Services withLog(std::shared_ptr<platform::Log> log) {
-    platform::Services services;
-    services.log = std::move(log);
-    return services;
-}
-
 TEST(SystemdStateWatcher, CallsBackForItsUnitsStateUntilTheWatchGoes) {
     ensureQtTestApplication();
-    auto log = std::make_shared<platform::testing::RecordingLog>();
-    platform::ScopedServices services(withLog(log));
-    platform::testing::TempDir folder;
-    MockSystemd systemd(folder.path());
+    platform::testing::TestPlatform platform;
+    MockSystemd systemd(platform.root.path());
     systemd.setUnit(kGatewayUnit, "not-found", "inactive");
     systemd.setUnit("other.service", "loaded", "inactive");
     SystemdStateWatcher watcher(systemd.address()), probeWatcher(systemd.address());
@@ -80,7 +70,7 @@ TEST(SystemdStateWatcher, CallsBackForItsUnitsStateUntilTheWatchGoes) {
     ++otherMayReturn;
     ASSERT_TRUE(eventually([&] { return other >= 3; }));
     EXPECT_EQ(gateway.load(), 1) << "nothing once the watch is gone";
-    EXPECT_TRUE(log->lines().empty());
+    EXPECT_TRUE(platform.log->lines().empty());
 }
 
 TEST(SystemdStateWatcher, WithoutSystemdOrABusLogsWhy) {
@@ -90,13 +80,13 @@ TEST(SystemdStateWatcher, WithoutSystemdOrABusLogsWhy) {
     for (const std::string& address :
          {withoutSystemd.address(), std::string("unix:path=/nonexistent/bus")}) {
         SCOPED_TRACE(address);
-        auto log = std::make_shared<platform::testing::RecordingLog>();
-        platform::ScopedServices services(withLog(log));
+        platform::testing::TestPlatform platform;
         SystemdStateWatcher watcher(address);
         auto watch = watcher.watch(kGateway, [] {});
-        ASSERT_TRUE(eventually([&] { return !log->lines().empty(); }));
-        EXPECT_THAT(log->lines()[0], ::testing::StartsWith(std::string("Not following ") +
-                                                           kGatewayUnit + " over D-Bus: "));
+        ASSERT_TRUE(eventually([&] { return !platform.log->lines().empty(); }));
+        EXPECT_THAT(
+            platform.log->lines()[0],
+            ::testing::StartsWith(std::string("Not following ") + kGatewayUnit + " over D-Bus: "));
     }
 }
 

@@ -32,6 +32,9 @@ protected:
     TestPlatform platform;
 };
 
+// The key and value rules on their own are held against a second reading of them by the
+// config_ini fuzz target, whose seeds pin the surrogate, the character beyond U+10FFFF, a value
+// holding "=", an empty value, leading "=" and a "#" key; here they are read from the file.
 TEST_F(ConfigFileTest, ParserRulesFindTheAppId) {
     const std::string kLong(1 << 20, 'x');
     const std::string kBom = "\xEF\xBB\xBF";
@@ -42,15 +45,11 @@ TEST_F(ConfigFileTest, ParserRulesFindTheAppId) {
         const char* unreadableBecause = nullptr;
     } cases[] = {
         {"  app-id\t=\tabc  \n", "abc"},
-        {"app-id = a=b\n", "a=b"},
-        {"app-id =\n", std::nullopt},  // nothing after "="
         {"app-id = \n", ""},
         {"app-id = \napp-id = two\n", ""},  // the first wins, even when empty
         {"app-id\napp-id abc\n", std::nullopt},
         {"=\n==\n= abc\n", std::nullopt},
-        {"# app-id = abc\n", std::nullopt},  // "#" is part of the key
         {"[main]\r\nstorage-id = s\r\napp-id = abc\r\n", "abc"},
-        {"==app-id = abc\n", "abc"},
         {"app-id = \vabc\n", "\vabc"},  // only blanks, tabs and line ends are trimmed
         {"app-id = abc", "abc"},
         {kBom + "app-id = abc\n", "abc"},
@@ -58,11 +57,9 @@ TEST_F(ConfigFileTest, ParserRulesFindTheAppId) {
         {"app-id = caf\xC3\xA9 \xF0\x9F\x98\x80\n", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
         {"junk = " + kLong + "\napp-id = " + kLong + "\n", kLong},
         // Bytes that are not UTF-8, wherever they are, make the whole file unreadable.
-        {"app-id = caf\xC3\n", std::nullopt, kNotUtf8},           // cut in a character
-        {"app-id = \x80\n", std::nullopt, kNotUtf8},              // stray continuation byte
-        {"app-id = \xC0\xAF\n", std::nullopt, kNotUtf8},          // overlong slash
-        {"app-id = \xED\xA0\x80\n", std::nullopt, kNotUtf8},      // surrogate
-        {"app-id = \xF4\x90\x80\x80\n", std::nullopt, kNotUtf8},  // beyond U+10FFFF
+        {"app-id = caf\xC3\n", std::nullopt, kNotUtf8},   // cut in a character
+        {"app-id = \x80\n", std::nullopt, kNotUtf8},      // stray continuation byte
+        {"app-id = \xC0\xAF\n", std::nullopt, kNotUtf8},  // overlong slash
         {"storage-id = gr\xFC\xDF\napp-id = abc\n", std::nullopt, kNotUtf8},  // Latin-1
     };
     for (const auto& c : cases) {
