@@ -13,13 +13,7 @@
 #include "service/qor_tools.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Its scripted runner keeps every call: a fresh platform now and then bounds the memory.
-    static std::unique_ptr<platform::testing::TestPlatform> platform;
-    static unsigned runs = 0;
-    if (runs++ % 65536 == 0) {
-        platform.reset();  // uninstalls its services before the next one installs its own
-        platform = std::make_unique<platform::testing::TestPlatform>();
-    }
+    static auto* platform = new platform::testing::TestPlatform;
     if (size < 4) return 0;
     const int status =
         static_cast<int>(std::uint32_t{data[0]} << 24 | std::uint32_t{data[1]} << 16 |
@@ -27,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string output(reinterpret_cast<const char*>(data) + 4, size - 4);
     platform->processes->setResult({std::nullopt, false, status, output});
     platform->log->clear();
+    platform->processes->clearCalls();
 
     const QorStatus got = QorTools::getStatus();
     const bool utf8 = config_parser::isValidUtf8(output);

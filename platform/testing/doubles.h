@@ -166,6 +166,11 @@ public:
     void setResult(ProcessResult result) { result_.set(std::move(result)); }
     // The next starts answer with this; by default a running child with pid 4242.
     void setStartResult(StartedProcess result) { startResult_.set(std::move(result)); }
+    // Forgets the calls so far (a long-running caller, such as a fuzz target, keeps memory flat).
+    void clearCalls() {
+        calls_.set({});
+        starts_.set({});
+    }
 
 private:
     Locked<ProcessResult> result_;
