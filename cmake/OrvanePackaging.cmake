@@ -61,6 +61,12 @@ install(FILES "${pkg_dir}/app/orvane-storage-gateway.tmpfiles" DESTINATION "lib/
         RENAME orvane-storage-gateway.conf COMPONENT app)
 install(FILES "${pkg_dir}/app/com.velmora.OrvaneStorageGatewayApp.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications" COMPONENT app)
+# What software centres list: the release is this build's version.
+string(TIMESTAMP ORVANE_RELEASE_DATE "%Y-%m-%d" UTC)
+configure_file("${pkg_dir}/app/com.velmora.OrvaneStorageGatewayApp.metainfo.xml.in"
+               "${CMAKE_BINARY_DIR}/package/com.velmora.OrvaneStorageGatewayApp.metainfo.xml" @ONLY)
+install(FILES "${CMAKE_BINARY_DIR}/package/com.velmora.OrvaneStorageGatewayApp.metainfo.xml"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo" COMPONENT app)
 
 # The menu's icon in the theme's sizes, scaled from the app's 128 px icon.
 find_program(ORVANE_IMAGEMAGICK NAMES convert-im6.q16 convert-im6 convert REQUIRED)

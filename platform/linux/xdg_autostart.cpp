@@ -72,18 +72,23 @@ bool XdgAutostart::setEnabled(const std::string& identifier, bool enabled) const
     }
     auto item = findLoginItem(bundlePath_, identifier);
     if (!item) return false;
+    // What a person sees in the desktop's list of startup programs is the app, not its launcher.
+    const PlistBundle app(bundlePath_);
+    const std::string name = app.infoString("CFBundleName").value_or(item->name);
+    const auto icon = app.infoString("CFBundleIdentifier");
     // An entry that the session would refuse or misread does nothing, silently: say so instead.
     const std::string path = item->executable.string();
-    if (needsEscaping(path) || needsEscaping(item->name) || path.find('%') != std::string::npos) {
+    if (needsEscaping(path) || needsEscaping(name) || path.find('%') != std::string::npos) {
         platform::log("Start at boot is not set up: the path " + escapedText(path) +
                       " holds a control character or \"%\", which an autostart entry cannot "
                       "carry. Move the application to a folder whose path has neither.");
         return false;
     }
-    const std::string contents =
-        "[Desktop Entry]\nType=Application\nName=" + escapeStringValue(item->name) +
-        "\nExec=" + desktopExecArgument(item->executable.string()) +
-        "\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
+    std::string contents = "[Desktop Entry]\nType=Application\nName=" + escapeStringValue(name) +
+                           "\nComment=" + escapeStringValue("Starts " + name + " at login") +
+                           "\nExec=" + desktopExecArgument(item->executable.string()) + "\n";
+    if (icon && !needsEscaping(*icon)) contents += "Icon=" + escapeStringValue(*icon) + "\n";
+    contents += "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
     PosixFileSystem files;
     return !files.createDirectories(folder_) && !files.replaceFile(entry, contents);
 }

@@ -49,6 +49,11 @@ TEST(XdgAutostart, WritesAndRemovesAnEntryThatRunsTheLauncherWithItsPathKept) {
             << "<plist><dict><key>CFBundleIdentifier</key><string>" << kLauncherId
             << "</string><key>CFBundleExecutable</key><string>QORLauncher</string>"
                "<key>CFBundleName</key><string>QORLauncher</string></dict></plist>";
+        std::ofstream(bundle / "Contents/Info.plist")
+            << "<plist><dict><key>CFBundleIdentifier</"
+               "key><string>com.velmora.OrvaneStorageGatewayApp"
+               "</string><key>CFBundleName</key><string>orvane Storage "
+               "Gateway</string></dict></plist>";
         const XdgAutostart autostart(bundle, temp.path() / "config/autostart");
         const fs::path entry =
             temp.path() / "config/autostart" / (std::string(kLauncherId) + ".desktop");
@@ -60,10 +65,16 @@ TEST(XdgAutostart, WritesAndRemovesAnEntryThatRunsTheLauncherWithItsPathKept) {
             continue;
         }
         EXPECT_EQ(service_management_test::readAll(entry),
-                  "[Desktop Entry]\nType=Application\nName=QORLauncher\nExec=\"" +
+                  "[Desktop Entry]\nType=Application\nName=orvane Storage Gateway\n"
+                  "Comment=Starts orvane Storage Gateway at login\nExec=\"" +
                       temp.path().string() + c.exec +
                       "/Contents/Library/LoginItems/QORLauncher.app/Contents/MacOS/QORLauncher\"\n"
+                      "Icon=com.velmora.OrvaneStorageGatewayApp\n"
                       "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
+        const auto validated = PosixProcessRunner().run("/usr/bin/desktop-file-validate",
+                                                        {entry.string()}, std::chrono::seconds(30));
+        ASSERT_FALSE(validated.startError) << "desktop-file-validate: run scripts/install-deps";
+        EXPECT_EQ(validated.status, 0) << validated.output;
         EXPECT_EQ(fs::directory_iterator(entry.parent_path())->path(), entry)
             << "no temporary left";
         EXPECT_TRUE(autostart.setEnabled(kLauncherId, false));
