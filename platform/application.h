@@ -63,6 +63,10 @@ struct ApplicationContext {
 
 using DelegateFactory = std::function<std::unique_ptr<ApplicationDelegate>(ApplicationContext&)>;
 
+// Whether there is a display to show the app on: an X11 or Wayland session, or a Qt platform
+// named outright (offscreen, in tests). Asked before anything starts.
+bool hasGraphicalSession();
+
 // Installs the platform's services in the registry, creates the one delegate, delivers the
 // launch callback from the event loop and runs the loop until the application quits.
 int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate);
