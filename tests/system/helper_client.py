@@ -7,6 +7,8 @@
                                        the same, with a text authentication agent of its own
                                        given the password; prints what it showed; then, with
                                        the agent gone, the request <then> (and its status)
+  helper_client.py orphan <subcommand> the request from a process that inherited the connection
+                                       from its connector, once that has exited
   helper_client.py flood <kind> <n>    n requests of one kind, a few connections at a time,
                                        each answered or closed before the next; prints "done"
       kinds: subcommand (an unknown one), frame (malformed JSON), call (an unknown method),
@@ -102,6 +104,24 @@ def flood(kind, count):
     print("done")
 
 
+def orphaned(subcommand):
+    result, status = os.pipe()
+    connector = os.fork()
+    if connector == 0:
+        connection = connect()
+        if os.fork() == 0:
+            while os.getppid() == connector:  # until the connector is gone
+                time.sleep(0.01)
+            sys.stdout = os.fdopen(status, "w")
+            call(connection, {"id": 1, "selector": RUN, "arguments": [subcommand]})
+            answer = reply(connection, 1)
+            print(answer["reply"][0] if answer and "reply" in answer else answer, flush=True)
+        os._exit(0)
+    os.close(status)
+    os.waitpid(connector, 0)
+    print(os.fdopen(result).read().strip())
+
+
 def with_agent(subcommand, password, then):
     """run() with pkttyagent answering for this process on a terminal of our own, which gets
     `password` once it asks; prints what the agent showed."""
@@ -139,6 +159,8 @@ def with_agent(subcommand, password, then):
 if __name__ == "__main__":
     if sys.argv[1] == "run":
         run(sys.argv[2])
+    elif sys.argv[1] == "orphan":
+        orphaned(sys.argv[2])
     elif sys.argv[1] == "agent":
         with_agent(sys.argv[2], sys.argv[3], sys.argv[4])
     else:

@@ -90,6 +90,8 @@ orvane-gateway as   bootout           64  the gateway's own user is refused
 orvane-gateway seat bootout           64  ...also at the seat
 outsider       seat bootout           64  another user without an agent is refused
 TABLE
+  check "polkit: a member's request is refused once the process that connected is gone" \
+    is 64 client member seat orphan bootout
   check "...and the log folder is the gateway's, readable by the group" \
     is orvane-gateway:orvane:2750 ct stat -c %U:%G:%a /var/log/orvane-storage-gateway
   check "polkit: a member at the seat is let through only for the helper's requests" only_known_requests
