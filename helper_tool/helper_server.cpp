@@ -97,6 +97,16 @@ private:
 };
 
 constexpr auto kRefusalLogInterval = std::chrono::seconds(1);
+// Users and kinds whose lines are remembered before the quiet ones are forgotten.
+constexpr std::size_t kRefusalsRemembered = 1024;
+// The most of a request's own text a line repeats: the sender chooses it, up to a frame's size.
+constexpr std::size_t kQuotedText = 64;
+
+std::string quoted(const std::string& text) {
+    if (text.size() <= kQuotedText) return "\"" + text + "\"";
+    return "\"" + text.substr(0, kQuotedText) + "\" (" + std::to_string(text.size() - kQuotedText) +
+           " more bytes)";
+}
 // How long the accept loop rests when no descriptor is left even to turn a client away.
 constexpr auto kNoDescriptorPause = std::chrono::milliseconds(100);
 
@@ -301,7 +311,8 @@ void HelperServer::serve() {
             if (fds[1].revents & POLLIN) acceptOne();
         } catch (const std::exception& error) {
             // Whatever one connection costs, the helper goes on serving the others.
-            options_.log(std::string("The helper could not take a connection: ") + error.what());
+            logRefusal(0, Refusal::Failure,
+                       std::string("The helper could not take a connection: ") + error.what());
         }
     }
     std::map<std::uint64_t, std::thread> threads;
@@ -327,7 +338,9 @@ void HelperServer::acceptOne() {
             if (turnedAway >= 0) ::close(turnedAway);
             reserveFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         }
-        logRefusal("Refused a connection: no file descriptor or memory is left to serve it");
+        // Nobody to name: the connection was never taken.
+        logRefusal(0, Refusal::Failure,
+                   "Refused a connection: no file descriptor or memory is left to serve it");
         if (!outOfDescriptors || reserveFd_ < 0) {
             pollfd wake{wakeFds_[0], POLLIN, 0};
             acceptPoll_.wait({&wake, 1}, options_.clock->now() + kNoDescriptorPause);
@@ -340,7 +353,8 @@ void HelperServer::acceptOne() {
     // With a gate, each request is decided for whoever makes it; without one, only the trusted.
     if (!known || (!options_.gate && !peerAllowed(peer, options_.systemRoot))) {
         ::close(fd);
-        logRefusal("Refused a connection from user " + std::to_string(peer.uid));
+        logRefusal(peer.uid, Refusal::Connection,
+                   "Refused a connection from user " + std::to_string(peer.uid));
         return;
     }
     // Read now, while the process that connected is surely the one with this pid.
@@ -353,8 +367,9 @@ void HelperServer::admit(int fd, const Caller& caller) {
     auto& held = clientsPerUser_[caller.uid];
     if (options_.gate && held >= options_.maxClientsPerUser) {
         lock.unlock();
-        logRefusal("Refused a connection from user " + std::to_string(caller.uid) + ": it has " +
-                   std::to_string(options_.maxClientsPerUser) + " open already");
+        logRefusal(caller.uid, Refusal::Connection,
+                   "Refused a connection from user " + std::to_string(caller.uid) + ": it has " +
+                       std::to_string(options_.maxClientsPerUser) + " open already");
         ::close(fd);
         return;
     }
@@ -367,8 +382,9 @@ void HelperServer::admit(int fd, const Caller& caller) {
                 try {
                     serveClient(fd, caller);
                 } catch (const std::exception& error) {
-                    options_.log(std::string("A client's connection ended on an error: ") +
-                                 error.what());
+                    logRefusal(
+                        caller.uid, Refusal::Failure,
+                        std::string("A client's connection ended on an error: ") + error.what());
                 }
                 std::lock_guard lock(clientsMutex_);
                 clientFds_.erase(fd);
@@ -384,7 +400,8 @@ void HelperServer::admit(int fd, const Caller& caller) {
         clientFds_.erase(fd);
         --clientsPerUser_[caller.uid];
         ::close(fd);
-        options_.log(std::string("Could not serve a connection: ") + error.what());
+        logRefusal(caller.uid, Refusal::Failure,
+                   std::string("Could not serve a connection: ") + error.what());
     }
 }
 
@@ -403,21 +420,26 @@ void HelperServer::reapClients() {
     for (auto& thread : done) thread.join();
 }
 
-void HelperServer::logRefusal(const std::string& line) {
+void HelperServer::logRefusal(uid_t uid, Refusal kind, const std::string& line) {
     std::lock_guard lock(refusalMutex_);
     const auto now = options_.clock->now();
-    if (lastRefusalLogged_ && now - *lastRefusalLogged_ < kRefusalLogInterval) {
-        ++refusalsLeftOut_;
+    if (refusalsLogged_.size() >= kRefusalsRemembered) {
+        std::erase_if(refusalsLogged_, [&](const auto& entry) {
+            return entry.second.leftOut == 0 && now - entry.second.last >= kRefusalLogInterval;
+        });
+    }
+    const auto [found, first] = refusalsLogged_.try_emplace({uid, kind}, RefusalsLogged{now});
+    auto& logged = found->second;
+    if (!first && now - logged.last < kRefusalLogInterval) {
+        ++logged.leftOut;
         return;
     }
     std::string text = line;
-    if (refusalsLeftOut_ > 0) {
-        text +=
-            " (" + std::to_string(refusalsLeftOut_) + " more refusals since the last such line)";
+    if (logged.leftOut > 0) {
+        text += " (" + std::to_string(logged.leftOut) + " more refusals since the last such line)";
     }
     options_.log(text);
-    lastRefusalLogged_ = now;
-    refusalsLeftOut_ = 0;
+    logged = {now, 0};
 }
 
 std::optional<std::string> HelperServer::refused(ClientSocket& client, const Caller& caller,
@@ -425,7 +447,7 @@ std::optional<std::string> HelperServer::refused(ClientSocket& client, const Cal
     if (!options_.gate) return std::nullopt;
     auto refusal = options_.gate->refusal(caller, request);
     if (!refusal) return std::nullopt;
-    logRefusal(*refusal);
+    logRefusal(caller.uid, Refusal::Request, *refusal);
     client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {*refusal + "\n"}}});
     return refusal;
 }
@@ -464,12 +486,13 @@ json HelperServer::createLogDirectory() {
 
 void HelperServer::serveClient(int fd, const Caller& caller) {
     ClientSocket client(fd, *options_.clock, options_.idleTimeout);
-    auto reply = [this, &client](std::uint64_t id, json values) {
+    const std::string from = " from user " + std::to_string(caller.uid);
+    auto reply = [&](std::uint64_t id, json values) {
         if (client.send({{"id", id}, {"reply", std::move(values)}})) return;
         // Too large for a frame (or the peer is gone): the request still gets its one answer.
         const std::string error = "the reply was larger than a message may be";
         if (client.send({{"id", id}, {"error", error}}))
-            options_.log("Sent an error instead: " + error);
+            logRefusal(caller.uid, Refusal::Failure, "Sent an error instead: " + error);
     };
     for (;;) {
         auto frame = client.read();
@@ -478,15 +501,16 @@ void HelperServer::serveClient(int fd, const Caller& caller) {
                 options_.log("Closed a connection that sent no whole message within " +
                              std::to_string(options_.idleTimeout.count()) + " ms");
             } else if (*error != wire::ReadError::Closed) {
-                options_.log("Refused a message and closed the connection: " +
-                             wire::describe(*error));
+                logRefusal(caller.uid, Refusal::Frame,
+                           "Refused a message" + from +
+                               " and closed the connection: " + wire::describe(*error));
             }
             break;
         }
         const json& message = std::get<json>(frame);
         auto checked = wire::checkCall(HelperProtocol, message);
         if (auto* problem = std::get_if<std::string>(&checked)) {
-            options_.log("Refused a call: " + *problem);
+            logRefusal(caller.uid, Refusal::Call, "Refused a call" + from + ": " + *problem);
             if (message.contains("id") && message["id"].is_number_integer() &&
                 !client.send({{"id", message["id"]}, {"error", *problem}})) {
                 client.send({{"id", message["id"]}, {"error", "the call was refused"}});
@@ -507,7 +531,8 @@ void HelperServer::serveClient(int fd, const Caller& caller) {
         } else if (call.selector == helper_selectors::runLaunchctl) {
             reply(id, {runLaunchctl(client, caller, message["arguments"][0].get<std::string>())});
         } else {
-            options_.log("Refused a call: " + call.selector + " is not served");
+            logRefusal(caller.uid, Refusal::Call,
+                       "Refused a call" + from + ": " + call.selector + " is not served");
             client.send({{"id", id}, {"error", call.selector + " is not served"}});
         }
     }
@@ -521,7 +546,9 @@ int HelperServer::runLaunchctl(ClientSocket& client, const Caller& caller,
     } else if (subcommand == "bootout" || subcommand == "enable" || subcommand == "disable") {
         args = {subcommand, kServiceTarget};
     } else {
-        options_.log("Refused the launchctl subcommand \"" + subcommand + "\"");
+        logRefusal(caller.uid, Refusal::Subcommand,
+                   "Refused the launchctl subcommand " + quoted(subcommand) + " from user " +
+                       std::to_string(caller.uid));
         return kRefusedStatus;
     }
     if (refused(client, caller, subcommand)) return kRefusedStatus;

@@ -75,7 +75,12 @@ private:
     void admit(int fd, const Caller& caller);
     // Joins the threads of clients that are done.
     void reapClients();
-    void logRefusal(const std::string& line);
+    // What a refusal is about: a flood of one kind from a user must not hide their other lines.
+    enum class Refusal { Connection, Frame, Call, Subcommand, Request, Failure };
+    // Logs at most one line a second per user and kind, each with how many were left out
+    // meanwhile: anyone may connect, and must not be able to push the helper's lines past the
+    // journal's own limit, where the refusals that matter would be lost.
+    void logRefusal(uid_t uid, Refusal kind, const std::string& line);
     void serveClient(int fd, const Caller& caller);
     // Nothing when the gate lets `caller` make `request`; else the refusal, already told to the
     // client on its standard error and to the log (as refusals are, at most once a second).
@@ -103,9 +108,11 @@ private:
     std::map<std::uint64_t, std::thread> clientThreads_;
     std::vector<std::uint64_t> finished_;
     std::uint64_t nextSerial_ = 0;
-    // Refusals are logged at most once a second, with how many were left out meanwhile: anyone
-    // may connect, and must not be able to flood the log. Client threads log refused requests.
+    // Client threads and the accept loop log refusals.
+    struct RefusalsLogged {
+        platform::Clock::TimePoint last;
+        std::uint64_t leftOut = 0;
+    };
     std::mutex refusalMutex_;
-    std::optional<platform::Clock::TimePoint> lastRefusalLogged_;
-    std::uint64_t refusalsLeftOut_ = 0;
+    std::map<std::pair<uid_t, Refusal>, RefusalsLogged> refusalsLogged_;
 };

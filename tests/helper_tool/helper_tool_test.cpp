@@ -260,18 +260,44 @@ TEST_F(HelperToolTest, RefusesEverythingElseWithoutRunningAnything) {
     };
     for (const auto& [message, reply] : cases) {
         SCOPED_TRACE(message.dump());
-        const auto before = logLines().size();
         auto result = call(fd, message);
         EXPECT_EQ(result.answer.value("reply", error), reply);
         EXPECT_EQ(result.answer.contains("error"), reply.is_null());
         EXPECT_TRUE(result.logs.empty());
-        EXPECT_EQ(logLines().size(), before + 1) << "each refusal is logged once";
     }
     EXPECT_FALSE(fs::exists(at("/bin/launchctl").parent_path() / "ran"));
 
     // A frame that cannot be read ends the connection.
     ASSERT_EQ(::write(fd, "\0\0\0\x03{x}", 7), 7);
     EXPECT_TRUE(std::holds_alternative<wire::ReadError>(wire::readFrame(fd)));
+}
+
+TEST_F(HelperToolTest, AFloodOfOneKindOfRefusalHidesNoOtherAndIsCounted) {
+    auto checker = std::make_shared<platform::testing::ScriptedProcessRunner>();
+    checker->setResult({{}, false, 1, {}});
+    serveWith(std::make_shared<PolkitGate>(checker, "/usr/bin/pkcheck", 90s));
+    const std::string from = " from user " + std::to_string(::getuid());
+    // Each kind's message, and how its line starts.
+    const std::vector<std::pair<json, std::string>> kinds = {
+        {launchctlCall(std::string(8000, 'x')), "Refused the launchctl subcommand \"" +
+                                                    std::string(64, 'x') + "\" (7936 more bytes)" +
+                                                    from},
+        {launchctlCall(7), "Refused a call" + from},
+        {launchctlCall("bootout"), "Refused bootout for user"},
+    };
+    for (int round = 0; round < 2; ++round, clock->advance(1s)) {
+        for (const auto& [message, line] : kinds) {
+            for (int i = 0; i < 200; ++i) call(fd, message);
+        }
+    }
+    const auto lines = logLines();
+    ASSERT_EQ(lines.size(), 2 * kinds.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].starts_with(kinds[i % kinds.size()].second)) << lines[i];
+        EXPECT_EQ(lines[i].ends_with(" (199 more refusals since the last such line)"),
+                  i >= kinds.size())
+            << lines[i];
+    }
 }
 
 TEST_F(HelperToolTest, PolkitDecidesEachRequestThatChangesTheSystem) {
