@@ -170,6 +170,7 @@ std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundle
 void AppDelegate::updateMenu() {
     platform::assertMainThread(dispatch_);
     qorStatus_ = QorTools::getStatus();
+    if (qorStatus_ == QorStatus::Running) runningSeenAt_ = serviceRequests_;
     noticeStatusChange();
     menuItemStatus_->setTitle("Status: " + std::string(rawValue(qorStatus_)));
     menuItemStartStop_->setTitle(kStartTitle);

@@ -163,6 +163,10 @@ TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {
     platform.processes->setResult(statusResult(param.atLaunch));
     start();
     for (const auto& step : param.steps) {
+        if (step == "tap") {  // a press, and no time passes
+            delegate->perform("startStopAction");
+            continue;
+        }
         if (step == "press") {
             delegate->perform("startStopAction");
         } else if (step == "restart") {
@@ -194,6 +198,14 @@ const StopNoticeCase kStopNoticeCases[] = {
     {"ARestart", QorStatus::Running, {"restart"}, {}, 0, false},
     {"OnlyTheAskedStopIsExpected", QorStatus::Running, {"press", "press", "Failed"}, {"Failed"}},
     {"AStopThatDidNotTake", QorStatus::Running, {"press", "Stopped"}, {"Stopped"}, 1},
+    // The person's start runs, then fails before its check: the check's alert tells it, and the
+    // next stop of the gateway's own is still told.
+    {"AStartThatFailsSoon",
+     QorStatus::Stopped,
+     {"3", "tap", "2", "Failed", "Running", "Stopped"},
+     {"Stopped"}},
+    // Someone else stops the person's start before its check: the menu follows, silently.
+    {"AStartStoppedElsewhere", QorStatus::Stopped, {"3", "tap", "2", "Stopped"}, {}},
     {"OncePerMinute",
      QorStatus::Running,
      {"Stopped", "Running", "Failed", "Running", "41", "Stopped", "Running", "Failed"},

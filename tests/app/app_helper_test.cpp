@@ -101,6 +101,52 @@ TEST_F(AppHelperTest, AStartStoppedBeforeItsCheckIsNotToldAsFailing) {
     EXPECT_TRUE(itemEnabled());
 }
 
+// A failed step's alert keeps its sentence and adds, after two line feeds, what launchctl and
+// the helper said: the last few lines, escaped, and what to do where the right was refused.
+TEST_F(AppHelperTest, AFailedStepSaysWhy) {
+    const std::string fixIt =
+        "\n\nYou are not allowed to start or stop the gateway. Ask an administrator to add you to "
+        "the group orvane (then log out and in again), or start it with an administrator's "
+        "password where your desktop asks for one.";
+    const struct {
+        QorStatus status;
+        std::string subcommand;
+        std::int64_t exit;
+        std::string stderrText;
+        std::string alert;
+    } cases[] = {
+        {QorStatus::Stopped, "bootstrap", 1,
+         "The job failed\nunit: result \"exit-code\", exit status 78\nauth-token \x1b[2J",
+         "Failed to start orvane Storage Gateway / The command 'launchctl' failed with exit code: "
+         "1\n\nThe job failed\nunit: result \"exit-code\", exit status 78\nauth-token \\x1b[2J"},
+        {QorStatus::Running, "bootout", 64, "Refused launchctl bootout: not authorized\n",
+         "Failed to stop orvane Storage Gateway / The command 'launchctl' failed with exit code: "
+         "64\n\nRefused launchctl bootout: not authorized" +
+             fixIt},
+        {QorStatus::Stopped, "bootstrap", 1, "1\n2\n\n3\n4\n5\n6\n7",
+         "Failed to start orvane Storage Gateway / The command 'launchctl' failed with exit code: "
+         "1\n\n3\n4\n5\n6\n7"},
+        // A step that went well says nothing, and what it wrote is not added to the next one.
+        {QorStatus::Stopped, "bootstrap", 0, "a note", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stderrText);
+        platform.processes->setResult(statusResult(c.status));
+        helper->exitCodes = {{c.subcommand, c.exit}};
+        helper->stderrText = {{c.subcommand, c.stderrText}};
+        delegate.reset();
+        start();
+        helper->writeStdErr = [this](const std::string& text) { delegate->logWithStdErr(text); };
+        const auto alertsBefore = platform.alerts->shown().size();
+        press();
+        platform.dispatch->advance(seconds(5));
+        const auto alerts = alertTexts(alertsBefore);
+        EXPECT_EQ(alerts,
+                  c.alert.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.alert});
+        helper->writeStdErr = nullptr;
+    }
+}
+
 TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     platform.processes->setResult(statusResult(QorStatus::Failed));
     helper->exitCodes = {{"enable", 1}};
