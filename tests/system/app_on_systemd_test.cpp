@@ -125,6 +125,45 @@ TEST_F(AppOnSystemd, AFailedStartShowsTheFailedStatus) {
     EXPECT_TRUE(run([&] { return status() == "Status: Failed"; })) << log();
 }
 
+// --- Failures that say why, the helper gone (issue 31) ---
+
+// Without a token: the start's alert holds the gateway's own reason, the unit never shows as
+// running on its way to failing, and the person's own start is not told as a stop.
+TEST_F(AppOnSystemd, AFailedStartSaysWhy) {
+    bool everRunning = false;
+    delegate.perform("startStopAction");
+    EXPECT_TRUE(run([&] {
+        everRunning = everRunning || status() == "Status: Running";
+        return startStopSettled() && logged("QOR start: launchctl command exit code: ") == 1;
+    })) << log();
+    EXPECT_FALSE(everRunning) << log();
+    EXPECT_EQ(status(), "Status: Failed");
+    const auto shown = platform.alerts->shown();
+    ASSERT_EQ(shown.size(), 1U) << log();
+    EXPECT_EQ(shown[0].messageText, "Failed to start orvane Storage Gateway");
+    EXPECT_NE(shown[0].informativeText.find("failed with exit code: 1\n\n"), std::string::npos)
+        << shown[0].informativeText;
+    EXPECT_NE(shown[0].informativeText.find("auth-token is missing or empty"), std::string::npos)
+        << shown[0].informativeText;
+    EXPECT_TRUE(platform.userNotifications->delivered.empty()) << log();
+}
+
+// The app's package removed under the running app: its Start tells the person to reinstall.
+TEST_F(AppOnSystemd, AStartWithoutTheHelperAsksToReinstall) {
+    const char* removed = std::getenv("ORVANE_SYSTEM_TEST_REMOVED");
+    ASSERT_TRUE(removed);
+    std::ofstream(std::string(removed) + ".ready").close();
+    ASSERT_TRUE(run([&] { return std::ifstream(removed).good(); }));
+    delegate.perform("startStopAction");
+    EXPECT_TRUE(run([&] {
+        const auto shown = platform.alerts->shown();
+        return std::any_of(shown.begin(), shown.end(), [](const auto& alert) {
+            return alert.informativeText.find("Reinstall the orvane-storage-gateway package.") !=
+                   std::string::npos;
+        });
+    })) << log();
+}
+
 // Anyone else: polkit refuses, the person is told, nothing runs.
 TEST_F(AppOnSystemd, AnotherUserIsRefusedAndTold) {
     auto told = [&](const std::string& what) {
