@@ -115,6 +115,9 @@ public:
     static constexpr double kLogProcessReportDelaySeconds = 0.5;
     // At most one notification of the gateway stopping on its own in this time.
     static constexpr double kStopNoticeIntervalSeconds = 60.0;
+    // What someone outside the product's group must do to read its files or control it.
+    static constexpr char kJoinTheGroup[] =
+        "Ask an administrator to add you to the group orvane, then log out and in again.";
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const {

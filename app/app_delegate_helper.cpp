@@ -51,8 +51,11 @@ void AppDelegate::helperVersionChecked(bool isCurrent) {
         if (!error) return;
         lifetime->run([&](AppDelegate&) {
             platform::log("Got error from helper " + error->description());
+            // Someone outside the product's group may not make it; told what to do.
+            const bool refused = error->description().find(": not authorized") != std::string::npos;
             UiTools::enqueueAlert("Failed to create log directory",
-                                  "Failed to create log directory with error message: " + message);
+                                  "Failed to create log directory with error message: " + message +
+                                      (refused ? std::string("\n\n") + kJoinTheGroup : ""));
         });
     });
 }

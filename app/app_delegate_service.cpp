@@ -15,9 +15,8 @@ constexpr std::size_t kHelperErrorLineBytes = 300;
 // How the helper says that polkit did not grant the caller the right.
 constexpr std::string_view kNotAuthorized = ": not authorized";
 constexpr char kHowToGetTheRight[] =
-    "You are not allowed to start or stop the gateway. Ask an administrator to add you to the "
-    "group orvane (then log out and in again), or start it with an administrator's password "
-    "where your desktop asks for one.";
+    "You are not allowed to start or stop the gateway; where your desktop asks for an "
+    "administrator's password, giving it allows it once.";
 
 }  // namespace
 
@@ -144,6 +143,9 @@ void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string
                                   std::to_string(exitCode) + (why.empty() ? "" : "\n\n" + why));
     }
     completion();
+    // The menu shows the outcome at once; the check later confirms it. A start that ran is then
+    // known to have run, whoever stops it before the check.
+    onMain([](AppDelegate& self) { self.updateMenu(); });
     onMainAfter(kVerificationDelaySeconds, [action, exitCode, request](AppDelegate& self) {
         self.verifyServiceState(action, exitCode, request);
     });
@@ -207,7 +209,7 @@ std::string AppDelegate::takeHelperErrorText() {
         lines.erase(lines.begin(), lines.end() - kHelperErrorLines);
     std::string joined;
     for (const auto& line : lines) joined += (joined.empty() ? "" : "\n") + line;
-    if (refused) joined += std::string("\n\n") + kHowToGetTheRight;
+    if (refused) joined += std::string("\n\n") + kHowToGetTheRight + " " + kJoinTheGroup;
     return joined;
 }
 

@@ -101,13 +101,34 @@ TEST_F(AppHelperTest, AStartStoppedBeforeItsCheckIsNotToldAsFailing) {
     EXPECT_TRUE(itemEnabled());
 }
 
+// The gateway started (the start's reply found it running), then another person stopped it
+// before the start's check: that is no failure. One that failed after it ran is.
+TEST_F(AppHelperTest, AStartStoppedElsewhereIsNoFailure) {
+    const std::string notRunning =
+        "orvane Storage Gateway failed to start / Please check the configuration and logs for "
+        "more information.";
+    for (const auto& [after, alerts] :
+         {std::pair{QorStatus::Stopped, std::vector<std::string>{}},
+          std::pair{QorStatus::Failed, std::vector<std::string>{notRunning}}}) {
+        SCOPED_TRACE(caseName(after));
+        platform.processes->setResult(statusResult(QorStatus::Stopped));
+        delegate.reset();
+        start();
+        const auto alertsBefore = platform.alerts->shown().size();
+        press();
+        platform.processes->setResult(statusResult(after));
+        platform.dispatch->advance(seconds(5));
+        EXPECT_EQ(alertTexts(alertsBefore), alerts);
+    }
+}
+
 // A failed step's alert keeps its sentence and adds, after two line feeds, what launchctl and
 // the helper said: the last few lines, escaped, and what to do where the right was refused.
 TEST_F(AppHelperTest, AFailedStepSaysWhy) {
     const std::string fixIt =
-        "\n\nYou are not allowed to start or stop the gateway. Ask an administrator to add you to "
-        "the group orvane (then log out and in again), or start it with an administrator's "
-        "password where your desktop asks for one.";
+        "\n\nYou are not allowed to start or stop the gateway; where your desktop asks for an "
+        "administrator's password, giving it allows it once. Ask an administrator to add you to "
+        "the group orvane, then log out and in again.";
     const struct {
         QorStatus status;
         std::string subcommand;

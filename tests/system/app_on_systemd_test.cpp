@@ -164,6 +164,54 @@ TEST_F(AppOnSystemd, AStartWithoutTheHelperAsksToReinstall) {
     })) << log();
 }
 
+// Someone outside the group: told what is missing and what to do, and shown the real status.
+TEST_F(AppOnSystemd, AnOutsiderIsToldWhatToDo) {
+    auto told = [&](const std::string& title, const std::vector<std::string>& parts) {
+        const auto shown = platform.alerts->shown();
+        return std::any_of(shown.begin(), shown.end(), [&](const auto& alert) {
+            return alert.messageText == title &&
+                   std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
+                       return alert.informativeText.find(part) != std::string::npos;
+                   });
+        });
+    };
+    const std::string join = "add you to the group orvane";
+    EXPECT_TRUE(run([&] {
+        return told("Failed to start Setup Wizard",
+                    {"/etc/orvane-storage-gateway/config.ini", "Permission denied", join});
+    })) << log();
+    EXPECT_TRUE(run([&] { return told("Failed to create log directory", {join}); })) << log();
+    const std::string before = status();
+    delegate.perform("startStopAction");
+    EXPECT_TRUE(run([&] {
+        return told("Failed to start orvane Storage Gateway", {"not authorized", join});
+    })) << log();
+    EXPECT_EQ(status(), before);
+}
+
+// Two members: the first starts the gateway and the second stops it at once; the first's check
+// tells no failure.
+TEST_F(AppOnSystemd, AStartStoppedByAnotherMemberIsNoFailure) {
+    const std::string started = std::getenv("ORVANE_SYSTEM_TEST_STARTED");
+    delegate.perform("startStopAction");
+    ASSERT_TRUE(run([&] { return logged(kStarted) == 1; })) << log();
+    std::ofstream(started).close();
+    EXPECT_TRUE(run([&] { return startStopSettled() && status() == "Status: Stopped"; })) << log();
+    EXPECT_TRUE(platform.alerts->shown().empty()) << log();
+}
+
+// The second member, waiting for the first's start, then stopping the gateway.
+TEST_F(AppOnSystemd, AnotherMemberStopsTheGatewayOnceStarted) {
+    const std::string started = std::getenv("ORVANE_SYSTEM_TEST_STARTED");
+    std::ofstream(started + ".ready").close();
+    ASSERT_TRUE(run([&] { return std::ifstream(started).good(); }));
+    delegate.updateMenu();
+    ASSERT_EQ(status(), "Status: Running");
+    delegate.perform("startStopAction");
+    EXPECT_TRUE(run([&] { return logged("QOR stop: launchctl command exit code: 0") == 1; }))
+        << log();
+}
+
 // Anyone else: polkit refuses, the person is told, nothing runs.
 TEST_F(AppOnSystemd, AnotherUserIsRefusedAndTold) {
     auto told = [&](const std::string& what) {
