@@ -221,9 +221,11 @@ TEST_F(AppHelperTest, AHelperLostAtAnyStepOfARestartGivesTheItemBackAndSendsNoMo
         helper->silentAt = chain[k];
         press();
         EXPECT_FALSE(itemEnabled());
+        platform.processes->setResult(statusResult(QorStatus::Stopped));
         platform.xpc->crashService(kService);
         platform.dispatch->runUntilIdle();
         EXPECT_TRUE(itemEnabled());
+        EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped") << "refreshed at once";
         EXPECT_EQ(helper->subcommands, std::vector(chain.begin(), chain.begin() + k + 1));
 
         platform.dispatch->advance(seconds(10));
@@ -236,6 +238,22 @@ TEST_F(AppHelperTest, AHelperLostAtAnyStepOfARestartGivesTheItemBackAndSendsNoMo
     EXPECT_TRUE(platform.log->contains(
         "Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
     EXPECT_FALSE(platform.log->contains("did not answer"));
+}
+
+// The helper's package was removed under the running app: nothing listens any more. The start
+// it asked for looks for the helper again, and the person learns that it must be reinstalled.
+TEST_F(AppHelperTest, AStartWithoutAHelperListeningAsksForAReinstall) {
+    start();
+    platform.xpc->crashService(kService);
+    platform.xpc->registerService(kService, {});
+    platform.dispatch->runUntilIdle();
+    const std::string reinstall =
+        "The helper tool is not installed or does not match this version of the app. Reinstall "
+        "the orvane-storage-gateway package.";
+    platform.serviceManagement->fail({"CFErrorDomainLaunchd", 2, reinstall, {}});
+    press();
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to get admin access / " + reinstall});
+    EXPECT_TRUE(itemEnabled());
 }
 
 struct VersionCase {
