@@ -2,6 +2,7 @@
 // user: the installed bundle, the installed helper behind polkit, launchctl on systemd. The
 // script checks the units from outside; this checks what the person sees.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -187,6 +188,17 @@ TEST_F(AppOnSystemd, AnOutsiderIsToldWhatToDo) {
         return told("Failed to start orvane Storage Gateway", {"not authorized", join});
     })) << log();
     EXPECT_EQ(status(), before);
+}
+
+// The outsider with an administrator at hand: a polkit agent (the script's pkttyagent, for this
+// process) asks for the password, and the start goes through.
+TEST_F(AppOnSystemd, AnOutsiderWithAnAdministratorsPasswordStarts) {
+    const std::string agent = std::getenv("ORVANE_SYSTEM_TEST_AGENT");
+    std::ofstream(agent + ".pid") << ::getpid() << "\n";
+    ASSERT_TRUE(run([&] { return std::ifstream(agent + ".ready").good(); }));
+    delegate.perform("startStopAction");
+    EXPECT_TRUE(run([&] { return logged(kStarted) == 1; })) << log();
+    EXPECT_TRUE(run([&] { return status() == "Status: Running"; })) << log();
 }
 
 // Two members: the first starts the gateway and the second stops it at once; the first's check
