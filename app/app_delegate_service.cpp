@@ -247,7 +247,11 @@ std::optional<AppDelegate::LaunchctlHelper> AppDelegate::launchctlProxy() {
                 [unreachable](AppDelegate& self) { self.launchctlRequestFailed(unreachable); });
         });
     });
-    if (!proxy) return std::nullopt;
+    if (!proxy) {
+        // No step can be sent, so no reply or check will settle this start or stop.
+        onMain([](AppDelegate& self) { self.launchctlRequestFailed(false); });
+        return std::nullopt;
+    }
     return LaunchctlHelper{std::move(*proxy), std::move(settled)};
 }
 
@@ -271,6 +275,8 @@ void AppDelegate::sendLaunchctl(const LaunchctlHelper& helper, const std::string
         platform::log("The helper did not answer launchctl " + subcommand + " within " +
                       std::to_string(static_cast<int>(kHelperReplyBoundSeconds)) +
                       " seconds; the start/stop item is enabled again");
+        // What the helper does after this long is no longer this action's doing.
+        self.changeExpected_ = false;
         self.startStopSettled();
     });
 }
