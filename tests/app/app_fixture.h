@@ -33,7 +33,6 @@ struct FakeHelper : HelperProtocolHandler {
     void runQorLaunchctlWithSubcommand(const std::string& subcommand,
                                        std::function<void(std::int64_t)> reply) override {
         subcommands.push_back(subcommand);
-        if (writeStdErr && stderrText.contains(subcommand)) writeStdErr(stderrText[subcommand]);
         const std::int64_t code = exitCodes.contains(subcommand) ? exitCodes[subcommand] : 0;
         if (code == 0 && subcommand == "bootstrap" && startsService) {
             processes.setResult(statusResult(QorStatus::Running));
@@ -57,9 +56,6 @@ struct FakeHelper : HelperProtocolHandler {
     ScriptedProcessRunner& processes;
     std::string version = "2.0.0";
     std::map<std::string, std::int64_t> exitCodes;
-    // What launchctl writes on its standard error for a subcommand, handed to `writeStdErr`.
-    std::map<std::string, std::string> stderrText;
-    std::function<void(const std::string&)> writeStdErr;
     bool startsService = true;
     bool silent = false;
     std::string silentAt;

@@ -101,71 +101,19 @@ TEST_F(AppHelperTest, AStartStoppedBeforeItsCheckIsNotToldAsFailing) {
     EXPECT_TRUE(itemEnabled());
 }
 
-// The gateway started (the start's reply found it running), then another person stopped it
-// before the start's check: that is no failure. One that failed after it ran is.
-TEST_F(AppHelperTest, AStartStoppedElsewhereIsNoFailure) {
-    const std::string notRunning =
-        "orvane Storage Gateway failed to start / Please check the configuration and logs for "
-        "more information.";
-    for (const auto& [after, alerts] :
-         {std::pair{QorStatus::Stopped, std::vector<std::string>{}},
-          std::pair{QorStatus::Failed, std::vector<std::string>{notRunning}}}) {
-        SCOPED_TRACE(caseName(after));
-        platform.processes->setResult(statusResult(QorStatus::Stopped));
-        delegate.reset();
-        start();
-        const auto alertsBefore = platform.alerts->shown().size();
-        press();
-        platform.processes->setResult(statusResult(after));
-        platform.dispatch->advance(seconds(5));
-        EXPECT_EQ(alertTexts(alertsBefore), alerts);
-    }
-}
-
-// A failed step's alert keeps its sentence and adds, after two line feeds, what launchctl and
-// the helper said: the last few lines, escaped, and what to do where the right was refused.
+// A failed step's alert adds, after two line feeds, the last 5 lines the helper wrote for it,
+// escaped.
 TEST_F(AppHelperTest, AFailedStepSaysWhy) {
-    const std::string fixIt =
-        "\n\nYou are not allowed to start or stop the gateway; where your desktop asks for an "
-        "administrator's password, giving it allows it once. Ask an administrator to add you to "
-        "the group orvane, then log out and in again.";
-    const struct {
-        QorStatus status;
-        std::string subcommand;
-        std::int64_t exit;
-        std::string stderrText;
-        std::string alert;
-    } cases[] = {
-        {QorStatus::Stopped, "bootstrap", 1,
-         "The job failed\nunit: result \"exit-code\", exit status 78\nauth-token \x1b[2J",
-         "Failed to start orvane Storage Gateway / The command 'launchctl' failed with exit code: "
-         "1\n\nThe job failed\nunit: result \"exit-code\", exit status 78\nauth-token \\x1b[2J"},
-        {QorStatus::Running, "bootout", 64, "Refused launchctl bootout: not authorized\n",
-         "Failed to stop orvane Storage Gateway / The command 'launchctl' failed with exit code: "
-         "64\n\nRefused launchctl bootout: not authorized" +
-             fixIt},
-        {QorStatus::Stopped, "bootstrap", 1, "1\n2\n\n3\n4\n5\n6\n7",
-         "Failed to start orvane Storage Gateway / The command 'launchctl' failed with exit code: "
-         "1\n\n3\n4\n5\n6\n7"},
-        // A step that went well says nothing, and what it wrote is not added to the next one.
-        {QorStatus::Stopped, "bootstrap", 0, "a note", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stderrText);
-        platform.processes->setResult(statusResult(c.status));
-        helper->exitCodes = {{c.subcommand, c.exit}};
-        helper->stderrText = {{c.subcommand, c.stderrText}};
-        delegate.reset();
-        start();
-        helper->writeStdErr = [this](const std::string& text) { delegate->logWithStdErr(text); };
-        const auto alertsBefore = platform.alerts->shown().size();
-        press();
-        platform.dispatch->advance(seconds(5));
-        const auto alerts = alertTexts(alertsBefore);
-        EXPECT_EQ(alerts,
-                  c.alert.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.alert});
-        helper->writeStdErr = nullptr;
-    }
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
+    start();
+    helper->silentAt = "bootstrap";
+    press();
+    delegate->logWithStdErr("1\n2\n\n3\n4\n5\n6\n\x1b[2J");
+    helper->held.at(0)(1);
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to start orvane Storage Gateway / The "
+                                                     "command 'launchctl' failed with exit code: "
+                                                     "1\n\n3\n4\n5\n6\n\\x1b[2J"});
 }
 
 TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
@@ -238,22 +186,6 @@ TEST_F(AppHelperTest, AHelperLostAtAnyStepOfARestartGivesTheItemBackAndSendsNoMo
     EXPECT_TRUE(platform.log->contains(
         "Helper connection was closed with error: Error Domain=NSCocoaErrorDomain Code=4097"));
     EXPECT_FALSE(platform.log->contains("did not answer"));
-}
-
-// The helper's package was removed under the running app: nothing listens any more. The start
-// it asked for looks for the helper again, and the person learns that it must be reinstalled.
-TEST_F(AppHelperTest, AStartWithoutAHelperListeningAsksForAReinstall) {
-    start();
-    platform.xpc->crashService(kService);
-    platform.xpc->registerService(kService, {});
-    platform.dispatch->runUntilIdle();
-    const std::string reinstall =
-        "The helper tool is not installed or does not match this version of the app. Reinstall "
-        "the orvane-storage-gateway package.";
-    platform.serviceManagement->fail({"CFErrorDomainLaunchd", 2, reinstall, {}});
-    press();
-    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to get admin access / " + reinstall});
-    EXPECT_TRUE(itemEnabled());
 }
 
 struct VersionCase {
