@@ -191,7 +191,7 @@ void AppDelegate::logWithStdErr(const std::string& text) {
     if (text.empty()) return;
     {
         // Lines of a failed start or stop say why; keep what fits in an alert.
-        constexpr std::size_t kKept = 16 * 1024;
+        constexpr std::size_t kKept = std::size_t{16} * 1024;
         std::lock_guard lock(helperErrorMutex_);
         helperErrorText_ += text;
         if (!text.ends_with('\n')) helperErrorText_ += '\n';
