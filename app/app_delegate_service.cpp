@@ -160,8 +160,7 @@ void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exi
         // Someone else (another person at this computer) may have stopped it since it started;
         // one that failed after it ran did not start for good.
         if (runningSeenAt_ >= request && qorStatus_ == QorStatus::Stopped) {
-            platform::log("The gateway started, and was stopped since; status " +
-                          std::string(rawValue(qorStatus_)));
+            platform::log("The gateway started and was stopped since: no failure to start");
         } else {
             UiTools::enqueueAlert("orvane Storage Gateway failed to start",
                                   "Please check the configuration and logs for more information.");
@@ -180,9 +179,10 @@ void AppDelegate::startStopSettled() {
 
 void AppDelegate::launchctlRequestFailed(bool helperUnreachable) {
     platform::assertMainThread(dispatch_);
-    changeExpected_ = false;
     startStopSettled();
+    // What the failed step did before it failed is still the person's doing.
     updateMenu();
+    changeExpected_ = false;
     if (helperUnreachable) {
         helperIsInstalled_ = false;
         ensureHelperIsInstalled();
