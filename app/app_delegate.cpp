@@ -170,6 +170,7 @@ std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundle
 void AppDelegate::updateMenu() {
     platform::assertMainThread(dispatch_);
     qorStatus_ = QorTools::getStatus();
+    if (qorStatus_ == QorStatus::Running) runningSeenAt_ = serviceRequests_;
     noticeStatusChange();
     menuItemStatus_->setTitle("Status: " + std::string(rawValue(qorStatus_)));
     menuItemStartStop_->setTitle(kStartTitle);
@@ -204,6 +205,18 @@ void AppDelegate::setupWizardAction() {
 
 void AppDelegate::openSetupWizard() {
     platform::assertMainThread(dispatch_);
+    // A file that is there but may not be read is no empty one: say so, and what to do.
+    const auto config = QorTools::configFileURL();
+    if (platform::files().exists(config)) {
+        auto contents = platform::files().readFile(config);
+        if (auto* error = std::get_if<platform::FileError>(&contents)) {
+            UiTools::enqueueAlert("Failed to start Setup Wizard",
+                                  "The configuration file " + config.string() +
+                                      " cannot be read: " + error->description + ".\n\n" +
+                                      kJoinTheGroup);
+            return;
+        }
+    }
     const std::string url = QorTools::getOrvaneUrl().value_or("");
     if (url.empty() || url == "https://") {
         UiTools::enqueueAlert("Failed to start Setup Wizard",

@@ -115,6 +115,9 @@ public:
     static constexpr double kLogProcessReportDelaySeconds = 0.5;
     // At most one notification of the gateway stopping on its own in this time.
     static constexpr double kStopNoticeIntervalSeconds = 60.0;
+    // What someone outside the product's group must do to read its files or control it.
+    static constexpr char kJoinTheGroup[] =
+        "Ask an administrator to add you to the group orvane, then log out and in again.";
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const {
@@ -178,6 +181,14 @@ private:
     // The start/stop item back in the person's hands: their action has settled, whatever came of
     // it.
     void startStopSettled();
+    // A start or stop step's request failed on the connection: the item is given back, the menu
+    // shows what the gateway does now, and a helper that cannot be reached at all is looked for
+    // again, which tells the person when it is not installed.
+    void launchctlRequestFailed(bool helperUnreachable);
+    // What the helper wrote on its standard error for the step sent last, cut to a few lines and
+    // escaped, with what to do where the helper was refused the right; empty when it wrote
+    // nothing.
+    std::string takeHelperErrorText();
     // After each refresh: a gateway that left Running for Stopped or Failed without being asked
     // to is told in a notification.
     void noticeStatusChange();
@@ -217,9 +228,17 @@ private:
     std::atomic<std::uint64_t> serviceRequests_{0};
     // The last status other than Unknown a refresh found; none before the first.
     std::optional<QorStatus> lastKnownStatus_;
-    // A stop asked for here (the person's, or a restart's) is under way: the change it causes
-    // is expected, once.
-    bool stopRequested_ = false;
+    // A start or stop asked for here (the person's, or a restart's) is under way until the check
+    // of the last one asked for: the changes it causes are expected, neither told nor counted
+    // for the quiet period.
+    bool changeExpected_ = false;
+    // The start or stop (its number in serviceRequests_) that was under way when a refresh last
+    // found the gateway running: a start seen running did start, whoever stopped it after.
+    std::uint64_t runningSeenAt_ = 0;
+    // What the helper wrote on its standard error since the last start or stop step was sent;
+    // written on the connection's queue, read there by that step's reply.
+    std::mutex helperErrorMutex_;
+    std::string helperErrorText_;
     bool stopNoticeQuiet_ = false;
     std::shared_ptr<platform::Image> statusIconOk_;
     std::shared_ptr<platform::Image> statusIconError_;

@@ -51,8 +51,11 @@ void AppDelegate::helperVersionChecked(bool isCurrent) {
         if (!error) return;
         lifetime->run([&](AppDelegate&) {
             platform::log("Got error from helper " + error->description());
+            // Someone outside the product's group may not make it; told what to do.
+            const bool refused = error->description().find(": not authorized") != std::string::npos;
             UiTools::enqueueAlert("Failed to create log directory",
-                                  "Failed to create log directory with error message: " + message);
+                                  "Failed to create log directory with error message: " + message +
+                                      (refused ? std::string("\n\n") + kJoinTheGroup : ""));
         });
     });
 }
@@ -167,8 +170,11 @@ std::optional<HelperProtocolProxy> AppDelegate::helperProxy(
     auto proxy = connection->remoteObjectProxyWithErrorHandler(
         [lifetime = lifetime_,
          errorHandler = std::move(errorHandler)](const platform::XpcError& error) {
-            lifetime->run([&](AppDelegate&) {
+            lifetime->run([&](AppDelegate& self) {
                 platform::log("Helper connection was closed with error: " + error.description());
+                // No helper answers at all (a removed package): the next request looks for it
+                // again instead of taking it for installed.
+                if (error.code == platform::kXpcConnectionInvalid) self.helperIsInstalled_ = false;
                 if (errorHandler) errorHandler(false);
             });
         });
@@ -183,5 +189,14 @@ void AppDelegate::logWithStdOut(const std::string& text) {
 
 void AppDelegate::logWithStdErr(const std::string& text) {
     if (text.empty()) return;
+    {
+        // Lines of a failed start or stop say why; keep what fits in an alert.
+        constexpr std::size_t kKept = std::size_t{16} * 1024;
+        std::lock_guard lock(helperErrorMutex_);
+        helperErrorText_ += text;
+        if (!text.ends_with('\n')) helperErrorText_ += '\n';
+        if (helperErrorText_.size() > kKept)
+            helperErrorText_.erase(0, helperErrorText_.size() - kKept);
+    }
     onMain([text](AppDelegate&) { platform::log("QorPrivilegedHelper - ERROR - " + text); });
 }

@@ -1,6 +1,7 @@
 // Starting, stopping and restarting the gateway service through the helper.
 #include "app/app_delegate.h"
 #include "app/app_delegate_lifetime.h"
+#include "platform/outside_text.h"
 #include "platform/registry.h"
 #include "platform/ui_tools.h"
 #include "platform/user_notifications.h"
@@ -8,6 +9,14 @@
 namespace {
 
 constexpr std::int64_t kAlreadyInThatState = 36;
+// Enough for systemd's word and the gateway's own line; the whole story is in the journal.
+constexpr std::size_t kHelperErrorLines = 5;
+constexpr std::size_t kHelperErrorLineBytes = 300;
+// How the helper says that polkit did not grant the caller the right.
+constexpr std::string_view kNotAuthorized = ": not authorized";
+constexpr char kHowToGetTheRight[] =
+    "You are not allowed to start or stop the gateway; where your desktop asks for an "
+    "administrator's password, giving it allows it once.";
 
 }  // namespace
 
@@ -16,6 +25,7 @@ void AppDelegate::startStopAction() {
     if (!ensureHelperIsInstalled()) return;
     platform::log("startStopAction, current qorStatus: " + std::string(caseName(qorStatus_)));
     menuItemStartStop_->setEnabled(false);
+    changeExpected_ = true;
     switch (qorStatus_) {
         case QorStatus::Running: stopService([] {}); break;
         case QorStatus::Stopped: startService(); break;
@@ -40,7 +50,7 @@ void AppDelegate::restartGatewayWhenHelperIsReady() {
 
 void AppDelegate::stopService(Completion completion) {
     platform::assertMainThread(dispatch_);
-    if (qorStatus_ == QorStatus::Running) stopRequested_ = true;
+    changeExpected_ = true;
     auto helper = launchctlProxy();
     if (!helper) return;
     auto lifetime = lifetime_;
@@ -126,12 +136,16 @@ void AppDelegate::checkLaunchctlExitCode(std::int64_t exitCode, const std::strin
 void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
                                         const Completion& completion, std::uint64_t request) {
     platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
+    const std::string why = takeHelperErrorText();
     if (exitCode != 0 && exitCode != kAlreadyInThatState) {
-        UiTools::enqueueAlert(
-            "Failed to " + action + " orvane Storage Gateway",
-            "The command 'launchctl' failed with exit code: " + std::to_string(exitCode));
+        UiTools::enqueueAlert("Failed to " + action + " orvane Storage Gateway",
+                              "The command 'launchctl' failed with exit code: " +
+                                  std::to_string(exitCode) + (why.empty() ? "" : "\n\n" + why));
     }
     completion();
+    // The menu shows the outcome at once; the check later confirms it. A start that ran is then
+    // known to have run, whoever stops it before the check.
+    onMain([](AppDelegate& self) { self.updateMenu(); });
     onMainAfter(kVerificationDelaySeconds, [action, exitCode, request](AppDelegate& self) {
         self.verifyServiceState(action, exitCode, request);
     });
@@ -141,19 +155,62 @@ void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exi
                                      std::uint64_t request) {
     platform::assertMainThread(dispatch_);
     updateMenu();
-    if (action == "start" && exitCode == 0 && qorStatus_ != QorStatus::Running &&
-        request == serviceRequests_) {
-        UiTools::enqueueAlert("orvane Storage Gateway failed to start",
-                              "Please check the configuration and logs for more information.");
+    const bool latest = request == serviceRequests_;
+    if (action == "start" && exitCode == 0 && qorStatus_ != QorStatus::Running && latest) {
+        // Someone else (another person at this computer) may have stopped it since it started;
+        // one that failed after it ran did not start for good.
+        if (runningSeenAt_ >= request && qorStatus_ == QorStatus::Stopped) {
+            platform::log("The gateway started and was stopped since: no failure to start");
+        } else {
+            UiTools::enqueueAlert("orvane Storage Gateway failed to start",
+                                  "Please check the configuration and logs for more information.");
+        }
     }
+    // From here on, a change is the gateway's own again: a stop that did not take leaves it
+    // running, and its later stop is news.
+    if (latest) changeExpected_ = false;
     startStopSettled();
 }
 
 void AppDelegate::startStopSettled() {
     platform::assertMainThread(dispatch_);
     menuItemStartStop_->setEnabled(true);
-    // A stop that did not take leaves the gateway running: its later stop is news again.
-    stopRequested_ = false;
+}
+
+void AppDelegate::launchctlRequestFailed(bool helperUnreachable) {
+    platform::assertMainThread(dispatch_);
+    startStopSettled();
+    // What the failed step did before it failed is still the person's doing.
+    updateMenu();
+    changeExpected_ = false;
+    if (helperUnreachable) {
+        helperIsInstalled_ = false;
+        ensureHelperIsInstalled();
+    }
+}
+
+std::string AppDelegate::takeHelperErrorText() {
+    std::string text;
+    {
+        std::lock_guard lock(helperErrorMutex_);
+        text.swap(helperErrorText_);
+    }
+    std::vector<std::string> lines;
+    bool refused = false;
+    for (std::size_t start = 0; start < text.size();) {
+        auto end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line(text.data() + start, end - start);
+        if (!line.empty()) lines.push_back(platform::escapedText(line, kHelperErrorLineBytes));
+        refused = refused || line.ends_with(kNotAuthorized);
+        start = end + 1;
+    }
+    if (lines.size() > kHelperErrorLines)
+        lines.erase(lines.begin(), lines.end() - kHelperErrorLines);
+    std::string joined;
+    for (const auto& line : lines) joined += (joined.empty() ? "" : "\n") + line;
+    if (refused) joined += std::string("\n\n") + kHowToGetTheRight + " " + kJoinTheGroup;
+    return joined;
 }
 
 void AppDelegate::noticeStatusChange() {
@@ -164,7 +221,7 @@ void AppDelegate::noticeStatusChange() {
         (qorStatus_ != QorStatus::Stopped && qorStatus_ != QorStatus::Failed)) {
         return;
     }
-    if (std::exchange(stopRequested_, false) || stopNoticeQuiet_) return;
+    if (changeExpected_ || stopNoticeQuiet_) return;
     const auto& notifications = platform::services().userNotifications;
     if (!notifications) return;
     platform::log("The gateway changed from Running to " + std::string(rawValue(qorStatus_)) +
@@ -185,10 +242,16 @@ std::optional<AppDelegate::LaunchctlHelper> AppDelegate::launchctlProxy() {
     auto proxy = helperProxy([lifetime, settled](bool) {
         if (settled->exchange(true)) return;
         lifetime->run([](AppDelegate& self) {
-            self.onMain([](AppDelegate& self) { self.startStopSettled(); });
+            const bool unreachable = !self.helperIsInstalled_;
+            self.onMain(
+                [unreachable](AppDelegate& self) { self.launchctlRequestFailed(unreachable); });
         });
     });
-    if (!proxy) return std::nullopt;
+    if (!proxy) {
+        // No step can be sent, so no reply or check will settle this start or stop.
+        onMain([](AppDelegate& self) { self.launchctlRequestFailed(false); });
+        return std::nullopt;
+    }
     return LaunchctlHelper{std::move(*proxy), std::move(settled)};
 }
 
@@ -198,6 +261,10 @@ void AppDelegate::sendLaunchctl(const LaunchctlHelper& helper, const std::string
     // a slow "bootout" still logs, alerts, checks and lets a restart go on.
     auto settled = helper.settled;
     auto proxy = helper.proxy;
+    {
+        std::lock_guard lock(helperErrorMutex_);
+        helperErrorText_.clear();
+    }
     proxy.runQorLaunchctlWithSubcommand(
         subcommand, [settled, onExit = std::move(onExit)](std::int64_t exitCode) {
             settled->store(true);
@@ -208,6 +275,8 @@ void AppDelegate::sendLaunchctl(const LaunchctlHelper& helper, const std::string
         platform::log("The helper did not answer launchctl " + subcommand + " within " +
                       std::to_string(static_cast<int>(kHelperReplyBoundSeconds)) +
                       " seconds; the start/stop item is enabled again");
+        // What the helper does after this long is no longer this action's doing.
+        self.changeExpected_ = false;
         self.startStopSettled();
     });
 }

@@ -2,6 +2,7 @@
 #   orvane-storage-gateway-app          the app's bundle, the helper and launchctl, their units,
 #                                       polkit action and rule, group, user, folders, menu entry
 #   orvane-storage-gateway-dev-gateway  the development gateway and its unit
+#   orvane-storage-gateway-common       the group, the system user and the folders both use
 # Paths are those the Linux layer maps the logic's system paths to (rooted_system_paths.cpp).
 
 include(GNUInstallDirs)
@@ -55,10 +56,10 @@ install(FILES "${PROJECT_SOURCE_DIR}/resources/polkit/com.velmora.qorprivilegedh
         DESTINATION "${CMAKE_INSTALL_DATADIR}/polkit-1/actions" COMPONENT app)
 install(FILES "${PROJECT_SOURCE_DIR}/resources/polkit/50-orvane.rules"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/polkit-1/rules.d" COMPONENT app)
-install(FILES "${pkg_dir}/app/orvane-storage-gateway.sysusers" DESTINATION "lib/sysusers.d"
-        RENAME orvane-storage-gateway.conf COMPONENT app)
-install(FILES "${pkg_dir}/app/orvane-storage-gateway.tmpfiles" DESTINATION "lib/tmpfiles.d"
-        RENAME orvane-storage-gateway.conf COMPONENT app)
+install(FILES "${pkg_dir}/common/orvane-storage-gateway.sysusers" DESTINATION "lib/sysusers.d"
+        RENAME orvane-storage-gateway.conf COMPONENT common)
+install(FILES "${pkg_dir}/common/orvane-storage-gateway.tmpfiles" DESTINATION "lib/tmpfiles.d"
+        RENAME orvane-storage-gateway.conf COMPONENT common)
 install(FILES "${pkg_dir}/app/com.velmora.OrvaneStorageGatewayApp.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications" COMPONENT app)
 # What software centres list: the release is this build's version.
@@ -109,7 +110,7 @@ endforeach()
 add_custom_target(orvane_package_docs ALL DEPENDS ${compressed_docs})
 install(FILES "${doc_build}/orvane-storage-gateway.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1"
         COMPONENT app)
-foreach(component app dev_gateway)
+foreach(component app dev_gateway common)
   string(REPLACE _ - package "orvane-storage-gateway-${component}")
   install(FILES "${pkg_dir}/copyright" "${doc_build}/changelog.gz"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/${package}" COMPONENT ${component})
@@ -125,7 +126,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
-set(CPACK_COMPONENTS_ALL app dev_gateway)
+set(CPACK_COMPONENTS_ALL app dev_gateway common)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -138,7 +139,8 @@ set(CPACK_DEBIAN_APP_PACKAGE_NAME orvane-storage-gateway-app)
 # display plugins, pkcheck for the helper's gate, the service manager and its tools for the
 # maintainer scripts, and the desktop programs the menu opens.
 set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, polkitd, systemd, init-system-helpers (>= 1.54~), xdg-utils, less")
+    "orvane-storage-gateway-common (>= ${PROJECT_VERSION}), qt6-qpa-plugins, polkitd, systemd, \
+init-system-helpers (>= 1.54~), xdg-utils, less")
 set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "x-terminal-emulator")
 set(CPACK_DEBIAN_APP_PACKAGE_CONTROL_EXTRA
     "${pkg_dir}/app/postinst;${pkg_dir}/app/prerm;${pkg_dir}/app/postrm")
@@ -151,7 +153,11 @@ Orvane cloud service. Members of the group orvane control the gateway\n\
 without a password.")
 
 set(CPACK_DEBIAN_DEV_GATEWAY_PACKAGE_NAME orvane-storage-gateway-dev-gateway)
-set(CPACK_DEBIAN_DEV_GATEWAY_PACKAGE_DEPENDS "orvane-storage-gateway-app (= ${PROJECT_VERSION})")
+# The gateway needs only the group, the user and the folders; the app is what drives it, but
+# removing or upgrading the app alone must leave a running gateway running.
+set(CPACK_DEBIAN_DEV_GATEWAY_PACKAGE_DEPENDS
+    "orvane-storage-gateway-common (>= ${PROJECT_VERSION}), systemd")
+set(CPACK_DEBIAN_DEV_GATEWAY_PACKAGE_SUGGESTS "orvane-storage-gateway-app")
 set(CPACK_DEBIAN_DEV_GATEWAY_PACKAGE_CONTROL_EXTRA
     "${pkg_dir}/dev-gateway/postinst;${pkg_dir}/dev-gateway/prerm;${pkg_dir}/dev-gateway/postrm")
 set(CPACK_COMPONENT_DEV_GATEWAY_DESCRIPTION
@@ -159,5 +165,15 @@ set(CPACK_COMPONENT_DEV_GATEWAY_DESCRIPTION
 Runs as the gateway's systemd unit for development and testing of the app:\n\
 it reads the gateway's config.ini and logs a heartbeat. It stores nothing;\n\
 not for production use.")
+
+set(CPACK_DEBIAN_COMMON_PACKAGE_NAME orvane-storage-gateway-common)
+set(CPACK_DEBIAN_COMMON_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_COMMON_PACKAGE_DEPENDS "systemd")
+set(CPACK_DEBIAN_COMMON_PACKAGE_CONTROL_EXTRA "${pkg_dir}/common/postinst")
+set(CPACK_COMPONENT_COMMON_DESCRIPTION
+    "Orvane Storage Gateway's group, system user and folders\n\
+The group orvane, whose members set up and control the gateway, the system\n\
+user orvane-gateway the gateway runs as, and the folders of its\n\
+configuration, backups and log. Shared by the app and the gateway.")
 
 include(CPack)

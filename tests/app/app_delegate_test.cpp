@@ -151,7 +151,12 @@ struct StopNoticeCase {
     std::vector<std::string> noticed;  // the statuses told, in order
     std::int64_t bootoutExit = 0;
     bool gatewayStarts = true;
+    std::ptrdiff_t alerts = 0;  // of kFailedToStart
 };
+
+const std::string kFailedToStart =
+    "orvane Storage Gateway failed to start / Please check the configuration and logs for more "
+    "information.";
 
 class StopNoticeTest : public AppTest, public ::testing::WithParamInterface<StopNoticeCase> {};
 
@@ -163,6 +168,10 @@ TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {
     platform.processes->setResult(statusResult(param.atLaunch));
     start();
     for (const auto& step : param.steps) {
+        if (step == "tap") {  // a press, and no time passes
+            delegate->perform("startStopAction");
+            continue;
+        }
         if (step == "press") {
             delegate->perform("startStopAction");
         } else if (step == "restart") {
@@ -181,6 +190,8 @@ TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {
                            " / Show Service Logs -> showServiceLogsAction");
     }
     EXPECT_EQ(platform.userNotifications->delivered, expected);
+    const auto alerts = alertTexts();
+    EXPECT_EQ(std::count(alerts.begin(), alerts.end(), kFailedToStart), param.alerts);
 }
 
 const StopNoticeCase kStopNoticeCases[] = {
@@ -191,9 +202,20 @@ const StopNoticeCase kStopNoticeCases[] = {
     {"StartsAreNoNews", QorStatus::Stopped, {"press"}, {}},
     {"ThePersonsStop", QorStatus::Running, {"press"}, {}},
     // Its start does not take: the refresh after it finds the gateway stopped.
-    {"ARestart", QorStatus::Running, {"restart"}, {}, 0, false},
+    {"ARestart", QorStatus::Running, {"restart"}, {}, 0, false, 1},
     {"OnlyTheAskedStopIsExpected", QorStatus::Running, {"press", "press", "Failed"}, {"Failed"}},
     {"AStopThatDidNotTake", QorStatus::Running, {"press", "Stopped"}, {"Stopped"}, 1},
+    // The person's start runs, then fails before its check: the check's alert tells it, and the
+    // next stop of the gateway's own is still told.
+    {"AStartThatFailsSoon",
+     QorStatus::Stopped,
+     {"3", "tap", "2", "Failed", "Running", "Stopped"},
+     {"Stopped"},
+     0,
+     true,
+     1},
+    // Someone else stops the person's start before its check: the menu follows, silently.
+    {"AStartStoppedElsewhere", QorStatus::Stopped, {"3", "tap", "2", "Stopped"}, {}},
     {"OncePerMinute",
      QorStatus::Running,
      {"Stopped", "Running", "Failed", "Running", "41", "Stopped", "Running", "Failed"},

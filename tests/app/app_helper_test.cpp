@@ -101,6 +101,21 @@ TEST_F(AppHelperTest, AStartStoppedBeforeItsCheckIsNotToldAsFailing) {
     EXPECT_TRUE(itemEnabled());
 }
 
+// A failed step's alert adds, after two line feeds, the last 5 lines the helper wrote for it,
+// escaped.
+TEST_F(AppHelperTest, AFailedStepSaysWhy) {
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
+    start();
+    helper->silentAt = "bootstrap";
+    press();
+    delegate->logWithStdErr("1\n2\n\n3\n4\n5\n6\n\x1b[2J");
+    helper->held.at(0)(1);
+    platform.dispatch->runUntilIdle();
+    EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to start orvane Storage Gateway / The "
+                                                     "command 'launchctl' failed with exit code: "
+                                                     "1\n\n3\n4\n5\n6\n\\x1b[2J"});
+}
+
 TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {
     platform.processes->setResult(statusResult(QorStatus::Failed));
     helper->exitCodes = {{"enable", 1}};
@@ -154,9 +169,11 @@ TEST_F(AppHelperTest, AHelperLostAtAnyStepOfARestartGivesTheItemBackAndSendsNoMo
         helper->silentAt = chain[k];
         press();
         EXPECT_FALSE(itemEnabled());
+        platform.processes->setResult(statusResult(QorStatus::Stopped));
         platform.xpc->crashService(kService);
         platform.dispatch->runUntilIdle();
         EXPECT_TRUE(itemEnabled());
+        EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Stopped") << "refreshed at once";
         EXPECT_EQ(helper->subcommands, std::vector(chain.begin(), chain.begin() + k + 1));
 
         platform.dispatch->advance(seconds(10));

@@ -2,6 +2,7 @@
 // user: the installed bundle, the installed helper behind polkit, launchctl on systemd. The
 // script checks the units from outside; this checks what the person sees.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -66,6 +67,21 @@ protected:
     std::string enabled() const {
         return processes->run("/bin/systemctl", {"is-enabled", kUnit}, 10s).output;
     }
+    // An alert with this title (any, when empty) whose text holds every one of `parts`.
+    bool told(const std::string& title, const std::vector<std::string>& parts) const {
+        const auto shown = platform.alerts->shown();
+        return std::any_of(shown.begin(), shown.end(), [&](const auto& alert) {
+            return (title.empty() || alert.messageText == title) &&
+                   std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
+                       return alert.informativeText.find(part) != std::string::npos;
+                   });
+        });
+    }
+    // `<signal>.ready` tells the script this process (its pid) waits for `signal`.
+    bool signalAndWait(const std::string& signal) {
+        std::ofstream(signal + ".ready") << ::getpid() << "\n";
+        return run([&] { return std::ifstream(signal).good(); });
+    }
     std::string log() const {
         std::string all;
         for (const auto& line : platform.log->lines()) all += line + "\n";
@@ -119,26 +135,62 @@ TEST_F(AppOnSystemd, AMemberControlsTheGatewayAndReadsItsLog) {
     EXPECT_TRUE(std::getline(file, first) && first.find(" start: ") != std::string::npos) << first;
 }
 
-// Without a token the gateway does not start: the menu says so.
-TEST_F(AppOnSystemd, AFailedStartShowsTheFailedStatus) {
+// Without a token the gateway does not start: the alert holds the gateway's own reason, the
+// unit never shows as running on its way to failing, and the person's start is no stop notice.
+TEST_F(AppOnSystemd, AFailedStartSaysWhy) {
+    bool everRunning = false;
     delegate.perform("startStopAction");
-    EXPECT_TRUE(run([&] { return status() == "Status: Failed"; })) << log();
+    EXPECT_TRUE(run([&] {
+        everRunning = everRunning || status() == "Status: Running";
+        return startStopSettled() && status() == "Status: Failed";
+    })) << log();
+    EXPECT_FALSE(everRunning) << log();
+    EXPECT_TRUE(told("Failed to start orvane Storage Gateway",
+                     {"exit code: 1\n\n", "auth-token is missing or empty"}))
+        << log();
+    EXPECT_TRUE(platform.userNotifications->delivered.empty()) << log();
 }
 
-// Anyone else: polkit refuses, the person is told, nothing runs.
+// Anyone else: polkit refuses, nothing runs, and the person is told what is missing and what to
+// do; the menu shows the real status.
 TEST_F(AppOnSystemd, AnotherUserIsRefusedAndTold) {
-    auto told = [&](const std::string& what) {
-        const auto shown = platform.alerts->shown();
-        return std::any_of(shown.begin(), shown.end(),
-                           [&](const auto& alert) { return alert.messageText == what; });
-    };
+    const std::string join = "add you to the group orvane";
+    EXPECT_TRUE(run([&] {
+        return told("Failed to start Setup Wizard",
+                    {"/etc/orvane-storage-gateway/config.ini", "Permission denied", join});
+    })) << log();
     // The launch's own request, refused alike; once it is answered the helper is known.
-    ASSERT_TRUE(run([&] { return told("Failed to create log directory"); })) << log();
+    ASSERT_TRUE(run([&] { return told("Failed to create log directory", {join}); })) << log();
     delegate.perform("startStopAction");
-    EXPECT_TRUE(run([&] { return told("Failed to start orvane Storage Gateway"); })) << log();
-    EXPECT_TRUE(platform.log->contains("not authorized")) << log();
+    EXPECT_TRUE(run([&] {
+        return told("Failed to start orvane Storage Gateway", {"not authorized", join});
+    })) << log();
     EXPECT_EQ(status(), "Status: Stopped");
 }
+
+// --- The script's steps between launch and a press; two members ---
+
+// Waits while the script does its part (removes the app's package, starts a polkit agent,
+// another member's start), then presses the start/stop item: the menu or an alert shows
+// ORVANE_SYSTEM_TEST_EXPECT.
+TEST_F(AppOnSystemd, APressAfterTheScriptsStep) {
+    const std::string expected = std::getenv("ORVANE_SYSTEM_TEST_EXPECT");
+    ASSERT_TRUE(signalAndWait(std::getenv("ORVANE_SYSTEM_TEST_SIGNAL")));
+    delegate.updateMenu();
+    delegate.perform("startStopAction");
+    EXPECT_TRUE(run([&] { return status() == expected || told("", {expected}); })) << log();
+}
+
+// The first member's start, which the second stops at once: the start's check tells no failure.
+TEST_F(AppOnSystemd, AStartStoppedByAnotherMemberIsNoFailure) {
+    delegate.perform("startStopAction");
+    ASSERT_TRUE(run([&] { return logged(kStarted) == 1; })) << log();
+    std::ofstream(std::getenv("ORVANE_SYSTEM_TEST_SIGNAL")).close();
+    EXPECT_TRUE(run([&] { return startStopSettled() && status() == "Status: Stopped"; })) << log();
+    EXPECT_TRUE(platform.alerts->shown().empty()) << log();
+}
+
+// ---
 
 // The person in the browser, quicker than one: authorizes the sign-in page's code at once as the
 // POWER user (the browser itself is the end-to-end test's business).

@@ -19,11 +19,12 @@ links_state() { # where the links lead, and what is there
 }
 reinstall_names_links() {
   local out
-  out="$(ct sh -c 'dpkg -i /opt/packages/orvane-storage-gateway-app_*.deb' 2>&1)" || { echo "$out"; return 1; }
+  out="$(ct sh -c 'dpkg -i /opt/packages/orvane-storage-gateway-common_*.deb \
+    /opt/packages/orvane-storage-gateway-app_*.deb' 2>&1)" || { echo "$out"; return 1; }
   echo "$out"
   grep -q "$config is a symbolic link" <<<"$out" && grep -q "$backups is a symbolic link" <<<"$out"
 }
-# Both packages repacked at a higher version (and the exact relation between them with it).
+# Every package repacked at a higher version (and the exact relation between them with it).
 upgrade_configures() {
   ct sh -ec 'rm -rf /tmp/up && mkdir /tmp/up
     for deb in /opt/packages/*.deb; do

@@ -71,6 +71,8 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
         std::string(kTarget) +
         " = {\n\tstate = waiting\n\tactive count = 0\n\tlast exit code = 3\n}\n";
     const std::string usage = "usage: launchctl ";
+    const std::string whyNot =
+        "result \"exit-code\", exit status 0\nauth-token is missing or empty";
     using enum QorStatus;
     const struct {
         const char* name;
@@ -82,16 +84,22 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
         QorStatus after;  // what the status query reads afterwards
     } cases[] = {
         {"running", running, print, 0, kRunning, readState, Running},
-        {"activating", {"loaded", "activating"}, print, 0, kRunning, readState, Running},
+        {"activating", {"loaded", "activating"}, print, 113, "is activating", readState, Stopped},
         {"reloading", {"loaded", "reloading"}, print, 0, kRunning, readState, Running},
         {"stopped", stopped, print, 113, kNotFound, readState, Stopped},
-        {"deactivating", {"loaded", "deactivating"}, print, 113, kNotFound, readState, Stopped},
+        {"deactivating",
+         {"loaded", "deactivating"},
+         print,
+         113,
+         "is deactivating",
+         readState,
+         Stopped},
         {"failed", {"loaded", "failed", "done", 3}, print, 0, waiting, readState, Failed},
         {"no unit file", noFile, print, 113, kNotFound, readState, Stopped},
         {"file removed, still running", fileRemoved, print, 0, kRunning, readState, Running},
 
         {"bootstrap", stopped, bootstrap, 0, "", {start}, Running},
-        {"start fails", failsToStart, bootstrap, 1, "result \"failed\"", {start}, Failed},
+        {"start fails", failsToStart, bootstrap, 1, whyNot, {start, readState[0]}, Failed},
         {"bootstrap, no unit file", noFile, bootstrap, 113, kNotFound, {start}, Stopped},
         {"definition names another label", stopped, unfitLabel, 65, "does not name", none, Stopped},
         {"not a job definition", stopped, notAJob, 65, "is not named", none, Stopped},

@@ -12,10 +12,13 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/rooted_system_paths.h"
 #include "platform/linux/system_log.h"
+#include "platform/outside_text.h"
 #include "platform/registry.h"
 #include "service/qor_tools.h"
 #include "tools/dev-gateway/gateway_config.h"
@@ -40,6 +43,31 @@ int blockedSignals() {
     return ::signalfd(-1, &signals, SFD_CLOEXEC);
 }
 
+// Passes each line on and keeps the last: a start that fails hands it to systemd as the
+// service's status, so whoever asked for the start learns why, not only the journal.
+class LastLineLog : public platform::Log {
+public:
+    explicit LastLineLog(std::shared_ptr<platform::Log> next) : next_(std::move(next)) {}
+    void write(std::string_view line) override {
+        last_ = line;
+        next_->write(line);
+    }
+    const std::string& last() const { return last_; }
+
+private:
+    std::shared_ptr<platform::Log> next_;
+    std::string last_;
+};
+
+// Waits until systemd has the status: the process may be gone before systemd would read it, and
+// a message from a process that is gone cannot be told apart from anyone's.
+int failedStart(const LastLineLog& lines, int status) {
+    const std::string text = "STATUS=" + platform::escapedText(lines.last(), 1024);
+    sd_notify(0, text.c_str());
+    sd_notify_barrier(0, 5'000'000);
+    return status;
+}
+
 // A configuration that cannot be read leaves the previous one in force.
 void reload(const std::filesystem::path& file, GatewayConfig& config, GatewayLog& log) {
     auto fresh = dev_gateway::loadGatewayConfig(file);
@@ -51,11 +79,11 @@ void reload(const std::filesystem::path& file, GatewayConfig& config, GatewayLog
     log.write("reload: " + describe(config));
 }
 
-int run(const std::filesystem::path& file, int signals) {
+int run(const std::filesystem::path& file, int signals, const LastLineLog& lines) {
     auto config = dev_gateway::loadGatewayConfig(file);
-    if (!config) return kConfig;
+    if (!config) return failedStart(lines, kConfig);
     GatewayLog log;
-    if (!log.open(config->logFile)) return kCantCreate;
+    if (!log.open(config->logFile)) return failedStart(lines, kCantCreate);
     log.write("start: " + describe(*config));
     sd_notify(0, "READY=1");
 
@@ -92,7 +120,9 @@ int main(int argc, char** argv) {
     const int signals = blockedSignals();
     namespace linux_impl = platform::linux_impl;
     platform::Services services;
-    services.log = std::make_shared<linux_impl::SystemLog>("orvane-dev-gateway");
+    auto lines = std::make_shared<LastLineLog>(
+        std::make_shared<linux_impl::SystemLog>("orvane-dev-gateway"));
+    services.log = lines;
     services.paths = std::make_shared<linux_impl::RootedSystemPaths>(
         linux_impl::RootedSystemPaths::fromEnvironment());
     services.files = std::make_shared<linux_impl::PosixFileSystem>();
@@ -106,5 +136,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The product's own config.ini, below ORVANE_SYSTEM_ROOT, unless one is named.
-    return run(argc == 2 ? std::filesystem::path(argv[1]) : QorTools::configFileURL(), signals);
+    return run(argc == 2 ? std::filesystem::path(argv[1]) : QorTools::configFileURL(), signals,
+               *lines);
 }

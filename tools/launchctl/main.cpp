@@ -52,15 +52,20 @@ std::string unitOf(const std::string& label) { return label + ".service"; }
 // The status query reads an answer with status 0 as running unless it says "active count = 0";
 // any other status reads as stopped. A stopped unit is what launchctl calls a service that is
 // not loaded; so is a unit without a file, which is inactive. One whose file was removed while it
-// runs still runs.
+// runs still runs. A unit on its way up or down is not running yet or any more: one that is
+// still starting may yet fail, and must not show as running until it has.
 int print(SystemdBus& systemd, const std::string& label) {
     auto result = systemd.unitState(unitOf(label));
     if (auto* error = std::get_if<BusError>(&result)) return answer(*error, label);
     const auto& state = std::get<launchctl::UnitState>(result);
     const std::string& active = state.activeState;
-    if (active == "active" || active == "activating" || active == "reloading") {
+    if (active == "active" || active == "reloading") {
         std::printf("system/%s = {\n\tstate = running\n\tactive count = 1\n}\n", label.c_str());
         return 0;
+    }
+    if (active == "activating" || active == "deactivating") {
+        std::fprintf(stderr, "Service \"%s\" is %s, not running\n", label.c_str(), active.c_str());
+        return kNoSuchService;
     }
     if (active != "failed") return notFound(label);
     std::printf("system/%s = {\n\tstate = waiting\n\tactive count = 0\n", label.c_str());
@@ -69,13 +74,27 @@ int print(SystemdBus& systemd, const std::string& label) {
     return 0;
 }
 
+// What systemd kept of the failed start, for the person who asked for it: the unit's result, its
+// program's exit status, and the last status line the program sent (STATUS=), where it says why.
+void whyItFailed(SystemdBus& systemd, const std::string& label) {
+    auto result = systemd.unitOutcome(unitOf(label));
+    const auto* outcome = std::get_if<launchctl::UnitOutcome>(&result);
+    if (!outcome) return;
+    std::string line = unitOf(label) + ": result \"" + outcome->result + "\"";
+    if (outcome->exitStatus) line += ", exit status " + std::to_string(*outcome->exitStatus);
+    std::fprintf(stderr, "%s\n", line.c_str());
+    if (!outcome->statusText.empty()) std::fprintf(stderr, "%s\n", outcome->statusText.c_str());
+}
+
 int runJob(SystemdBus& systemd, const char* method, const std::string& label) {
     auto result = systemd.runJob(method, unitOf(label));
     if (auto* error = std::get_if<BusError>(&result)) return answer(*error, label);
     const auto& jobResult = std::get<std::string>(result);
     if (jobResult == "done") return 0;
-    return fail("The job " + std::string(method) + " " + unitOf(label) + " ended with result \"" +
-                jobResult + "\"; see the unit's journal");
+    fail("The job " + std::string(method) + " " + unitOf(label) + " ended with result \"" +
+         jobResult + "\"; see the unit's journal");
+    if (std::string_view(method) == "StartUnit") whyItFailed(systemd, label);
+    return kFailed;
 }
 
 int bootstrap(SystemdBus& systemd, const std::string& jobDefinition) {

@@ -39,14 +39,25 @@ struct SlotUnref {
 };
 using Slot = std::unique_ptr<sd_bus_slot, SlotUnref>;
 
-BusResult<std::string> stringProperty(sd_bus* bus, const char* path, const char* name) {
+BusResult<std::string> stringProperty(sd_bus* bus, const char* path, const char* interface,
+                                      const char* name) {
     sd_bus_error error{};
     char* value = nullptr;
-    const int r = sd_bus_get_property_string(bus, kService, path, kUnit, name, &error, &value);
+    const int r = sd_bus_get_property_string(bus, kService, path, interface, name, &error, &value);
     if (r < 0) return busError(error, std::string("Could not read ") + name, r);
     std::string text(value);
     std::free(value);
     return text;
+}
+
+// The main process's last exit status.
+std::optional<int> exitStatus(sd_bus* bus, const char* path) {
+    std::int32_t status = 0;
+    if (sd_bus_get_property_trivial(bus, kService, path, kServiceUnit, "ExecMainStatus", nullptr,
+                                    'i', &status) < 0) {
+        return std::nullopt;
+    }
+    return status;
 }
 
 // The results of the jobs removed so far, by job path.
@@ -72,7 +83,7 @@ BusResult<SystemdBus> SystemdBus::connect() {
     return SystemdBus(bus);
 }
 
-BusResult<UnitState> SystemdBus::unitState(const std::string& unit) {
+BusResult<std::string> SystemdBus::unitPath(const std::string& unit) {
     // GetUnit knows only units in memory; LoadUnit also answers for one that is not, and for
     // one without a file, which is never active.
     sd_bus_error error{};
@@ -84,19 +95,36 @@ BusResult<UnitState> SystemdBus::unitState(const std::string& unit) {
     const char* path = nullptr;
     r = sd_bus_message_read(reply.get(), "o", &path);
     if (r < 0) return localError("Could not read systemd's answer", r);
+    return std::string(path);
+}
+
+BusResult<UnitState> SystemdBus::unitState(const std::string& unit) {
+    auto found = unitPath(unit);
+    if (auto* failure = std::get_if<BusError>(&found)) return *failure;
+    const char* path = std::get<std::string>(found).c_str();
 
     UnitState state;
-    auto active = stringProperty(bus_.get(), path, "ActiveState");
+    auto active = stringProperty(bus_.get(), path, kUnit, "ActiveState");
     if (auto* failure = std::get_if<BusError>(&active)) return *failure;
     state.activeState = std::get<std::string>(active);
-    if (state.activeState == "failed") {
-        std::int32_t status = 0;
-        if (sd_bus_get_property_trivial(bus_.get(), kService, path, kServiceUnit, "ExecMainStatus",
-                                        nullptr, 'i', &status) >= 0) {
-            state.exitStatus = status;
-        }
-    }
+    if (state.activeState == "failed") state.exitStatus = exitStatus(bus_.get(), path);
     return state;
+}
+
+BusResult<UnitOutcome> SystemdBus::unitOutcome(const std::string& unit) {
+    auto found = unitPath(unit);
+    if (auto* failure = std::get_if<BusError>(&found)) return *failure;
+    const char* path = std::get<std::string>(found).c_str();
+
+    UnitOutcome outcome;
+    for (auto [name, field] :
+         {std::pair{"Result", &outcome.result}, std::pair{"StatusText", &outcome.statusText}}) {
+        auto value = stringProperty(bus_.get(), path, kServiceUnit, name);
+        if (auto* failure = std::get_if<BusError>(&value)) return *failure;
+        *field = std::get<std::string>(value);
+    }
+    outcome.exitStatus = exitStatus(bus_.get(), path);
+    return outcome;
 }
 
 BusResult<std::string> SystemdBus::runJob(const char* method, const std::string& unit) {

@@ -26,6 +26,13 @@ struct UnitState {
     std::optional<int> exitStatus;
 };
 
+// What systemd keeps of a unit's last run, to say why a start failed.
+struct UnitOutcome {
+    std::string result;      // "exit-code", "timeout", "protocol", ...
+    std::string statusText;  // the last STATUS= the service sent, empty without one
+    std::optional<int> exitStatus;
+};
+
 // The service manager's own D-Bus API (org.freedesktop.systemd1) on the system bus.
 class SystemdBus {
 public:
@@ -33,6 +40,7 @@ public:
     static BusResult<SystemdBus> connect();
 
     BusResult<UnitState> unitState(const std::string& unit);
+    BusResult<UnitOutcome> unitOutcome(const std::string& unit);
     // Queues a job ("StartUnit" or "StopUnit") and waits until systemd removes it; the job's
     // result, "done" when it succeeded.
     BusResult<std::string> runJob(const char* method, const std::string& unit);
@@ -44,6 +52,7 @@ private:
         void operator()(sd_bus* bus) const;
     };
     explicit SystemdBus(sd_bus* bus) : bus_(bus) {}
+    BusResult<std::string> unitPath(const std::string& unit);
     std::unique_ptr<sd_bus, Close> bus_;
 };
 

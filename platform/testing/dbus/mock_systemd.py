@@ -21,6 +21,7 @@ SYSTEM_BUS = True
 
 NO_SUCH_UNIT = 'org.freedesktop.systemd1.NoSuchUnit'
 JOB_MILLISECONDS = 50
+FAILED_START_STATUS = 'auth-token is missing or empty'
 SUB_STATES = {'active': 'running', 'inactive': 'dead'}
 
 
@@ -58,8 +59,11 @@ def set_unit(mock, name, load_state, active_state, exit_status):
             'ActiveState': active_state,
             'SubState': SUB_STATES.get(active_state, active_state),
         }, [])
-        mockobject.objects[path].AddProperties(SERVICE_IFACE,
-                                               {'ExecMainStatus': dbus.Int32(exit_status)})
+        mockobject.objects[path].AddProperties(SERVICE_IFACE, {
+            'ExecMainStatus': dbus.Int32(exit_status),
+            'Result': 'success',
+            'StatusText': '',
+        })
         return
     if unit.props[UNIT_IFACE]['LoadState'] != load_state:
         unit.UpdateProperties(UNIT_IFACE, {'LoadState': load_state})
@@ -107,6 +111,10 @@ def LoadUnit(self, name):
 def StartUnit(self, name, _mode):
     loaded_unit(name)
     result = self.start_results[name]
+    if result != 'done':
+        # What a program that exits at once tells systemd of why, before it goes.
+        mockobject.objects[unit_path(name)].props[SERVICE_IFACE].update(
+            {'Result': 'exit-code', 'StatusText': FAILED_START_STATUS})
     return queue_job(self, name, result, 'active' if result == 'done' else 'failed')
 
 
