@@ -170,8 +170,8 @@ TEST_F(AppOnSystemd, AnotherUserIsRefusedAndTold) {
 
 // --- The script's steps between launch and a press; two members ---
 
-// Waits while the script does its part (removes the app's package, starts a polkit agent,
-// another member's start), then presses the start/stop item: the menu or an alert shows
+// Waits while the script does its part (removes the app's package, starts a polkit agent), then
+// presses the start/stop item: the menu or an alert shows
 // ORVANE_SYSTEM_TEST_EXPECT.
 TEST_F(AppOnSystemd, APressAfterTheScriptsStep) {
     const std::string expected = std::getenv("ORVANE_SYSTEM_TEST_EXPECT");
