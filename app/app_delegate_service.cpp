@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "platform/ui_tools.h"
 #include "platform/user_notifications.h"
+#include "service/qor_tools.h"
 
 namespace {
 
@@ -162,8 +163,12 @@ void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exi
         if (runningSeenAt_ >= request && qorStatus_ == QorStatus::Stopped) {
             platform::log("The gateway started and was stopped since: no failure to start");
         } else {
+            // One that started and then died says why as well as one whose start failed.
+            const std::string why =
+                qorStatus_ == QorStatus::Failed ? QorTools::getFailureReason() : "";
             UiTools::enqueueAlert("orvane Storage Gateway failed to start",
-                                  "Please check the configuration and logs for more information.");
+                                  "Please check the configuration and logs for more information." +
+                                      (why.empty() ? "" : "\n\n" + why));
         }
     }
     // From here on, a change is the gateway's own again: a stop that did not take leaves it

@@ -4,8 +4,10 @@
 #include <chrono>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 #include <variant>
 
+#include "platform/outside_text.h"
 #include "platform/registry.h"
 #include "service/config_parser.h"
 
@@ -25,6 +27,14 @@ constexpr std::string_view kForbiddenDirs =
 
 constexpr std::string_view kLaunchctl = "/bin/launchctl";
 constexpr std::string_view kInactiveMarker = "active count = 0";
+// Lines of launchctl's answer for a failed gateway that say why, and how each is told.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kFailureLines = {{
+    {"\tlast result = ", "The gateway's unit ended with result "},
+    {"\tlast exit code = ", "Its program's exit status: "},
+    {"\tlast status = ", ""},
+}};
+// One line of the gateway's, however long, stays readable in an alert.
+constexpr std::size_t kFailureLineBytes = 300;
 
 // "10 seconds", or "250 ms" for a bound that is not whole seconds.
 std::string durationText(std::chrono::milliseconds d) {
@@ -190,4 +200,28 @@ QorStatus QorTools::getStatus(std::chrono::milliseconds timeout) {
     platform::log("launchctl non-zero status: " + std::to_string(result.status) +
                   " output: " + output);
     return QorStatus::Stopped;
+}
+
+std::string QorTools::getFailureReason(std::chrono::milliseconds timeout) {
+    const auto result =
+        platform::processes().run(platform::paths().resolve(kLaunchctl).string(),
+                                  {"print", std::string("system/") + kServiceLabel}, timeout);
+    if (result.startError || result.timedOut || result.status != 0 ||
+        result.output.find(kInactiveMarker) == std::string::npos) {
+        return "";
+    }
+    std::string reason;
+    for (const auto& [prefix, told] : kFailureLines) {
+        const auto at = result.output.find(prefix);
+        if (at == std::string::npos) continue;
+        const auto begin = at + prefix.size();
+        const auto end = result.output.find('\n', begin);
+        const std::string_view value(
+            result.output.data() + begin,
+            (end == std::string::npos ? result.output.size() : end) - begin);
+        if (value.empty()) continue;
+        if (!reason.empty()) reason += '\n';
+        reason += std::string(told) + platform::escapedText(value, kFailureLineBytes);
+    }
+    return reason;
 }

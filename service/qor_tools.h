@@ -43,4 +43,7 @@ public:
     // refresh on the main thread cannot freeze for ever.
     static constexpr std::chrono::milliseconds kStatusQueryTimeout{std::chrono::seconds(10)};
     static QorStatus getStatus(std::chrono::milliseconds timeout = kStatusQueryTimeout);
+    // Why a gateway that failed did, as systemd kept it (its unit's result, its last status
+    // line), escaped for a person to read; empty when it is not failed or nothing was kept.
+    static std::string getFailureReason(std::chrono::milliseconds timeout = kStatusQueryTimeout);
 };

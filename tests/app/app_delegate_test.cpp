@@ -154,10 +154,6 @@ struct StopNoticeCase {
     std::ptrdiff_t alerts = 0;  // of kFailedToStart
 };
 
-const std::string kFailedToStart =
-    "orvane Storage Gateway failed to start / Please check the configuration and logs for more "
-    "information.";
-
 class StopNoticeTest : public AppTest, public ::testing::WithParamInterface<StopNoticeCase> {};
 
 TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {

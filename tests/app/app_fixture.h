@@ -14,6 +14,11 @@ namespace app_test {
 
 using namespace platform::testing;
 
+// The alert for a start whose gateway is not running at the check.
+inline const std::string kFailedToStart =
+    "orvane Storage Gateway failed to start / Please check the configuration and logs for more "
+    "information.";
+
 inline platform::ProcessResult statusResult(QorStatus status) {
     static const std::map<QorStatus, platform::ProcessResult> results = {
         {QorStatus::Running, {std::nullopt, false, 0, "state = running\n\tactive count = 1\n"}},

@@ -46,9 +46,6 @@ TEST_F(AppHelperTest, EachStatusSendsItsChainAndTheExitStatusesDecideTheAlerts) 
         std::vector<std::string> alerts;
     };
     const std::vector<std::string> starts = {"enable", "bootstrap"};
-    const std::string notRunning =
-        "orvane Storage Gateway failed to start / Please check the configuration and logs for "
-        "more information.";
     const std::string failed =
         "Failed to start orvane Storage Gateway / The command 'launchctl' failed with exit code: 5";
     const std::vector<Case> cases = {
@@ -57,7 +54,7 @@ TEST_F(AppHelperTest, EachStatusSendsItsChainAndTheExitStatusesDecideTheAlerts) 
         {QorStatus::Stopped, false, 0, true, {"enable", "bootstrap", "disable"}, {}},
         {QorStatus::Failed, true, 0, true, {"bootout", "enable", "bootstrap"}, {}},
         {QorStatus::Unknown, false, 0, true, {"bootout", "enable", "bootstrap", "disable"}, {}},
-        {QorStatus::Stopped, true, 0, false, starts, {notRunning}},
+        {QorStatus::Stopped, true, 0, false, starts, {kFailedToStart}},
         {QorStatus::Stopped, true, 36, false, starts, {}},
         {QorStatus::Stopped, true, 5, false, starts, {failed}},
     };
@@ -114,6 +111,21 @@ TEST_F(AppHelperTest, AFailedStepSaysWhy) {
     EXPECT_EQ(alertTexts(), std::vector<std::string>{"Failed to start orvane Storage Gateway / The "
                                                      "command 'launchctl' failed with exit code: "
                                                      "1\n\n3\n4\n5\n6\n\\x1b[2J"});
+}
+
+// A start that ran and then died says why too, as systemd kept it.
+TEST_F(AppHelperTest, AGatewayThatDiedAfterItsStartSaysWhy) {
+    platform.processes->setResult(statusResult(QorStatus::Stopped));
+    start();
+    helper->startsService = false;
+    press();
+    platform.processes->setResult(
+        {std::nullopt, false, 0,
+         "state = waiting\n\tactive count = 0\n\tlast result = exit-code\n\tlast status = gone\n"});
+    platform.dispatch->advance(seconds(4.1));
+    EXPECT_EQ(alertTexts(),
+              std::vector<std::string>{kFailedToStart +
+                                       "\n\nThe gateway's unit ended with result exit-code\ngone"});
 }
 
 TEST_F(AppHelperTest, AHelperThatIsLostSlowOrSilentGivesTheItemBack) {

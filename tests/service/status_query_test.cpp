@@ -56,4 +56,28 @@ TEST(StatusQuery, MapsLaunchctlsAnswer) {
     }
 }
 
+// What launchctl kept of a failed gateway, told as a person reads it; nothing for one that is not
+// failed.
+TEST(StatusQuery, ToldWhyAFailedGatewayFailed) {
+    const std::string failed = "system/x = {\n\tstate = waiting\n\tactive count = 0\n";
+    const struct {
+        ProcessResult answer;
+        std::string reason;
+    } cases[] = {
+        {exited(0, failed + "\tlast exit code = 1\n\tlast result = exit-code\n"
+                            "\tlast status = no auth-token\x1b[2J\n}\n"),
+         "The gateway's unit ended with result exit-code\nIts program's exit status: 1\n"
+         "no auth-token\\x1b[2J"},
+        {exited(0, failed + "}\n"), ""},
+        {exited(0, "state = running\nactive count = 1\n\tlast status = old\n"), ""},
+        {exited(113, failed + "\tlast status = stopped\n"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        platform::testing::TestPlatform platform;
+        platform.processes->setResult(c.answer);
+        EXPECT_EQ(QorTools::getFailureReason(), c.reason);
+    }
+}
+
 }  // namespace

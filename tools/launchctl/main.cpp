@@ -1,6 +1,7 @@
 // launchctl print|bootout|enable|disable system/<label>, launchctl bootstrap system <plist>:
 // what the helper and the status query ask of launchctl, answered by systemd. The job <label>
 // is the unit <label>.service.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -70,6 +71,17 @@ int print(SystemdBus& systemd, const std::string& label) {
     if (active != "failed") return notFound(label);
     std::printf("system/%s = {\n\tstate = waiting\n\tactive count = 0\n", label.c_str());
     if (state.exitStatus) std::printf("\tlast exit code = %d\n", *state.exitStatus);
+    // Why it failed, for the app to tell: the gateway's own status line is one line here.
+    auto outcome = systemd.unitOutcome(unitOf(label));
+    if (const auto* why = std::get_if<launchctl::UnitOutcome>(&outcome)) {
+        if (!why->result.empty() && why->result != "success") {
+            std::printf("\tlast result = %s\n", why->result.c_str());
+        }
+        std::string status = why->statusText;
+        std::replace_if(
+            status.begin(), status.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        if (!status.empty()) std::printf("\tlast status = %s\n", status.c_str());
+    }
     std::printf("}\n");
     return 0;
 }
