@@ -122,7 +122,7 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     auto userNotifications = std::make_shared<qt::QtUserNotificationCenter>(application);
     userNotifications->setFallbackTray([&statusBar]() -> QSystemTrayIcon* {
         const auto& items = statusBar.statusItems();
-        return items.empty() ? nullptr : &items.front()->trayIcon();
+        return items.empty() ? nullptr : items.front()->embeddedIcon();
     });
     services.userNotifications = userNotifications;
     installServices(services);
