@@ -162,7 +162,6 @@ namespace {
 
 using namespace platform::qt::wire;
 
-
 void registerWireTypes() {
     static const bool registered = [] {
         qDBusRegisterMetaType<DbusImage>();
@@ -260,9 +259,7 @@ public:
     QString iconName() const { return item_.iconName_; }
     DbusImageList iconPixmap() const { return pixmapsOf(item_.icon_); }
     DbusImageList noPixmaps() const { return {}; }
-    DbusToolTip toolTip() const {
-        return {{}, {}, item_.toolTipTitle_, item_.toolTipText_};
-    }
+    DbusToolTip toolTip() const { return {{}, {}, item_.toolTipTitle_, item_.toolTipText_}; }
 
 public slots:
     void Activate(int x, int y) { popUp(x, y); }
@@ -349,7 +346,7 @@ public slots:
         return item_.revision_;
     }
     QList<platform::qt::wire::DbusMenuItemProperties> GetGroupProperties(const QList<int>& ids,
-                                                  const QStringList& names) {
+                                                                         const QStringList& names) {
         DbusMenuItemPropertiesList list;
         const QList<int> wanted = ids.isEmpty() ? allIds() : ids;
         for (int id : wanted) {
@@ -394,7 +391,8 @@ private:
     QList<int> allIds() {
         QList<int> ids{0};
         if (item_.menu_) {
-            for (const auto& entry : item_.menu_->qtItems()) ids.append(item_.idOf(entry->qaction()));
+            for (const auto& entry : item_.menu_->qtItems())
+                ids.append(item_.idOf(entry->qaction()));
         }
         return ids;
     }

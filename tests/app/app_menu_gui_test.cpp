@@ -343,9 +343,10 @@ TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
         });
     };
     ASSERT_TRUE(notifiedCount(1));
-    EXPECT_EQ(notified.front(),
-              "Notify \"orvane-gui-test\" 0 \"\" \"Title\" \"Text\" [\"default\", \"Show Service "
-              "Logs\", \"action\", \"Show Service Logs\"] {} -1");
+    EXPECT_EQ(
+        notified.front(),
+        "Notify \"orvane-gui-test\" 0 \"\" \"Title\" \"Text\" [\"default\", \"\", \"action\", "
+        "\"Show Service Logs\"] {} -1");
     // The server's answer (its first notification is number 1) and its signals travel apart:
     // each step waits for the one before to have arrived. An unknown notification and an
     // unknown key do nothing.
