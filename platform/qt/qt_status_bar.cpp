@@ -4,8 +4,8 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPalette>
+#include <QStandardPaths>
+#include <map>
 
 #include "platform/log.h"
 #include "platform/qt/qt_status_window.h"
@@ -13,21 +13,27 @@
 
 namespace platform::qt {
 
-QIcon QtImage::renderedIcon() const {
-    if (!template_) return icon_;
-    const QColor tint = QGuiApplication::palette().color(QPalette::WindowText);
-    QIcon tinted;
-    for (const QSize& size : icon_.availableSizes()) {
-        QImage image =
-            icon_.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        QPainter painter(&image);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(image.rect(), tint);
-        painter.end();
-        tinted.addPixmap(QPixmap::fromImage(image));
-    }
-    return tinted;
+namespace {
+
+// The icon theme's names of the status icons (cmake/OrvaneStatusIcons.cmake has the same table).
+QString themeNameOf(const std::string& name) {
+    static const std::map<std::string, QString> kNames = {
+        {"StatusBarIcon", "orvane-storage-gateway-running"},
+        {"StatusBarIconStopped", "orvane-storage-gateway-stopped"},
+        {"StatusBarIconError", "orvane-storage-gateway-error"},
+    };
+    const auto found = kNames.find(name);
+    if (found == kNames.end()) return {};
+    const QString symbolic = found->second + "-symbolic";
+    // Only an installed name: a panel given a name it cannot find may show nothing at all.
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                  "icons/hicolor/scalable/status/" + symbolic + ".svg")
+                   .isEmpty()
+               ? QString()
+               : symbolic;
 }
+
+}  // namespace
 
 QtMenuItem::QtMenuItem(const std::string& title, Selector action, std::string keyEquivalent,
                        std::shared_ptr<ActionRouter> router)
@@ -142,7 +148,8 @@ void QtStatusItem::setButtonImage(std::shared_ptr<Image> image) {
     if (key == imageKey_) return;
     imageKey_ = key;
     icon_ = qtImage ? qtImage->renderedIcon() : QIcon();
-    if (exported_) exported_->setIcon(icon_, {});
+    themeName_ = qtImage ? qtImage->themeName() : QString();
+    if (exported_) exported_->setIcon(icon_, themeName_);
     if (embedded_) embedded_->setIcon(icon_);
 }
 
@@ -175,7 +182,7 @@ void QtStatusItem::showIn(const QString& watcher, bool embedded) {
     if (!watcher.isEmpty() && !exported_) {
         exported_ = std::make_unique<StatusNotifierItem>();
         exported_->activated = [this](QPoint at) { popUpMenu(at); };
-        exported_->setIcon(icon_, {});
+        exported_->setIcon(icon_, themeName_);
         exported_->setMenu(std::dynamic_pointer_cast<QtMenu>(menu_).get());
     }
     if (exported_) exported_->registerWith(watcher);
@@ -292,7 +299,7 @@ std::shared_ptr<Image> QtStatusBar::imageNamed(const std::string& name) {
     if (auto hiDpi = bundle_.resourcePath(name + "@2x", "png")) {
         icon.addFile(QString::fromStdString(hiDpi->string()));
     }
-    return std::make_shared<QtImage>(name, icon);
+    return std::make_shared<QtImage>(name, icon, themeNameOf(name));
 }
 
 }  // namespace platform::qt

@@ -24,16 +24,22 @@ struct ActionRouter {
 
 class QtImage : public Image {
 public:
-    QtImage(std::string name, QIcon icon) : name_(std::move(name)), icon_(std::move(icon)) {}
+    QtImage(std::string name, QIcon icon, QString themeName = {})
+        : name_(std::move(name)), icon_(std::move(icon)), themeName_(std::move(themeName)) {}
     std::string name() const override { return name_; }
     void setTemplate(bool isTemplate) override { template_ = isTemplate; }
     bool isTemplate() const override { return template_; }
-    // As drawn: a template image takes the panel's text colour and keeps only its own alpha.
-    QIcon renderedIcon() const;
+    // As drawn. The panel's colours are not known here, so a template is drawn to hold on light
+    // and dark panels alike (black inside a white halo), as the build made it.
+    const QIcon& renderedIcon() const { return icon_; }
+    // The icon theme's symbolic icon for a template, which a panel recolours to its text colour;
+    // empty where none is installed.
+    QString themeName() const { return template_ ? themeName_ : QString(); }
 
 private:
     std::string name_;
     QIcon icon_;
+    QString themeName_;
     bool template_ = false;
 };
 
@@ -144,6 +150,7 @@ private:
     // image sends nothing to the panel.
     std::string imageKey_;
     QIcon icon_;
+    QString themeName_;
     QString toolTip_;
     std::unique_ptr<StatusNotifierItem> exported_;
     std::unique_ptr<QSystemTrayIcon> embedded_;

@@ -2,7 +2,7 @@
 has on the session bus. It keeps the items that register, and MenuRows reads the newest one's
 exported menu the way a panel would, one row per item: its label, " (on)" when checked,
 " (off)" when disabled, " (hidden)" when not shown; "-" for a separator. Click sends the menu a
-click on the item of a label, ToolTip reads the item's tooltip text, as a panel does; NewIcons
+click on the item of a label, ItemTexts reads the item's tooltip text and icon name, as a panel does; NewIcons
 counts the icons items have sent.
 '''
 
@@ -82,10 +82,11 @@ def Click(self, label):
                        dbus_interface=MENU_IFACE)
 
 
-@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='s')
-def ToolTip(self):
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='as')
+def ItemTexts(self):
     item = newest_menu(self)[0]
-    return item.Get(ITEM_IFACE, 'ToolTip', dbus_interface=dbus.PROPERTIES_IFACE)[3]
+    tip = item.Get(ITEM_IFACE, 'ToolTip', dbus_interface=dbus.PROPERTIES_IFACE)
+    return [tip[3], item.Get(ITEM_IFACE, 'IconName', dbus_interface=dbus.PROPERTIES_IFACE)]
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='i')
