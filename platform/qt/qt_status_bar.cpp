@@ -137,6 +137,12 @@ QtStatusItem::~QtStatusItem() = default;
 void QtStatusItem::popUpMenu(QPoint at) {
     auto qtMenu = std::dynamic_pointer_cast<QtMenu>(menu_);
     if (!qtMenu) return;
+    // A Wayland popup needs a window of ours to hang from, and the panel is not ours: without
+    // one the compositor makes the menu an ordinary window. The status window offers the same.
+    if (QGuiApplication::platformName().startsWith("wayland")) {
+        if (showWindow) showWindow();
+        return;
+    }
     qtMenu->qmenu()->popup(at.isNull() ? QCursor::pos() : at);
 }
 
@@ -221,6 +227,7 @@ QtStatusBar::~QtStatusBar() { tray_->changed = nullptr; }
 std::shared_ptr<StatusItem> QtStatusBar::makeStatusItem(double length) {
     auto item = std::make_shared<QtStatusItem>(length);
     item->menuChanged = [this] { refreshTray(); };
+    item->showWindow = [this] { showStatusWindow(); };
     statusItems_.push_back(item);
     if (!graceOver_ && !grace_.isActive()) grace_.start();
     refreshTray();

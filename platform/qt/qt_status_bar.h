@@ -138,6 +138,8 @@ public:
     StatusNotifierItem* exportedItem() const { return exported_.get(); }
     // Told when the item gets its menu.
     std::function<void()> menuChanged;
+    // Opens the status window, where a click cannot pop the menu up.
+    std::function<void()> showWindow;
 
 private:
     void popUpMenu(QPoint at);
