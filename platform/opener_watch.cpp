@@ -15,18 +15,16 @@ void reportOpenFailure(const std::string& what, const std::string& why) {
 bool watchOpener(const std::string& what, const std::string& program,
                  const StartedProcess& started) {
     if (started.startError || !started.process) {
-        reportOpenFailure(what, program + " could not be started: " +
-                                    started.startError.value_or("no process"));
+        reportOpenFailure(
+            what, program + " could not be started: " + started.startError.value_or("no process"));
         return false;
     }
-    dispatch().main().asyncAfter(kOpenerFailureWindow,
-                                 [what, program, process = started.process] {
-                                     const auto status = process->exitStatus();
-                                     if (!status || *status == 0) return;
-                                     reportOpenFailure(what, program + " exited with status " +
-                                                                 std::to_string(*status) +
-                                                                 " right after it started.");
-                                 });
+    dispatch().main().asyncAfter(kOpenerFailureWindow, [what, program, process = started.process] {
+        const auto status = process->exitStatus();
+        if (!status || *status == 0) return;
+        reportOpenFailure(what, program + " exited with status " + std::to_string(*status) +
+                                    " right after it started.");
+    });
     return true;
 }
 

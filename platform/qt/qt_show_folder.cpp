@@ -21,21 +21,20 @@ void showFolderWithFileManager(const std::string& uri, std::function<void(bool s
         done(false);
         return;
     }
-    auto call = QDBusMessage::createMethodCall(
-        "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-        "org.freedesktop.FileManager1", "ShowFolders");
+    auto call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
+                                               "/org/freedesktop/FileManager1",
+                                               "org.freedesktop.FileManager1", "ShowFolders");
     call << QStringList{QString::fromStdString(uri)} << QString();
     auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMilliseconds));
-    QObject::connect(pending, &QDBusPendingCallWatcher::finished,
-                     [pending, done = std::move(done)] {
-                         pending->deleteLater();
-                         if (pending->isError() &&
-                             pending->error().type() != QDBusError::ServiceUnknown) {
-                             platform::log("The file manager did not show the folder: " +
-                                           pending->error().message().toStdString());
-                         }
-                         done(!pending->isError());
-                     });
+    QObject::connect(
+        pending, &QDBusPendingCallWatcher::finished, [pending, done = std::move(done)] {
+            pending->deleteLater();
+            if (pending->isError() && pending->error().type() != QDBusError::ServiceUnknown) {
+                platform::log("The file manager did not show the folder: " +
+                              pending->error().message().toStdString());
+            }
+            done(!pending->isError());
+        });
 }
 
 }  // namespace platform::qt

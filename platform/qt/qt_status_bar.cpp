@@ -24,13 +24,15 @@ QString themeNameOf(const std::string& name) {
     };
     const auto found = kNames.find(name);
     if (found == kNames.end()) return {};
-    const QString symbolic = found->second + "-symbolic";
-    // Only an installed name: a panel given a name it cannot find may show nothing at all.
+    // Only an installed name: a panel given a name it cannot find may show nothing at all. The
+    // full-colour name, not "-symbolic": a panel that prefers symbolic icons finds that variant
+    // by itself and recolours it, while one that takes the name as it is (lxqt-panel) would show
+    // the single-colour drawing, black, on a dark panel.
     return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                  "icons/hicolor/scalable/status/" + symbolic + ".svg")
+                                  "icons/hicolor/22x22/status/" + found->second + ".png")
                    .isEmpty()
                ? QString()
-               : symbolic;
+               : found->second;
 }
 
 }  // namespace

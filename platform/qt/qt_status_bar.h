@@ -32,8 +32,8 @@ public:
     // As drawn. The panel's colours are not known here, so a template is drawn to hold on light
     // and dark panels alike (black inside a white halo), as the build made it.
     const QIcon& renderedIcon() const { return icon_; }
-    // The icon theme's symbolic icon for a template, which a panel recolours to its text colour;
-    // empty where none is installed.
+    // The icon theme's name for a template (its "-symbolic" variant is what panels recolour to
+    // their text colour); empty where none is installed.
     QString themeName() const { return template_ ? themeName_ : QString(); }
 
 private:

@@ -30,9 +30,12 @@ DesktopSystemTray::DesktopSystemTray() {
                 this, SLOT(hostsChanged()));
     bus.connect(kWatcherService, kWatcherPath, kWatcherService, "StatusNotifierHostUnregistered",
                 this, SLOT(hostsChanged()));
-    // The bus daemon answers this itself, at once.
+    // The bus daemon answers this itself, at once. Quietly: this runs before the log exists.
     const auto current = bus.interface()->serviceOwner(kWatcherService);
-    if (current.isValid()) ownerChanged(current.value());
+    if (current.isValid() && !current.value().isEmpty()) {
+        owner_ = current.value();
+        askForHost();
+    }
 }
 
 DesktopSystemTray::~DesktopSystemTray() = default;
