@@ -186,14 +186,14 @@ void QtStatusItem::updateToolTip() {
     if (embedded_) embedded_->setToolTip(toolTip_.isEmpty() ? name : name + "\n" + toolTip_);
 }
 
-void QtStatusItem::showIn(const QString& watcher, bool embedded) {
+void QtStatusItem::showIn(const QString& watcher, int registrations, bool embedded) {
     if (!watcher.isEmpty() && !exported_) {
         exported_ = std::make_unique<StatusNotifierItem>();
         exported_->activated = [this](QPoint at) { popUpMenu(at); };
         exported_->setIcon(icon_, themeName_);
         exported_->setMenu(std::dynamic_pointer_cast<QtMenu>(menu_).get());
     }
-    if (exported_) exported_->registerWith(watcher);
+    if (exported_) exported_->registerWith(watcher, registrations);
     if (embedded && !embedded_) {
         // Made only now, with no watcher about: Qt picks the embedded kind for good then.
         embedded_ = std::make_unique<QSystemTrayIcon>();
@@ -243,13 +243,15 @@ void QtStatusBar::refreshTray() {
     trayAvailable_ = drawn || embedded;
     bool hasMenu = false;
     for (const auto& item : statusItems_) {
-        item->showIn(watcher, embedded);
+        item->showIn(watcher, tray_->registrations(), embedded);
         if (auto menu = std::dynamic_pointer_cast<QtMenu>(item->menu())) {
             menu->setAlternatesAsItems(!trayAvailable_ || drawn);
             hasMenu = true;
         }
     }
     if (trayAvailable_) {
+        // A tray came: a panel restarting later leaves a gap, not a desktop without a tray.
+        noticeGiven_ = true;
         trayCheck_.stop();
         if (window_) {
             window_->setNoticeVisible(false);

@@ -127,8 +127,9 @@ public:
     void setButtonImage(std::shared_ptr<Image> image) override;
     std::shared_ptr<Menu> menu() const override { return menu_; }
     void setMenu(std::shared_ptr<Menu> menu) override;
-    // Registered with `watcher` (empty: there is none), and embedded or not.
-    void showIn(const QString& watcher, bool embedded);
+    // Registered with `watcher` (empty: there is none) as of its `registrations`, and embedded
+    // or not.
+    void showIn(const QString& watcher, int registrations, bool embedded);
     // The icon as drawn.
     const QIcon& icon() const { return icon_; }
     // What a pointer over the icon shows: the menu's status line.

@@ -442,9 +442,11 @@ StatusNotifierItem::~StatusNotifierItem() {
     bus.unregisterObject(kMenuPath);
 }
 
-void StatusNotifierItem::registerWith(const QString& owner) {
-    if (owner == registeredWith_ || serviceName_.isEmpty()) return;
+void StatusNotifierItem::registerWith(const QString& owner, int registrations) {
+    if ((owner == registeredWith_ && registrations == registrations_) || serviceName_.isEmpty())
+        return;
     registeredWith_ = owner;
+    registrations_ = registrations;
     if (owner.isEmpty()) return;
     auto call = QDBusMessage::createMethodCall(owner, "/StatusNotifierWatcher", kWatcherInterface,
                                                "RegisterStatusNotifierItem");

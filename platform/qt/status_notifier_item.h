@@ -35,8 +35,8 @@ public:
     // The bus name the item is exported under; empty when the session bus refused it.
     const QString& serviceName() const { return serviceName_; }
     // Registers with the watcher owned by `owner` (a unique bus name), unless already registered
-    // with that very one; empty: there is none.
-    void registerWith(const QString& owner);
+    // with that very one under the same count of `registrations`; empty: there is none.
+    void registerWith(const QString& owner, int registrations = 0);
     const QString& registeredWith() const { return registeredWith_; }
 
     // Changes are signalled only when something changed, so an unchanged refresh sends nothing.
@@ -59,6 +59,7 @@ private:
 
     QString serviceName_;
     QString registeredWith_;
+    int registrations_ = 0;
     QObject itemObject_;
     QObject menuObject_;
     StatusNotifierItemAdaptor* itemAdaptor_ = nullptr;

@@ -53,13 +53,17 @@ void DesktopSystemTray::ownerChanged(const QString& owner) {
         return;
     }
     platform::log("A status notifier watcher is on the session bus");
+    ++registrations_;
     // Until the watcher answers, the items register and the tray counts as absent.
     notify();
     askForHost();
 }
 
 void DesktopSystemTray::hostsChanged() {
-    if (!owner_.isEmpty()) askForHost();
+    if (owner_.isEmpty()) return;
+    ++registrations_;
+    notify();
+    askForHost();
 }
 
 void DesktopSystemTray::askForHost() {

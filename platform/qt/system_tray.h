@@ -29,6 +29,13 @@ public:
     // Told when the watcher comes, goes or restarts, or its host registers or leaves. An X11
     // tray is not followed: it is asked again while there is no tray at all.
     std::function<void()> changed;
+    // Counts the watchers' arrivals and their hosts' registrations: items register again at each,
+    // since a host that starts beside its watcher may miss an item registered before it was
+    // listening.
+    int registrations() const { return registrations_; }
+
+protected:
+    int registrations_ = 0;
 };
 
 // The desktop's own: the watcher followed on the session bus, the X11 tray as Qt sees it.
