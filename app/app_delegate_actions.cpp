@@ -5,6 +5,7 @@
 #include "app/app_delegate.h"
 #include "cloud_api/orvane_requests.h"
 #include "platform/distributed_notifications.h"
+#include "platform/opener_watch.h"
 #include "platform/registry.h"
 #include "platform/ui_tools.h"
 #include "platform/workspace.h"
@@ -79,15 +80,12 @@ void AppDelegate::showApplicationLogsAction() {
     }
     const auto command = platform::workspace().commandToOpenFile(script->string(), "Terminal");
     if (!command) {
-        platform::log("showApplicationLogsAction, no terminal to stream logs in");
+        platform::reportOpenFailure("the application log", platform::kNoTerminal);
         return;
     }
     auto started = platform::processes().start(command->executable, command->arguments);
-    if (started.startError) {
-        platform::log("showApplicationLogsAction, failed to start " + command->executable + ": " +
-                      *started.startError);
-        return;
-    }
+    // A terminal that cannot open a window in this session exits at once: the person is told.
+    if (!platform::watchOpener("the application log", command->executable, started)) return;
     onMainAfter(kLogProcessReportDelaySeconds, [process = started.process](AppDelegate&) {
         platform::log("showApplicationLogsAction, streaming logs in process " +
                       std::to_string(process->processIdentifier()) +

@@ -231,9 +231,11 @@ void AppDelegate::noticeStatusChange() {
     if (!notifications) return;
     platform::log("The gateway changed from Running to " + std::string(rawValue(qorStatus_)) +
                   " on its own");
-    notifications->deliver({"orvane Storage Gateway is no longer running",
-                            "Status: " + std::string(rawValue(qorStatus_)), "Show Service Logs",
-                            "showServiceLogsAction"});
+    // A short summary: servers cut long ones; the status goes in the body.
+    notifications->deliver({"The gateway stopped",
+                            "orvane Storage Gateway is no longer running. Status: " +
+                                std::string(rawValue(qorStatus_)),
+                            "Show Service Logs", "showServiceLogsAction"});
     stopNoticeQuiet_ = true;
     onMainAfter(kStopNoticeIntervalSeconds,
                 [](AppDelegate& self) { self.stopNoticeQuiet_ = false; });

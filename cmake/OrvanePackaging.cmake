@@ -23,7 +23,10 @@ set(unit_dir "/lib/systemd/system")
 install(FILES "${ORVANE_BUNDLE_CONTENTS}/Info.plist" DESTINATION "${bundle}" COMPONENT app)
 install(TARGETS OrvaneStorageGatewayApp RUNTIME DESTINATION "${bundle}/MacOS" COMPONENT app)
 file(GLOB package_icons CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/resources/icons/*.png")
-install(FILES ${package_icons} DESTINATION "${bundle}/Resources" COMPONENT app)
+install(FILES ${package_icons} ${ORVANE_STATUS_BUNDLE_ICONS} DESTINATION "${bundle}/Resources"
+        COMPONENT app)
+install(DIRECTORY "${ORVANE_STATUS_ICON_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor"
+        COMPONENT app)
 install(PROGRAMS "${PROJECT_SOURCE_DIR}/resources/orvane_storage_grateway_app_logs.sh"
         DESTINATION "${bundle}/Resources" COMPONENT app)
 set(login_item "${bundle}/Library/LoginItems/QORLauncher.app/Contents")

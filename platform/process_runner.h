@@ -29,6 +29,8 @@ public:
     virtual int processIdentifier() const = 0;
     // Any thread.
     virtual bool isRunning() const = 0;
+    // How it ended (a signal counts as its number); absent while it runs. Any thread.
+    virtual std::optional<int> exitStatus() const = 0;
 };
 
 struct StartedProcess {

@@ -116,19 +116,25 @@ void resetSignals(posix_spawnattr_t& attr) {
 
 class DetachedChild : public ChildProcess {
 public:
-    explicit DetachedChild(pid_t pid) : pid_(pid), exited_(std::make_shared<std::atomic<bool>>()) {
+    explicit DetachedChild(pid_t pid)
+        : pid_(pid), status_(std::make_shared<std::atomic<int>>(kRunning)) {
         // One waiter per child: it reaps the child the moment it exits.
-        std::thread([pid, exited = exited_] {
-            waitBlocking(pid);
-            exited->store(true);
+        std::thread([pid, status = status_] {
+            status->store(linux_impl::exitStatus(waitBlocking(pid)));
         }).detach();
     }
     int processIdentifier() const override { return pid_; }
-    bool isRunning() const override { return !exited_->load(); }
+    bool isRunning() const override { return status_->load() == kRunning; }
+    std::optional<int> exitStatus() const override {
+        const int status = status_->load();
+        if (status == kRunning) return std::nullopt;
+        return status;
+    }
 
 private:
+    static constexpr int kRunning = INT_MIN;
     pid_t pid_;
-    std::shared_ptr<std::atomic<bool>> exited_;
+    std::shared_ptr<std::atomic<int>> status_;
 };
 
 }  // namespace

@@ -2,16 +2,102 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
 
 #include "platform/linux/curl_url.h"
 #include "platform/linux/running_applications.h"
+#include "platform/opener_watch.h"
 
 namespace platform::linux_impl {
 namespace {
 
 bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+enum class Session { any, x11, wayland };
+
+// A terminal and the arguments before the command it runs, given the window's title.
+struct KnownTerminal {
+    const char* name;
+    Session session;
+    std::vector<std::string> (*arguments)(const std::string& title);
+};
+
+const KnownTerminal kKnownTerminals[] = {
+    {"foot", Session::wayland,
+     [](const std::string& t) {
+         return std::vector<std::string>{"-T", t};
+     }},
+    {"alacritty", Session::any,
+     [](const std::string& t) {
+         return std::vector<std::string>{"-T", t, "-e"};
+     }},
+    {"kitty", Session::any,
+     [](const std::string& t) {
+         return std::vector<std::string>{"-T", t};
+     }},
+    {"gnome-terminal", Session::any,
+     [](const std::string& t) {
+         return std::vector<std::string>{"--title", t, "--"};
+     }},
+    {"konsole", Session::any,
+     [](const std::string& t) {
+         return std::vector<std::string>{"-p", "tabtitle=" + t, "-e"};
+     }},
+    {"xfce4-terminal", Session::any,
+     [](const std::string& t) {
+         return std::vector<std::string>{"-T", t, "-x"};
+     }},
+    {"xterm", Session::x11,
+     [](const std::string& t) {
+         return std::vector<std::string>{"-T", t, "-e"};
+     }},
+};
+
+bool hasVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+bool worksHere(Session session) {
+    switch (session) {
+        case Session::x11: return hasVariable("DISPLAY");
+        case Session::wayland: return hasVariable("WAYLAND_DISPLAY");
+        case Session::any: return hasVariable("DISPLAY") || hasVariable("WAYLAND_DISPLAY");
+    }
+    return false;
+}
+
+// What the Debian alternative stands for, by the name of the program it leads to: the X11-only
+// terminals there (xterm and its relatives, the rxvt family) fail without DISPLAY.
+Session sessionOfAlternative(const std::string& path) {
+    std::error_code ec;
+    const std::string name = std::filesystem::canonical(path, ec).filename().string();
+    for (const auto& known : kKnownTerminals) {
+        if (name == known.name) return known.session;
+    }
+    for (const char* x11 : {"xterm", "uxterm", "lxterm", "koi8rxterm", "rxvt", "urxvt"}) {
+        if (name.starts_with(x11)) return Session::x11;
+    }
+    return Session::any;
+}
+
+// A file: URI with every byte but the unreserved ones and "/" escaped.
+std::string fileUri(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri;
+}
 
 }  // namespace
 
@@ -32,10 +118,32 @@ std::optional<std::string> findProgram(const std::string& name) {
 }
 
 XdgWorkspace::XdgWorkspace(std::shared_ptr<ProcessRunner> processes,
-                           std::optional<std::filesystem::path> runtimeDir, Programs programs)
+                           std::optional<std::filesystem::path> runtimeDir, Programs programs,
+                           ShowFolder showFolder)
     : processes_(std::move(processes)),
       runtimeDir_(std::move(runtimeDir)),
-      programs_(std::move(programs)) {}
+      programs_(std::move(programs)),
+      showFolder_(std::move(showFolder)) {}
+
+std::optional<Command> XdgWorkspace::terminalCommand(const std::string& title) const {
+    if (!programs_.terminal.empty()) {
+        auto terminal = findProgram(programs_.terminal);
+        if (!terminal) return std::nullopt;
+        return Command{*terminal, {"-T", title, "-e"}};
+    }
+    if (auto declared = findProgram("xdg-terminal-exec"); declared && worksHere(Session::any)) {
+        return Command{*declared, {}};
+    }
+    if (auto alternative = findProgram("x-terminal-emulator");
+        alternative && worksHere(sessionOfAlternative(*alternative))) {
+        return Command{*alternative, {"-T", title, "-e"}};
+    }
+    for (const auto& known : kKnownTerminals) {
+        auto path = findProgram(known.name);
+        if (path && worksHere(known.session)) return Command{*path, known.arguments(title)};
+    }
+    return std::nullopt;
+}
 
 bool XdgWorkspace::start(const std::optional<Command>& command) {
     if (!command) return false;
@@ -51,26 +159,37 @@ bool XdgWorkspace::openURL(const std::string& url) {
 
 std::optional<Command> XdgWorkspace::commandToOpenFile(const std::string& file,
                                                        const std::string& application) const {
-    if (!isAbsolutePath(file)) return std::nullopt;
-    auto terminal = findProgram(programs_.terminal);
-    if (!terminal) return std::nullopt;
-    const std::string title = std::filesystem::path(file).filename().string();
+    if (!isAbsolutePath(file) || (application != "Console" && application != "Terminal"))
+        return std::nullopt;
+    auto command = terminalCommand(std::filesystem::path(file).filename().string());
+    if (!command) return std::nullopt;
+    auto& arguments = command->arguments;
     if (application == "Console") {
         auto pager = findProgram(programs_.pager);
         if (!pager) return std::nullopt;
         // The pager's own shell escapes and input preprocessor are off: it only reads.
-        return Command{*terminal,
-                       {"-T", title, "-e", "/usr/bin/env", "LESSSECURE=1", *pager, "--no-lessopen",
-                        "+F", "--", file}};
+        arguments.insert(arguments.end(), {"/usr/bin/env", "LESSSECURE=1", *pager, "--no-lessopen",
+                                           "+F", "--", file});
+    } else {
+        arguments.insert(arguments.end(), {"/bin/sh", file});
     }
-    if (application == "Terminal") {
-        return Command{*terminal, {"-T", title, "-e", "/bin/sh", file}};
-    }
-    return std::nullopt;
+    return command;
 }
 
 bool XdgWorkspace::openFile(const std::string& file, const std::string& application) {
-    return start(commandToOpenFile(file, application));
+    const auto command = commandToOpenFile(file, application);
+    if (!command) {
+        if (!isAbsolutePath(file)) {
+            reportOpenFailure(file, "Only a file named by its absolute path can be opened.");
+        } else if (application == "Console" && !findProgram(programs_.pager)) {
+            reportOpenFailure(file, programs_.pager + " is not installed.");
+        } else {
+            reportOpenFailure(file, kNoTerminal);
+        }
+        return false;
+    }
+    return watchOpener(file, command->executable,
+                       processes_->start(command->executable, command->arguments));
 }
 
 bool XdgWorkspace::selectFile(const std::string& file, const std::string& rootPath) {
@@ -78,9 +197,24 @@ bool XdgWorkspace::selectFile(const std::string& file, const std::string& rootPa
     const std::string folder =
         file.empty() ? rootPath : std::filesystem::path(file).parent_path().string();
     if (!isAbsolutePath(folder)) return false;
+    if (!showFolder_) {
+        openFolder(folder);
+        return true;
+    }
+    showFolder_(fileUri(folder), [this, folder](bool shown) {
+        if (!shown) openFolder(folder);
+    });
+    return true;
+}
+
+void XdgWorkspace::openFolder(const std::string& folder) {
     auto opener = findProgram(programs_.opener);
-    if (!opener) return false;
-    return start(Command{*opener, {folder}});
+    if (!opener) {
+        reportOpenFailure(
+            folder, "No file manager answered, and " + programs_.opener + " is not installed.");
+        return;
+    }
+    watchOpener(folder, *opener, processes_->start(*opener, {folder}));
 }
 
 std::vector<RunningApplication> XdgWorkspace::runningApplications() const {

@@ -26,6 +26,7 @@
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_shared_application.h"
+#include "platform/qt/qt_show_folder.h"
 #include "platform/qt/qt_status_bar.h"
 #include "platform/qt/qt_user_notification_center.h"
 #include "platform/qt/qt_wizard_window.h"
@@ -112,7 +113,8 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.urlSession =
         std::make_shared<linux_impl::CurlUrlSession>(dispatch->makeSerialQueue("url-session"));
     services.random = std::make_shared<linux_impl::KernelRandom>();
-    services.workspace = std::make_shared<linux_impl::XdgWorkspace>(processes, runtimeDir);
+    services.workspace = std::make_shared<linux_impl::XdgWorkspace>(
+        processes, runtimeDir, linux_impl::XdgWorkspace::Programs(), qt::showFolderWithFileManager);
     services.clipboard = std::make_shared<qt::QtClipboard>();
     if (runtimeDir) {
         services.notifications =
@@ -122,7 +124,7 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     auto userNotifications = std::make_shared<qt::QtUserNotificationCenter>(application);
     userNotifications->setFallbackTray([&statusBar]() -> QSystemTrayIcon* {
         const auto& items = statusBar.statusItems();
-        return items.empty() ? nullptr : &items.front()->trayIcon();
+        return items.empty() ? nullptr : items.front()->embeddedIcon();
     });
     services.userNotifications = userNotifications;
     installServices(services);

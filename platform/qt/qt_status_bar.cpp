@@ -4,29 +4,38 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPalette>
+#include <QStandardPaths>
+#include <map>
 
 #include "platform/log.h"
 #include "platform/qt/qt_status_window.h"
+#include "platform/qt/status_notifier_item.h"
 
 namespace platform::qt {
 
-QIcon QtImage::renderedIcon() const {
-    if (!template_) return icon_;
-    const QColor tint = QGuiApplication::palette().color(QPalette::WindowText);
-    QIcon tinted;
-    for (const QSize& size : icon_.availableSizes()) {
-        QImage image =
-            icon_.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        QPainter painter(&image);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(image.rect(), tint);
-        painter.end();
-        tinted.addPixmap(QPixmap::fromImage(image));
-    }
-    return tinted;
+namespace {
+
+// The icon theme's names of the status icons (cmake/OrvaneStatusIcons.cmake has the same table).
+QString themeNameOf(const std::string& name) {
+    static const std::map<std::string, QString> kNames = {
+        {"StatusBarIcon", "orvane-storage-gateway-running"},
+        {"StatusBarIconStopped", "orvane-storage-gateway-stopped"},
+        {"StatusBarIconError", "orvane-storage-gateway-error"},
+    };
+    const auto found = kNames.find(name);
+    if (found == kNames.end()) return {};
+    // Only an installed name: a panel given a name it cannot find may show nothing at all. The
+    // full-colour name, not "-symbolic": a panel that prefers symbolic icons finds that variant
+    // by itself and recolours it, while one that takes the name as it is (lxqt-panel) would show
+    // the single-colour drawing, black, on a dark panel.
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                  "icons/hicolor/22x22/status/" + found->second + ".png")
+                   .isEmpty()
+               ? QString()
+               : found->second;
 }
+
+}  // namespace
 
 QtMenuItem::QtMenuItem(const std::string& title, Selector action, std::string keyEquivalent,
                        std::shared_ptr<ActionRouter> router)
@@ -79,6 +88,7 @@ void QtMenu::addItem(std::shared_ptr<MenuItem> item) {
     items_.push_back(qtItem);
     menu_.addAction(qtItem->qaction());
     showAlternates(optionHeld_);
+    if (itemsChanged) itemsChanged();
 }
 
 std::vector<std::shared_ptr<MenuItem>> QtMenu::items() const {
@@ -122,69 +132,136 @@ bool QtMenu::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-QtStatusItem::QtStatusItem(double length) : length_(length) {
-    // The panel opens the menu on a right click; a left click should open it too.
-    QObject::connect(&tray_, &QSystemTrayIcon::activated,
-                     [this](QSystemTrayIcon::ActivationReason r) {
-                         if (r == QSystemTrayIcon::Trigger && tray_.contextMenu()) {
-                             tray_.contextMenu()->popup(QCursor::pos());
-                         }
-                     });
+QtStatusItem::QtStatusItem(double length) : length_(length) {}
+
+QtStatusItem::~QtStatusItem() = default;
+
+void QtStatusItem::popUpMenu(QPoint at) {
+    auto qtMenu = std::dynamic_pointer_cast<QtMenu>(menu_);
+    if (!qtMenu) return;
+    // A Wayland popup needs a window of ours to hang from, and the panel is not ours: without
+    // one the compositor makes the menu an ordinary window. The status window offers the same.
+    if (QGuiApplication::platformName().startsWith("wayland")) {
+        if (showWindow) showWindow();
+        return;
+    }
+    qtMenu->qmenu()->popup(at.isNull() ? QCursor::pos() : at);
 }
 
 void QtStatusItem::setButtonImage(std::shared_ptr<Image> image) {
     image_ = std::move(image);
     auto qtImage = std::dynamic_pointer_cast<QtImage>(image_);
-    tray_.setIcon(qtImage ? qtImage->renderedIcon() : QIcon());
-    if (inTray_ && !tray_.isVisible()) tray_.show();
-}
-
-void QtStatusItem::setInTray(bool inTray) {
-    inTray_ = inTray;
-    tray_.setVisible(inTray && image_);
+    const std::string key =
+        qtImage ? qtImage->name() + (qtImage->isTemplate() ? " template" : "") : std::string();
+    if (key == imageKey_) return;
+    imageKey_ = key;
+    icon_ = qtImage ? qtImage->renderedIcon() : QIcon();
+    themeName_ = qtImage ? qtImage->themeName() : QString();
+    if (exported_) exported_->setIcon(icon_, themeName_);
+    if (embedded_) embedded_->setIcon(icon_);
 }
 
 void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
     menu_ = std::move(menu);
     auto qtMenu = std::dynamic_pointer_cast<QtMenu>(menu_);
-    tray_.setContextMenu(qtMenu ? qtMenu->qmenu() : nullptr);
+    if (exported_) exported_->setMenu(qtMenu.get());
+    if (embedded_) embedded_->setContextMenu(qtMenu ? qtMenu->qmenu() : nullptr);
+    QObject::disconnect(statusLine_);
+    if (qtMenu && !qtMenu->qtItems().empty()) {
+        statusLine_ = QObject::connect(qtMenu->qtItems().front()->qaction(), &QAction::changed,
+                                       [this] { updateToolTip(); });
+    }
+    updateToolTip();
     if (menuChanged) menuChanged();
 }
 
-QtStatusBar::QtStatusBar(const Bundle& bundle, std::shared_ptr<SystemTray> tray)
+// The menu opens with its status line.
+void QtStatusItem::updateToolTip() {
+    auto qtMenu = std::dynamic_pointer_cast<QtMenu>(menu_);
+    const bool hasLine =
+        qtMenu && !qtMenu->qtItems().empty() && !qtMenu->qtItems().front()->isSeparator();
+    toolTip_ = hasLine ? qtMenu->qtItems().front()->qaction()->text() : QString();
+    const QString name = QGuiApplication::applicationDisplayName();
+    if (exported_) exported_->setToolTip(name, toolTip_);
+    if (embedded_) embedded_->setToolTip(toolTip_.isEmpty() ? name : name + "\n" + toolTip_);
+}
+
+void QtStatusItem::showIn(const QString& watcher, int registrations, bool embedded) {
+    if (!watcher.isEmpty() && !exported_) {
+        exported_ = std::make_unique<StatusNotifierItem>();
+        exported_->activated = [this](QPoint at) { popUpMenu(at); };
+        exported_->setIcon(icon_, themeName_);
+        exported_->setMenu(std::dynamic_pointer_cast<QtMenu>(menu_).get());
+    }
+    if (exported_) exported_->registerWith(watcher, registrations);
+    if (embedded && !embedded_) {
+        // Made only now, with no watcher about: Qt picks the embedded kind for good then.
+        embedded_ = std::make_unique<QSystemTrayIcon>();
+        // The panel opens the menu on a right click; a left click should open it too.
+        QObject::connect(embedded_.get(), &QSystemTrayIcon::activated,
+                         [this](QSystemTrayIcon::ActivationReason reason) {
+                             if (reason == QSystemTrayIcon::Trigger) popUpMenu({});
+                         });
+        embedded_->setIcon(icon_);
+        auto qtMenu = std::dynamic_pointer_cast<QtMenu>(menu_);
+        embedded_->setContextMenu(qtMenu ? qtMenu->qmenu() : nullptr);
+    }
+    updateToolTip();
+    if (embedded_) embedded_->setVisible(embedded && !icon_.isNull());
+}
+
+QtStatusBar::QtStatusBar(const Bundle& bundle, std::shared_ptr<SystemTray> tray,
+                         int graceMilliseconds)
     : bundle_(bundle), tray_(std::move(tray)), router_(std::make_shared<ActionRouter>()) {
     trayCheck_.setInterval(kTrayCheckMilliseconds);
     QObject::connect(&trayCheck_, &QTimer::timeout, [this] { refreshTray(); });
+    grace_.setSingleShot(true);
+    grace_.setInterval(graceMilliseconds);
+    QObject::connect(&grace_, &QTimer::timeout, [this] {
+        graceOver_ = true;
+        refreshTray();
+    });
+    tray_->changed = [this] { refreshTray(); };
 }
 
-QtStatusBar::~QtStatusBar() = default;
+QtStatusBar::~QtStatusBar() { tray_->changed = nullptr; }
 
 std::shared_ptr<StatusItem> QtStatusBar::makeStatusItem(double length) {
     auto item = std::make_shared<QtStatusItem>(length);
     item->menuChanged = [this] { refreshTray(); };
+    item->showWindow = [this] { showStatusWindow(); };
     statusItems_.push_back(item);
+    if (!graceOver_ && !grace_.isActive()) grace_.start();
     refreshTray();
     return item;
 }
 
 void QtStatusBar::refreshTray() {
-    trayAvailable_ = tray_->isAvailable();
-    const bool alternatesAsItems = !trayAvailable_ || tray_->drawsMenus();
+    const QString watcher = tray_->watcher();
+    const bool drawn = tray_->drawsMenus();
+    const bool embedded = !drawn && tray_->embeds();
+    trayAvailable_ = drawn || embedded;
     bool hasMenu = false;
     for (const auto& item : statusItems_) {
-        item->setInTray(trayAvailable_);
+        item->showIn(watcher, tray_->registrations(), embedded);
         if (auto menu = std::dynamic_pointer_cast<QtMenu>(item->menu())) {
-            menu->setAlternatesAsItems(alternatesAsItems);
+            menu->setAlternatesAsItems(!trayAvailable_ || drawn);
             hasMenu = true;
         }
     }
     if (trayAvailable_) {
+        // A tray came: a panel restarting later leaves a gap, not a desktop without a tray.
+        noticeGiven_ = true;
         trayCheck_.stop();
-        if (window_) window_->setNoticeVisible(false);
+        if (window_) {
+            window_->setNoticeVisible(false);
+            if (windowForMissingTray_) window_->close();
+        }
+        windowForMissingTray_ = false;
         return;
     }
     if (!trayCheck_.isActive()) trayCheck_.start();
-    if (hasMenu && !noticeGiven_) {
+    if (hasMenu && graceOver_ && !noticeGiven_) {
         noticeGiven_ = true;
         platform::log("No system tray: the menu is offered in the status window");
         showStatusWindow();
@@ -206,7 +283,10 @@ void QtStatusBar::showStatusWindow() {
                            "back to this window.")
                        .arg(name));
     }
-    window_->setNoticeVisible(!trayAvailable_);
+    // Before the grace period ends the tray may just be late: no notice yet.
+    const bool missing = !trayAvailable_ && graceOver_;
+    windowForMissingTray_ = !trayAvailable_;
+    window_->setNoticeVisible(missing);
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -230,7 +310,7 @@ std::shared_ptr<Image> QtStatusBar::imageNamed(const std::string& name) {
     if (auto hiDpi = bundle_.resourcePath(name + "@2x", "png")) {
         icon.addFile(QString::fromStdString(hiDpi->string()));
     }
-    return std::make_shared<QtImage>(name, icon);
+    return std::make_shared<QtImage>(name, icon, themeNameOf(name));
 }
 
 }  // namespace platform::qt

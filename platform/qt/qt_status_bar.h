@@ -24,16 +24,22 @@ struct ActionRouter {
 
 class QtImage : public Image {
 public:
-    QtImage(std::string name, QIcon icon) : name_(std::move(name)), icon_(std::move(icon)) {}
+    QtImage(std::string name, QIcon icon, QString themeName = {})
+        : name_(std::move(name)), icon_(std::move(icon)), themeName_(std::move(themeName)) {}
     std::string name() const override { return name_; }
     void setTemplate(bool isTemplate) override { template_ = isTemplate; }
     bool isTemplate() const override { return template_; }
-    // As drawn: a template image takes the panel's text colour and keeps only its own alpha.
-    QIcon renderedIcon() const;
+    // As drawn. The panel's colours are not known here, so a template is drawn to hold on light
+    // and dark panels alike (black inside a white halo), as the build made it.
+    const QIcon& renderedIcon() const { return icon_; }
+    // The icon theme's name for a template (its "-symbolic" variant is what panels recolour to
+    // their text colour); empty where none is installed.
+    QString themeName() const { return template_ ? themeName_ : QString(); }
 
 private:
     std::string name_;
     QIcon icon_;
+    QString themeName_;
     bool template_ = false;
 };
 
@@ -93,6 +99,8 @@ public:
     void showAlternates(bool optionHeld);
     void setAlternatesAsItems(bool asItems);
     const std::vector<std::shared_ptr<QtMenuItem>>& qtItems() const { return items_; }
+    // Told when an item is added.
+    std::function<void()> itemsChanged;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,39 +113,66 @@ private:
     bool alternatesAsItems_ = false;
 };
 
+class StatusNotifierItem;
+
+// Shown by the panel that draws the status notifier watcher's items, else as an X11 embedded
+// icon, else not at all; each made only once needed.
 class QtStatusItem : public StatusItem {
 public:
     explicit QtStatusItem(double length);
+    ~QtStatusItem() override;
     double length() const override { return length_; }
     bool hasButton() const override { return true; }
     std::shared_ptr<Image> buttonImage() const override { return image_; }
     void setButtonImage(std::shared_ptr<Image> image) override;
     std::shared_ptr<Menu> menu() const override { return menu_; }
     void setMenu(std::shared_ptr<Menu> menu) override;
-    QSystemTrayIcon& trayIcon() { return tray_; }
-    // Shown only where there is a tray to show it in.
-    void setInTray(bool inTray);
+    // Registered with `watcher` (empty: there is none) as of its `registrations`, and embedded
+    // or not.
+    void showIn(const QString& watcher, int registrations, bool embedded);
+    // The icon as drawn.
+    const QIcon& icon() const { return icon_; }
+    // What a pointer over the icon shows: the menu's status line.
+    const QString& toolTip() const { return toolTip_; }
+    // Null until needed.
+    QSystemTrayIcon* embeddedIcon() const { return embedded_.get(); }
+    StatusNotifierItem* exportedItem() const { return exported_.get(); }
     // Told when the item gets its menu.
     std::function<void()> menuChanged;
+    // Opens the status window, where a click cannot pop the menu up.
+    std::function<void()> showWindow;
 
 private:
+    void popUpMenu(QPoint at);
+    void updateToolTip();
+
     double length_;
-    bool inTray_ = true;
-    QSystemTrayIcon tray_;
     std::shared_ptr<Image> image_;
     std::shared_ptr<Menu> menu_;
+    // The image last drawn, by name and whether it was a template: a refresh that sets the same
+    // image sends nothing to the panel.
+    std::string imageKey_;
+    QIcon icon_;
+    QString themeName_;
+    QString toolTip_;
+    std::unique_ptr<StatusNotifierItem> exported_;
+    std::unique_ptr<QSystemTrayIcon> embedded_;
+    QMetaObject::Connection statusLine_;
 };
 
 class QtStatusWindow;
 
 // Where the desktop has no tray, the status items' menus are offered in a small window instead:
-// it opens by itself once, saying why, and again whenever `showStatusWindow` is called (the
-// application launched a second time). While there is no tray, the tray is asked again every
-// few seconds; once there is one, the icons show.
+// it opens by itself once, saying why, when no tray has come within a grace period after start
+// (a panel starting at login beside the app), and again whenever `showStatusWindow` is called
+// (the application launched a second time). The watcher is followed as it comes and goes; an X11
+// tray is asked for every few seconds while there is no tray at all. Once there is one, the
+// icons show, and a window opened for want of a tray closes.
 class QtStatusBar : public StatusBar {
 public:
     explicit QtStatusBar(const Bundle& bundle,
-                         std::shared_ptr<SystemTray> tray = std::make_shared<DesktopSystemTray>());
+                         std::shared_ptr<SystemTray> tray = std::make_shared<DesktopSystemTray>(),
+                         int graceMilliseconds = kNoTrayGraceMilliseconds);
     ~QtStatusBar() override;
     QtStatusBar(const QtStatusBar&) = delete;
     QtStatusBar& operator=(const QtStatusBar&) = delete;
@@ -158,7 +193,8 @@ public:
     // Null until it first opens.
     QtStatusWindow* statusWindow() const { return window_.get(); }
 
-    static constexpr int kTrayCheckMilliseconds = 5000;
+    static constexpr int kTrayCheckMilliseconds = 2000;
+    static constexpr int kNoTrayGraceMilliseconds = 15000;
 
 private:
     const Bundle& bundle_;
@@ -167,7 +203,11 @@ private:
     std::vector<std::shared_ptr<QtStatusItem>> statusItems_;
     bool trayAvailable_ = true;
     bool noticeGiven_ = false;
+    bool graceOver_ = false;
+    // Whether the window shows because there was no tray.
+    bool windowForMissingTray_ = false;
     QTimer trayCheck_;
+    QTimer grace_;
     std::unique_ptr<QtStatusWindow> window_;
 };
 

@@ -31,8 +31,10 @@ QtUserNotificationCenter::QtUserNotificationCenter(SharedApplication& applicatio
 void QtUserNotificationCenter::deliver(const UserNotification& notification) {
     auto notify = QDBusMessage::createMethodCall(kService, kPath, kService, "Notify");
     const QString button = QString::fromStdString(notification.actionButtonTitle);
+    // One button; a click on the notification itself does the same. The default action has no
+    // label of its own, or servers that draw it as a button show the same one twice.
     const QStringList actions =
-        button.isEmpty() ? QStringList{} : QStringList{kDefaultKey, button, kActionKey, button};
+        button.isEmpty() ? QStringList{} : QStringList{kDefaultKey, QString(), kActionKey, button};
     notify << QGuiApplication::applicationDisplayName() << 0u << QString()
            << QString::fromStdString(notification.title)
            << QString::fromStdString(notification.informativeText) << actions << QVariantMap{}

@@ -140,12 +140,15 @@ struct ProcessCall {
 
 class FakeChildProcess : public ChildProcess {
 public:
-    explicit FakeChildProcess(int pid) : pid_(pid) {}
+    explicit FakeChildProcess(int pid, std::optional<int> exitStatus = std::nullopt)
+        : pid_(pid), exitStatus_(exitStatus) {}
     int processIdentifier() const override { return pid_; }
-    bool isRunning() const override { return true; }
+    bool isRunning() const override { return !exitStatus_; }
+    std::optional<int> exitStatus() const override { return exitStatus_; }
 
 private:
     int pid_;
+    std::optional<int> exitStatus_;
 };
 
 class ScriptedProcessRunner : public ProcessRunner {

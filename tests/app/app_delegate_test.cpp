@@ -182,8 +182,10 @@ TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {
     }
     std::vector<std::string> expected;
     for (const auto& status : param.noticed) {
-        expected.push_back("orvane Storage Gateway is no longer running / Status: " + status +
-                           " / Show Service Logs -> showServiceLogsAction");
+        expected.push_back(
+            "The gateway stopped / orvane Storage Gateway is no longer running. "
+            "Status: " +
+            status + " / Show Service Logs -> showServiceLogsAction");
     }
     EXPECT_EQ(platform.userNotifications->delivered, expected);
     const auto alerts = alertTexts();

@@ -142,13 +142,35 @@ TEST_F(AppMenuActionsTest, ApplicationLogsStreamInATerminalReportedHalfASecondLa
     EXPECT_TRUE(platform.log->contains(
         "showApplicationLogsAction, streaming logs in process 4242, isRunning: true"));
 
-    // A terminal that cannot be started has no process to report.
-    platform.processes->setStartResult({"No such file or directory", nullptr});
-    choose("showApplicationLogsAction");
-    platform.dispatch->advance(seconds(1));
-    EXPECT_EQ(platform.log->matching("streaming logs").size(), 1u);
-    EXPECT_TRUE(platform.log->contains("showApplicationLogsAction, failed to start " +
-                                       inTerminal->executable + ": No such file or directory"));
+    // A terminal that cannot be started has no process to report; one that exits with an
+    // error at once (no display for it) is reported once the window to fail in has passed.
+    // Either way the person is told what could not be opened and why, in one alert and line.
+    const std::string notStarted = "Could not open the application log / " +
+                                   inTerminal->executable +
+                                   " could not be started: No such file or directory";
+    const std::string exited = "Could not open the application log / " + inTerminal->executable +
+                               " exited with status 1 right after it started.";
+    const struct {
+        platform::StartedProcess started;
+        std::vector<std::string> alerts;
+    } cases[] = {
+        {{"No such file or directory", nullptr}, {notStarted}},
+        {{std::nullopt, std::make_shared<FakeChildProcess>(4243, 1)}, {exited}},
+        {{std::nullopt, std::make_shared<FakeChildProcess>(4244, 0)}, {}},
+    };
+    for (const auto& c : cases) {
+        const auto before = alertTexts().size();
+        platform.processes->setStartResult(c.started);
+        choose("showApplicationLogsAction");
+        platform.dispatch->advance(seconds(2.9));
+        if (!c.started.process) {
+            EXPECT_EQ(alertTexts(before), c.alerts) << "a failed start is said at once";
+        }
+        platform.dispatch->advance(seconds(0.2));
+        EXPECT_EQ(alertTexts(before), c.alerts);
+    }
+    EXPECT_EQ(platform.log->matching("streaming logs").size(), 3u);
+    EXPECT_EQ(platform.log->matching("Could not open the application log").size(), 2u);
 }
 
 TEST_F(AppMenuActionsTest, StartUpAsksARunningLauncherToQuitWithWhatItListensFor) {

@@ -7,20 +7,25 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "app/app_delegate.h"
 #include "platform/qt/qt_status_bar.h"
 #include "platform/qt/qt_status_window.h"
 #include "platform/qt/qt_user_notification_center.h"
+#include "platform/qt/status_notifier_item.h"
 #include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
 
@@ -49,12 +54,23 @@ bool spinUntil(Done done) {
     return true;
 }
 
-// A tray whose menus Qt draws, or none.
+// An X11 tray, whose menus Qt draws, or none.
 struct FakeTray : platform::qt::SystemTray {
-    bool isAvailable() const override { return available; }
+    QString watcher() const override { return {}; }
     bool drawsMenus() const override { return false; }
+    bool embeds() const override { return available; }
     bool available = true;
 };
+
+// Calls a method of the mock watcher, whose calls back to the item this thread's event loop
+// answers while the call waits.
+QDBusMessage callWatcher(const QString& method, const QVariantList& arguments = {}) {
+    auto call =
+        QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                       "org.freedesktop.DBus.Mock", method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui);
+}
 
 class AppMenuGuiTest : public ::testing::Test {
 protected:
@@ -62,13 +78,16 @@ protected:
     struct Desktop {
         TempDir folder;
         PrivateDisplay display;
-        MockStatusTray watcher{folder.path()};
-        MockNotifications notifications{folder.path(), watcher};
+        DbusMock session{folder.path(), "", "session", false, DbusMock::Bus::session};
+        std::optional<MockStatusTray> watcher{std::in_place, folder.path(), session.address()};
+        MockNotifications notifications{folder.path(), session};
     };
     static void SetUpTestSuite() {
         desktop = std::make_unique<Desktop>();
         // Where Qt exports status icons: its X11 platform, not the offscreen one.
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // The status icons' theme, as the package installs it.
+        ::setenv("XDG_DATA_DIRS", ORVANE_SHARE_DIR, 1);
         ensureQtTestApplication();
     }
     static void TearDownTestSuite() { desktop.reset(); }
@@ -82,9 +101,10 @@ protected:
         platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
         platform.application->applicationDelegate = &responder;
     }
-    void launch(std::shared_ptr<platform::qt::SystemTray> systemTray = nullptr) {
-        statusBar =
-            std::make_unique<platform::qt::QtStatusBar>(bundle, systemTray ? systemTray : tray);
+    void launch(std::shared_ptr<platform::qt::SystemTray> systemTray = nullptr,
+                int graceMilliseconds = 15000) {
+        statusBar = std::make_unique<platform::qt::QtStatusBar>(
+            bundle, systemTray ? systemTray : tray, graceMilliseconds);
         statusBar->setResponder(&responder);
         delegate = std::make_unique<AppDelegate>(*statusBar, *platform.dispatch, *platform.defaults,
                                                  bundle, *platform.xpc, *platform.serviceManagement,
@@ -182,36 +202,47 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
                                         "showConfigIniBackupsAction", "showApplicationLogsAction",
                                         "aboutAction", "quitApplication"}));
 
-    // The status icon is a template: it is drawn in the panel's text colour.
-    auto& trayIcon = statusBar->statusItems().at(0)->trayIcon();
-    const QImage icon =
-        trayIcon.icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
-    ASSERT_FALSE(icon.isNull());
-    const QColor text = QGuiApplication::palette().color(QPalette::WindowText);
-    int opaque = 0;
-    for (int y = 0; y < icon.height(); ++y) {
-        for (int x = 0; x < icon.width(); ++x) {
-            const QColor pixel = icon.pixelColor(x, y);
-            if (pixel.alpha() < 255) continue;
-            ++opaque;
-            EXPECT_EQ(pixel.rgb(), text.rgb()) << "at " << x << "," << y;
+    // The panel's colours are not known: the icon must stand out from a light and a dark one.
+    const QImage icon = statusBar->statusItems().at(0)->icon().pixmap(22, 22).toImage();
+    ASSERT_EQ(icon.width(), 22);
+    auto luminance = [](QColor c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    for (const QColor panel : {QColor("#f0f0f0"), QColor("#2b2b2b")}) {
+        QImage drawn(icon.size(), QImage::Format_ARGB32);
+        drawn.fill(panel);
+        QPainter(&drawn).drawImage(0, 0, icon);
+        const double background = luminance(panel);
+        int legible = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                const double l = luminance(drawn.pixelColor(x, y));
+                const double ratio =
+                    (std::max(l, background) + 0.05) / (std::min(l, background) + 0.05);
+                legible += ratio >= 3;
+            }
         }
+        EXPECT_GT(legible, 40) << "pixels at 3:1 or more on " << panel.name().toStdString();
     }
-    EXPECT_GT(opaque, 20) << "the icon must draw something at 22 px";
 }
 
-// Without a tray the menu is a window, opened once by itself with a word on why, and again at
-// each launch; once a tray appears, the icon shows and the menu is Qt's again.
+// Without a tray the menu is a window, opened once by itself with a word on why after a grace
+// period, and again at each launch; once a tray appears, the icon shows, the window the missing
+// tray opened closes and the menu is Qt's again.
 TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
     tray->available = false;
-    launch();
+    launch(nullptr, 300);
+    EXPECT_EQ(statusBar->statusWindow(), nullptr) << "a panel starting beside the app is awaited";
+    ASSERT_TRUE(spinUntil([&] { return statusBar->statusWindow() != nullptr; }));
     auto* window = statusBar->statusWindow();
-    ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->notice().isVisibleTo(window));
     EXPECT_TRUE(window->notice().text().contains("AppIndicator extension"));
-    auto& icon = statusBar->statusItems().at(0)->trayIcon();
-    EXPECT_FALSE(icon.isVisible());
+    EXPECT_EQ(statusBar->statusItems().at(0)->embeddedIcon(), nullptr);
 
     std::vector<QPushButton*> buttons;
     auto offered = [&] {
@@ -250,30 +281,70 @@ TEST_F(AppMenuGuiTest, WithoutATrayTheMenuIsAWindowUntilATrayAppears) {
 
     tray->available = true;
     statusBar->refreshTray();
-    EXPECT_TRUE(icon.isVisible());
-    EXPECT_FALSE(window->notice().isVisibleTo(window));
+    ASSERT_NE(statusBar->statusItems().at(0)->embeddedIcon(), nullptr);
+    EXPECT_TRUE(statusBar->statusItems().at(0)->embeddedIcon()->isVisible());
+    EXPECT_FALSE(window->isVisible()) << "opened for want of a tray, it goes with the want";
     EXPECT_EQ(visible(), kNormal) << "with a tray the alternates wait for Alt again";
+    statusBar->showStatusWindow();
+    statusBar->refreshTray();
+    EXPECT_TRUE(window->isVisible()) << "a launch with a tray opens the window for good";
+    EXPECT_FALSE(window->notice().isVisibleTo(window));
     EXPECT_EQ(offered(), kAll) << "the window still offers them";
 }
 
-TEST_F(AppMenuGuiTest, ThePanelsMenuHasEveryItemAndTheAlternatesAsItemsOfTheirOwn) {
+// The panel at login starts after the app, and may restart: the item registers with each
+// watcher that comes, its menu and clicks as the panel reads and sends them, and its name goes at
+// Quit.
+TEST_F(AppMenuGuiTest, ThePanelsMenuFollowsTheWatcherWheneverItComes) {
+    desktop->watcher.reset();
     launch(std::make_shared<platform::qt::DesktopSystemTray>());
+    auto rows = [] {
+        QStringList read;
+        spinUntil([&] {
+            read = callWatcher("MenuRows").arguments().value(0).toStringList();
+            return !read.isEmpty();
+        });
+        return read.join(" | ").toStdString();
+    };
+    for (const char* start : {"after the app", "restarted"}) {
+        desktop->watcher.reset();
+        desktop->watcher.emplace(desktop->folder.path(), desktop->session.address());
+        EXPECT_EQ(rows(), kAll) << "a watcher " << start;
+    }
+    EXPECT_EQ(statusBar->statusWindow(), nullptr) << "no word of a missing tray";
+    EXPECT_EQ(
+        callWatcher("ItemTexts").arguments().value(0).toStringList().join(" | ").toStdString(),
+        "Status: Stopped | orvane-storage-gateway-stopped")
+        << "the tooltip is the status line; the installed icon is named";
 
-    QStringList rows;
-    auto read =
-        QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                                       "org.freedesktop.DBus.Mock", "MenuRows");
-    ASSERT_TRUE(spinUntil([&] {
-        // The panel's reads are answered by this thread's event loop, which the call keeps
-        // running.
-        rows = QDBusConnection::sessionBus()
-                   .call(read, QDBus::BlockWithGui)
-                   .arguments()
-                   .value(0)
-                   .toStringList();
-        return !rows.isEmpty();
-    })) << "the icon never registered with the watcher";
-    EXPECT_EQ(rows.join(" | ").toStdString(), kAll);
+    callWatcher("Click", {"Setup Wizard..."});
+    callWatcher("Click", {"Configure..."});  // disabled: nothing
+    EXPECT_TRUE(spinUntil([&] { return !responder.performed.empty(); }));
+    EXPECT_EQ(responder.performed, std::vector<std::string>{"setupWizardAction"});
+
+    // An unchanged refresh sends the panel nothing; a new image is sent once.
+    auto newIcons = [] {
+        QApplication::processEvents();
+        return callWatcher("NewIcons").arguments().value(0).toInt();
+    };
+    const int before = newIcons();
+    delegate->updateMenu();
+    delegate->updateMenu();
+    auto error = statusBar->imageNamed("StatusBarIconError");
+    error->setTemplate(true);
+    delegate->statusBarItem()->setButtonImage(error);
+    delegate->statusBarItem()->setButtonImage(error);
+    // Signals and calls may leave on different paths: the first icon is awaited; a second one,
+    // sent with it, would have come by the next call.
+    EXPECT_TRUE(spinUntil([&] { return newIcons() - before >= 1; }));
+    EXPECT_EQ(newIcons() - before, 1);
+
+    const QString name = statusBar->statusItems().at(0)->exportedItem()->serviceName();
+    menu.reset();
+    delegate.reset();
+    statusBar.reset();
+    EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value())
+        << "the item leaves the watcher at Quit";
 }
 
 TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
@@ -290,9 +361,10 @@ TEST_F(AppMenuGuiTest, NotificationsReachTheServerAndTheirButtonTheDelegate) {
         });
     };
     ASSERT_TRUE(notifiedCount(1));
-    EXPECT_EQ(notified.front(),
-              "Notify \"orvane-gui-test\" 0 \"\" \"Title\" \"Text\" [\"default\", \"Show Service "
-              "Logs\", \"action\", \"Show Service Logs\"] {} -1");
+    EXPECT_EQ(
+        notified.front(),
+        "Notify \"orvane-gui-test\" 0 \"\" \"Title\" \"Text\" [\"default\", \"\", \"action\", "
+        "\"Show Service Logs\"] {} -1");
     // The server's answer (its first notification is number 1) and its signals travel apart:
     // each step waits for the one before to have arrived. An unknown notification and an
     // unknown key do nothing.

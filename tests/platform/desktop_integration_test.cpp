@@ -165,4 +165,88 @@ TEST(XdgWorkspace, ConsoleShowsTheFileAndTerminalStreamsTheApplicationLog) {
     EXPECT_FALSE(workspace.commandToOpenFile("/opt/logs.sh", "Finder"));
 }
 
+// The terminal is one that works in the session: the declared one, else Debian's choice unless
+// it leads to an X11-only terminal without DISPLAY, else a known one for the session.
+TEST(XdgWorkspace, ChoosesATerminalThatWorksInTheSession) {
+    TempDir dir;
+    const struct {
+        std::vector<std::string> installed;  // "x-terminal-emulator>xterm": a link to xterm
+        const char* display;
+        const char* wayland;
+        std::string chosen;  // the program and its arguments before the command; "" for none
+    } cases[] = {
+        {{"xdg-terminal-exec", "x-terminal-emulator>xterm", "foot"},
+         "",
+         "wayland-1",
+         "xdg-terminal-exec"},
+        {{"x-terminal-emulator>xterm", "foot"}, "", "wayland-1", "foot -T t"},
+        {{"x-terminal-emulator>xterm", "foot"}, ":0", "", "x-terminal-emulator -T t -e"},
+        {{"x-terminal-emulator>kitty"}, "", "wayland-1", "x-terminal-emulator -T t -e"},
+        {{"foot", "gnome-terminal", "xterm"}, ":0", "", "gnome-terminal --title t --"},
+        {{"xterm"}, "", "wayland-1", ""},
+        {{"xdg-terminal-exec"}, "", "", ""},
+    };
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(i);
+        const fs::path bin = dir.path() / std::to_string(i);
+        fs::create_directories(bin);
+        for (const auto& entry : c.installed) {
+            const auto link = entry.find('>');
+            const fs::path file = bin / entry.substr(0, link);
+            if (link == std::string::npos) {
+                std::ofstream(file) << "#!/bin/sh\n";
+                ::chmod(file.c_str(), 0755);
+            } else {
+                const fs::path target = bin / entry.substr(link + 1);
+                std::ofstream(target) << "#!/bin/sh\n";
+                ::chmod(target.c_str(), 0755);
+                fs::create_symlink(target, file);
+            }
+        }
+        ::setenv("PATH", bin.c_str(), 1);
+        ::setenv("DISPLAY", c.display, 1);
+        ::setenv("WAYLAND_DISPLAY", c.wayland, 1);
+        const auto command =
+            XdgWorkspace(std::make_shared<PosixProcessRunner>(), std::nullopt).terminalCommand("t");
+        std::string chosen;
+        if (command) {
+            chosen = fs::path(command->executable).filename().string();
+            for (const auto& argument : command->arguments) chosen += " " + argument;
+        }
+        EXPECT_EQ(chosen, c.chosen);
+    }
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+}
+
+// Backups are shown by the desktop's file manager over D-Bus; where none answers, through the
+// opener, whose failure the person is told of.
+TEST(XdgWorkspace, ShowsAFolderThroughTheFileManagerElseTheOpener) {
+    platform::testing::TestPlatform platform;
+    const std::string folder = "/var/lib/a b,c";
+    for (const bool answers : {true, false}) {
+        SCOPED_TRACE(answers);
+        std::vector<std::string> asked;
+        XdgWorkspace workspace(platform.processes, std::nullopt, {"/bin/false", "", "less"},
+                               [&](const std::string& uri, std::function<void(bool)> done) {
+                                   asked.push_back(uri);
+                                   done(answers);
+                               });
+        platform.processes->clearCalls();
+        platform.processes->setStartResult(
+            {std::nullopt, std::make_shared<platform::testing::FakeChildProcess>(7, 4)});
+        EXPECT_TRUE(workspace.selectFile("", folder));
+        EXPECT_EQ(asked, std::vector<std::string>{"file:///var/lib/a%20b%2Cc"});
+        EXPECT_EQ(platform.processes->starts().size(), answers ? 0u : 1u);
+        platform.dispatch->advance(platform::seconds(3));
+        EXPECT_EQ(platform.log->contains("Could not open " + folder +
+                                         ": /bin/false exited with status 4 right after it "
+                                         "started."),
+                  !answers);
+    }
+}
+
 }  // namespace

@@ -192,9 +192,9 @@ void DbusMock::shutdown() {
     mock_ = daemon_ = -1;
 }
 
-MockStatusTray::MockStatusTray(const std::filesystem::path& folder)
+MockStatusTray::MockStatusTray(const std::filesystem::path& folder, std::string address)
     : DbusMock(folder, ORVANE_MOCK_STATUS_TRAY_TEMPLATE, "org.kde.StatusNotifierWatcher", true,
-               Bus::session) {}
+               Bus::session, std::move(address)) {}
 
 PrivateDisplay::PrivateDisplay() {
     std::string display;

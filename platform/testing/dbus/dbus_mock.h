@@ -83,10 +83,11 @@ public:
 };
 
 // A status notifier watcher with a host on a private session bus (mock_status_tray.py): where
-// it runs, Qt exports status icons and their menus for the panel to draw.
+// it runs, status icons and their menus are exported for the panel to draw. On a bus of its own,
+// or with `address`, on that one, so that it can come and go as a panel does.
 class MockStatusTray : public DbusMock {
 public:
-    explicit MockStatusTray(const std::filesystem::path& folder);
+    explicit MockStatusTray(const std::filesystem::path& folder, std::string address = {});
 };
 
 // The desktop's notification server (dbusmock's template) on the bus of `first`.

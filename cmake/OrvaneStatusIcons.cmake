@@ -1,0 +1,49 @@
+# The status icons, each drawn once in resources/icons/status/<theme name>.svg: the build makes
+# from each the bundle's pixmaps (<bundle name>.png at 22 px, @2x at 44 px) and, for the package,
+# the hicolor theme's icons (the source as <theme name>-symbolic.svg, which panels recolour to
+# their text colour, and <theme name>.png at the usual sizes). The app sends the panel the
+# symbolic name where it is installed, and the pixmap always.
+find_program(ORVANE_RSVG_CONVERT rsvg-convert REQUIRED)
+find_program(ORVANE_IMAGEMAGICK NAMES convert-im6.q16 convert-im6 convert REQUIRED)
+
+# Bundle name, theme name; the app's table in platform/qt/qt_status_bar.cpp is the same.
+set(ORVANE_STATUS_ICONS
+  StatusBarIcon orvane-storage-gateway-running
+  StatusBarIconStopped orvane-storage-gateway-stopped
+  StatusBarIconError orvane-storage-gateway-error)
+set(ORVANE_STATUS_ICON_SIZES 16 22 24 32 48)
+# Laid out as installed, so that XDG_DATA_DIRS=<build>/share finds them in a run from the build.
+set(ORVANE_STATUS_ICON_DIR "${CMAKE_BINARY_DIR}/share/icons/hicolor")
+
+set(render "${PROJECT_SOURCE_DIR}/resources/icons/render-status-icon")
+set(ORVANE_STATUS_BUNDLE_ICONS)
+set(theme_icons)
+list(LENGTH ORVANE_STATUS_ICONS count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE 0 ${last} 2)
+  math(EXPR j "${i} + 1")
+  list(GET ORVANE_STATUS_ICONS ${i} bundle_name)
+  list(GET ORVANE_STATUS_ICONS ${j} theme_name)
+  set(source "${PROJECT_SOURCE_DIR}/resources/icons/status/${theme_name}.svg")
+  foreach(variant "22;${bundle_name}.png" "44;${bundle_name}@2x.png")
+    list(GET variant 0 size)
+    list(GET variant 1 file)
+    set(out "${ORVANE_BUNDLE_CONTENTS}/Resources/${file}")
+    add_custom_command(OUTPUT "${out}" DEPENDS "${source}" "${render}"
+      COMMAND ${CMAKE_COMMAND} -E make_directory "${ORVANE_BUNDLE_CONTENTS}/Resources"
+      COMMAND "${render}" "${ORVANE_RSVG_CONVERT}" "${ORVANE_IMAGEMAGICK}" "${source}" ${size} "${out}")
+    list(APPEND ORVANE_STATUS_BUNDLE_ICONS "${out}")
+  endforeach()
+  foreach(size ${ORVANE_STATUS_ICON_SIZES})
+    set(out "${ORVANE_STATUS_ICON_DIR}/${size}x${size}/status/${theme_name}.png")
+    add_custom_command(OUTPUT "${out}" DEPENDS "${source}" "${render}"
+      COMMAND ${CMAKE_COMMAND} -E make_directory "${ORVANE_STATUS_ICON_DIR}/${size}x${size}/status"
+      COMMAND "${render}" "${ORVANE_RSVG_CONVERT}" "${ORVANE_IMAGEMAGICK}" "${source}" ${size} "${out}")
+    list(APPEND theme_icons "${out}")
+  endforeach()
+  set(symbolic "${ORVANE_STATUS_ICON_DIR}/scalable/status/${theme_name}-symbolic.svg")
+  add_custom_command(OUTPUT "${symbolic}" DEPENDS "${source}"
+    COMMAND ${CMAKE_COMMAND} -E copy "${source}" "${symbolic}")
+  list(APPEND theme_icons "${symbolic}")
+endforeach()
+add_custom_target(orvane_status_icons ALL DEPENDS ${ORVANE_STATUS_BUNDLE_ICONS} ${theme_icons})
