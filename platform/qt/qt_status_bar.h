@@ -120,6 +120,10 @@ class StatusNotifierItem;
 class QtStatusItem : public StatusItem {
 public:
     explicit QtStatusItem(double length);
+    QtStatusItem(const QtStatusItem&) = delete;
+    QtStatusItem& operator=(const QtStatusItem&) = delete;
+    QtStatusItem(QtStatusItem&&) = delete;
+    QtStatusItem& operator=(QtStatusItem&&) = delete;
     ~QtStatusItem() override;
     double length() const override { return length_; }
     bool hasButton() const override { return true; }

@@ -44,6 +44,10 @@ class DesktopSystemTray : public QObject, public SystemTray {
 
 public:
     DesktopSystemTray();
+    DesktopSystemTray(const DesktopSystemTray&) = delete;
+    DesktopSystemTray& operator=(const DesktopSystemTray&) = delete;
+    DesktopSystemTray(DesktopSystemTray&&) = delete;
+    DesktopSystemTray& operator=(DesktopSystemTray&&) = delete;
     ~DesktopSystemTray() override;
     QString watcher() const override { return owner_; }
     bool drawsMenus() const override { return !owner_.isEmpty() && hostRegistered_; }
