@@ -16,6 +16,14 @@ set(ORVANE_STATUS_ICON_SIZES 16 22 24 32 48)
 set(ORVANE_STATUS_ICON_DIR "${CMAKE_BINARY_DIR}/share/icons/hicolor")
 
 set(render "${PROJECT_SOURCE_DIR}/resources/icons/render-status-icon")
+# One size of one icon, drawn from its source into <out>.
+function(orvane_render_status_icon source size out)
+  get_filename_component(folder "${out}" DIRECTORY)
+  add_custom_command(OUTPUT "${out}" DEPENDS "${source}" "${render}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${folder}"
+    COMMAND "${render}" "${ORVANE_RSVG_CONVERT}" "${ORVANE_IMAGEMAGICK}" "${source}" ${size} "${out}")
+endfunction()
+
 set(ORVANE_STATUS_BUNDLE_ICONS)
 set(theme_icons)
 list(LENGTH ORVANE_STATUS_ICONS count)
@@ -29,16 +37,12 @@ foreach(i RANGE 0 ${last} 2)
     list(GET variant 0 size)
     list(GET variant 1 file)
     set(out "${ORVANE_BUNDLE_CONTENTS}/Resources/${file}")
-    add_custom_command(OUTPUT "${out}" DEPENDS "${source}" "${render}"
-      COMMAND ${CMAKE_COMMAND} -E make_directory "${ORVANE_BUNDLE_CONTENTS}/Resources"
-      COMMAND "${render}" "${ORVANE_RSVG_CONVERT}" "${ORVANE_IMAGEMAGICK}" "${source}" ${size} "${out}")
+    orvane_render_status_icon("${source}" ${size} "${out}")
     list(APPEND ORVANE_STATUS_BUNDLE_ICONS "${out}")
   endforeach()
   foreach(size ${ORVANE_STATUS_ICON_SIZES})
     set(out "${ORVANE_STATUS_ICON_DIR}/${size}x${size}/status/${theme_name}.png")
-    add_custom_command(OUTPUT "${out}" DEPENDS "${source}" "${render}"
-      COMMAND ${CMAKE_COMMAND} -E make_directory "${ORVANE_STATUS_ICON_DIR}/${size}x${size}/status"
-      COMMAND "${render}" "${ORVANE_RSVG_CONVERT}" "${ORVANE_IMAGEMAGICK}" "${source}" ${size} "${out}")
+    orvane_render_status_icon("${source}" ${size} "${out}")
     list(APPEND theme_icons "${out}")
   endforeach()
   set(symbolic "${ORVANE_STATUS_ICON_DIR}/scalable/status/${theme_name}-symbolic.svg")

@@ -17,42 +17,30 @@ bool isAbsolutePath(const std::string& path) { return !path.empty() && path.fron
 
 enum class Session { any, x11, wayland };
 
-// A terminal and the arguments before the command it runs, given the window's title.
+// A terminal and how it is given the window's title and then the command it runs (some take the
+// command's words as they come, with no option before them).
 struct KnownTerminal {
     const char* name;
     Session session;
-    std::vector<std::string> (*arguments)(const std::string& title);
+    const char* titleOption;
+    const char* titlePrefix;
+    const char* commandOption;  // empty: none
+
+    std::vector<std::string> arguments(const std::string& title) const {
+        std::vector<std::string> args{titleOption, titlePrefix + title};
+        if (*commandOption) args.emplace_back(commandOption);
+        return args;
+    }
 };
 
 const KnownTerminal kKnownTerminals[] = {
-    {"foot", Session::wayland,
-     [](const std::string& t) {
-         return std::vector<std::string>{"-T", t};
-     }},
-    {"alacritty", Session::any,
-     [](const std::string& t) {
-         return std::vector<std::string>{"-T", t, "-e"};
-     }},
-    {"kitty", Session::any,
-     [](const std::string& t) {
-         return std::vector<std::string>{"-T", t};
-     }},
-    {"gnome-terminal", Session::any,
-     [](const std::string& t) {
-         return std::vector<std::string>{"--title", t, "--"};
-     }},
-    {"konsole", Session::any,
-     [](const std::string& t) {
-         return std::vector<std::string>{"-p", "tabtitle=" + t, "-e"};
-     }},
-    {"xfce4-terminal", Session::any,
-     [](const std::string& t) {
-         return std::vector<std::string>{"-T", t, "-x"};
-     }},
-    {"xterm", Session::x11,
-     [](const std::string& t) {
-         return std::vector<std::string>{"-T", t, "-e"};
-     }},
+    {"foot", Session::wayland, "-T", "", ""},
+    {"alacritty", Session::any, "-T", "", "-e"},
+    {"kitty", Session::any, "-T", "", ""},
+    {"gnome-terminal", Session::any, "--title", "", "--"},
+    {"konsole", Session::any, "-p", "tabtitle=", "-e"},
+    {"xfce4-terminal", Session::any, "-T", "", "-x"},
+    {"xterm", Session::x11, "-T", "", "-e"},
 };
 
 bool hasVariable(const char* name) {
