@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/file_url.h"
 #include "platform/status_bar.h"
 
 // The controls of the setup wizard's window, as its logic sees them. Everything here is main
@@ -163,10 +164,5 @@ public:
     virtual ~ComputerName() = default;
     virtual std::optional<std::string> localizedName() const = 0;
 };
-
-// "file://" + the path with each byte outside the unreserved set and "/" percent-encoded.
-std::string fileURLWithPath(const std::string& path);
-// The path of a "file://" URL, decoded; absent for anything else.
-std::optional<std::string> pathOfFileURL(const std::string& url);
 
 }  // namespace platform

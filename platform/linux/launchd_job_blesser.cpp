@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <csignal>
 #include <functional>
+#include <pugixml.hpp>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -92,30 +94,27 @@ std::optional<std::string> infoEntry(const std::optional<std::map<std::string, s
     return found->second;
 }
 
-std::string xmlEscaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
+// A launchd-style job definition, as the sandbox's launchctl reads it.
 std::string jobDefinition(const std::string& label, const fs::path& program) {
-    const std::string name = xmlEscaped(label);
-    std::string xml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
-    xml += "\t<key>Label</key>\n\t<string>" + name + "</string>\n";
-    xml += "\t<key>MachServices</key>\n\t<dict>\n";
-    xml += "\t\t<key>" + name + "</key>\n\t\t<true/>\n\t</dict>\n";
-    xml += "\t<key>Program</key>\n\t<string>" + xmlEscaped(program.string()) + "</string>\n";
-    xml += "\t<key>RunAtLoad</key>\n\t<true/>\n</dict>\n</plist>\n";
-    return xml;
+    pugi::xml_document doc;
+    auto declaration = doc.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "UTF-8";
+    auto plist = doc.append_child("plist");
+    plist.append_attribute("version") = "1.0";
+    auto dict = plist.append_child("dict");
+    const auto entry = [](pugi::xml_node parent, const char* key) {
+        parent.append_child("key").text() = key;
+        return parent;
+    };
+    entry(dict, "Label").append_child("string").text() = label.c_str();
+    auto services = entry(dict, "MachServices").append_child("dict");
+    entry(services, label.c_str()).append_child("true");
+    entry(dict, "Program").append_child("string").text() = program.c_str();
+    entry(dict, "RunAtLoad").append_child("true");
+    std::ostringstream xml;
+    doc.save(xml, "\t", pugi::format_default, pugi::encoding_utf8);
+    return xml.str();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Where the system's paths land on Linux, on the real root and below a sandbox's.
 #include <gtest/gtest.h>
 
+#include "platform/file_url.h"
 #include "platform/linux/rooted_system_paths.h"
 
 namespace {
@@ -27,6 +28,18 @@ TEST(SystemPaths, FindTheirPlaceInTheLinuxLayout) {
         EXPECT_EQ(real.resolve(logic), linux);
         EXPECT_EQ(sandbox.resolve(logic), "/tmp/sandbox" + (linux == "/" ? "" : linux));
     }
+}
+
+// A folder a person picked comes back from its URL byte for byte, whatever its name holds.
+TEST(FileURL, PathsSurviveTheRoundTrip) {
+    for (const std::string path : {"/plain/dir", "/with space/and%25/\xC3\xA9t\xC3\xA9", "/a#b?c&d",
+                                   "/\x01\x7F/\"quoted\""}) {
+        const std::string url = platform::fileURLWithPath(path);
+        EXPECT_EQ(platform::pathOfFileURL(url), path) << url;
+    }
+    EXPECT_EQ(platform::fileURLWithPath("/a b"), "file:///a%20b");
+    EXPECT_EQ(platform::pathOfFileURL("file:///100%"), "/100%");
+    EXPECT_EQ(platform::pathOfFileURL("https://host/x"), std::nullopt);
 }
 
 }  // namespace
