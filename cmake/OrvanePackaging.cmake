@@ -22,10 +22,9 @@ set(unit_dir "/lib/systemd/system")
 # version it compares with the installed helper) and the login item beside its executable.
 install(FILES "${ORVANE_BUNDLE_CONTENTS}/Info.plist" DESTINATION "${bundle}" COMPONENT app)
 install(TARGETS OrvaneStorageGatewayApp RUNTIME DESTINATION "${bundle}/MacOS" COMPONENT app)
-file(GLOB package_icons CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/resources/icons/*.png")
-install(FILES ${package_icons} ${ORVANE_STATUS_BUNDLE_ICONS} DESTINATION "${bundle}/Resources"
+install(FILES ${ORVANE_BUNDLE_ICONS} DESTINATION "${bundle}/Resources"
         COMPONENT app)
-install(DIRECTORY "${ORVANE_STATUS_ICON_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor"
+install(DIRECTORY "${ORVANE_ICON_THEME_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor"
         COMPONENT app)
 install(PROGRAMS "${PROJECT_SOURCE_DIR}/resources/orvane_storage_grateway_app_logs.sh"
         DESTINATION "${bundle}/Resources" COMPONENT app)
@@ -71,25 +70,6 @@ configure_file("${pkg_dir}/app/com.velmora.OrvaneStorageGatewayApp.metainfo.xml.
                "${CMAKE_BINARY_DIR}/package/com.velmora.OrvaneStorageGatewayApp.metainfo.xml" @ONLY)
 install(FILES "${CMAKE_BINARY_DIR}/package/com.velmora.OrvaneStorageGatewayApp.metainfo.xml"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo" COMPONENT app)
-
-# The menu's icon in the theme's sizes, scaled from the app's 128 px icon.
-find_program(ORVANE_IMAGEMAGICK NAMES convert-im6.q16 convert-im6 convert REQUIRED)
-set(icon_name com.velmora.OrvaneStorageGatewayApp)
-set(app_icon "${PROJECT_SOURCE_DIR}/resources/icons/AppIcon.png")
-set(scaled_icons)
-foreach(size 32 48 64)
-  set(scaled "${CMAKE_BINARY_DIR}/package/icons/${size}.png")
-  add_custom_command(OUTPUT "${scaled}" DEPENDS "${app_icon}"
-    COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/package/icons"
-    COMMAND "${ORVANE_IMAGEMAGICK}" "${app_icon}" -filter Lanczos -resize ${size}x${size}
-            -strip "${scaled}")
-  list(APPEND scaled_icons "${scaled}")
-  install(FILES "${scaled}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps"
-          RENAME "${icon_name}.png" COMPONENT app)
-endforeach()
-add_custom_target(orvane_package_icons ALL DEPENDS ${scaled_icons})
-install(FILES "${app_icon}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps"
-        RENAME "${icon_name}.png" COMPONENT app)
 
 install(TARGETS orvane-dev-gateway RUNTIME DESTINATION "${libexec_dir}" COMPONENT dev_gateway)
 install(FILES "${PROJECT_SOURCE_DIR}/tools/dev-gateway/com.velmora.OrvaneStorageGateway.service"

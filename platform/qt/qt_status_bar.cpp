@@ -15,7 +15,7 @@ namespace platform::qt {
 
 namespace {
 
-// The icon theme's names of the status icons (cmake/OrvaneStatusIcons.cmake has the same table).
+// The icon theme's names of the status icons (cmake/OrvaneIcons.cmake has the same table).
 QString themeNameOf(const std::string& name) {
     static const std::map<std::string, QString> kNames = {
         {"StatusBarIcon", "orvane-storage-gateway-running"},
