@@ -1,5 +1,7 @@
 #include "platform/qt/qt_wizard_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -17,6 +19,33 @@
 
 namespace platform::qt {
 namespace {
+
+// Marks the tab bars that are only how the steps are stored.
+constexpr char kStepStoreProperty[] = "orvaneStepStore";
+
+// Qt's accessible tab bar reports its current tab as focused even while the bar is hidden and
+// takes no focus, so a screen reader asking what has focus would be told of a hidden page tab.
+// A step store's bar is therefore shown to assistive technology as an empty, invisible list.
+class StepStoreAccessible : public QAccessibleWidget {
+public:
+    explicit StepStoreAccessible(QWidget* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.invisible = true;
+        state.focusable = false;
+        state.focused = false;
+        return state;
+    }
+};
+
+QAccessibleInterface* stepStoreAccessible(const QString&, QObject* object) {
+    auto* bar = qobject_cast<QTabBar*>(object);
+    if (bar == nullptr || !bar->property(kStepStoreProperty).toBool()) return nullptr;
+    return new StepStoreAccessible(bar);
+}
 
 // The top-level widget: tells the content about a close, whoever asked for it. It is no dialog,
 // so it gives Return and Escape the meaning they have in one: Return presses the focused push
@@ -144,7 +173,13 @@ struct QtWizardWindow::Impl {
     // tab bars take no focus; the warning icon is the style's; busy and error indicators start
     // hidden; read-only fields show as text on the window, not as boxes to type in.
     void decorate() {
+        static const bool factoryInstalled = [] {
+            QAccessible::installFactory(stepStoreAccessible);
+            return true;
+        }();
+        (void)factoryInstalled;
         for (QTabWidget* tabs : {ui.setupStepTabView, ui.initialFreshInstallOrReconfigureTabView}) {
+            tabs->tabBar()->setProperty(kStepStoreProperty, true);
             tabs->tabBar()->hide();
             tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
             tabs->setFocusPolicy(Qt::NoFocus);
