@@ -57,8 +57,10 @@ public:
     bool run(const std::function<bool()>& done) {
         return platform_.dispatch->followRealTimeUntil(done, std::chrono::seconds(60));
     }
-    const WizardOutlets& wizard() const { return window.outlets(); }
-    std::string step() const { return wizard().setupStepTabView->selectedIdentifier().value_or(""); }
+    const platform::WizardOutlets& wizard() const { return window.outlets(); }
+    std::string step() const {
+        return wizard().setupStepTabView->selectedIdentifier().value_or("");
+    }
     // Next on the wizard, until it shows `until`.
     bool next(const std::string& until) {
         controller->mainNextButtonClick();
