@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "platform/linux/posix_file_system.h"
@@ -31,6 +33,11 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Polls `done`, which another thread or process brings about, until it holds; false once
+// `deadline` of real time has passed. Only for work outside the virtual clock.
+bool eventually(const std::function<bool()>& done,
+                std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
 // A whole platform for one test: doubles for time, log, alerts, defaults, the bundle, rights,
 // helper connections (no service registered), blessing, the workspace, the clipboard and

@@ -5,21 +5,13 @@
 
 #include <thread>
 
-#include "app/app_delegate.h"
 #include "platform/linux/curl_url_session.h"
-#include "platform/linux/host_computer_name.h"
-#include "platform/linux/launchd_job_blesser.h"
-#include "platform/linux/posix_process_runner.h"
-#include "platform/linux/unix_xpc_connector.h"
-#include "platform/testing/memory_wizard_window.h"
 #include "platform/testing/random_sequence.h"
-#include "platform/testing/recording_status_bar.h"
-#include "platform/testing/test_platform.h"
 #include "platform/testing/workspace_recording.h"
 #include "service/qor_tools.h"
+#include "tests/e2e/running_app.h"
 #include "tests/service_management/test_files.h"
 #include "tools/dev-service/dev_service.h"
-#include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
@@ -70,57 +62,31 @@ protected:
         ASSERT_TRUE(service.start());
         platform.services.urlSession = session;
         platform.services.workspace = browser;
-        platform.services.processes = runner;
         platform.services.random = std::make_shared<platform::testing::SequenceRandom>();
         platform.reinstall();
         writeAll(platform.resolve("/bin/launchctl"), readAll(ORVANE_SANDBOX_LAUNCHCTL), 0755);
         writeAll(platform.bundle->bundlePath() / "Contents/Library/LaunchServices" / kHelperLabel,
                  readAll(ORVANE_HELPER_PROGRAM), 0755);
-        platform.application->applicationDelegate = &delegate;
-        window.setContent(controller);
     }
     void TearDown() override {
-        if (window.visible) window.performClose();
-        platform.application->applicationDelegate = nullptr;
+        app.close();
         // The helper runs as the sandbox's job; it goes with the test.
-        runner->run(platform.resolve("/bin/launchctl").string(),
-                    {"bootout", std::string("system/") + kHelperLabel}, 10s);
+        app.processes->run(platform.resolve("/bin/launchctl").string(),
+                           {"bootout", std::string("system/") + kHelperLabel}, 10s);
         platform.services.urlSession.reset();
         platform.reinstall();
         service.stop();
     }
 
-    bool run(const std::function<bool()>& done) {
-        return platform.dispatch->followRealTimeUntil(done, 60s);
-    }
-    std::string step() { return window.setupStepTabView.selectedIdentifier().value_or(""); }
-    bool next(const std::string& until) {
-        controller->mainNextButtonClick();
-        return run([&] { return step() == until; });
-    }
-
     platform::testing::TestPlatform platform;
     orvane_dev::DevService service;
-    std::shared_ptr<platform::linux_impl::PosixProcessRunner> runner =
-        std::make_shared<platform::linux_impl::PosixProcessRunner>();
     std::shared_ptr<platform::UrlSession> session =
         std::make_shared<platform::linux_impl::CurlUrlSession>(
             platform.dispatch->makeSerialQueue("url-session"),
             platform::linux_impl::CurlUrlSession::Options{});
     std::shared_ptr<HeadlessBrowser> browser = std::make_shared<HeadlessBrowser>();
-    platform::linux_impl::UnixXpcConnector connector{platform.paths, platform.dispatch};
-    platform::linux_impl::LaunchdJobBlesser blesser{
-        platform.paths, runner, platform.bundle->bundlePath(),
-        platform::linux_impl::InstallationKind::sandbox};
-    platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{
-        statusBar, *platform.dispatch,   *platform.defaults, *platform.bundle, connector,
-        blesser,   *platform.application};
-    platform::testing::MemoryWizardWindow window;
-    platform::linux_impl::HostComputerName computerName;
-    std::shared_ptr<SetupWizardViewController> controller =
-        std::make_shared<SetupWizardViewController>(window, *platform.application, computerName,
-                                                    *platform.dispatch);
+    e2e::RunningApp app{platform, platform.paths, platform.bundle,
+                        platform::linux_impl::InstallationKind::sandbox};
 };
 
 TEST_F(SetupEndToEnd, SignsInMakesANewStorageWritesTheConfigurationAndRestartsTheGateway) {
@@ -128,19 +94,19 @@ TEST_F(SetupEndToEnd, SignsInMakesANewStorageWritesTheConfigurationAndRestartsTh
     const fs::path folder = platform.root.path() / "media";
     fs::create_directories(folder);
 
-    delegate.applicationDidFinishLaunching();
-    ASSERT_TRUE(run([&] { return platform.log->contains("Helper installed successfully."); }));
+    app.delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(app.run([&] { return platform.log->contains("Helper installed successfully."); }));
     service.clearJournal();
     fs::remove(platform.resolve("/var/log/launchctl.log"));
-    window.makeKeyAndOrderFront();
+    app.window.makeKeyAndOrderFront();
 
-    ASSERT_TRUE(next("newOrExisting")) << browser->output();
-    ASSERT_TRUE(next("newQorSetup"));
-    window.newQorPathTextField.setStringValue(folder.string());
-    ASSERT_TRUE(next("finish"));
-    controller->mainNextButtonClick();
-    ASSERT_TRUE(
-        run([&] { return platform.log->contains("QOR start: launchctl command exit code: 0"); }));
+    ASSERT_TRUE(app.next("newOrExisting")) << browser->output();
+    ASSERT_TRUE(app.next("newQorSetup"));
+    app.wizard().newQorPathTextField->setStringValue(folder.string());
+    ASSERT_TRUE(app.next("finish"));
+    app.controller->mainNextButtonClick();
+    ASSERT_TRUE(app.run(
+        [&] { return platform.log->contains("QOR start: launchctl command exit code: 0"); }));
 
     // The API requests the service received, in order, sign-in polls left out; config.ini holds
     // what they made, a token the service issued to an application of the storage's name.
@@ -152,11 +118,11 @@ TEST_F(SetupEndToEnd, SignsInMakesANewStorageWritesTheConfigurationAndRestartsTh
         }
     }
     const auto state = service.state();
-    const std::string storageId = controller->chosenStorageId().value_or("?");
+    const std::string storageId = app.controller->chosenStorageId().value_or("?");
     const std::string appId = QorTools::getAppId().value_or("?");
     const std::string token = QorTools::getAuthToken().value_or("?");
     EXPECT_EQ(state.applications.at(appId)["name"],
-              computerName.localizedName().value_or("New") + " QOR");
+              app.computerName.localizedName().value_or("New") + " QOR");
     EXPECT_EQ(state.applications.at(appId)["default_user_id"], "user-power");
     EXPECT_EQ(state.tokens.at(token).appId, appId);
     const std::string storage = "/API/files/v1/storages/" + storageId + "/";

@@ -1,11 +1,9 @@
 // The Linux desktop seams on real files, sockets and processes: autostart entries, notifications,
 // detached children and what opens a file.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <fstream>
-#include <thread>
 
 #include "platform/linux/plist_bundle.h"
 #include "platform/linux/posix_process_runner.h"
@@ -21,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace platform::linux_impl;
 using platform::testing::TempDir;
+using service_management_test::writeAll;
 
 constexpr char kLauncherId[] = "com.velmora.OrvaneStorageGatewayApp.Launcher.QORLauncher";
 
@@ -97,9 +96,7 @@ TEST(SocketNotificationCenter, DeliversOnlyTheObservedNameAndObjectAcrossCenters
     posting.post("killLauncher", "");
     posting.post("killLauncher", "com.velmora.OrvaneStorageGatewayApp");
     // Datagrams arrive in order, so the ones before the matching one were already turned away.
-    for (int i = 0; i < 1000 && received == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    EXPECT_TRUE(platform::testing::eventually([&] { return received > 0; }));
     EXPECT_EQ(received, 1);
     observation.reset();
     EXPECT_TRUE(fs::is_empty(runtime.path() / "distributed-notifications"));
@@ -112,8 +109,7 @@ TEST(SocketNotificationCenter, DeliversOnlyTheObservedNameAndObjectAcrossCenters
 TEST(XdgWorkspace, ConsoleShowsTheFileAndTerminalStreamsTheApplicationLog) {
     TempDir dir;
     const auto executable = [&](const std::string& name, const std::string& script) {
-        std::ofstream(dir.path() / name) << "#!/bin/sh\n" << script;
-        ::chmod((dir.path() / name).c_str(), 0755);
+        writeAll(dir.path() / name, "#!/bin/sh\n" + script, 0755);
         return (dir.path() / name).string();
     };
     const auto terminal = executable("terminal",
@@ -123,13 +119,11 @@ TEST(XdgWorkspace, ConsoleShowsTheFileAndTerminalStreamsTheApplicationLog) {
     for (const char* tool : {"tail", "grep"}) {
         fs::create_symlink(fs::path("/usr/bin") / tool, dir.path() / "bin" / tool);
     }
-    fs::create_directories(dir.path() / "journal-bin");
     executable("journal-bin/journalctl", "echo \"journal $*\"\n");
     const fs::path state = dir.path() / "state/com.velmora.OrvaneStorageGatewayApp";
-    fs::create_directories(state);
-    std::ofstream(state / "application.log") << "logged line\n";
+    writeAll(state / "application.log", "logged line\n");
     const std::string shown = (dir.path() / "a b;$(touch x).log").string();
-    std::ofstream(shown) << "shown line\n";
+    writeAll(shown, "shown line\n");
     const std::string marker = (dir.path() / "preprocessed").string();
     const struct {
         std::string file;
@@ -195,15 +189,9 @@ TEST(XdgWorkspace, ChoosesATerminalThatWorksInTheSession) {
         for (const auto& entry : c.installed) {
             const auto link = entry.find('>');
             const fs::path file = bin / entry.substr(0, link);
-            if (link == std::string::npos) {
-                std::ofstream(file) << "#!/bin/sh\n";
-                ::chmod(file.c_str(), 0755);
-            } else {
-                const fs::path target = bin / entry.substr(link + 1);
-                std::ofstream(target) << "#!/bin/sh\n";
-                ::chmod(target.c_str(), 0755);
-                fs::create_symlink(target, file);
-            }
+            writeAll(link == std::string::npos ? file : bin / entry.substr(link + 1), "#!/bin/sh\n",
+                     0755);
+            if (link != std::string::npos) fs::create_symlink(bin / entry.substr(link + 1), file);
         }
         ::setenv("PATH", bin.c_str(), 1);
         ::setenv("DISPLAY", c.display, 1);

@@ -33,8 +33,9 @@ protected:
 };
 
 // The key and value rules on their own are held against a second reading of them by the
-// config_ini fuzz target, whose seeds pin the surrogate, the character beyond U+10FFFF, a value
-// holding "=", an empty value, leading "=" and a "#" key; here they are read from the file.
+// config_ini fuzz target, whose seeds pin the surrogate, the character beyond U+10FFFF, a cut
+// character, a value holding "=", an empty value, blanks, tabs and "\r" around key and value,
+// leading "=" and a "#" key; here they are read from the file.
 TEST_F(ConfigFileTest, ParserRulesFindTheAppId) {
     const std::string kLong(1 << 20, 'x');
     const std::string kBom = "\xEF\xBB\xBF";
@@ -44,12 +45,9 @@ TEST_F(ConfigFileTest, ParserRulesFindTheAppId) {
         std::optional<std::string> appId;
         const char* unreadableBecause = nullptr;
     } cases[] = {
-        {"  app-id\t=\tabc  \n", "abc"},
-        {"app-id = \n", ""},
         {"app-id = \napp-id = two\n", ""},  // the first wins, even when empty
         {"app-id\napp-id abc\n", std::nullopt},
         {"=\n==\n= abc\n", std::nullopt},
-        {"[main]\r\nstorage-id = s\r\napp-id = abc\r\n", "abc"},
         {"app-id = \vabc\n", "\vabc"},  // only blanks, tabs and line ends are trimmed
         {"app-id = abc", "abc"},
         {kBom + "app-id = abc\n", "abc"},
@@ -57,7 +55,6 @@ TEST_F(ConfigFileTest, ParserRulesFindTheAppId) {
         {"app-id = caf\xC3\xA9 \xF0\x9F\x98\x80\n", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
         {"junk = " + kLong + "\napp-id = " + kLong + "\n", kLong},
         // Bytes that are not UTF-8, wherever they are, make the whole file unreadable.
-        {"app-id = caf\xC3\n", std::nullopt, kNotUtf8},   // cut in a character
         {"app-id = \x80\n", std::nullopt, kNotUtf8},      // stray continuation byte
         {"app-id = \xC0\xAF\n", std::nullopt, kNotUtf8},  // overlong slash
         {"storage-id = gr\xFC\xDF\napp-id = abc\n", std::nullopt, kNotUtf8},  // Latin-1

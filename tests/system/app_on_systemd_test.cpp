@@ -8,21 +8,13 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/app_delegate.h"
 #include "platform/linux/curl_url_session.h"
-#include "platform/linux/host_computer_name.h"
 #include "platform/linux/kernel_random.h"
-#include "platform/linux/launchd_job_blesser.h"
 #include "platform/linux/plist_bundle.h"
-#include "platform/linux/posix_process_runner.h"
-#include "platform/linux/unix_xpc_connector.h"
-#include "platform/testing/memory_wizard_window.h"
-#include "platform/testing/recording_status_bar.h"
-#include "platform/testing/test_platform.h"
 #include "platform/testing/workspace_recording.h"
 #include "service/qor_tools.h"
+#include "tests/e2e/running_app.h"
 #include "tools/dev-service/dev_service.h"
-#include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
@@ -38,18 +30,11 @@ class AppOnSystemd : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!installedBundle()) GTEST_SKIP() << "runs only inside tests/system/run's container";
-        platform.paths = paths;  // so that writeConfig writes the system's config.ini
-        platform.services.paths = paths;
-        platform.services.processes = processes;
-        platform.services.mainBundle = bundle;
-        platform.reinstall();
         delegate.applicationDidFinishLaunching();
         ASSERT_TRUE(run([&] { return status() != "Status: ?"; }));
     }
 
-    bool run(const std::function<bool()>& done) {
-        return platform.dispatch->followRealTimeUntil(done, 60s);
-    }
+    bool run(const std::function<bool()>& done) { return app.run(done); }
     std::string status() const {
         return statusBar.statusItems.front()->menu()->items().at(0)->title();
     }
@@ -65,7 +50,7 @@ protected:
         return platform.log->matching(line).size();
     }
     std::string enabled() const {
-        return processes->run("/bin/systemctl", {"is-enabled", kUnit}, 10s).output;
+        return app.processes->run("/bin/systemctl", {"is-enabled", kUnit}, 10s).output;
     }
     // An alert with this title (any, when empty) whose text holds every one of `parts`.
     bool told(const std::string& title, const std::vector<std::string>& parts) const {
@@ -92,19 +77,13 @@ protected:
     }
 
     platform::testing::TestPlatform platform;
-    std::shared_ptr<platform::linux_impl::RootedSystemPaths> paths =
-        std::make_shared<platform::linux_impl::RootedSystemPaths>("/");
-    std::shared_ptr<platform::linux_impl::PosixProcessRunner> processes =
-        std::make_shared<platform::linux_impl::PosixProcessRunner>();
-    std::shared_ptr<platform::linux_impl::PlistBundle> bundle =
-        std::make_shared<platform::linux_impl::PlistBundle>(installedBundle() ? installedBundle()
-                                                                              : "/nonexistent");
-    platform::linux_impl::UnixXpcConnector connector{paths, platform.dispatch};
-    platform::linux_impl::LaunchdJobBlesser blesser{
-        paths, processes, bundle->bundlePath(), platform::linux_impl::InstallationKind::package};
-    platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{statusBar, *platform.dispatch,   *platform.defaults, *bundle, connector,
-                         blesser,   *platform.application};
+    // The system's own paths, so that writeConfig writes the system's config.ini.
+    e2e::RunningApp app{platform, std::make_shared<platform::linux_impl::RootedSystemPaths>("/"),
+                        std::make_shared<platform::linux_impl::PlistBundle>(
+                            installedBundle() ? installedBundle() : "/nonexistent"),
+                        platform::linux_impl::InstallationKind::package};
+    platform::testing::RecordingStatusBar& statusBar = app.statusBar;
+    AppDelegate& delegate = app.delegate;
 };
 
 // A member of the product's group: no password is asked, every change happens, and the menu
@@ -226,36 +205,25 @@ TEST_F(AppOnSystemd, TheWizardConfiguresAndRestartsTheGateway) {
     platform.services.workspace = std::make_shared<SigningInWorkspace>(service);
     platform.services.random = std::make_shared<platform::linux_impl::KernelRandom>();
     platform.reinstall();
-    platform.application->applicationDelegate = &delegate;
-    platform::testing::MemoryWizardWindow window;
-    platform::linux_impl::HostComputerName computerName;
-    auto controller = std::make_shared<SetupWizardViewController>(window, *platform.application,
-                                                                  computerName, *platform.dispatch);
-    window.setContent(controller);
-    window.makeKeyAndOrderFront();
-    auto next = [&](const std::string& until) {
-        controller->mainNextButtonClick();
-        return run([&] { return window.setupStepTabView.selectedIdentifier() == until; });
-    };
+    app.window.makeKeyAndOrderFront();
 
-    ASSERT_TRUE(next("newOrExisting")) << log();
-    ASSERT_TRUE(next("newQorSetup")) << log();
-    window.newQorPathTextField.setStringValue("/tmp");
-    ASSERT_TRUE(next("finish")) << log();
+    ASSERT_TRUE(app.next("newOrExisting")) << log();
+    ASSERT_TRUE(app.next("newQorSetup")) << log();
+    app.wizard().newQorPathTextField->setStringValue("/tmp");
+    ASSERT_TRUE(app.next("finish")) << log();
     const std::size_t startsBefore = logged(kStarted);
-    controller->mainNextButtonClick();
+    app.controller->mainNextButtonClick();
     ASSERT_TRUE(run([&] { return logged(kStarted) > startsBefore; })) << log();
     EXPECT_TRUE(run([&] { return status() == "Status: Running"; })) << log();
 
     const auto token = QorTools::getAuthToken();
     ASSERT_TRUE(token);
     EXPECT_EQ(service.state().tokens.at(*token).appId, QorTools::getAppId());
-    EXPECT_EQ(QorTools::getStorageId(), controller->chosenStorageId());
+    EXPECT_EQ(QorTools::getStorageId(), app.controller->chosenStorageId());
     EXPECT_TRUE(platform.alerts->shown().empty()) << log();
     EXPECT_FALSE(platform.log->contains(*token)) << log();
 
-    window.performClose();
-    platform.application->applicationDelegate = nullptr;
+    app.close();
     platform.services.urlSession.reset();
     platform.reinstall();
     session.reset();
