@@ -17,6 +17,7 @@
 #include "platform/testing/test_platform.h"
 #include "platform/testing/workspace_recording.h"
 #include "service/qor_tools.h"
+#include "tests/app/app_services.h"
 #include "tests/service_management/test_files.h"
 #include "tools/dev-service/dev_service.h"
 #include "wizard/setup_wizard_view_controller.h"
@@ -113,9 +114,7 @@ protected:
         platform.paths, runner, platform.bundle->bundlePath(),
         platform::linux_impl::InstallationKind::sandbox};
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{
-        statusBar, *platform.dispatch,   *platform.defaults, *platform.bundle, connector,
-        blesser,   *platform.application};
+    AppDelegate delegate{app_test::appServices(platform, statusBar, connector, blesser)};
     platform::testing::MemoryWizardWindow window;
     platform::linux_impl::HostComputerName computerName;
     std::shared_ptr<SetupWizardViewController> controller =

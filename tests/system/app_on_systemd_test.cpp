@@ -21,6 +21,7 @@
 #include "platform/testing/test_platform.h"
 #include "platform/testing/workspace_recording.h"
 #include "service/qor_tools.h"
+#include "tests/app/app_services.h"
 #include "tools/dev-service/dev_service.h"
 #include "wizard/setup_wizard_view_controller.h"
 
@@ -103,8 +104,8 @@ protected:
     platform::linux_impl::LaunchdJobBlesser blesser{
         paths, processes, bundle->bundlePath(), platform::linux_impl::InstallationKind::package};
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{statusBar, *platform.dispatch,   *platform.defaults, *bundle, connector,
-                         blesser,   *platform.application};
+    AppDelegate delegate{
+        app_test::appServices(platform, statusBar, connector, blesser, bundle.get())};
 };
 
 // A member of the product's group: no password is asked, every change happens, and the menu
