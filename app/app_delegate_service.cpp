@@ -56,9 +56,10 @@ void AppDelegate::stopService(Completion completion) {
     auto step = launchctlProxy();
     if (!step) return;
     const auto request = ++serviceRequests_;
-    sendLaunchctl(*step, "bootout", [this, completion, request](std::int64_t exitCode) {
-        handleLaunchctlResult(exitCode, "stop", completion, request);
-    });
+    sendLaunchctl(*step, "bootout",
+                  [this, completion = std::move(completion), request](std::int64_t exitCode) {
+                      handleLaunchctlResult(exitCode, "stop", completion, request);
+                  });
 }
 
 void AppDelegate::startService() {
@@ -98,7 +99,7 @@ void AppDelegate::requestBootState(const std::string& subcommand) {
 
 std::function<void(std::int64_t)> AppDelegate::bootStateReply(const std::string& subcommand,
                                                               Completion completion) {
-    return [this, subcommand, completion](std::int64_t exitCode) {
+    return [this, subcommand, completion = std::move(completion)](std::int64_t exitCode) {
         checkLaunchctlExitCode(
             exitCode, "QOR " + subcommand + ": launchctl failed with exit code: ", completion);
     };
@@ -107,11 +108,12 @@ std::function<void(std::int64_t)> AppDelegate::bootStateReply(const std::string&
 void AppDelegate::bootstrapService(const LaunchctlStep& step, Completion completion) {
     platform::assertMainThread(dispatch_);
     const auto request = ++serviceRequests_;
-    sendLaunchctl(step, "bootstrap", [this, completion, request](std::int64_t exitCode) {
-        handleLaunchctlResult(
-            exitCode, "start", [this, completion] { disableUnlessStartOnBoot(completion); },
-            request);
-    });
+    sendLaunchctl(step, "bootstrap",
+                  [this, completion = std::move(completion), request](std::int64_t exitCode) {
+                      handleLaunchctlResult(
+                          exitCode, "start",
+                          [this, completion] { disableUnlessStartOnBoot(completion); }, request);
+                  });
 }
 
 void AppDelegate::disableUnlessStartOnBoot(Completion completion) {
