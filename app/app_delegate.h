@@ -185,6 +185,7 @@ private:
 
     // The way in for callbacks from other threads: each holds a copy, which never touches the
     // delegate where it is called, and runs its task on the main queue while the delegate lives.
+    // The dispatch outlives every copy: the composition root never lets it go.
     struct Door {
         std::weak_ptr<AppDelegate> delegate;
         platform::Dispatch* dispatch;
