@@ -2,9 +2,8 @@
 
 #include <map>
 
-#include "app/app_delegate_lifetime.h"
 #include "helper_interface/helper_authorization.h"
-#include "platform/registry.h"
+#include "platform/log.h"
 #include "platform/ui_tools.h"
 #include "service/qor_tools.h"
 
@@ -15,63 +14,75 @@ constexpr char kStopTitle[] = "Stop orvane Storage Gateway";
 
 }  // namespace
 
-AppDelegate::AppDelegate(platform::StatusBar& statusBar, platform::Dispatch& dispatch,
-                         platform::UserDefaults& defaults, const platform::Bundle& bundle,
-                         platform::XpcConnector& connector,
-                         platform::ServiceManagement& serviceManagement,
-                         platform::SharedApplication& application)
-    : statusBar_(statusBar),
-      dispatch_(dispatch),
-      defaults_(defaults),
-      bundle_(bundle),
-      connector_(connector),
-      serviceManagement_(serviceManagement),
-      application_(application),
-      lifetime_(std::make_shared<Lifetime>(*this)),
-      exported_(std::make_shared<Exported>(lifetime_)),
+AppDelegate::AppDelegate(const Services& services)
+    : statusBar_(services.statusBar),
+      application_(services.application),
+      dispatch_(services.dispatch),
+      defaults_(services.defaults),
+      bundle_(services.bundle),
+      connector_(services.connector),
+      serviceManagement_(services.serviceManagement),
+      files_(services.files),
+      processes_(services.processes),
+      paths_(services.paths),
+      workspace_(services.workspace),
+      notifications_(services.notifications),
+      serviceStates_(services.serviceStates),
+      userNotifications_(services.userNotifications),
+      // Owns nothing: it only tells the door's copies whether the delegate is still here.
+      alive_(this, [](AppDelegate*) {}),
       statusIconOk_(loadIcon("StatusBarIcon")),
       statusIconError_(loadIcon("StatusBarIconError")),
       statusIconStopped_(loadIcon("StatusBarIconStopped")) {}
 
 AppDelegate::~AppDelegate() {
-    lifetime_->end();
-    if (auto connection = currentHelperConnection()) connection->invalidate();
+    platform::assertMainThread(dispatch_);
+    alive_.reset();
+    // Requests still waiting fail now; their errors find nobody and are neither logged nor told.
+    if (currentHelperConnection_) currentHelperConnection_->invalidate();
 }
 
-void AppDelegate::onMain(std::function<void(AppDelegate&)> task) {
-    dispatch_.main().async([lifetime = lifetime_, task = std::move(task)] {
-        if (auto* self = lifetime->current()) task(*self);
+void AppDelegate::Door::operator()(std::function<void(AppDelegate&)> task) const {
+    dispatch->main().async([delegate = delegate, task = std::move(task)] {
+        if (auto self = delegate.lock()) task(*self);
     });
 }
 
-// The timer may outlive the delegate (it is not cancelled on quit): it reaches it through the
-// lifetime.
+AppDelegate::Door AppDelegate::door() const {
+    platform::assertMainThread(dispatch_);
+    return {alive_, &dispatch_};
+}
+
+// The timer may outlive the delegate (it is not cancelled on quit).
 void AppDelegate::schedulePeriodicUpdate() {
+    platform::assertMainThread(dispatch_);
     dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
-                                [lifetime = lifetime_] {
-                                    if (auto* self = lifetime->current())
+                                [alive = std::weak_ptr(alive_)] {
+                                    if (auto self = alive.lock())
                                         self->perform("pediodicallyUpdateMenu");
                                 });
 }
 
 void AppDelegate::followServiceState() {
-    if (!platform::services().serviceStates) return;
-    serviceStateWatch_ =
-        platform::serviceStates().watch(QorTools::kServiceLabel, [lifetime = lifetime_] {
-            lifetime->run([](AppDelegate& self) {
-                if (self.stateRefreshPending_.exchange(true)) return;
-                self.onMainAfter(kStateChangeRefreshDelaySeconds, [](AppDelegate& self) {
-                    self.stateRefreshPending_ = false;
-                    self.updateMenu();
-                });
+    platform::assertMainThread(dispatch_);
+    if (!serviceStates_) return;
+    serviceStateWatch_ = serviceStates_->watch(QorTools::kServiceLabel, [door = door()] {
+        door([](AppDelegate& self) {
+            if (self.stateRefreshPending_) return;
+            self.stateRefreshPending_ = true;
+            self.onMainAfter(kStateChangeRefreshDelaySeconds, [](AppDelegate& self) {
+                self.stateRefreshPending_ = false;
+                self.updateMenu();
             });
         });
+    });
 }
 
 void AppDelegate::onMainAfter(double seconds, std::function<void(AppDelegate&)> task) {
+    platform::assertMainThread(dispatch_);
     dispatch_.main().asyncAfter(platform::seconds(seconds),
-                                [lifetime = lifetime_, task = std::move(task)] {
-                                    if (auto* self = lifetime->current()) task(*self);
+                                [alive = std::weak_ptr(alive_), task = std::move(task)] {
+                                    if (auto self = alive.lock()) task(*self);
                                 });
 }
 
@@ -188,8 +199,7 @@ void AppDelegate::updateMenu() {
     if (statusBarItem_ && statusBarItem_->hasButton()) statusBarItem_->setButtonImage(icon);
 
     menuItemConfigure_->setEnabled(QorTools::isConfigured());
-    menuItemShowConfigBackups_->setEnabled(
-        platform::files().exists(QorTools::backupDirectoryURL()));
+    menuItemShowConfigBackups_->setEnabled(files_.exists(QorTools::backupDirectoryURL()));
 }
 
 void AppDelegate::pediodicallyUpdateMenu() {
@@ -207,8 +217,8 @@ void AppDelegate::openSetupWizard() {
     platform::assertMainThread(dispatch_);
     // A file that is there but may not be read is no empty one: say so, and what to do.
     const auto config = QorTools::configFileURL();
-    if (platform::files().exists(config)) {
-        auto contents = platform::files().readFile(config);
+    if (files_.exists(config)) {
+        auto contents = files_.readFile(config);
         if (auto* error = std::get_if<platform::FileError>(&contents)) {
             UiTools::enqueueAlert("Failed to start Setup Wizard",
                                   "The configuration file " + config.string() +

@@ -1,40 +1,61 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <set>
 #include <string>
 
 #include "helper_interface/helper_connection.h"
 #include "platform/application.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
+#include "platform/distributed_notifications.h"
+#include "platform/file_system.h"
+#include "platform/process_runner.h"
 #include "platform/service_management.h"
 #include "platform/service_state_watcher.h"
 #include "platform/status_bar.h"
+#include "platform/system_paths.h"
 #include "platform/user_defaults.h"
+#include "platform/user_notifications.h"
 #include "platform/wizard_controls.h"
+#include "platform/workspace.h"
 #include "platform/xpc_connection.h"
 #include "service/qor_status.h"
 
 // The application's delegate: owns the status item and its menu, keeps the menu in step with
 // the gateway service, and starts and stops that service through the privileged helper.
 //
-// Menu state is main-thread only, and the methods that touch it, the menu's actions and its
-// alerts check so (`platform::assertMainThread`). The helper's replies arrive on its
-// connection's queue; what they touch there is `helperIsInstalled_` (atomic) and
-// `currentHelperConnection_` (under `connectionMutex_`), and everything else hops to the main
-// queue.
+// Every field is main-thread only, and every method that touches one checks so
+// (`platform::assertMainThread`). The helper's replies and output arrive on its connection's
+// queue and the service manager's word on the watcher's thread; they come in through one door,
+// `Door`, which hops to the main queue and lets them in only while the delegate lives.
 class AppDelegate : public platform::ApplicationDelegate, public platform::GatewayRestarter {
 public:
     using Completion = std::function<void()>;
 
-    AppDelegate(platform::StatusBar& statusBar, platform::Dispatch& dispatch,
-                platform::UserDefaults& defaults, const platform::Bundle& bundle,
-                platform::XpcConnector& connector, platform::ServiceManagement& serviceManagement,
-                platform::SharedApplication& application);
+    // What the delegate works with, each by name. None is owned here; each outlives the delegate.
+    struct Services {
+        platform::StatusBar& statusBar;
+        platform::SharedApplication& application;
+        platform::Dispatch& dispatch;
+        platform::UserDefaults& defaults;
+        const platform::Bundle& bundle;
+        platform::XpcConnector& connector;
+        platform::ServiceManagement& serviceManagement;
+        platform::FileSystem& files;
+        platform::ProcessRunner& processes;
+        const platform::SystemPaths& paths;
+        platform::Workspace& workspace;
+        // Null where there is none: no runtime folder to post in, a gateway that is no systemd
+        // unit (the menu then only polls), a desktop that cannot show notices.
+        platform::DistributedNotificationCenter* notifications = nullptr;
+        platform::ServiceStateWatcher* serviceStates = nullptr;
+        platform::UserNotificationCenter* userNotifications = nullptr;
+    };
+
+    explicit AppDelegate(const Services& services);
     ~AppDelegate() override;
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
@@ -57,7 +78,7 @@ public:
     bool installHelper();
     std::shared_ptr<platform::XpcConnection> helperConnection();
     std::optional<HelperProtocolProxy> helperProxy(std::function<void(bool)> errorHandler);
-    // The helper's output while it works; from the connection's queue.
+    // The helper's output while it works, let in through the door.
     void logWithStdOut(const std::string& text);
     void logWithStdErr(const std::string& text);
 
@@ -73,13 +94,13 @@ public:
     void startService();
     void enableService(Completion completion);
     void disableService(Completion completion);
-    // A proxy for one launchctl step, with whether that step is settled (answered, failed or
-    // given up on); each step gets its own.
-    struct LaunchctlHelper {
+    // One launchctl step of a start or stop: the proxy it is sent on, and its number in
+    // awaitedSteps_.
+    struct LaunchctlStep {
         HelperProtocolProxy proxy;
-        std::shared_ptr<std::atomic<bool>> settled;
+        std::uint64_t number;
     };
-    void bootstrapService(const LaunchctlHelper& helper, Completion completion);
+    void bootstrapService(const LaunchctlStep& step, Completion completion);
     void disableUnlessStartOnBoot(Completion completion);
     void checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
                                 const Completion& completion);
@@ -99,8 +120,14 @@ public:
     void aboutAction();
     void quitApplication();
 
-    bool helperIsInstalled() const { return helperIsInstalled_; }
-    std::shared_ptr<platform::XpcConnection> currentHelperConnection() const;
+    bool helperIsInstalled() const {
+        platform::assertMainThread(dispatch_);
+        return helperIsInstalled_;
+    }
+    std::shared_ptr<platform::XpcConnection> currentHelperConnection() const {
+        platform::assertMainThread(dispatch_);
+        return currentHelperConnection_;
+    }
 
     // How long a start or stop step may wait for the helper's reply before the start/stop item
     // is given back to the user.
@@ -154,24 +181,35 @@ public:
     double statusCheckPeriodSeconds() const { return statusCheckPeriodSeconds_; }
 
 private:
-    class Lifetime;
     class Exported;
+
+    // The way in for callbacks from other threads: each holds a copy, which never touches the
+    // delegate where it is called, and runs its task on the main queue while the delegate lives.
+    // The dispatch outlives every copy: the composition root never lets it go.
+    struct Door {
+        std::weak_ptr<AppDelegate> delegate;
+        platform::Dispatch* dispatch;
+        // Any thread.
+        void operator()(std::function<void(AppDelegate&)> task) const;
+    };
+    Door door() const;
 
     std::shared_ptr<platform::Image> loadIcon(const std::string& name);
     std::shared_ptr<platform::Menu> buildMenu(const std::string& bundleName);
     // A launcher still running from this login is asked to quit.
     void askLauncherToQuit();
-    // Runs `task` on the main queue unless this delegate is gone by then.
-    void onMain(std::function<void(AppDelegate&)> task);
+    // Runs `task` on the main queue `seconds` later, unless this delegate is gone by then.
     void onMainAfter(double seconds, std::function<void(AppDelegate&)> task);
     void schedulePeriodicUpdate();
     // Between polls, the menu follows the service manager's word that the gateway changed.
     void followServiceState();
     // One launchctl step of a start or stop: a failed or unanswered request gives the start/stop
     // item back instead of leaving it disabled.
-    void sendLaunchctl(const LaunchctlHelper& helper, const std::string& subcommand,
+    void sendLaunchctl(const LaunchctlStep& step, const std::string& subcommand,
                        std::function<void(std::int64_t)> onExit);
-    std::optional<LaunchctlHelper> launchctlProxy();
+    std::optional<LaunchctlStep> launchctlProxy();
+    // True for the step's first word (a reply, a failure or its bound): that one settles it.
+    bool settle(std::uint64_t step);
     // "enable" or "disable": whether the service is loaded at boot. As a step of a start or stop
     // chain, and on its own for "Start at boot".
     void setBootState(const std::string& subcommand, Completion completion);
@@ -194,26 +232,34 @@ private:
     void noticeStatusChange();
 
     platform::StatusBar& statusBar_;
+    platform::SharedApplication& application_;
     platform::Dispatch& dispatch_;
     platform::UserDefaults& defaults_;
     const platform::Bundle& bundle_;
     platform::XpcConnector& connector_;
     platform::ServiceManagement& serviceManagement_;
-    platform::SharedApplication& application_;
+    platform::FileSystem& files_;
+    platform::ProcessRunner& processes_;
+    const platform::SystemPaths& paths_;
+    platform::Workspace& workspace_;
+    platform::DistributedNotificationCenter* notifications_;
+    platform::ServiceStateWatcher* serviceStates_;
+    platform::UserNotificationCenter* userNotifications_;
     platform::WizardWindow* window_ = nullptr;
 
-    // Callbacks from other threads hold this; the destructor ends it before members go.
-    std::shared_ptr<Lifetime> lifetime_;
-    std::shared_ptr<Exported> exported_;
-    std::atomic<bool> helperIsInstalled_{false};
-    // One installation at a time: the start-up check may install on the connection's queue while
-    // the person presses the start/stop item.
-    std::atomic<bool> installing_{false};
-    mutable std::mutex connectionMutex_;
+    // What the door's copies look at; it goes first in the destructor.
+    std::shared_ptr<AppDelegate> alive_;
+    bool helperIsInstalled_ = false;
+    // One installation at a time: the administrator dialog runs the main loop, where the person
+    // may press the start/stop item again.
+    bool installing_ = false;
+    // Helpers installed so far.
+    std::uint64_t installations_ = 0;
     std::shared_ptr<platform::XpcConnection> currentHelperConnection_;
     std::unique_ptr<platform::ServiceStateWatcher::Watch> serviceStateWatch_;
-    // Set on the watcher's thread, cleared on the main thread just before the refresh.
-    std::atomic<bool> stateRefreshPending_{false};
+    // One refresh for a burst of the watcher's signals: set by the first, cleared just before
+    // the refresh.
+    bool stateRefreshPending_ = false;
 
     std::shared_ptr<platform::StatusItem> statusBarItem_;
     std::shared_ptr<platform::MenuItem> menuItemStatus_;
@@ -222,10 +268,13 @@ private:
     std::shared_ptr<platform::MenuItem> menuItemStartOnLogin_;
     std::shared_ptr<platform::MenuItem> menuItemShowConfigBackups_;
     QorStatus qorStatus_ = QorStatus::Running;
-    // Starts and stops asked for so far; they are asked for on the main queue and in the helper's
-    // replies (a restart's start). A start's check of its outcome is moot once another start or
-    // stop has been asked for: a gateway the person has stopped since did not fail to start.
-    std::atomic<std::uint64_t> serviceRequests_{0};
+    // Starts and stops asked for so far. A start's check of its outcome is moot once another
+    // start or stop has been asked for: a gateway the person has stopped since did not fail to
+    // start.
+    std::uint64_t serviceRequests_ = 0;
+    // The launchctl steps sent whose reply, failure or bound has not come yet, by number.
+    std::set<std::uint64_t> awaitedSteps_;
+    std::uint64_t stepsNumbered_ = 0;
     // The last status other than Unknown a refresh found; none before the first.
     std::optional<QorStatus> lastKnownStatus_;
     // A start or stop asked for here (the person's, or a restart's) is under way until the check
@@ -235,9 +284,8 @@ private:
     // The start or stop (its number in serviceRequests_) that was under way when a refresh last
     // found the gateway running: a start seen running did start, whoever stopped it after.
     std::uint64_t runningSeenAt_ = 0;
-    // What the helper wrote on its standard error since the last start or stop step was sent;
-    // written on the connection's queue, read there by that step's reply.
-    std::mutex helperErrorMutex_;
+    // What the helper wrote on its standard error since the last start or stop step was sent,
+    // for that step's reply.
     std::string helperErrorText_;
     bool stopNoticeQuiet_ = false;
     std::shared_ptr<platform::Image> statusIconOk_;

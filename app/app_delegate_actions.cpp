@@ -5,8 +5,8 @@
 #include "app/app_delegate.h"
 #include "cloud_api/orvane_requests.h"
 #include "platform/distributed_notifications.h"
+#include "platform/log.h"
 #include "platform/opener_watch.h"
-#include "platform/registry.h"
 #include "platform/ui_tools.h"
 #include "platform/workspace.h"
 #include "service/qor_tools.h"
@@ -21,12 +21,15 @@ constexpr char kConfigBackupsFolder[] =
 }  // namespace
 
 void AppDelegate::askLauncherToQuit() {
-    const auto running = platform::workspace().runningApplications();
+    platform::assertMainThread(dispatch_);
+    // Without a runtime folder there is no launcher to ask either.
+    if (!notifications_) return;
+    const auto running = workspace_.runningApplications();
     const bool launcherRuns = std::any_of(running.begin(), running.end(), [](const auto& app) {
         return app.bundleIdentifier == kLauncherBundleIdentifier;
     });
     // What the launcher listens for: "killLauncher" with this application's identifier.
-    if (launcherRuns) platform::notifications().post("killLauncher", kApplicationBundleIdentifier);
+    if (launcherRuns) notifications_->post("killLauncher", kApplicationBundleIdentifier);
 }
 
 void AppDelegate::configureAction() {
@@ -66,7 +69,7 @@ void AppDelegate::showServiceLogsAction() {
                               "Could not parse log file location from config.ini");
         return;
     }
-    platform::workspace().openFile(*logFile, "Console");
+    workspace_.openFile(*logFile, "Console");
 }
 
 void AppDelegate::showApplicationLogsAction() {
@@ -78,12 +81,12 @@ void AppDelegate::showApplicationLogsAction() {
             "orvane_storage_grateway_app_logs.sh");
         return;
     }
-    const auto command = platform::workspace().commandToOpenFile(script->string(), "Terminal");
+    const auto command = workspace_.commandToOpenFile(script->string(), "Terminal");
     if (!command) {
         platform::reportOpenFailure("the application log", platform::kNoTerminal);
         return;
     }
-    auto started = platform::processes().start(command->executable, command->arguments);
+    auto started = processes_.start(command->executable, command->arguments);
     // A terminal that cannot open a window in this session exits at once: the person is told.
     if (!platform::watchOpener("the application log", command->executable, started)) return;
     onMainAfter(kLogProcessReportDelaySeconds, [process = started.process](AppDelegate&) {
@@ -95,7 +98,7 @@ void AppDelegate::showApplicationLogsAction() {
 
 void AppDelegate::showConfigIniBackupsAction() {
     platform::assertMainThread(dispatch_);
-    platform::workspace().selectFile("", platform::paths().resolve(kConfigBackupsFolder).string());
+    workspace_.selectFile("", paths_.resolve(kConfigBackupsFolder).string());
 }
 
 void AppDelegate::aboutAction() {

@@ -1,9 +1,8 @@
 // The privileged helper: version check, installation, connection and its output.
 #include "app/app_delegate.h"
-#include "app/app_delegate_lifetime.h"
 #include "helper_interface/helper_authorization.h"
 #include "helper_interface/helper_protocol.h"
-#include "platform/registry.h"
+#include "platform/log.h"
 #include "platform/ui_tools.h"
 
 namespace {
@@ -14,7 +13,24 @@ constexpr char kFailedAdminAccess[] = "Failed to get admin access";
 
 }  // namespace
 
+// The object the helper's connection exports: the delegate's AppProtocol side, called on the
+// connection's queue.
+class AppDelegate::Exported : public AppProtocolHandler {
+public:
+    explicit Exported(Door door) : door_(std::move(door)) {}
+    void logWithStdOut(const std::string& text) override {
+        door_([text](AppDelegate& delegate) { delegate.logWithStdOut(text); });
+    }
+    void logWithStdErr(const std::string& text) override {
+        door_([text](AppDelegate& delegate) { delegate.logWithStdErr(text); });
+    }
+
+private:
+    Door door_;
+};
+
 void AppDelegate::checkHelperVersion() {
+    platform::assertMainThread(dispatch_);
     const auto helperCopy = bundle_.bundlePath() / kHelperCopyInBundle;
     const auto info = bundle_.infoDictionaryForURL(helperCopy);
     std::optional<std::string> bundledVersion;
@@ -23,15 +39,12 @@ void AppDelegate::checkHelperVersion() {
         if (found != info->end()) bundledVersion = found->second;
     }
     if (bundledVersion) {
-        auto lifetime = lifetime_;
-        auto helper = helperProxy([lifetime](bool) {
-            lifetime->run([](AppDelegate& self) { self.helperVersionChecked(false); });
-        });
+        auto helper = helperProxy([this](bool) { helperVersionChecked(false); });
         if (helper) {
             helper->getVersionWithCompletion(
-                [lifetime, bundledVersion](const std::string& installed) {
-                    lifetime->run([&](AppDelegate& self) {
-                        self.helperVersionChecked(installed == *bundledVersion);
+                [door = door(), current = *bundledVersion](const std::string& installed) {
+                    door([isCurrent = installed == current](AppDelegate& self) {
+                        self.helperVersionChecked(isCurrent);
                     });
                 });
             return;
@@ -41,18 +54,19 @@ void AppDelegate::checkHelperVersion() {
 }
 
 void AppDelegate::helperVersionChecked(bool isCurrent) {
+    platform::assertMainThread(dispatch_);
     helperIsInstalled_ = isCurrent;
     if (!ensureHelperIsInstalled()) return;
     auto helper = helperProxy(nullptr);
     if (!helper) return;
-    helper->createLogDirectoryWithCompletion([lifetime = lifetime_](
+    helper->createLogDirectoryWithCompletion([door = door()](
                                                  const std::string& message,
                                                  std::optional<platform::XpcError> error) {
         if (!error) return;
-        lifetime->run([&](AppDelegate&) {
-            platform::log("Got error from helper " + error->description());
+        door([message, error = *error](AppDelegate&) {
+            platform::log("Got error from helper " + error.description());
             // Someone outside the product's group may not make it; told what to do.
-            const bool refused = error->description().find(": not authorized") != std::string::npos;
+            const bool refused = error.description().find(": not authorized") != std::string::npos;
             UiTools::enqueueAlert("Failed to create log directory",
                                   "Failed to create log directory with error message: " + message +
                                       (refused ? std::string("\n\n") + kJoinTheGroup : ""));
@@ -61,6 +75,7 @@ void AppDelegate::helperVersionChecked(bool isCurrent) {
 }
 
 bool AppDelegate::ensureHelperIsInstalled() {
+    platform::assertMainThread(dispatch_);
     const bool installed = helperIsInstalled_;
     platform::log(std::string("ensureHelperIsInstalled(), self.helperIsInstalled: ") +
                   (installed ? "true" : "false"));
@@ -69,16 +84,18 @@ bool AppDelegate::ensureHelperIsInstalled() {
 }
 
 bool AppDelegate::installHelper() {
-    if (installing_.exchange(true)) {
+    platform::assertMainThread(dispatch_);
+    if (installing_) {
         platform::log("Install helper: an installation is already in progress");
         return false;
     }
+    installing_ = true;
     struct Done {
-        explicit Done(std::atomic<bool>& installing) : flag(installing) {}
+        explicit Done(bool& installing) : flag(installing) {}
         Done(const Done&) = delete;
         Done& operator=(const Done&) = delete;
         ~Done() { flag = false; }
-        std::atomic<bool>& flag;
+        bool& flag;
     } done{installing_};
     platform::log("Install helper and update UI");
     const auto failedWithError = [this](const std::string& description,
@@ -116,44 +133,33 @@ bool AppDelegate::installHelper() {
         return failedWithoutError();
     }
     std::shared_ptr<platform::XpcConnection> previous;
-    {
-        std::lock_guard lock(connectionMutex_);
-        previous.swap(currentHelperConnection_);
-    }
+    previous.swap(currentHelperConnection_);
     // The next request connects to the new helper.
     if (previous) previous->invalidate();
     platform::log("Helper installed successfully.");
     helperIsInstalled_ = true;
+    ++installations_;
     return true;
 }
 
-std::shared_ptr<platform::XpcConnection> AppDelegate::currentHelperConnection() const {
-    std::lock_guard lock(connectionMutex_);
-    return currentHelperConnection_;
-}
-
 std::shared_ptr<platform::XpcConnection> AppDelegate::helperConnection() {
-    std::lock_guard lock(connectionMutex_);
+    platform::assertMainThread(dispatch_);
     if (currentHelperConnection_) return currentHelperConnection_;
     auto connection = connector_.connectToMachService(std::string(kHelperMachServiceName),
                                                       kXPCConnectionPrivileged);
     if (!connection) return nullptr;
     connection->setExportedInterface(AppProtocol);
-    connection->setExportedObject(exportAppProtocol(exported_));
+    connection->setExportedObject(exportAppProtocol(std::make_shared<Exported>(door())));
     connection->setRemoteInterface(HelperProtocol);
     // Held weakly: the connection owns its handler. Only this very connection is forgotten, so
     // a late handler of a replaced one never drops its successor.
     std::weak_ptr<platform::XpcConnection> weak = connection;
-    auto lifetime = lifetime_;
-    connection->setInvalidationHandler([weak, lifetime] {
+    connection->setInvalidationHandler([weak, door = door()] {
         if (auto ended = weak.lock()) ended->setInvalidationHandler(nullptr);
-        lifetime->run([weak](AppDelegate& self) {
-            self.onMain([weak](AppDelegate& self) {
-                std::lock_guard lock(self.connectionMutex_);
-                if (self.currentHelperConnection_ && self.currentHelperConnection_ == weak.lock()) {
-                    self.currentHelperConnection_.reset();
-                }
-            });
+        door([weak](AppDelegate& self) {
+            if (self.currentHelperConnection_ && self.currentHelperConnection_ == weak.lock()) {
+                self.currentHelperConnection_.reset();
+            }
         });
     });
     currentHelperConnection_ = connection;
@@ -163,18 +169,23 @@ std::shared_ptr<platform::XpcConnection> AppDelegate::helperConnection() {
 
 std::optional<HelperProtocolProxy> AppDelegate::helperProxy(
     std::function<void(bool)> errorHandler) {
+    platform::assertMainThread(dispatch_);
     auto connection = helperConnection();
     if (!connection) return std::nullopt;
     // Requests still waiting when the app quits fail after the delegate is gone; they are
     // dropped, not logged.
     auto proxy = connection->remoteObjectProxyWithErrorHandler(
-        [lifetime = lifetime_,
-         errorHandler = std::move(errorHandler)](const platform::XpcError& error) {
-            lifetime->run([&](AppDelegate& self) {
+        [door = door(), errorHandler = std::move(errorHandler),
+         installation = installations_](const platform::XpcError& error) {
+            door([errorHandler, error, installation](AppDelegate& self) {
                 platform::log("Helper connection was closed with error: " + error.description());
                 // No helper answers at all (a removed package): the next request looks for it
-                // again instead of taking it for installed.
-                if (error.code == platform::kXpcConnectionInvalid) self.helperIsInstalled_ = false;
+                // again instead of taking it for installed. A request sent before the latest
+                // installation says nothing of the helper installed since.
+                if (error.code == platform::kXpcConnectionInvalid &&
+                    installation == self.installations_) {
+                    self.helperIsInstalled_ = false;
+                }
                 if (errorHandler) errorHandler(false);
             });
         });
@@ -183,20 +194,18 @@ std::optional<HelperProtocolProxy> AppDelegate::helperProxy(
 }
 
 void AppDelegate::logWithStdOut(const std::string& text) {
+    platform::assertMainThread(dispatch_);
     if (text.empty()) return;
-    onMain([text](AppDelegate&) { platform::log("QorPrivilegedHelper - " + text); });
+    platform::log("QorPrivilegedHelper - " + text);
 }
 
 void AppDelegate::logWithStdErr(const std::string& text) {
+    platform::assertMainThread(dispatch_);
     if (text.empty()) return;
-    {
-        // Lines of a failed start or stop say why; keep what fits in an alert.
-        constexpr std::size_t kKept = std::size_t{16} * 1024;
-        std::lock_guard lock(helperErrorMutex_);
-        helperErrorText_ += text;
-        if (!text.ends_with('\n')) helperErrorText_ += '\n';
-        if (helperErrorText_.size() > kKept)
-            helperErrorText_.erase(0, helperErrorText_.size() - kKept);
-    }
-    onMain([text](AppDelegate&) { platform::log("QorPrivilegedHelper - ERROR - " + text); });
+    // Lines of a failed start or stop say why; keep what fits in an alert.
+    constexpr std::size_t kKept = std::size_t{16} * 1024;
+    helperErrorText_ += text;
+    if (!text.ends_with('\n')) helperErrorText_ += '\n';
+    if (helperErrorText_.size() > kKept) helperErrorText_.erase(0, helperErrorText_.size() - kKept);
+    platform::log("QorPrivilegedHelper - ERROR - " + text);
 }

@@ -1,8 +1,7 @@
 // Starting, stopping and restarting the gateway service through the helper.
 #include "app/app_delegate.h"
-#include "app/app_delegate_lifetime.h"
+#include "platform/log.h"
 #include "platform/outside_text.h"
-#include "platform/registry.h"
 #include "platform/ui_tools.h"
 #include "platform/user_notifications.h"
 #include "service/qor_tools.h"
@@ -39,9 +38,11 @@ void AppDelegate::startStopAction() {
     }
 }
 
+// The completions of a chain's steps run in the replies, which the door has let in: the delegate
+// is there and this is the main thread.
 void AppDelegate::restartService() {
-    auto lifetime = lifetime_;
-    stopService([lifetime] { lifetime->run([](AppDelegate& self) { self.startService(); }); });
+    platform::assertMainThread(dispatch_);
+    stopService([this] { startService(); });
 }
 
 void AppDelegate::restartGatewayWhenHelperIsReady() {
@@ -52,24 +53,20 @@ void AppDelegate::restartGatewayWhenHelperIsReady() {
 void AppDelegate::stopService(Completion completion) {
     platform::assertMainThread(dispatch_);
     changeExpected_ = true;
-    auto helper = launchctlProxy();
-    if (!helper) return;
-    auto lifetime = lifetime_;
+    auto step = launchctlProxy();
+    if (!step) return;
     const auto request = ++serviceRequests_;
-    sendLaunchctl(*helper, "bootout", [lifetime, completion, request](std::int64_t exitCode) {
-        lifetime->run([&](AppDelegate& self) {
-            self.handleLaunchctlResult(exitCode, "stop", completion, request);
-        });
-    });
+    sendLaunchctl(*step, "bootout",
+                  [this, completion = std::move(completion), request](std::int64_t exitCode) {
+                      handleLaunchctlResult(exitCode, "stop", completion, request);
+                  });
 }
 
 void AppDelegate::startService() {
-    auto helper = launchctlProxy();
-    if (!helper) return;
-    auto lifetime = lifetime_;
-    enableService([lifetime, helper] {
-        lifetime->run([&](AppDelegate& self) { self.bootstrapService(*helper, [] {}); });
-    });
+    platform::assertMainThread(dispatch_);
+    auto step = launchctlProxy();
+    if (!step) return;
+    enableService([this, step = *step] { bootstrapService(step, [] {}); });
 }
 
 void AppDelegate::enableService(Completion completion) {
@@ -81,46 +78,46 @@ void AppDelegate::disableService(Completion completion) {
 }
 
 void AppDelegate::setBootState(const std::string& subcommand, Completion completion) {
-    auto helper = launchctlProxy();
-    if (!helper) return;
-    sendLaunchctl(*helper, subcommand, bootStateReply(subcommand, std::move(completion)));
+    platform::assertMainThread(dispatch_);
+    auto step = launchctlProxy();
+    if (!step) return;
+    sendLaunchctl(*step, subcommand, bootStateReply(subcommand, std::move(completion)));
 }
 
 void AppDelegate::requestBootState(const std::string& subcommand) {
+    platform::assertMainThread(dispatch_);
     // Not a step of a start or stop: neither its failure nor its silence may give the start/stop
     // item back while one runs. A failed request leaves the connection's log line, nothing more.
     auto helper = helperProxy(nullptr);
     if (!helper) return;
-    helper->runQorLaunchctlWithSubcommand(subcommand, bootStateReply(subcommand, [] {}));
-}
-
-std::function<void(std::int64_t)> AppDelegate::bootStateReply(const std::string& subcommand,
-                                                              Completion completion) {
-    return [lifetime = lifetime_, subcommand, completion](std::int64_t exitCode) {
-        lifetime->run([&](AppDelegate& self) {
-            self.checkLaunchctlExitCode(
-                exitCode, "QOR " + subcommand + ": launchctl failed with exit code: ", completion);
-        });
-    };
-}
-
-void AppDelegate::bootstrapService(const LaunchctlHelper& helper, Completion completion) {
-    auto lifetime = lifetime_;
-    const auto request = ++serviceRequests_;
-    sendLaunchctl(helper, "bootstrap", [lifetime, completion, request](std::int64_t exitCode) {
-        lifetime->run([&](AppDelegate& self) {
-            self.handleLaunchctlResult(
-                exitCode, "start",
-                [lifetime, completion] {
-                    lifetime->run(
-                        [&](AppDelegate& self) { self.disableUnlessStartOnBoot(completion); });
-                },
-                request);
+    helper->runQorLaunchctlWithSubcommand(subcommand, [door = door(), subcommand](auto exitCode) {
+        door([subcommand, exitCode](AppDelegate& self) {
+            self.bootStateReply(subcommand, [] {})(exitCode);
         });
     });
 }
 
+std::function<void(std::int64_t)> AppDelegate::bootStateReply(const std::string& subcommand,
+                                                              Completion completion) {
+    return [this, subcommand, completion = std::move(completion)](std::int64_t exitCode) {
+        checkLaunchctlExitCode(
+            exitCode, "QOR " + subcommand + ": launchctl failed with exit code: ", completion);
+    };
+}
+
+void AppDelegate::bootstrapService(const LaunchctlStep& step, Completion completion) {
+    platform::assertMainThread(dispatch_);
+    const auto request = ++serviceRequests_;
+    sendLaunchctl(step, "bootstrap",
+                  [this, completion = std::move(completion), request](std::int64_t exitCode) {
+                      handleLaunchctlResult(
+                          exitCode, "start",
+                          [this, completion] { disableUnlessStartOnBoot(completion); }, request);
+                  });
+}
+
 void AppDelegate::disableUnlessStartOnBoot(Completion completion) {
+    platform::assertMainThread(dispatch_);
     if (defaults_.boolForKey(kStartOnBoot)) {
         completion();
     } else {
@@ -130,12 +127,14 @@ void AppDelegate::disableUnlessStartOnBoot(Completion completion) {
 
 void AppDelegate::checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
                                          const Completion& completion) {
+    platform::assertMainThread(dispatch_);
     if (exitCode != 0) platform::log(prefix + std::to_string(exitCode));
     completion();
 }
 
 void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
                                         const Completion& completion, std::uint64_t request) {
+    platform::assertMainThread(dispatch_);
     platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
     const std::string why = takeHelperErrorText();
     if (exitCode != 0 && exitCode != kAlreadyInThatState) {
@@ -146,7 +145,7 @@ void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string
     completion();
     // The menu shows the outcome at once; the check later confirms it. A start that ran is then
     // known to have run, whoever stops it before the check.
-    onMain([](AppDelegate& self) { self.updateMenu(); });
+    updateMenu();
     onMainAfter(kVerificationDelaySeconds, [action, exitCode, request](AppDelegate& self) {
         self.verifyServiceState(action, exitCode, request);
     });
@@ -195,11 +194,9 @@ void AppDelegate::launchctlRequestFailed(bool helperUnreachable) {
 }
 
 std::string AppDelegate::takeHelperErrorText() {
+    platform::assertMainThread(dispatch_);
     std::string text;
-    {
-        std::lock_guard lock(helperErrorMutex_);
-        text.swap(helperErrorText_);
-    }
+    text.swap(helperErrorText_);
     std::vector<std::string> lines;
     bool refused = false;
     for (std::size_t start = 0; start < text.size();) {
@@ -227,58 +224,58 @@ void AppDelegate::noticeStatusChange() {
         return;
     }
     if (changeExpected_ || stopNoticeQuiet_) return;
-    const auto& notifications = platform::services().userNotifications;
-    if (!notifications) return;
+    if (!userNotifications_) return;
     platform::log("The gateway changed from Running to " + std::string(rawValue(qorStatus_)) +
                   " on its own");
     // A short summary: servers cut long ones; the status goes in the body.
-    notifications->deliver({"The gateway stopped",
-                            "orvane Storage Gateway is no longer running. Status: " +
-                                std::string(rawValue(qorStatus_)),
-                            "Show Service Logs", "showServiceLogsAction"});
+    userNotifications_->deliver({"The gateway stopped",
+                                 "orvane Storage Gateway is no longer running. Status: " +
+                                     std::string(rawValue(qorStatus_)),
+                                 "Show Service Logs", "showServiceLogsAction"});
     stopNoticeQuiet_ = true;
     onMainAfter(kStopNoticeIntervalSeconds,
                 [](AppDelegate& self) { self.stopNoticeQuiet_ = false; });
 }
 
-std::optional<AppDelegate::LaunchctlHelper> AppDelegate::launchctlProxy() {
-    auto lifetime = lifetime_;
-    auto settled = std::make_shared<std::atomic<bool>>(false);
+std::optional<AppDelegate::LaunchctlStep> AppDelegate::launchctlProxy() {
+    platform::assertMainThread(dispatch_);
+    const auto number = ++stepsNumbered_;
     // A request that fails never replies, so nothing else would give the item back. The failure
     // settles the step: its bound must not fire later, in the middle of the next action.
-    auto proxy = helperProxy([lifetime, settled](bool) {
-        if (settled->exchange(true)) return;
-        lifetime->run([](AppDelegate& self) {
-            const bool unreachable = !self.helperIsInstalled_;
-            self.onMain(
-                [unreachable](AppDelegate& self) { self.launchctlRequestFailed(unreachable); });
-        });
+    auto proxy = helperProxy([this, number](bool) {
+        if (settle(number)) launchctlRequestFailed(!helperIsInstalled_);
     });
     if (!proxy) {
         // No step can be sent, so no reply or check will settle this start or stop.
-        onMain([](AppDelegate& self) { self.launchctlRequestFailed(false); });
+        door()([](AppDelegate& self) { self.launchctlRequestFailed(false); });
         return std::nullopt;
     }
-    return LaunchctlHelper{std::move(*proxy), std::move(settled)};
+    return LaunchctlStep{std::move(*proxy), number};
 }
 
-void AppDelegate::sendLaunchctl(const LaunchctlHelper& helper, const std::string& subcommand,
+bool AppDelegate::settle(std::uint64_t step) {
+    platform::assertMainThread(dispatch_);
+    return awaitedSteps_.erase(step) > 0;
+}
+
+void AppDelegate::sendLaunchctl(const LaunchctlStep& step, const std::string& subcommand,
                                 std::function<void(std::int64_t)> onExit) {
+    platform::assertMainThread(dispatch_);
     // The bound only gives the item back; a reply that comes later is still handled in full, so
     // a slow "bootout" still logs, alerts, checks and lets a restart go on.
-    auto settled = helper.settled;
-    auto proxy = helper.proxy;
-    {
-        std::lock_guard lock(helperErrorMutex_);
-        helperErrorText_.clear();
-    }
+    helperErrorText_.clear();
+    awaitedSteps_.insert(step.number);
+    auto proxy = step.proxy;
     proxy.runQorLaunchctlWithSubcommand(
-        subcommand, [settled, onExit = std::move(onExit)](std::int64_t exitCode) {
-            settled->store(true);
-            onExit(exitCode);
+        subcommand,
+        [door = door(), number = step.number, onExit = std::move(onExit)](std::int64_t exitCode) {
+            door([onExit, number, exitCode](AppDelegate& self) {
+                self.settle(number);
+                onExit(exitCode);
+            });
         });
-    onMainAfter(kHelperReplyBoundSeconds, [settled, subcommand](AppDelegate& self) {
-        if (settled->exchange(true)) return;
+    onMainAfter(kHelperReplyBoundSeconds, [number = step.number, subcommand](AppDelegate& self) {
+        if (!self.settle(number)) return;
         platform::log("The helper did not answer launchctl " + subcommand + " within " +
                       std::to_string(static_cast<int>(kHelperReplyBoundSeconds)) +
                       " seconds; the start/stop item is enabled again");

@@ -51,24 +51,8 @@ public:
     virtual void orderFrontStandardAboutPanel() = 0;
 };
 
-// What a delegate is built with besides the registry.
-struct ApplicationContext {
-    StatusBar& statusBar;
-    SharedApplication& application;
-    // The setup wizard's window, loaded before the delegate is made; it lives as long as the
-    // application.
-    WizardWindow& wizardWindow;
-    const ComputerName& computerName;
-};
-
-using DelegateFactory = std::function<std::unique_ptr<ApplicationDelegate>(ApplicationContext&)>;
-
 // Whether there is a display to show the app on: an X11 or Wayland session, or a Qt platform
 // named outright (offscreen, in tests). Asked before anything starts.
 bool hasGraphicalSession();
-
-// Installs the platform's services in the registry, creates the one delegate, delivers the
-// launch callback from the event loop and runs the loop until the application quits.
-int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate);
 
 }  // namespace platform

@@ -7,11 +7,8 @@
 #include "platform/clipboard.h"
 #include "platform/distributed_notifications.h"
 #include "platform/random_source.h"
-#include "platform/service_management.h"
-#include "platform/service_state_watcher.h"
 #include "platform/url_session.h"
 #include "platform/workspace.h"
-#include "platform/xpc_connection.h"
 
 namespace platform {
 namespace {
@@ -55,15 +52,8 @@ RandomSource& random() { return require(current().random, "random source"); }
 Workspace& workspace() { return require(current().workspace, "workspace"); }
 Clipboard& clipboard() { return require(current().clipboard, "clipboard"); }
 Authorization& authorization() { return require(current().authorization, "authorization"); }
-XpcConnector& xpc() { return require(current().xpc, "connection"); }
-ServiceManagement& serviceManagement() {
-    return require(current().serviceManagement, "service management");
-}
 DistributedNotificationCenter& notifications() {
     return require(current().notifications, "distributed notification");
-}
-ServiceStateWatcher& serviceStates() {
-    return require(current().serviceStates, "service state watcher");
 }
 
 void log(std::string_view line) { logger().write(line); }

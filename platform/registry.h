@@ -19,14 +19,11 @@ class RandomSource;
 class Workspace;
 class Clipboard;
 class Authorization;
-class XpcConnector;
-class ServiceManagement;
 class DistributedNotificationCenter;
-class ServiceStateWatcher;
-class UserNotificationCenter;
 
-// The services that stateless classes reach the platform through. `main` installs them once,
-// before any other thread starts; tests install their own for the length of one test.
+// The services that stateless classes reach the platform through. The composition root installs
+// them once, before any other thread starts; tests install their own for the length of one test.
+// A class with state is given what it uses in its constructor instead.
 struct Services {
     std::shared_ptr<Log> log;
     std::shared_ptr<Dispatch> dispatch;
@@ -42,13 +39,8 @@ struct Services {
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Clipboard> clipboard;
     std::shared_ptr<Authorization> authorization;
-    std::shared_ptr<XpcConnector> xpc;
-    std::shared_ptr<ServiceManagement> serviceManagement;
+    // Absent without a runtime folder to post in.
     std::shared_ptr<DistributedNotificationCenter> notifications;
-    // Only where the gateway is a systemd unit; absent elsewhere, and then the menu only polls.
-    std::shared_ptr<ServiceStateWatcher> serviceStates;
-    // Where the desktop has no way to show notices, absent: nothing is shown then.
-    std::shared_ptr<UserNotificationCenter> userNotifications;
 };
 
 const Services& services();
@@ -67,7 +59,7 @@ private:
 };
 
 // The installed service of a kind; aborts with a clear message when none is installed, since
-// that is a wiring fault in `main` or a test fixture.
+// that is a wiring fault in the composition root or a test fixture.
 Log& logger();
 Dispatch& dispatch();
 ProcessRunner& processes();
@@ -82,9 +74,6 @@ RandomSource& random();
 Workspace& workspace();
 Clipboard& clipboard();
 Authorization& authorization();
-XpcConnector& xpc();
-ServiceManagement& serviceManagement();
 DistributedNotificationCenter& notifications();
-ServiceStateWatcher& serviceStates();
 
 }  // namespace platform

@@ -87,9 +87,20 @@ BENCHMARK(BM_GetStatus)->Unit(benchmark::kMicrosecond)->UseRealTime();
 void BM_MenuRefresh(benchmark::State& state) {
     Sandbox sandbox;
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate(statusBar, *sandbox.platform.dispatch, *sandbox.platform.defaults,
-                         *sandbox.platform.bundle, *sandbox.platform.xpc,
-                         *sandbox.platform.serviceManagement, *sandbox.platform.application);
+    AppDelegate delegate({.statusBar = statusBar,
+                          .application = *sandbox.platform.application,
+                          .dispatch = *sandbox.platform.dispatch,
+                          .defaults = *sandbox.platform.defaults,
+                          .bundle = *sandbox.platform.bundle,
+                          .connector = *sandbox.platform.xpc,
+                          .serviceManagement = *sandbox.platform.serviceManagement,
+                          .files = *sandbox.platform.files,
+                          .processes = *sandbox.platform.services.processes,
+                          .paths = *sandbox.platform.paths,
+                          .workspace = *sandbox.platform.workspace,
+                          .notifications = sandbox.platform.notifications.get(),
+                          .serviceStates = sandbox.platform.serviceStates.get(),
+                          .userNotifications = sandbox.platform.userNotifications.get()});
     delegate.setupStatusBarMenu();
     for (auto _ : state) delegate.updateMenu();
     if (delegate.qorStatus() != QorStatus::Running) state.SkipWithError("status query failed");

@@ -103,16 +103,27 @@ void BM_UnitChangeToMenu(benchmark::State& state) {
     if (!systemd) return;
     auto dispatch = std::make_shared<platform::qt::QtDispatch>();
     platform.services.dispatch = dispatch;
-    platform.services.serviceStates =
-        std::make_shared<platform::qt::SystemdStateWatcher>(systemd->address());
+    auto watcher = std::make_shared<platform::qt::SystemdStateWatcher>(systemd->address());
     platform.reinstall();
     platform.writeCompleteConfig();
     const platform::ProcessResult running{std::nullopt, false, 0, "state = running\n"};
     const platform::ProcessResult stopped{std::nullopt, false, 113, ""};
     platform.processes->setResult(running);
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate(statusBar, *dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
-                         *platform.serviceManagement, *platform.application);
+    AppDelegate delegate({.statusBar = statusBar,
+                          .application = *platform.application,
+                          .dispatch = *dispatch,
+                          .defaults = *platform.defaults,
+                          .bundle = *platform.bundle,
+                          .connector = *platform.xpc,
+                          .serviceManagement = *platform.serviceManagement,
+                          .files = *platform.files,
+                          .processes = *platform.processes,
+                          .paths = *platform.paths,
+                          .workspace = *platform.workspace,
+                          .notifications = platform.notifications.get(),
+                          .serviceStates = watcher.get(),
+                          .userNotifications = platform.userNotifications.get()});
     delegate.setupStatusBarMenu();
     if (!systemd->waitForCalls("Subscribe", 1)) {
         state.SkipWithError("the delegate's watch did not subscribe");

@@ -159,9 +159,20 @@ private:
     platform::linux_impl::UnixXpcConnector connector{
         platform.paths, std::shared_ptr<platform::Dispatch>(&threaded, [](auto*) {})};
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{
-        statusBar, *platform.dispatch,          *platform.defaults,   *platform.bundle,
-        connector, *platform.serviceManagement, *platform.application};
+    AppDelegate delegate{{.statusBar = statusBar,
+                          .application = *platform.application,
+                          .dispatch = *platform.dispatch,
+                          .defaults = *platform.defaults,
+                          .bundle = *platform.bundle,
+                          .connector = connector,
+                          .serviceManagement = *platform.serviceManagement,
+                          .files = *platform.files,
+                          .processes = *platform.services.processes,
+                          .paths = *platform.paths,
+                          .workspace = *platform.workspace,
+                          .notifications = platform.notifications.get(),
+                          .serviceStates = platform.serviceStates.get(),
+                          .userNotifications = platform.userNotifications.get()}};
     orvane_dev::DevService service;
     std::shared_ptr<platform::linux_impl::CurlUrlSession> session;
 };

@@ -60,9 +60,20 @@ struct WizardApp {
     RecordingStatusBar statusBar;
     NoName name;
     platform::qt::QtWizardWindow window{*platform.dispatch};
-    AppDelegate delegate{
-        statusBar,     *platform.dispatch,          *platform.defaults,   *platform.bundle,
-        *platform.xpc, *platform.serviceManagement, *platform.application};
+    AppDelegate delegate{{.statusBar = statusBar,
+                          .application = *platform.application,
+                          .dispatch = *platform.dispatch,
+                          .defaults = *platform.defaults,
+                          .bundle = *platform.bundle,
+                          .connector = *platform.xpc,
+                          .serviceManagement = *platform.serviceManagement,
+                          .files = *platform.files,
+                          .processes = *platform.processes,
+                          .paths = *platform.paths,
+                          .workspace = *platform.workspace,
+                          .notifications = platform.notifications.get(),
+                          .serviceStates = platform.serviceStates.get(),
+                          .userNotifications = platform.userNotifications.get()}};
 };
 
 void paint(QWidget* widget) {

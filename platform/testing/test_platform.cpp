@@ -42,11 +42,7 @@ TestPlatform::TestPlatform()
                .workspace = workspace,
                .clipboard = clipboard,
                .authorization = authorization,
-               .xpc = xpc,
-               .serviceManagement = serviceManagement,
-               .notifications = notifications,
-               .serviceStates = serviceStates,
-               .userNotifications = userNotifications} {
+               .notifications = notifications} {
     reinstall();
 }
 

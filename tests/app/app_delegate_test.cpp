@@ -115,8 +115,7 @@ TEST_F(AppDelegateTest, PollsEveryFiveSecondsAndFollowsTheUnitBetweenWithOneRefr
     delegate.reset();
     EXPECT_TRUE(platform.serviceStates->watched().empty());
     // A sandbox root has nothing to follow; the menu polls.
-    platform.services.serviceStates = nullptr;
-    platform.reinstall();
+    services.serviceStates = nullptr;
     launch();
     EXPECT_EQ(delegate->menuItemStatus()->title(), "Status: Running");
 }

@@ -9,6 +9,7 @@
 #include "platform/testing/memory_wizard_window.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "tests/app/app_services.h"
 
 namespace app_test {
 
@@ -90,9 +91,7 @@ protected:
     }
     // Makes the delegate and lets it finish launching, without letting time pass.
     void launch() {
-        delegate = std::make_unique<AppDelegate>(
-            statusBar, *platform.dispatch, *platform.defaults, *platform.bundle, *platform.xpc,
-            *platform.serviceManagement, *platform.application);
+        delegate = std::make_unique<AppDelegate>(services);
         delegate->setWindow(&wizardWindow);
         delegate->applicationDidFinishLaunching();
     }
@@ -119,6 +118,8 @@ protected:
     RecordingStatusBar statusBar;
     MemoryWizardWindow wizardWindow;
     std::shared_ptr<FakeHelper> helper = std::make_shared<FakeHelper>(*platform.processes);
+    AppDelegate::Services services =
+        appServices(platform, statusBar, *platform.xpc, *platform.serviceManagement);
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -212,8 +212,8 @@ class VersionCheckTest : public AppHelperTest, public ::testing::WithParamInterf
 TEST_P(VersionCheckTest, DecidesWhetherToInstall) {
     const auto& c = GetParam();
     if (!c.bundledVersionReadable) platform.bundle->embeddedInfo.clear();
-    // A press while the installation dialog is up asks nothing more. The installation waits for
-    // the dialog on the connection's queue; the dialog, and so the press, is on the main thread.
+    // A press while the installation dialog is up asks nothing more: the dialog runs the main
+    // loop, where the press comes in.
     int asked = 0;
     platform.authorization->whileAsking = [this, &asked] {
         if (asked++ > 0) return;
@@ -316,14 +316,17 @@ TEST_F(AppHelperTest, StartUpFailuresAreToldAndStartUpGoesOn) {
               std::vector<std::string>{"QorPrivilegedHelper - ran bootout"});
 }
 
-// A helper reply runs on the connection's queue: one that updates the menu or shows an alert
-// there, without hopping to the main queue, stops the test rather than racing the menu.
+// A helper reply runs on the connection's queue: one that updates the menu, shows an alert or
+// runs the next step of a chain there, without hopping to the main queue, stops the test rather
+// than racing the menu.
 TEST_F(AppHelperTest, AReplyThatForgetsToHopToTheMainQueueIsCaught) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     start();
     const std::pair<std::function<void()>, std::string> cases[] = {
         {[this] { delegate->updateMenu(); }, "updateMenu"},
         {[] { UiTools::showAlert("Title", "Text"); }, "showAlert"},
+        {[this] { delegate->startService(); }, "startService"},
+        {[this] { delegate->helperVersionChecked(true); }, "helperVersionChecked"},
     };
     for (const auto& [touch, function] : cases) {
         EXPECT_DEATH(

@@ -13,6 +13,7 @@
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "platform/testing/threaded_connections.h"
+#include "tests/app/app_services.h"
 
 namespace {
 
@@ -75,9 +76,8 @@ protected:
 };
 
 TEST_F(AppHelperThreadsTest, InstallsTheHelperThenStartsAndStopsTheService) {
-    delegate = std::make_unique<AppDelegate>(statusBar, *platform.dispatch, *platform.defaults,
-                                             *platform.bundle, connector,
-                                             *platform.serviceManagement, *platform.application);
+    delegate = std::make_unique<AppDelegate>(
+        app_test::appServices(platform, statusBar, connector, *platform.serviceManagement));
     delegate->applicationDidFinishLaunching();
     // Nothing listens yet: the version request fails, and the installation follows on the
     // connection's queue.

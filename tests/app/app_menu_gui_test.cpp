@@ -28,6 +28,7 @@
 #include "platform/qt/status_notifier_item.h"
 #include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
+#include "tests/app/app_services.h"
 
 namespace {
 
@@ -106,9 +107,8 @@ protected:
         statusBar = std::make_unique<platform::qt::QtStatusBar>(
             bundle, systemTray ? systemTray : tray, graceMilliseconds);
         statusBar->setResponder(&responder);
-        delegate = std::make_unique<AppDelegate>(*statusBar, *platform.dispatch, *platform.defaults,
-                                                 bundle, *platform.xpc, *platform.serviceManagement,
-                                                 *platform.application);
+        delegate = std::make_unique<AppDelegate>(app_test::appServices(
+            platform, *statusBar, *platform.xpc, *platform.serviceManagement, &bundle));
         delegate->applicationDidFinishLaunching();
         menu = std::dynamic_pointer_cast<platform::qt::QtMenu>(delegate->statusBarItem()->menu());
     }

@@ -16,6 +16,7 @@
 #include "platform/qt/qt_wizard_window.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "tests/app/app_services.h"
 #include "tests/qt_test_application.h"
 #include "wizard/setup_wizard_view_controller.h"
 
@@ -30,18 +31,13 @@ public:
                platform::linux_impl::InstallationKind installation)
         : platform_(platform),
           bundle_(std::move(bundle)),
+          installed_(install(platform, paths, processes, bundle_)),
           connector(paths, platform.dispatch),
           blesser(paths, processes, bundle_->bundlePath(), installation),
-          delegate(statusBar, *platform.dispatch, *platform.defaults, *bundle_, connector, blesser,
-                   *platform.application),
+          delegate(app_test::appServices(platform, statusBar, connector, blesser)),
           window(*platform.dispatch),
           controller(std::make_shared<SetupWizardViewController>(
               window, *platform.application, computerName, *platform.dispatch)) {
-        platform.paths = paths;
-        platform.services.paths = paths;
-        platform.services.processes = processes;
-        platform.services.mainBundle = bundle_;
-        platform.reinstall();
         platform.application->applicationDelegate = &delegate;
         window.setContent(controller);
     }
@@ -74,6 +70,18 @@ private:
         ensureQtTestApplication();
         return true;
     }
+    // The delegate is given the platform's services as they are then: these first.
+    static bool install(platform::testing::TestPlatform& platform,
+                        const std::shared_ptr<platform::linux_impl::RootedSystemPaths>& paths,
+                        const std::shared_ptr<platform::ProcessRunner>& processes,
+                        const std::shared_ptr<platform::Bundle>& bundle) {
+        platform.paths = paths;
+        platform.services.paths = paths;
+        platform.services.processes = processes;
+        platform.services.mainBundle = bundle;
+        platform.reinstall();
+        return true;
+    }
     [[maybe_unused]] bool qt_ = qt();
     platform::testing::TestPlatform& platform_;
     std::shared_ptr<platform::Bundle> bundle_;
@@ -81,6 +89,11 @@ private:
 public:
     std::shared_ptr<platform::linux_impl::PosixProcessRunner> processes =
         std::make_shared<platform::linux_impl::PosixProcessRunner>();
+
+private:
+    [[maybe_unused]] bool installed_;
+
+public:
     platform::linux_impl::UnixXpcConnector connector;
     platform::linux_impl::LaunchdJobBlesser blesser;
     platform::testing::RecordingStatusBar statusBar;

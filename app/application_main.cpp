@@ -1,8 +1,8 @@
-#include <QApplication>
-#include <QIcon>
-#include <QTimer>
+// The composition root: the one place that knows which implementation stands behind each seam.
+#include "app/application_main.h"
 
-#include "platform/application.h"
+#include "app/app_delegate.h"
+#include "platform/distributed_notifications.h"
 #include "platform/linux/curl_url_session.h"
 #include "platform/linux/file_rights_store.h"
 #include "platform/linux/host_computer_name.h"
@@ -21,27 +21,30 @@
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xdg_dirs.h"
 #include "platform/linux/xdg_workspace.h"
-#include "platform/qt/qt_administrator_prompt.h"
-#include "platform/qt/qt_alert_presenter.h"
-#include "platform/qt/qt_clipboard.h"
-#include "platform/qt/qt_dispatch.h"
-#include "platform/qt/qt_shared_application.h"
-#include "platform/qt/qt_show_folder.h"
-#include "platform/qt/qt_status_bar.h"
-#include "platform/qt/qt_user_notification_center.h"
-#include "platform/qt/qt_wizard_window.h"
+#include "platform/qt/qt_desktop.h"
 #include "platform/qt/systemd_state_watcher.h"
 #include "platform/registry.h"
+#include "wizard/setup_wizard_view_controller.h"
 
-namespace platform {
 namespace {
+
+using namespace platform;
 
 // What a second launch tells the first instance before it exits, with the bundle identifier.
 constexpr char kReopenNotification[] = "reopenApplication";
 
+// What the delegate is given beside the installed services. Never destroyed either, for the same
+// reason: a connection's queue may still be draining, or a notice going out, after Quit.
+struct Kept {
+    std::shared_ptr<XpcConnector> connector;
+    std::shared_ptr<ServiceManagement> serviceManagement;
+    std::shared_ptr<ServiceStateWatcher> serviceStates;
+    std::shared_ptr<UserNotificationCenter> userNotifications;
+};
+
 }  // namespace
 
-int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) {
+int applicationMain(int argc, char** argv) {
     auto bundle =
         std::make_shared<linux_impl::PlistBundle>(linux_impl::PlistBundle::ofRunningExecutable());
     const std::string identifier =
@@ -59,23 +62,14 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
         soleLock = std::move(sole.lock);
     }
 
-    QApplication app(argc, argv);
-    // A menu-bar application lives on after its last window closes.
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationDisplayName(
-        QString::fromStdString(bundle->infoString("CFBundleName").value_or("App")));
-    if (auto icon = bundle->resourcePath("AppIcon", "png"))
-        QApplication::setWindowIcon(QIcon(QString::fromStdString(icon->string())));
+    // The wizard's controller keeps the computer's name; the desktop's window owns the controller.
+    linux_impl::HostComputerName computerName;
+    qt::QtDesktop desktop(argc, argv, bundle);
     // Held while the process lives: this is how the desktop knows the application runs.
     std::unique_ptr<linux_impl::InstanceLock> instanceLock;
     if (runtimeDir) instanceLock = linux_impl::InstanceLock::acquire(*runtimeDir, identifier);
 
-    // Never destroyed, like the installed services and their worker threads: a sign-in poll
-    // still running at Quit asks it for the activation policy from the global queue. The bundle
-    // it reads is one of those services.
-    static auto* const kept = new qt::QtSharedApplication(*bundle);
-    auto& application = *kept;
-    auto dispatch = std::make_shared<qt::QtDispatch>();
+    const auto& dispatch = desktop.dispatch();
     Services services;
     services.log = std::make_shared<linux_impl::SystemLog>(
         linux_impl::kApplicationLogIdentifier,
@@ -88,7 +82,7 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     services.paths = paths;
     services.files = std::make_shared<linux_impl::PosixFileSystem>();
     services.clock = std::make_shared<linux_impl::LocalClock>();
-    services.alerts = std::make_shared<qt::QtAlertPresenter>(*dispatch);
+    services.alerts = desktop.makeAlertPresenter();
     services.defaults = std::make_shared<linux_impl::JsonUserDefaults>(
         linux_impl::JsonUserDefaults::fileForDomain(identifier));
     services.mainBundle = bundle;
@@ -97,65 +91,62 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     // app installs into it after a dialog that stands in for the administrator, and the gateway
     // is no systemd unit there, so its menu only polls.
     const auto installation = paths->installationKind();
+    static auto* const kept = new Kept;
     if (installation == linux_impl::InstallationKind::package) {
         services.authorization = std::make_shared<linux_impl::PolkitActionRights>(
             paths->resolve(linux_impl::kHelperPolicyFile));
-        services.serviceStates = std::make_shared<qt::SystemdStateWatcher>();
+        kept->serviceStates = std::make_shared<qt::SystemdStateWatcher>();
     } else {
         services.authorization = std::make_shared<linux_impl::FileRightsStore>(
-            paths->resolve("/var/db/authorization-rights.json"),
-            std::make_shared<qt::QtAdministratorPrompt>(*dispatch));
+            paths->resolve("/var/db/authorization-rights.json"), desktop.makeAdministratorPrompt());
     }
-    services.xpc = std::make_shared<linux_impl::UnixXpcConnector>(paths, dispatch);
-    services.serviceManagement = std::make_shared<linux_impl::LaunchdJobBlesser>(
-        paths, processes, bundle->bundlePath(), installation);
     // Cloud replies complete on the session's own queue, never on the main thread.
     services.urlSession =
         std::make_shared<linux_impl::CurlUrlSession>(dispatch->makeSerialQueue("url-session"));
     services.random = std::make_shared<linux_impl::KernelRandom>();
     services.workspace = std::make_shared<linux_impl::XdgWorkspace>(
-        processes, runtimeDir, linux_impl::XdgWorkspace::Programs(), qt::showFolderWithFileManager);
-    services.clipboard = std::make_shared<qt::QtClipboard>();
+        processes, runtimeDir, linux_impl::XdgWorkspace::Programs(), qt::QtDesktop::showFolder);
+    services.clipboard = desktop.makeClipboard();
     if (runtimeDir) {
         services.notifications =
             std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
     }
-    qt::QtStatusBar statusBar(*bundle);
-    auto userNotifications = std::make_shared<qt::QtUserNotificationCenter>(application);
-    userNotifications->setFallbackTray([&statusBar]() -> QSystemTrayIcon* {
-        const auto& items = statusBar.statusItems();
-        return items.empty() ? nullptr : items.front()->embeddedIcon();
-    });
-    services.userNotifications = userNotifications;
+    kept->connector = std::make_shared<linux_impl::UnixXpcConnector>(paths, dispatch);
+    kept->serviceManagement = std::make_shared<linux_impl::LaunchdJobBlesser>(
+        paths, processes, bundle->bundlePath(), installation);
+    kept->userNotifications = desktop.userNotifications();
     installServices(services);
-    linux_impl::HostComputerName computerName;
-    qt::QtWizardWindow wizardWindow(*dispatch);
-    ApplicationContext context{statusBar, application, wizardWindow, computerName};
-    std::unique_ptr<ApplicationDelegate> delegate = makeDelegate(context);
-    statusBar.setResponder(delegate.get());
-    application.setDelegate(delegate.get());
-    QTimer::singleShot(0, [&] { delegate->applicationDidFinishLaunching(); });
+
+    desktop.wizardWindow().setContent(std::make_shared<SetupWizardViewController>(
+        desktop.wizardWindow(), desktop.application(), computerName, *dispatch));
+    AppDelegate delegate({.statusBar = desktop.statusBar(),
+                          .application = desktop.application(),
+                          .dispatch = *dispatch,
+                          .defaults = *services.defaults,
+                          .bundle = *bundle,
+                          .connector = *kept->connector,
+                          .serviceManagement = *kept->serviceManagement,
+                          .files = *services.files,
+                          .processes = *processes,
+                          .paths = *paths,
+                          .workspace = *services.workspace,
+                          .notifications = services.notifications.get(),
+                          .serviceStates = kept->serviceStates.get(),
+                          .userNotifications = kept->userNotifications.get()});
+    delegate.setWindow(&desktop.wizardWindow());
     std::unique_ptr<DistributedNotificationCenter::Observation> reopen;
     if (services.notifications) {
         reopen = services.notifications->addObserver(
-            kReopenNotification, identifier, [dispatch, &statusBar] {
-                dispatch->main().async([&] {
+            kReopenNotification, identifier, [dispatch, &desktop] {
+                dispatch->main().async([&desktop] {
                     log("Launched again: the status window is shown");
-                    statusBar.showStatusWindow();
+                    desktop.showStatusWindow();
                 });
             });
     }
-    const int status = QApplication::exec();
-
+    const int status = desktop.run(delegate);
     reopen.reset();
-    userNotifications->setFallbackTray(nullptr);
-
-    statusBar.setResponder(nullptr);
-    application.setDelegate(nullptr);
-    delegate.reset();
     // The services stay installed: worker threads (a poll, a reply, a drained helper queue) may
     // still be finishing and log or post to the main queue until the process ends.
     return status;
 }
-
-}  // namespace platform
