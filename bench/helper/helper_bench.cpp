@@ -1,7 +1,7 @@
 // What one request to the privileged helper costs end to end (the app's connection, the socket,
 // the helper program), next to the floor of a bare socket ping-pong; what the helper adds
 // around a launchctl run, next to spawning the same script directly; and what asking polkit
-// about each request adds (the real checker, polkit's stand-in on a private bus).
+// about each request adds (over D-Bus, polkit's stand-in on a private bus).
 //
 // Every benchmark times each iteration itself and reports its percentiles (bench/timing.h).
 #include <benchmark/benchmark.h>
@@ -378,8 +378,8 @@ void BM_HelperLaunchctlEnable(benchmark::State& state) {
 }
 BENCHMARK(BM_HelperLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// The same request to a helper that asks polkit first: its checker, run for each request,
-// asks polkit's stand-in on a private bus, which grants the helper's action.
+// The same request to a helper that asks polkit first, over D-Bus: polkit's stand-in on a
+// private bus grants the helper's action.
 void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
     static platform::testing::TempDir busFolder;
     static std::unique_ptr<platform::testing::MockPolkit> polkit;

@@ -18,6 +18,7 @@
 #include "platform/linux/running_applications.h"
 #include "platform/linux/socket_notification_center.h"
 #include "platform/linux/system_log.h"
+#include "platform/linux/systemd_state_watcher.h"
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xdg_dirs.h"
 #include "platform/linux/xdg_workspace.h"
@@ -30,7 +31,6 @@
 #include "platform/qt/qt_status_bar.h"
 #include "platform/qt/qt_user_notification_center.h"
 #include "platform/qt/qt_wizard_window.h"
-#include "platform/qt/systemd_state_watcher.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -100,7 +100,7 @@ int applicationMain(int argc, char** argv, const DelegateFactory& makeDelegate) 
     if (installation == linux_impl::InstallationKind::package) {
         services.authorization = std::make_shared<linux_impl::PolkitActionRights>(
             paths->resolve(linux_impl::kHelperPolicyFile));
-        services.serviceStates = std::make_shared<qt::SystemdStateWatcher>();
+        services.serviceStates = std::make_shared<linux_impl::SystemdStateWatcher>();
     } else {
         services.authorization = std::make_shared<linux_impl::FileRightsStore>(
             paths->resolve("/var/db/authorization-rights.json"),
