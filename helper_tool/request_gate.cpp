@@ -3,10 +3,10 @@
 #include <poll.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <span>
 #include <sstream>
+#include <system_error>
 
 #include "platform/linux/clocked_poll.h"
 #include "platform/linux/local_clock.h"
@@ -90,9 +90,9 @@ std::optional<std::string> PolkitGate::refusal(const Caller& caller, const std::
     }
 
     std::optional<BusResult<PolkitAnswer>> answer;
-    auto check = bus.checkAuthorization({caller.pid, *caller.startTime, caller.uid}, kAction,
-                                        {{"subcommand", request}}, cancellationId,
-                                        [&answer](BusResult<PolkitAnswer> got) { answer = got; });
+    auto check = bus.checkAuthorization(
+        {caller.pid, *caller.startTime, caller.uid}, kAction, {{"subcommand", request}},
+        cancellationId, [&answer](BusResult<PolkitAnswer> got) { answer = std::move(got); });
     if (auto* error = std::get_if<BusError>(&check)) return cannotAsk(*error);
 
     platform::linux_impl::ClockedPoll poll(*clock_);
@@ -122,7 +122,7 @@ std::optional<std::string> PolkitGate::refusal(const Caller& caller, const std::
                 " s");
         }
         if (ready < 0) {
-            answer = BusError{"", std::string("poll failed: ") + std::strerror(errno)};
+            answer = BusError{"", "poll failed: " + std::generic_category().message(errno)};
             lost = true;
         } else if (fds[1].revents & (POLLRDHUP | POLLHUP | POLLERR)) {
             return cancelled(gone);

@@ -87,7 +87,8 @@ public:
     }
 
     // On the thread.
-    void follow(std::uint64_t id, const std::string& unit, std::shared_ptr<Callback> callback) {
+    void follow(std::uint64_t id, const std::string& unit,
+                const std::shared_ptr<Callback>& callback) {
         if (!bus_) {
             auto connected = SystemBus::connect(address_);
             if (auto* error = std::get_if<BusError>(&connected)) return giveUp(unit, *error);

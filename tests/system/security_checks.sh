@@ -83,6 +83,19 @@ outsider_asked_each_time() {
   [ "$(head -n 1 <<<"$out")" = 0 ] && [ "$(tail -n 1 <<<"$out")" = 64 ] &&
     grep -qx "Authentication is required to control the Orvane Storage Gateway service (enable)." <<<"$out"
 }
+# A request whose password prompt is open ends once its client leaves: the helper cancels polkit's
+# check at once, instead of holding it until its bound.
+left_while_asked() {
+  local since line
+  since="$(ct date +%s.%N)"
+  client outsider seat leave enable | grep -q "Password:" || return 1
+  line="Refused enable for user $(ct id -u outsider) .*: the calling process is gone"
+  for _ in $(seq 50); do
+    ct journalctl -o cat -t QorPrivilegedHelper --since "@$since" | grep -q "$line" && return 0
+    sleep 0.1
+  done
+  return 1
+}
 rule_checks() {
   local user how request expected what
   # The hardened helper still makes the log folder when it is missing.
@@ -108,6 +121,7 @@ TABLE
   echo admin:admin-password | ct chpasswd
   check "polkit: another user is asked for an administrator's password for each request, named" \
     outsider_asked_each_time
+  check "polkit: a check whose prompt is open is cancelled when the client leaves" left_while_asked
 }
 
 # --- A flood of any kind leaves every refusal in the journal -----------------------------------
