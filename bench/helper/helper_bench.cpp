@@ -403,6 +403,29 @@ void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
 }
 BENCHMARK(BM_HelperLaunchctlEnableWithPolkit)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
+// polkit's share of the checked request: the gate alone, in this process, asking the same
+// stand-in (one round trip on a kept connection).
+void BM_PolkitGateCheck(benchmark::State& state) {
+    static platform::testing::TempDir busFolder;
+    static std::unique_ptr<platform::testing::MockPolkit> polkit;
+    if (!polkit) {
+        try {
+            polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
+            polkit->allow(PolkitGate::kAction);
+        } catch (const std::exception& error) {
+            state.SkipWithError(error.what());
+            return;
+        }
+    }
+    PolkitGate gate(nullptr, PolkitGate::kAnswerBound, polkit->address());
+    const Caller me{::getpid(), ::getuid(), processStartTime(::getpid())};
+    timeEach(state, [&]() -> std::string {
+        const auto refusal = gate.refusal(me, "enable", -1);
+        return refusal ? *refusal : "";
+    });
+}
+BENCHMARK(BM_PolkitGateCheck)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
 // The same script with the same arguments, spawned in this process by the app's process runner.
 void BM_RunnerSpawnLaunchctlEnable(benchmark::State& state) {
     auto* helper = startedHelper(state);
