@@ -18,11 +18,11 @@
 #include "platform/linux/running_applications.h"
 #include "platform/linux/socket_notification_center.h"
 #include "platform/linux/system_log.h"
+#include "platform/linux/systemd_state_watcher.h"
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/linux/xdg_dirs.h"
 #include "platform/linux/xdg_workspace.h"
 #include "platform/qt/qt_desktop.h"
-#include "platform/qt/systemd_state_watcher.h"
 #include "platform/registry.h"
 #include "wizard/setup_wizard_view_controller.h"
 
@@ -95,7 +95,7 @@ int applicationMain(int argc, char** argv) {
     if (installation == linux_impl::InstallationKind::package) {
         services.authorization = std::make_shared<linux_impl::PolkitActionRights>(
             paths->resolve(linux_impl::kHelperPolicyFile));
-        kept->serviceStates = std::make_shared<qt::SystemdStateWatcher>();
+        kept->serviceStates = std::make_shared<linux_impl::SystemdStateWatcher>();
     } else {
         services.authorization = std::make_shared<linux_impl::FileRightsStore>(
             paths->resolve("/var/db/authorization-rights.json"), desktop.makeAdministratorPrompt());

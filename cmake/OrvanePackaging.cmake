@@ -119,8 +119,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_APP_PACKAGE_NAME orvane-storage-gateway-app)
 # The libraries come from shlibdeps; these are what the programs start or load by name: Qt's
-# display plugins, pkcheck for the helper's gate, the service manager and its tools for the
-# maintainer scripts, and the desktop programs the menu opens.
+# display plugins, polkit's daemon for the helper's gate, the service manager and its tools for
+# the maintainer scripts, and the desktop programs the menu opens.
 set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS
     "orvane-storage-gateway-common (>= ${PROJECT_VERSION}), qt6-qpa-plugins, polkitd, systemd, \
 init-system-helpers (>= 1.54~), xdg-utils, less")

@@ -114,8 +114,7 @@ HelperServer::Options completed(HelperServer::Options options) {
     if (!options.log) options.log = [](const std::string&) {};
     if (!options.clock) options.clock = std::make_shared<platform::linux_impl::LocalClock>();
     if (!options.gate && options.systemRoot == "/") {
-        options.gate = std::make_shared<PolkitGate>(
-            std::make_shared<platform::linux_impl::PosixProcessRunner>());
+        options.gate = std::make_shared<PolkitGate>(options.clock);
     }
     return options;
 }
@@ -195,6 +194,7 @@ public:
             message);
     }
     platform::Clock& clock() { return clock_; }
+    int fd() const { return fd_; }
     // For the thread's other waits.
     platform::linux_impl::ClockedPoll& poll() { return poll_; }
 
@@ -445,7 +445,7 @@ void HelperServer::logRefusal(uid_t uid, Refusal kind, const std::string& line) 
 std::optional<std::string> HelperServer::refused(ClientSocket& client, const Caller& caller,
                                                  const std::string& request) {
     if (!options_.gate) return std::nullopt;
-    auto refusal = options_.gate->refusal(caller, request);
+    auto refusal = options_.gate->refusal(caller, request, client.fd());
     if (!refusal) return std::nullopt;
     logRefusal(caller.uid, Refusal::Request, *refusal);
     client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {*refusal + "\n"}}});

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "helper_tool/helper_server.h"
-#include "platform/linux/posix_process_runner.h"
 #include "platform/linux/system_log.h"
 
 int main() {
@@ -21,8 +20,7 @@ int main() {
     // be tried there. It only ever adds a check.
     const char* askPolkit = std::getenv("ORVANE_HELPER_ASK_POLKIT");
     if (askPolkit && std::string_view(askPolkit) == "1") {
-        options.gate = std::make_shared<PolkitGate>(
-            std::make_shared<platform::linux_impl::PosixProcessRunner>());
+        options.gate = std::make_shared<PolkitGate>();
     }
     // Started by its socket unit, the helper serves the socket systemd listens on.
     if (sd_listen_fds(1) == 1) options.listenFd = SD_LISTEN_FDS_START;

@@ -1,7 +1,7 @@
 // What one request to the privileged helper costs end to end (the app's connection, the socket,
 // the helper program), next to the floor of a bare socket ping-pong; what the helper adds
 // around a launchctl run, next to spawning the same script directly; and what asking polkit
-// about each request adds (the real checker, polkit's stand-in on a private bus).
+// about each request adds (over D-Bus, polkit's stand-in on a private bus).
 //
 // Every benchmark times each iteration itself and reports its percentiles (bench/timing.h).
 #include <benchmark/benchmark.h>
@@ -378,8 +378,8 @@ void BM_HelperLaunchctlEnable(benchmark::State& state) {
 }
 BENCHMARK(BM_HelperLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// The same request to a helper that asks polkit first: its checker, run for each request,
-// asks polkit's stand-in on a private bus, which grants the helper's action.
+// The same request to a helper that asks polkit first, over D-Bus: polkit's stand-in on a
+// private bus grants the helper's action.
 void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
     static platform::testing::TempDir busFolder;
     static std::unique_ptr<platform::testing::MockPolkit> polkit;
@@ -402,6 +402,29 @@ void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
     timeEnables(state, *helper);
 }
 BENCHMARK(BM_HelperLaunchctlEnableWithPolkit)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// polkit's share of the checked request: the gate alone, in this process, asking the same
+// stand-in (one round trip on a kept connection).
+void BM_PolkitGateCheck(benchmark::State& state) {
+    static platform::testing::TempDir busFolder;
+    static std::unique_ptr<platform::testing::MockPolkit> polkit;
+    if (!polkit) {
+        try {
+            polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
+            polkit->allow(PolkitGate::kAction);
+        } catch (const std::exception& error) {
+            state.SkipWithError(error.what());
+            return;
+        }
+    }
+    PolkitGate gate(nullptr, PolkitGate::kAnswerBound, polkit->address());
+    const Caller me{::getpid(), ::getuid(), processStartTime(::getpid())};
+    timeEach(state, [&]() -> std::string {
+        const auto refusal = gate.refusal(me, "enable", -1);
+        return refusal ? *refusal : "";
+    });
+}
+BENCHMARK(BM_PolkitGateCheck)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // The same script with the same arguments, spawned in this process by the app's process runner.
 void BM_RunnerSpawnLaunchctlEnable(benchmark::State& state) {

@@ -11,8 +11,8 @@
 
 #include "app/app_delegate.h"
 #include "bench/timing.h"
+#include "platform/linux/systemd_state_watcher.h"
 #include "platform/qt/qt_dispatch.h"
-#include "platform/qt/systemd_state_watcher.h"
 #include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
@@ -63,7 +63,7 @@ void BM_UnitChangeToCallback(benchmark::State& state) {
     platform::testing::TestPlatform platform;  // the log, for a watcher that gives up
     auto systemd = startSystemd(state, platform.root, "inactive");
     if (!systemd) return;
-    platform::qt::SystemdStateWatcher watcher(systemd->address());
+    platform::linux_impl::SystemdStateWatcher watcher(systemd->address());
     std::mutex mutex;
     std::condition_variable called;
     int calls = 0;
@@ -103,7 +103,7 @@ void BM_UnitChangeToMenu(benchmark::State& state) {
     if (!systemd) return;
     auto dispatch = std::make_shared<platform::qt::QtDispatch>();
     platform.services.dispatch = dispatch;
-    auto watcher = std::make_shared<platform::qt::SystemdStateWatcher>(systemd->address());
+    auto watcher = std::make_shared<platform::linux_impl::SystemdStateWatcher>(systemd->address());
     platform.reinstall();
     platform.writeCompleteConfig();
     const platform::ProcessResult running{std::nullopt, false, 0, "state = running\n"};

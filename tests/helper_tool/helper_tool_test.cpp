@@ -99,6 +99,16 @@ json launchctlCall(json subcommand) {
             {"arguments", {subcommand}}};
 }
 
+// Gives every request the same answer (nothing: allowed), recording what it is asked.
+struct ScriptedGate : RequestGate {
+    std::optional<std::string> refusal(const Caller&, const std::string& request, int) override {
+        asked.push(request);
+        return answer.get();
+    }
+    platform::testing::Locked<std::optional<std::string>> answer;
+    platform::testing::Locked<std::vector<std::string>> asked;
+};
+
 class HelperToolTest : public ::testing::Test {
 protected:
     HelperToolTest() {
@@ -167,8 +177,7 @@ protected:
 
 TEST_F(HelperToolTest, OneUserHoldsAtMostItsShareOfTheConnections) {
     perUser = 2;
-    serveWith(std::make_shared<PolkitGate>(
-        std::make_shared<platform::testing::ScriptedProcessRunner>(), "/usr/bin/pkcheck", 90s));
+    serveWith(std::make_shared<ScriptedGate>());
     const auto socket = HelperServer::socketPath(root.path());
     const int second = connectTo(socket);
     EXPECT_EQ(call(second, kVersionCall).answer["reply"], json{HelperServer::version()});
@@ -273,9 +282,9 @@ TEST_F(HelperToolTest, RefusesEverythingElseWithoutRunningAnything) {
 }
 
 TEST_F(HelperToolTest, AFloodOfOneKindOfRefusalHidesNoOtherAndIsCounted) {
-    auto checker = std::make_shared<platform::testing::ScriptedProcessRunner>();
-    checker->setResult({{}, false, 1, {}});
-    serveWith(std::make_shared<PolkitGate>(checker, "/usr/bin/pkcheck", 90s));
+    auto gate = std::make_shared<ScriptedGate>();
+    gate->answer.set("Refused bootout for user " + std::to_string(::getuid()) + ": not authorized");
+    serveWith(gate);
     const std::string from = " from user " + std::to_string(::getuid());
     // Each kind's message, and how its line starts.
     const std::vector<std::pair<json, std::string>> kinds = {
@@ -300,63 +309,38 @@ TEST_F(HelperToolTest, AFloodOfOneKindOfRefusalHidesNoOtherAndIsCounted) {
     }
 }
 
-TEST_F(HelperToolTest, PolkitDecidesEachRequestThatChangesTheSystem) {
-    auto checker = std::make_shared<platform::testing::ScriptedProcessRunner>();
-    serveWith(std::make_shared<PolkitGate>(checker, "/usr/bin/pkcheck", 90s));
-    const std::string who =
-        "for user " + std::to_string(::getuid()) + " (process " + std::to_string(::getpid()) + ")";
-    struct Case {
-        const char* outcome;
-        platform::ProcessResult result;  // the checker's, whose output is always `kOutput`
-        std::string refusal;             // the one line a refused request gets; empty: it runs
-    };
-    const std::string refused = "Refused bootout " + who + ": ";
-    const std::vector<Case> cases = {
-        {"allowed", {{}, false, 0, {}}, ""},
-        {"not authorized", {{}, false, 1, {}}, refused + "not authorized"},
-        {"needs a password", {{}, false, 2, {}}, refused + "not authorized"},
-        {"dismissed", {{}, false, 3, {}}, refused + "the authentication was dismissed"},
-        {"error", {{}, false, 127, {}}, refused + "polkit could not decide (status 127: no bus)"},
-        {"checker missing",
-         {"gone", false, 0, {}},
-         refused + "polkit cannot be asked (/usr/bin/pkcheck: gone)"},
-        {"time-out", {{}, true, 0, {}}, refused + "polkit did not answer within 90 s"},
-    };
+TEST_F(HelperToolTest, TheGateDecidesEachRequestThatChangesTheSystem) {
+    auto gate = std::make_shared<ScriptedGate>();
+    serveWith(gate);
+    const std::string refusal = "Refused bootout: not authorized";
     const auto ranFile = at("/bin/launchctl").parent_path() / "ran";
-    std::vector<std::string> logged;
-    for (const auto& [outcome, result, refusal] : cases) {
-        SCOPED_TRACE(outcome);
+    for (const std::optional<std::string>& answer :
+         {std::optional<std::string>(), std::optional(refusal)}) {
+        SCOPED_TRACE(answer.value_or("allowed"));
         // Refusals reach the log at most once a second.
         clock->advance(1s);
-        auto withOutput = result;
-        withOutput.output = "no bus\nmore\n";
-        checker->setResult(withOutput);
+        gate->answer.set(answer);
         fs::remove(ranFile);
         const auto exchange = call(fd, launchctlCall("bootout"));
-        EXPECT_EQ(exchange.answer["reply"], json{refusal.empty() ? 0 : 64});
-        EXPECT_EQ(fs::exists(ranFile), refusal.empty());
+        EXPECT_EQ(exchange.answer["reply"], json{answer ? 64 : 0});
+        EXPECT_EQ(fs::exists(ranFile), !answer);
         using Lines = std::vector<std::pair<std::string, std::string>>;
-        EXPECT_EQ(exchange.logs,
-                  (refusal.empty() ? Lines{} : Lines{{"logWithStdErr:", refusal + "\n"}}));
-        if (!refusal.empty()) logged.push_back(refusal);
-        EXPECT_EQ(logLines(), logged);
+        EXPECT_EQ(exchange.logs, (answer ? Lines{{"logWithStdErr:", refusal + "\n"}} : Lines{}));
     }
+    EXPECT_EQ(logLines(), std::vector<std::string>{refusal});
 
     // The version needs no right; the log folder does; a subcommand that is not served is
     // refused before anyone is asked.
     EXPECT_EQ(call(fd, kVersionCall).answer["reply"], json{HelperServer::version()});
-    checker->setResult(cases[1].result);
     const auto folderRefused = call(fd, kLogDirectoryCall);
-    EXPECT_EQ(folderRefused.answer["reply"][1]["description"],
-              "Refused createLogDirectory " + who + ": not authorized");
+    EXPECT_EQ(folderRefused.answer["reply"][1]["description"], refusal);
     EXPECT_FALSE(fs::exists(at("/Library/Logs/Velmora/OrvaneStorageGateway")));
-    checker->setResult({});
+    gate->answer.set(std::nullopt);
     EXPECT_TRUE(call(fd, kLogDirectoryCall).answer["reply"][1].is_null());
     EXPECT_EQ(call(fd, launchctlCall("BOOTOUT")).answer["reply"], json{64});
-
-    // Asked once for each request that changes the system; what it is asked is followed on the bus
-    // in the real helper's test.
-    EXPECT_EQ(checker->calls().size(), cases.size() + 2);
+    EXPECT_EQ(gate->asked.get(),
+              (std::vector<std::string>{"bootout", "bootout", "createLogDirectory",
+                                        "createLogDirectory"}));
 }
 
 TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
@@ -558,8 +542,7 @@ TEST_F(HelperToolProgram, AKilledHelperFailsTheWaitingRequestAndNothingHangs) {
     EXPECT_EQ(failure->code, platform::kXpcConnectionInterrupted);
 }
 
-TEST_F(HelperToolProgram, PolkitDecidesTheRealHelpersRequestsThroughItsChecker) {
-    ASSERT_TRUE(fs::exists("/usr/bin/pkcheck")) << "pkcheck is missing; run scripts/install-deps";
+TEST_F(HelperToolProgram, PolkitDecidesTheRealHelpersRequestsOverTheBus) {
     // Throws, saying to run scripts/install-deps, when dbusmock is missing.
     platform::testing::MockPolkit polkit(root.path());
     ASSERT_GT(start({"ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit.address()}),

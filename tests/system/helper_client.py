@@ -7,6 +7,9 @@
                                        the same, with a text authentication agent of its own
                                        given the password; prints what it showed; then, with
                                        the agent gone, the request <then> (and its status)
+  helper_client.py leave <subcommand>  the request with a text authentication agent of its own,
+                                       the connection closed once the agent asks for a password;
+                                       prints what it showed
   helper_client.py orphan <subcommand> the request from a process that inherited the connection
                                        from its connector, once that has exited
   helper_client.py flood <kind> <n>    n requests of one kind, a few connections at a time,
@@ -122,9 +125,8 @@ def orphaned(subcommand):
     print(os.fdopen(result).read().strip())
 
 
-def with_agent(subcommand, password, then):
-    """run() with pkttyagent answering for this process on a terminal of our own, which gets
-    `password` once it asks; prints what the agent showed."""
+def start_agent():
+    """pkttyagent for this process on a terminal of our own: the agent and the terminal's end."""
     master, terminal = pty.openpty()
 
     def own_terminal():
@@ -134,6 +136,31 @@ def with_agent(subcommand, password, then):
     agent = subprocess.Popen(["pkttyagent", "--process", str(os.getpid())], stdin=terminal,
                              stdout=terminal, stderr=terminal, preexec_fn=own_terminal)
     os.close(terminal)
+    time.sleep(1)  # until the agent is registered
+    return agent, master
+
+
+def leave(subcommand):
+    agent, master = start_agent()
+    s = connect()
+    call(s, {"id": 1, "selector": RUN, "arguments": [subcommand]})
+    shown = b""
+    while b"Password:" not in shown:
+        chunk = os.read(master, 4096)
+        if not chunk:
+            break
+        shown += chunk
+    s.close()
+    time.sleep(1)  # what the agent shows once polkit takes the question back
+    agent.terminate()
+    agent.wait()
+    print(shown.decode(errors="replace"))
+
+
+def with_agent(subcommand, password, then):
+    """run() with pkttyagent answering for this process on a terminal of our own, which gets
+    `password` once it asks; prints what the agent showed."""
+    agent, master = start_agent()
     shown = b""
 
     def answer():
@@ -145,7 +172,6 @@ def with_agent(subcommand, password, then):
             shown += chunk
         os.write(master, password.encode() + b"\n")
 
-    time.sleep(1)  # until the agent is registered
     asker = threading.Thread(target=answer, daemon=True)
     asker.start()
     run(subcommand)
@@ -159,6 +185,8 @@ def with_agent(subcommand, password, then):
 if __name__ == "__main__":
     if sys.argv[1] == "run":
         run(sys.argv[2])
+    elif sys.argv[1] == "leave":
+        leave(sys.argv[2])
     elif sys.argv[1] == "orphan":
         orphaned(sys.argv[2])
     elif sys.argv[1] == "agent":

@@ -51,6 +51,15 @@ member_links_checks() {
 
 # --- Who polkit lets through, asked by the helper -------------------------------------------------
 
+# polkit's answer for process <pid> and <request>, asked as the helper asks it (without a prompt).
+authorized() {
+  local start uid
+  start="$(ct awk '{ print $22 }' "/proc/$1/stat")" && uid="$(ct stat -c %u "/proc/$1")" &&
+    ct busctl call org.freedesktop.PolicyKit1 /org/freedesktop/PolicyKit1/Authority \
+      org.freedesktop.PolicyKit1.Authority CheckAuthorization '(sa{sv})sa{ss}us' unix-process 3 \
+      pid u "$1" start-time t "$start" uid i "$uid" "$action" 1 subcommand "$2" 0 "" |
+    grep -q '^(bba{ss}) true '
+}
 # A process of a member at the seat is let through for the helper's requests only.
 only_known_requests() {
   seat member sleep 5 &
@@ -59,8 +68,7 @@ only_known_requests() {
     pid="$(ct pgrep -u member -x sleep)" && break
     sleep 0.1
   done
-  ct pkcheck --action-id "$action" --process "$pid" --detail subcommand bootout &&
-    ! ct pkcheck --action-id "$action" --process "$pid" --detail subcommand reboot
+  authorized "$pid" bootout && ! authorized "$pid" reboot
   local passed=$?
   ct kill "$pid"
   wait "$session"
@@ -74,6 +82,19 @@ outsider_asked_each_time() {
   echo "$out"
   [ "$(head -n 1 <<<"$out")" = 0 ] && [ "$(tail -n 1 <<<"$out")" = 64 ] &&
     grep -qx "Authentication is required to control the Orvane Storage Gateway service (enable)." <<<"$out"
+}
+# A request whose password prompt is open ends once its client leaves: the helper cancels polkit's
+# check at once, instead of holding it until its bound.
+left_while_asked() {
+  local since line
+  since="$(ct date +%s.%N)"
+  client outsider seat leave enable | grep -q "Password:" || return 1
+  line="Refused enable for user $(ct id -u outsider) .*: the calling process is gone"
+  for _ in $(seq 50); do
+    ct journalctl -o cat -t QorPrivilegedHelper --since "@$since" | grep -q "$line" && return 0
+    sleep 0.1
+  done
+  return 1
 }
 rule_checks() {
   local user how request expected what
@@ -100,6 +121,7 @@ TABLE
   echo admin:admin-password | ct chpasswd
   check "polkit: another user is asked for an administrator's password for each request, named" \
     outsider_asked_each_time
+  check "polkit: a check whose prompt is open is cancelled when the client leaves" left_while_asked
 }
 
 # --- A flood of any kind leaves every refusal in the journal -----------------------------------

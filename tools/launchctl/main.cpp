@@ -12,12 +12,12 @@
 #include "platform/linux/plist_bundle.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/rooted_system_paths.h"
-#include "tools/launchctl/systemd_bus.h"
+#include "platform/linux/system_bus.h"
 
 namespace {
 
-using launchctl::BusError;
-using launchctl::SystemdBus;
+using platform::linux_impl::BusError;
+using SystemdBus = platform::linux_impl::SystemBus;
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 64;           // EX_USAGE
@@ -58,7 +58,7 @@ std::string unitOf(const std::string& label) { return label + ".service"; }
 int print(SystemdBus& systemd, const std::string& label) {
     auto result = systemd.unitState(unitOf(label));
     if (auto* error = std::get_if<BusError>(&result)) return answer(*error, label);
-    const auto& state = std::get<launchctl::UnitState>(result);
+    const auto& state = std::get<platform::linux_impl::UnitState>(result);
     const std::string& active = state.activeState;
     if (active == "active" || active == "reloading") {
         std::printf("system/%s = {\n\tstate = running\n\tactive count = 1\n}\n", label.c_str());
@@ -73,7 +73,7 @@ int print(SystemdBus& systemd, const std::string& label) {
     if (state.exitStatus) std::printf("\tlast exit code = %d\n", *state.exitStatus);
     // Why it failed, for the app to tell: the gateway's own status line is one line here.
     auto outcome = systemd.unitOutcome(unitOf(label));
-    if (const auto* why = std::get_if<launchctl::UnitOutcome>(&outcome)) {
+    if (const auto* why = std::get_if<platform::linux_impl::UnitOutcome>(&outcome)) {
         if (!why->result.empty() && why->result != "success") {
             std::printf("\tlast result = %s\n", why->result.c_str());
         }
@@ -90,7 +90,7 @@ int print(SystemdBus& systemd, const std::string& label) {
 // program's exit status, and the last status line the program sent (STATUS=), where it says why.
 void whyItFailed(SystemdBus& systemd, const std::string& label) {
     auto result = systemd.unitOutcome(unitOf(label));
-    const auto* outcome = std::get_if<launchctl::UnitOutcome>(&result);
+    const auto* outcome = std::get_if<platform::linux_impl::UnitOutcome>(&result);
     if (!outcome) return;
     std::string line = unitOf(label) + ": result \"" + outcome->result + "\"";
     if (outcome->exitStatus) line += ", exit status " + std::to_string(*outcome->exitStatus);

@@ -206,6 +206,9 @@ PrivateDisplay::PrivateDisplay() {
 
 PrivateDisplay::~PrivateDisplay() { stop(server_); }
 
+MockPolkit::MockPolkit(const std::filesystem::path& folder)
+    : DbusMock(folder, ORVANE_MOCK_POLKIT_TEMPLATE, "org.freedesktop.PolicyKit1") {}
+
 MockSystemd::MockSystemd(const std::filesystem::path& folder, bool serve)
     : DbusMock(folder, ORVANE_MOCK_SYSTEMD_TEMPLATE, "org.freedesktop.systemd1", serve) {}
 
@@ -216,7 +219,7 @@ void MockSystemd::setUnit(const std::string& unit, const std::string& loadState,
              activeState.c_str(), startResult.c_str(), exitStatus);
 }
 
-bool MockSystemd::waitForCalls(const std::string& method, int count) const {
+bool DbusMock::waitForCalls(const std::string& method, int count) const {
     const auto deadline = Clock::now() + kStartDeadline;
     for (;;) {
         const auto all = calls();

@@ -31,6 +31,8 @@ public:
     const std::string& address() const { return address_; }
     // Every call the mock has logged so far, "<method> <arguments>" each, in order.
     std::vector<std::string> calls() const;
+    // Waits until `method` has been called `count` times in all; false after a deadline.
+    bool waitForCalls(const std::string& method, int count) const;
 
 protected:
     // Calls `method` of the mock's own interface on `object`; the arguments as sd-bus takes them.
@@ -63,23 +65,23 @@ public:
     // The manager's and the mock's methods called since the last call of this function (one
     // "Method args" line each), without property reads, signals and the test's own SetUnit.
     std::vector<std::string> takeCalls();
-    // Waits until `method` has been called `count` times in all; false after a deadline.
-    bool waitForCalls(const std::string& method, int count) const;
 
 private:
     std::size_t logRead_ = 0;  // calls taken so far
 };
 
-// polkit's authority (dbusmock's template): it refuses every action until told otherwise and
-// never asks anyone. Its CheckAuthorization calls are in `calls()`.
+// polkit's authority (mock_polkit.py): it refuses every action until told otherwise and never
+// asks anyone. Its calls are in `calls()`.
 class MockPolkit : public DbusMock {
 public:
-    explicit MockPolkit(const std::filesystem::path& folder)
-        : DbusMock(folder, "polkitd", "org.freedesktop.PolicyKit1") {}
-    // From now on this action, and only this, is granted.
-    void allow(const std::string& action) {
-        callMock("/org/freedesktop/PolicyKit1/Authority", "SetAllowed", "as", 1, action.c_str());
+    explicit MockPolkit(const std::filesystem::path& folder);
+    // How checks of `action` end from now on: "allow", "deny", "dismiss" (the dialog closed) or
+    // "hang" (until the caller cancels).
+    void setOutcome(const std::string& action, const std::string& outcome) {
+        callMock("/org/freedesktop/PolicyKit1/Authority", "SetOutcome", "ss", action.c_str(),
+                 outcome.c_str());
     }
+    void allow(const std::string& action) { setOutcome(action, "allow"); }
 };
 
 // A status notifier watcher with a host on a private session bus (mock_status_tray.py): where

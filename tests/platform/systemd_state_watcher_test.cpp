@@ -1,5 +1,5 @@
 // The watcher against systemd's stand-in on a private bus: real D-Bus, real signals.
-#include "platform/qt/systemd_state_watcher.h"
+#include "platform/linux/systemd_state_watcher.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,11 +10,10 @@
 
 #include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
-#include "tests/qt_test_application.h"
 
 namespace {
 
-using platform::qt::SystemdStateWatcher;
+using platform::linux_impl::SystemdStateWatcher;
 using platform::testing::MockSystemd;
 
 constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
@@ -31,7 +30,6 @@ bool eventually(const std::function<bool()>& done) {
 }
 
 TEST(SystemdStateWatcher, CallsBackForItsUnitsStateUntilTheWatchGoes) {
-    ensureQtTestApplication();
     platform::testing::TestPlatform platform;
     MockSystemd systemd(platform.root.path());
     systemd.setUnit(kGatewayUnit, "not-found", "inactive");
@@ -74,7 +72,6 @@ TEST(SystemdStateWatcher, CallsBackForItsUnitsStateUntilTheWatchGoes) {
 }
 
 TEST(SystemdStateWatcher, WithoutSystemdOrABusLogsWhy) {
-    ensureQtTestApplication();
     platform::testing::TempDir folder;
     MockSystemd withoutSystemd(folder.path(), false);
     for (const std::string& address :
