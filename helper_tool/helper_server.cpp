@@ -389,8 +389,8 @@ void HelperServer::logRefusal(uid_t uid, HelperRefusal kind, const std::string& 
 // One client's requests, served on its thread.
 class HelperServer::Requests : public HelperProtocolHandler {
 public:
-    Requests(HelperServer& server, Caller caller, std::shared_ptr<AppProtocolHandler> client)
-        : server_(server), caller_(std::move(caller)), client_(std::move(client)) {}
+    Requests(HelperServer& server, const Caller& caller, std::shared_ptr<AppProtocolHandler> client)
+        : server_(server), caller_(caller), client_(std::move(client)) {}
 
     void getVersionWithCompletion(std::function<void(std::string)> reply) override {
         reply(version());

@@ -197,6 +197,9 @@ bool drainInto(int fd, LineSplitter& lines, std::size_t budget) {
 
 // A pipe whose ends close with it.
 struct OwnedPipe {
+    OwnedPipe() = default;
+    OwnedPipe(const OwnedPipe&) = delete;
+    OwnedPipe& operator=(const OwnedPipe&) = delete;
     int fds[2] = {-1, -1};
     bool open() { return ::pipe2(fds, O_CLOEXEC) == 0; }
     void closeEnd(int end) {
