@@ -520,17 +520,19 @@ int HelperServer::Requests::runLaunchctl(const std::string& subcommand) {
     how.timeout = options().launchctlTimeout;
     how.environment = std::vector<std::string>{"PATH=/usr/bin:/bin"};
     how.maxLine = kMaxOutputLine;
+    // The lines that came together leave in one call, so the app logs them as one entry.
+    std::string together[2];
     const auto result = options().processes->runStreaming(
-        program, args, how, [this](const platform::OutputLine& line) {
-            std::string text(line.text);
+        program, args, how, [this, &together](const platform::OutputLine& line) {
+            const bool error = line.stream == platform::OutputLine::Stream::Error;
+            auto& text = together[error ? 1 : 0];
+            text += line.text;
             if (line.leftOut > 0)
                 text += " [" + std::to_string(line.leftOut) + " more bytes left out]";
             if (line.complete) text += '\n';
-            if (line.stream == platform::OutputLine::Stream::Output) {
-                client_->logWithStdOut(text);
-            } else {
-                client_->logWithStdErr(text);
-            }
+            if (line.more) return;
+            error ? client_->logWithStdErr(text) : client_->logWithStdOut(text);
+            text.clear();
         });
     if (result.startError) {
         if (result.beforeSpawn) return kRefusedStatus;

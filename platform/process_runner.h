@@ -30,6 +30,9 @@ struct OutputLine {
     std::size_t leftOut = 0;
     // False only for the last line of a stream when it ends without a newline.
     bool complete = true;
+    // Another complete line that came with this one follows at once: a caller may pass them on
+    // together, as they were written.
+    bool more = false;
 };
 
 struct StreamedRun {

@@ -156,18 +156,18 @@ public:
             line_.append(data, taken);
             leftOut_ += length - taken;
             if (!newline) break;
-            emit(true);
             data += length + 1;
             size -= length + 1;
+            emit(true, std::memchr(data, '\n', size) != nullptr);
         }
     }
     void finish() {
-        if (!line_.empty() || leftOut_ > 0) emit(false);
+        if (!line_.empty() || leftOut_ > 0) emit(false, false);
     }
 
 private:
-    void emit(bool complete) {
-        sink_(OutputLine{stream_, line_, leftOut_, complete});
+    void emit(bool complete, bool more) {
+        sink_(OutputLine{stream_, line_, leftOut_, complete, more});
         line_.clear();
         leftOut_ = 0;
     }

@@ -110,6 +110,11 @@ TEST(PosixProcessRunner, StreamedLinesArriveWhileTheChildRunsAndItsBoundIsOnTheC
                      ::close(fd);
                  });
     EXPECT_EQ(answered.out, "ready\ngot go\n");
+    // Lines of one write are told to belong together.
+    std::vector<bool> more;
+    realTime.runStreaming("/bin/sh", {"-c", "printf 'a\\nb\\nc'"}, {10s, std::nullopt},
+                          [&](const auto& line) { more.push_back(line.more); });
+    EXPECT_EQ(more, (std::vector<bool>{true, false, false}));
 
     // No real time passes: the bound is reached when the clock is moved to it, once it runs.
     auto clock = std::make_shared<platform::testing::FixedClock>();
