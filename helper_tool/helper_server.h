@@ -72,6 +72,10 @@ public:
     // A client may be root or whoever owns the system root (the sandbox's owner).
     static bool peerAllowed(const ucred& peer, const std::filesystem::path& systemRoot);
 
+private:
+    class ClientSocket;
+    class Requests;
+
     // What serves one client's calls: it knows the caller, asks the gate, and tells the client
     // what launchctl writes.
     std::shared_ptr<HelperProtocolHandler> requestsOf(const Caller& caller,
@@ -80,10 +84,6 @@ public:
     // meanwhile: anyone may connect, and must not be able to push the helper's lines past the
     // journal's own limit, where the refusals that matter would be lost.
     void logRefusal(uid_t uid, HelperRefusal kind, const std::string& line);
-
-private:
-    class ClientSocket;
-    class Requests;
 
     // Takes one connection off the queue, or waits when there is nothing to accept it with.
     void acceptOne();
