@@ -34,46 +34,7 @@ void HelperProtocolProxy::createLogDirectoryWithCompletion(
                  });
 }
 
-void AppProtocolProxy::logWithStdOut(const std::string& text) {
-    proxy_->send(helper_selectors::logWithStdOut, json::array({text}));
-}
-
-void AppProtocolProxy::logWithStdErr(const std::string& text) {
-    proxy_->send(helper_selectors::logWithStdErr, json::array({text}));
-}
-
 namespace {
-
-// The values have been checked against the selector's signature before invoke() is called.
-class HelperProtocolExport : public platform::XpcExportedObject {
-public:
-    explicit HelperProtocolExport(std::shared_ptr<HelperProtocolHandler> handler)
-        : handler_(std::move(handler)) {}
-    void invoke(const std::string& selector, const XpcValues& arguments,
-                platform::XpcReplyBlock reply) override {
-        if (selector == helper_selectors::getVersion) {
-            handler_->getVersionWithCompletion(
-                [reply](const std::string& version) { reply(json::array({version})); });
-        } else if (selector == helper_selectors::runLaunchctl) {
-            handler_->runQorLaunchctlWithSubcommand(
-                arguments.at(0).get<std::string>(),
-                [reply](std::int64_t code) { reply(json::array({code})); });
-        } else if (selector == helper_selectors::createLogDirectory) {
-            handler_->createLogDirectoryWithCompletion(
-                [reply](const std::string& message,
-                        const std::optional<platform::XpcError>& error) {
-                    reply(json::array({message, error ? error->toValue() : json(nullptr)}));
-                });
-        } else if (reply) {
-            // Not served: a value that fits no reply block makes the connection answer the
-            // caller with an error.
-            reply(nullptr);
-        }
-    }
-
-private:
-    std::shared_ptr<HelperProtocolHandler> handler_;
-};
 
 class AppProtocolExport : public platform::XpcExportedObject {
 public:
@@ -91,11 +52,6 @@ private:
 };
 
 }  // namespace
-
-std::shared_ptr<platform::XpcExportedObject> exportHelperProtocol(
-    std::shared_ptr<HelperProtocolHandler> handler) {
-    return std::make_shared<HelperProtocolExport>(std::move(handler));
-}
 
 std::shared_ptr<platform::XpcExportedObject> exportAppProtocol(
     std::shared_ptr<AppProtocolHandler> handler) {

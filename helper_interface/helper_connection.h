@@ -29,7 +29,8 @@ private:
     std::shared_ptr<platform::XpcRemoteProxy> proxy_;
 };
 
-// What serves HelperProtocol: the helper tool, or a stand-in in tests.
+// What serves HelperProtocol for one client, behind the helper's dispatcher: the helper tool's
+// requests, or a stand-in in tests. Each reply is called once, from any thread.
 class HelperProtocolHandler {
 public:
     HelperProtocolHandler() = default;
@@ -54,21 +55,7 @@ public:
     virtual void logWithStdErr(const std::string& text) = 0;
 };
 
-// AppProtocol's messages through a remote proxy (the helper's side).
-class AppProtocolProxy : public AppProtocolHandler {
-public:
-    explicit AppProtocolProxy(std::shared_ptr<platform::XpcRemoteProxy> proxy)
-        : proxy_(std::move(proxy)) {}
-    void logWithStdOut(const std::string& text) override;
-    void logWithStdErr(const std::string& text) override;
-
-private:
-    std::shared_ptr<platform::XpcRemoteProxy> proxy_;
-};
-
-// Exported objects that hand checked calls to a handler. The handler is kept alive by the
-// connection that exports it.
-std::shared_ptr<platform::XpcExportedObject> exportHelperProtocol(
-    std::shared_ptr<HelperProtocolHandler> handler);
+// The exported object that hands the helper's checked calls to the app's handler, which is kept
+// alive by the connection that exports it.
 std::shared_ptr<platform::XpcExportedObject> exportAppProtocol(
     std::shared_ptr<AppProtocolHandler> handler);

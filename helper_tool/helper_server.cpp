@@ -4,10 +4,8 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,60 +39,9 @@ std::filesystem::path systemPath(const std::filesystem::path& root, std::string_
 }
 // What a refused subcommand answers: a failure, and never a status launchctl itself gives.
 constexpr int kRefusedStatus = 64;
-
-using SendFrame = std::function<bool(const json&)>;
-
-// Sends complete lines of one stream as one-way calls; the rest waits for more or the end. A line
-// longer than kMaxOutputLine is cut, with a note of how much was left out, so that every line
+// A longer line of launchctl's is cut, with a note of how much was left out, so that every line
 // fits in a frame and none is lost.
-class LineForwarder {
-public:
-    static constexpr std::size_t kMaxOutputLine = std::size_t{64} * 1024;
-
-    LineForwarder(SendFrame send, std::string_view selector)
-        : sendFrame_(std::move(send)), selector_(selector) {}
-    void add(const char* data, std::size_t size) {
-        std::size_t complete = 0;  // bytes of `pending_` that end a line
-        while (size > 0) {
-            const auto* newline = static_cast<const char*>(std::memchr(data, '\n', size));
-            const std::size_t length = newline ? static_cast<std::size_t>(newline - data) : size;
-            const std::size_t taken = std::min(length, kMaxOutputLine - lineLength_);
-            pending_.append(data, taken);
-            lineLength_ += taken;
-            leftOut_ += length - taken;
-            if (!newline) break;
-            endLine();
-            complete = pending_.size();
-            data += length + 1;
-            size -= length + 1;
-        }
-        if (complete == 0) return;
-        send(pending_.substr(0, complete));
-        pending_.erase(0, complete);
-    }
-    void finish() {
-        if (pending_.empty() && leftOut_ == 0) return;
-        if (leftOut_ > 0) pending_ += note();
-        send(pending_);
-        pending_.clear();
-    }
-
-private:
-    std::string note() const { return " [" + std::to_string(leftOut_) + " more bytes left out]"; }
-    void endLine() {
-        if (leftOut_ > 0) pending_ += note();
-        pending_ += '\n';
-        lineLength_ = leftOut_ = 0;
-    }
-    void send(const std::string& text) {
-        sendFrame_({{"selector", selector_}, {"arguments", {text}}});
-    }
-    SendFrame sendFrame_;
-    std::string_view selector_;
-    std::string pending_;
-    std::size_t lineLength_ = 0;
-    std::size_t leftOut_ = 0;
-};
+constexpr std::size_t kMaxOutputLine = std::size_t{64} * 1024;
 
 constexpr auto kRefusalLogInterval = std::chrono::seconds(1);
 // Users and kinds whose lines are remembered before the quiet ones are forgotten.
@@ -116,6 +63,10 @@ HelperServer::Options completed(HelperServer::Options options) {
     if (!options.gate && options.systemRoot == "/") {
         options.gate = std::make_shared<PolkitGate>(options.clock);
     }
+    if (!options.processes) {
+        options.processes =
+            std::make_shared<platform::linux_impl::PosixProcessRunner>(options.clock);
+    }
     return options;
 }
 
@@ -125,10 +76,6 @@ constexpr char kGatewayUser[] = "orvane-gateway";
 constexpr char kProductGroup[] = "orvane";
 
 std::string posixError(int error) { return std::generic_category().message(error); }
-
-json posixErrorValue(int error, const std::string& description) {
-    return {{"domain", "NSPOSIXErrorDomain"}, {"code", error}, {"description", description}};
-}
 
 // Makes `relative` below `root` a folder, one component at a time, each opened without following
 // a symbolic link, so that nothing put on the way can lead the creation, or the ownership given
@@ -193,10 +140,6 @@ public:
             },
             message);
     }
-    platform::Clock& clock() { return clock_; }
-    int fd() const { return fd_; }
-    // For the thread's other waits.
-    platform::linux_impl::ClockedPoll& poll() { return poll_; }
 
 private:
     template <class Io>
@@ -311,7 +254,7 @@ void HelperServer::serve() {
             if (fds[1].revents & POLLIN) acceptOne();
         } catch (const std::exception& error) {
             // Whatever one connection costs, the helper goes on serving the others.
-            logRefusal(0, Refusal::Failure,
+            logRefusal(0, HelperRefusal::Failure,
                        std::string("The helper could not take a connection: ") + error.what());
         }
     }
@@ -339,7 +282,7 @@ void HelperServer::acceptOne() {
             reserveFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         }
         // Nobody to name: the connection was never taken.
-        logRefusal(0, Refusal::Failure,
+        logRefusal(0, HelperRefusal::Failure,
                    "Refused a connection: no file descriptor or memory is left to serve it");
         if (!outOfDescriptors || reserveFd_ < 0) {
             pollfd wake{wakeFds_[0], POLLIN, 0};
@@ -353,7 +296,7 @@ void HelperServer::acceptOne() {
     // With a gate, each request is decided for whoever makes it; without one, only the trusted.
     if (!known || (!options_.gate && !peerAllowed(peer, options_.systemRoot))) {
         ::close(fd);
-        logRefusal(peer.uid, Refusal::Connection,
+        logRefusal(peer.uid, HelperRefusal::Connection,
                    "Refused a connection from user " + std::to_string(peer.uid));
         return;
     }
@@ -367,7 +310,7 @@ void HelperServer::admit(int fd, const Caller& caller) {
     auto& held = clientsPerUser_[caller.uid];
     if (options_.gate && held >= options_.maxClientsPerUser) {
         lock.unlock();
-        logRefusal(caller.uid, Refusal::Connection,
+        logRefusal(caller.uid, HelperRefusal::Connection,
                    "Refused a connection from user " + std::to_string(caller.uid) + ": it has " +
                        std::to_string(options_.maxClientsPerUser) + " open already");
         ::close(fd);
@@ -383,7 +326,7 @@ void HelperServer::admit(int fd, const Caller& caller) {
                     serveClient(fd, caller);
                 } catch (const std::exception& error) {
                     logRefusal(
-                        caller.uid, Refusal::Failure,
+                        caller.uid, HelperRefusal::Failure,
                         std::string("A client's connection ended on an error: ") + error.what());
                 }
                 std::lock_guard lock(clientsMutex_);
@@ -400,7 +343,7 @@ void HelperServer::admit(int fd, const Caller& caller) {
         clientFds_.erase(fd);
         --clientsPerUser_[caller.uid];
         ::close(fd);
-        logRefusal(caller.uid, Refusal::Failure,
+        logRefusal(caller.uid, HelperRefusal::Failure,
                    std::string("Could not serve a connection: ") + error.what());
     }
 }
@@ -420,7 +363,7 @@ void HelperServer::reapClients() {
     for (auto& thread : done) thread.join();
 }
 
-void HelperServer::logRefusal(uid_t uid, Refusal kind, const std::string& line) {
+void HelperServer::logRefusal(uid_t uid, HelperRefusal kind, const std::string& line) {
     std::lock_guard lock(refusalMutex_);
     const auto now = options_.clock->now();
     if (refusalsLogged_.size() >= kRefusalsRemembered) {
@@ -442,20 +385,69 @@ void HelperServer::logRefusal(uid_t uid, Refusal kind, const std::string& line) 
     logged = {now, 0};
 }
 
-std::optional<std::string> HelperServer::refused(ClientSocket& client, const Caller& caller,
-                                                 const std::string& request) {
-    if (!options_.gate) return std::nullopt;
-    auto refusal = options_.gate->refusal(caller, request, client.fd());
+// One client's requests, served on its thread.
+class HelperServer::Requests : public HelperProtocolHandler {
+public:
+    Requests(HelperServer& server, const Caller& caller, int callerSocket,
+             std::shared_ptr<AppProtocolHandler> client)
+        : server_(server), caller_(caller), callerSocket_(callerSocket), client_(std::move(client)) {}
+
+    void getVersionWithCompletion(std::function<void(std::string)> reply) override {
+        reply(version());
+    }
+    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
+                                       std::function<void(std::int64_t)> reply) override {
+        reply(runLaunchctl(subcommand));
+    }
+    void createLogDirectoryWithCompletion(
+        std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
+        if (const auto refusal = refused("createLogDirectory")) {
+            return reply("Could not create the log directory",
+                         platform::XpcError{"NSPOSIXErrorDomain", EPERM, *refusal, {}});
+        }
+        auto [message, error] = createLogDirectory();
+        reply(std::move(message), std::move(error));
+    }
+
+private:
+    const Options& options() const { return server_.options_; }
+    // Nothing when the gate lets the caller make `request`; else the refusal, already told to
+    // the client on its standard error and to the log (as refusals are, at most once a second).
+    std::optional<std::string> refused(const std::string& request);
+    // Creates the gateway's log folder.
+    std::pair<std::string, std::optional<platform::XpcError>> createLogDirectory();
+    // Runs launchctl for one of the four subcommands, forwarding its output; its exit status.
+    int runLaunchctl(const std::string& subcommand);
+
+    HelperServer& server_;
+    const Caller caller_;
+    // The gate stops waiting for an answer once this hangs up.
+    const int callerSocket_;
+    const std::shared_ptr<AppProtocolHandler> client_;
+};
+
+std::shared_ptr<HelperProtocolHandler> HelperServer::requestsOf(
+    const Caller& caller, int callerSocket, std::shared_ptr<AppProtocolHandler> client) {
+    return std::make_shared<Requests>(*this, caller, callerSocket, std::move(client));
+}
+
+std::optional<std::string> HelperServer::Requests::refused(const std::string& request) {
+    if (!options().gate) return std::nullopt;
+    auto refusal = options().gate->refusal(caller_, request, callerSocket_);
     if (!refusal) return std::nullopt;
-    logRefusal(caller.uid, Refusal::Request, *refusal);
-    client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {*refusal + "\n"}}});
+    server_.logRefusal(caller_.uid, HelperRefusal::Request, *refusal);
+    client_->logWithStdErr(*refusal + "\n");
     return refusal;
 }
 
-json HelperServer::createLogDirectory() {
-    const auto dir = systemPath(options_.systemRoot, kLogDirectory);
+std::pair<std::string, std::optional<platform::XpcError>>
+HelperServer::Requests::createLogDirectory() {
+    const auto posixFailure = [](int error, std::string description) {
+        return platform::XpcError{"NSPOSIXErrorDomain", error, std::move(description), {}};
+    };
+    const auto dir = systemPath(options().systemRoot, kLogDirectory);
     std::optional<std::pair<uid_t, gid_t>> owner;
-    if (options_.systemRoot == "/") {
+    if (options().systemRoot == "/") {
         // The gateway's unit writes there as its own user, and may write nowhere else.
         passwd entry{};
         passwd* user = nullptr;
@@ -463,8 +455,8 @@ json HelperServer::createLogDirectory() {
         ::getpwnam_r(kGatewayUser, &entry, strings.data(), strings.size(), &user);
         if (!user) {
             return {"Could not create " + dir.string(),
-                    posixErrorValue(ENOENT, std::string("the user ") + kGatewayUser +
-                                                " the gateway runs as does not exist")};
+                    posixFailure(ENOENT, std::string("the user ") + kGatewayUser +
+                                             " the gateway runs as does not exist")};
         }
         owner = std::pair{user->pw_uid, user->pw_gid};
         group groupEntry{};
@@ -476,24 +468,25 @@ json HelperServer::createLogDirectory() {
     }
     const auto relative =
         std::filesystem::path(platform::linux_impl::linuxPath(kLogDirectory)).relative_path();
-    if (const auto failure = makeFolderBelow(options_.systemRoot, relative, owner)) {
-        return {
-            "Could not create " + dir.string(),
-            posixErrorValue(failure->first, failure->second + ": " + posixError(failure->first))};
+    if (const auto failure = makeFolderBelow(options().systemRoot, relative, owner)) {
+        return {"Could not create " + dir.string(),
+                posixFailure(failure->first, failure->second + ": " + posixError(failure->first))};
     }
-    return {"Log directory " + dir.string() + " is ready", nullptr};
+    return {"Log directory " + dir.string() + " is ready", std::nullopt};
 }
 
 void HelperServer::serveClient(int fd, const Caller& caller) {
     ClientSocket client(fd, *options_.clock, options_.idleTimeout);
-    const std::string from = " from user " + std::to_string(caller.uid);
-    auto reply = [&](std::uint64_t id, json values) {
-        if (client.send({{"id", id}, {"reply", std::move(values)}})) return;
-        // Too large for a frame (or the peer is gone): the request still gets its one answer.
-        const std::string error = "the reply was larger than a message may be";
-        if (client.send({{"id", id}, {"error", error}}))
-            logRefusal(caller.uid, Refusal::Failure, "Sent an error instead: " + error);
-    };
+    // Requests answer on this thread, before the next frame is read: the socket is only ever
+    // used here.
+    HelperDispatcher dispatcher(
+        caller.uid, [&client](const json& message) { return client.send(message); },
+        [this, uid = caller.uid](HelperRefusal kind, const std::string& line) {
+            logRefusal(uid, kind, line);
+        },
+        [this, &caller, fd](std::shared_ptr<AppProtocolHandler> sink) {
+            return requestsOf(caller, fd, std::move(sink));
+        });
     for (;;) {
         auto frame = client.read();
         if (auto* error = std::get_if<wire::ReadError>(&frame)) {
@@ -501,137 +494,61 @@ void HelperServer::serveClient(int fd, const Caller& caller) {
                 options_.log("Closed a connection that sent no whole message within " +
                              std::to_string(options_.idleTimeout.count()) + " ms");
             } else if (*error != wire::ReadError::Closed) {
-                logRefusal(caller.uid, Refusal::Frame,
-                           "Refused a message" + from +
+                logRefusal(caller.uid, HelperRefusal::Frame,
+                           "Refused a message from user " + std::to_string(caller.uid) +
                                " and closed the connection: " + wire::describe(*error));
             }
             break;
         }
-        const json& message = std::get<json>(frame);
-        auto checked = wire::checkCall(HelperProtocol, message);
-        if (auto* problem = std::get_if<std::string>(&checked)) {
-            logRefusal(caller.uid, Refusal::Call, "Refused a call" + from + ": " + *problem);
-            if (message.contains("id") && message["id"].is_number_integer() &&
-                !client.send({{"id", message["id"]}, {"error", *problem}})) {
-                client.send({{"id", message["id"]}, {"error", "the call was refused"}});
-            }
-            continue;
-        }
-        const auto& call = std::get<wire::CheckedCall>(checked);
-        // Every method served here has a reply block, so every checked call has an id.
-        const std::uint64_t id = *call.id;
-        if (call.selector == helper_selectors::getVersion) {
-            reply(id, {version()});
-        } else if (call.selector == helper_selectors::createLogDirectory) {
-            if (const auto refusal = refused(client, caller, "createLogDirectory")) {
-                reply(id, {"Could not create the log directory", posixErrorValue(EPERM, *refusal)});
-            } else {
-                reply(id, createLogDirectory());
-            }
-        } else if (call.selector == helper_selectors::runLaunchctl) {
-            reply(id, {runLaunchctl(client, caller, message["arguments"][0].get<std::string>())});
-        } else {
-            logRefusal(caller.uid, Refusal::Call,
-                       "Refused a call" + from + ": " + call.selector + " is not served");
-            client.send({{"id", id}, {"error", call.selector + " is not served"}});
-        }
+        dispatcher.received(std::get<json>(frame));
     }
 }
 
-int HelperServer::runLaunchctl(ClientSocket& client, const Caller& caller,
-                               const std::string& subcommand) {
+int HelperServer::Requests::runLaunchctl(const std::string& subcommand) {
     std::vector<std::string> args;
     if (subcommand == "bootstrap") {
-        args = {"bootstrap", "system", systemPath(options_.systemRoot, kJobDefinition).string()};
+        args = {"bootstrap", "system", systemPath(options().systemRoot, kJobDefinition).string()};
     } else if (subcommand == "bootout" || subcommand == "enable" || subcommand == "disable") {
         args = {subcommand, kServiceTarget};
     } else {
-        logRefusal(caller.uid, Refusal::Subcommand,
-                   "Refused the launchctl subcommand " + quoted(subcommand) + " from user " +
-                       std::to_string(caller.uid));
+        server_.logRefusal(caller_.uid, HelperRefusal::Subcommand,
+                           "Refused the launchctl subcommand " + quoted(subcommand) +
+                               " from user " + std::to_string(caller_.uid));
         return kRefusedStatus;
     }
-    if (refused(client, caller, subcommand)) return kRefusedStatus;
-    const std::string program = systemPath(options_.systemRoot, "/bin/launchctl").string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    char path[] = "PATH=/usr/bin:/bin";
-    char* envp[] = {path, nullptr};
-
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return kRefusedStatus;
-    if (::pipe2(err, O_CLOEXEC) != 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        return kRefusedStatus;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    // launchctl gets no client's socket, whatever was opened without close-on-exec.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    if (spawned != 0) {
-        ::close(out[0]);
-        ::close(err[0]);
-        const std::string text =
-            "Failed to run " + program + ": " + std::generic_category().message(spawned) + "\n";
-        client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {text}}});
+    if (refused(subcommand)) return kRefusedStatus;
+    const std::string program = systemPath(options().systemRoot, "/bin/launchctl").string();
+    platform::StreamedRun how;
+    how.timeout = options().launchctlTimeout;
+    how.environment = std::vector<std::string>{"PATH=/usr/bin:/bin"};
+    how.maxLine = kMaxOutputLine;
+    // The lines that came together leave in one call, so the app logs them as one entry.
+    std::string together[2];
+    const auto result = options().processes->runStreaming(
+        program, args, how, [this, &together](const platform::OutputLine& line) {
+            const bool error = line.stream == platform::OutputLine::Stream::Error;
+            auto& text = together[error ? 1 : 0];
+            text += line.text;
+            if (line.leftOut > 0)
+                text += " [" + std::to_string(line.leftOut) + " more bytes left out]";
+            if (line.complete) text += '\n';
+            if (line.more) return;
+            error ? client_->logWithStdErr(text) : client_->logWithStdOut(text);
+            text.clear();
+        });
+    if (result.startError) {
+        if (result.beforeSpawn) return kRefusedStatus;
+        client_->logWithStdErr("Failed to run " + program + ": " + *result.startError + "\n");
         return 127;
     }
-    const SendFrame send = [&client](const json& frame) { return client.send(frame); };
-    LineForwarder stdoutLines(send, helper_selectors::logWithStdOut);
-    LineForwarder stderrLines(send, helper_selectors::logWithStdErr);
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    LineForwarder* forwarders[2] = {&stdoutLines, &stderrLines};
-    int open = 2;
-    const auto deadline = client.clock().now() + options_.launchctlTimeout;
-    bool killed = false;
-    while (open > 0) {
-        const int ready = client.poll().wait(fds, deadline);
-        if (ready == 0) {
-            // What it started may hold the pipes open too: stop reading with it.
-            ::kill(pid, SIGKILL);
-            killed = true;
-            break;
-        }
-        if (ready < 0) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !fds[i].revents) continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                forwarders[i]->add(buffer, static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    for (auto& f : fds) {
-        if (f.fd >= 0) ::close(f.fd);
-    }
-    stdoutLines.finish();
-    stderrLines.finish();
-    if (killed) {
+    if (result.timedOut) {
         const std::string line = "launchctl " + subcommand + " did not exit within " +
-                                 std::to_string(options_.launchctlTimeout.count()) +
+                                 std::to_string(options().launchctlTimeout.count()) +
                                  " ms and was killed";
-        options_.log(line);
-        client.send({{"selector", helper_selectors::logWithStdErr}, {"arguments", {line + "\n"}}});
+        options().log(line);
+        client_->logWithStdErr(line + "\n");
     }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    if (result.exitStatus) return *result.exitStatus;
+    if (result.signal) return 128 + *result.signal;
     return kRefusedStatus;
 }

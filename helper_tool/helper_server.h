@@ -16,12 +16,15 @@
 #include <thread>
 #include <vector>
 
+#include "helper_tool/helper_dispatch.h"
 #include "helper_tool/request_gate.h"
 #include "platform/clock.h"
 #include "platform/linux/clocked_poll.h"
+#include "platform/process_runner.h"
 
-// The privileged helper's service: one Unix socket, one thread per client, requests checked
-// against HelperProtocol before anything runs. It starts launchctl for the gateway's job only.
+// The privileged helper's service: one Unix socket, one thread per client, each client's frames
+// read within bounds and handed to a HelperDispatcher, which checks them against HelperProtocol
+// before anything runs. It starts launchctl for the gateway's job only.
 class HelperServer {
 public:
     struct Options {
@@ -47,6 +50,8 @@ public:
         std::shared_ptr<RequestGate> gate{};
         // A socket already listening, handed over by systemd; -1 to bind one.
         int listenFd = -1;
+        // What runs launchctl; one on `clock` when not set.
+        std::shared_ptr<platform::ProcessRunner> processes{};
     };
 
     explicit HelperServer(Options options);
@@ -69,27 +74,25 @@ public:
 
 private:
     class ClientSocket;
+    class Requests;
+
+    // What serves one client's calls: it knows the caller, asks the gate, and tells the client
+    // what launchctl writes.
+    std::shared_ptr<HelperProtocolHandler> requestsOf(const Caller& caller, int callerSocket,
+                                                      std::shared_ptr<AppProtocolHandler> client);
+    // Logs at most one line a second per user and kind, each with how many were left out
+    // meanwhile: anyone may connect, and must not be able to push the helper's lines past the
+    // journal's own limit, where the refusals that matter would be lost.
+    void logRefusal(uid_t uid, HelperRefusal kind, const std::string& line);
 
     // Takes one connection off the queue, or waits when there is nothing to accept it with.
     void acceptOne();
     void admit(int fd, const Caller& caller);
     // Joins the threads of clients that are done.
     void reapClients();
-    // What a refusal is about: a flood of one kind from a user must not hide their other lines.
-    enum class Refusal { Connection, Frame, Call, Subcommand, Request, Failure };
-    // Logs at most one line a second per user and kind, each with how many were left out
-    // meanwhile: anyone may connect, and must not be able to push the helper's lines past the
-    // journal's own limit, where the refusals that matter would be lost.
-    void logRefusal(uid_t uid, Refusal kind, const std::string& line);
+    // Reads the client's frames until it leaves, idles past the bound or sends one that cannot
+    // be read.
     void serveClient(int fd, const Caller& caller);
-    // Nothing when the gate lets `caller` make `request`; else the refusal, already told to the
-    // client on its standard error and to the log (as refusals are, at most once a second).
-    std::optional<std::string> refused(ClientSocket& client, const Caller& caller,
-                                       const std::string& request);
-    // Creates the gateway's log folder; the reply's values.
-    nlohmann::json createLogDirectory();
-    // Runs launchctl for one of the four subcommands, forwarding its output; its exit status.
-    int runLaunchctl(ClientSocket& client, const Caller& caller, const std::string& subcommand);
 
     Options options_;
     int listenFd_ = -1;
@@ -114,5 +117,5 @@ private:
         std::uint64_t leftOut = 0;
     };
     std::mutex refusalMutex_;
-    std::map<std::pair<uid_t, Refusal>, RefusalsLogged> refusalsLogged_;
+    std::map<std::pair<uid_t, HelperRefusal>, RefusalsLogged> refusalsLogged_;
 };

@@ -11,9 +11,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <system_error>
 #include <thread>
+
+#include "platform/linux/clocked_poll.h"
+#include "platform/linux/local_clock.h"
 
 extern char** environ;
 
@@ -137,7 +141,81 @@ private:
     std::shared_ptr<std::atomic<int>> status_;
 };
 
+// Cuts one stream into lines as its bytes come; a line longer than the bound keeps its start and
+// counts the rest.
+class LineSplitter {
+public:
+    LineSplitter(OutputLine::Stream stream, std::size_t maxLine,
+                 const std::function<void(const OutputLine&)>& sink)
+        : stream_(stream), maxLine_(maxLine), sink_(sink) {}
+    void add(const char* data, std::size_t size) {
+        while (size > 0) {
+            const auto* newline = static_cast<const char*>(std::memchr(data, '\n', size));
+            const std::size_t length = newline ? static_cast<std::size_t>(newline - data) : size;
+            const std::size_t taken = std::min(length, maxLine_ - std::min(maxLine_, line_.size()));
+            line_.append(data, taken);
+            leftOut_ += length - taken;
+            if (!newline) break;
+            data += length + 1;
+            size -= length + 1;
+            emit(true, std::memchr(data, '\n', size) != nullptr);
+        }
+    }
+    void finish() {
+        if (!line_.empty() || leftOut_ > 0) emit(false, false);
+    }
+
+private:
+    void emit(bool complete, bool more) {
+        sink_(OutputLine{stream_, line_, leftOut_, complete, more});
+        line_.clear();
+        leftOut_ = 0;
+    }
+    OutputLine::Stream stream_;
+    std::size_t maxLine_;
+    const std::function<void(const OutputLine&)>& sink_;
+    std::string line_;
+    std::size_t leftOut_ = 0;
+};
+
+// Reads at most `budget` bytes of what is there now into `lines`; false at end of file or on
+// error. The budget lets a child that writes without pause be looked at between reads.
+bool drainInto(int fd, LineSplitter& lines, std::size_t budget) {
+    char buffer[65536];
+    while (budget > 0) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, budget));
+        if (n > 0) {
+            lines.add(buffer, static_cast<std::size_t>(n));
+            budget -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    return true;
+}
+
+// A pipe whose ends close with it.
+struct OwnedPipe {
+    OwnedPipe() = default;
+    OwnedPipe(const OwnedPipe&) = delete;
+    OwnedPipe& operator=(const OwnedPipe&) = delete;
+    int fds[2] = {-1, -1};
+    bool open() { return ::pipe2(fds, O_CLOEXEC) == 0; }
+    void closeEnd(int end) {
+        if (fds[end] >= 0) ::close(fds[end]);
+        fds[end] = -1;
+    }
+    ~OwnedPipe() {
+        closeEnd(0);
+        closeEnd(1);
+    }
+};
+
 }  // namespace
+
+PosixProcessRunner::PosixProcessRunner(std::shared_ptr<Clock> clock)
+    : clock_(clock ? std::move(clock) : std::make_shared<LocalClock>()) {}
 
 StartedProcess PosixProcessRunner::start(const std::string& executable,
                                          const std::vector<std::string>& args) {
@@ -227,6 +305,81 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
     ::close(readEnd);
     if (pidFd >= 0) ::close(pidFd);
     result.status = exitStatus(wstatus);
+    return result;
+}
+
+StreamedResult PosixProcessRunner::runStreaming(
+    const std::string& executable, const std::vector<std::string>& args, const StreamedRun& how,
+    const std::function<void(const OutputLine&)>& line) {
+    StreamedResult result;
+    keepChildrenWaitable();
+    OwnedPipe pipes[2];
+    if (!pipes[0].open() || !pipes[1].open()) {
+        result.startError = errorText(errno);
+        result.beforeSpawn = true;
+        return result;
+    }
+    Spawn spawn;
+    posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&spawn.actions, pipes[0].fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&spawn.actions, pipes[1].fds[1], STDERR_FILENO);
+    keepOnlyStandardDescriptors(spawn.actions);
+    posix_spawnattr_setpgroup(&spawn.attr, 0);
+    resetSignals(spawn.attr);
+    posix_spawnattr_setflags(
+        &spawn.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    auto argv = argvOf(executable, args);
+    std::vector<char*> envp;
+    if (how.environment) {
+        for (const auto& entry : *how.environment) envp.push_back(const_cast<char*>(entry.c_str()));
+        envp.push_back(nullptr);
+    }
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, executable.c_str(), &spawn.actions, &spawn.attr, argv.data(),
+                                 how.environment ? envp.data() : environ);
+    for (auto& pipe : pipes) pipe.closeEnd(1);
+    if (rc != 0) {
+        result.startError = errorText(rc);
+        return result;
+    }
+    LineSplitter splitters[2] = {{OutputLine::Stream::Output, how.maxLine, line},
+                                 {OutputLine::Stream::Error, how.maxLine, line}};
+    bool open[2] = {true, true};
+    for (auto& pipe : pipes) ::fcntl(pipe.fds[0], F_SETFL, O_NONBLOCK);
+    const int pidFd = pidfdOpen(pid);
+    ClockedPoll waits(*clock_);
+    const auto deadline = clock_->now() + std::min(how.timeout, kLongestTimeout);
+    constexpr std::size_t kReadBudget = std::size_t{1} << 20;
+    // Without a pid descriptor the child's end is seen when both pipes have ended.
+    while (pidFd >= 0 || open[0] || open[1]) {
+        pollfd fds[3] = {{open[0] ? pipes[0].fds[0] : -1, POLLIN, 0},
+                         {open[1] ? pipes[1].fds[0] : -1, POLLIN, 0},
+                         {pidFd, POLLIN, 0}};
+        const int ready = waits.wait(fds, deadline);
+        if (ready == 0) {
+            // A group of its own: whatever it started, holding the pipes too, ends with it.
+            ::kill(-pid, SIGKILL);
+            result.timedOut = true;
+            break;
+        }
+        if (ready < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (open[i] && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+                open[i] = drainInto(pipes[i].fds[0], splitters[i], kReadBudget);
+            }
+        }
+        // The child's exit is what counts: a descendant may keep the pipes open.
+        if (fds[2].revents) break;
+    }
+    const int wstatus = waitBlocking(pid);
+    // What it wrote before it ended, without waiting for whoever holds the pipes on.
+    for (int i = 0; i < 2; ++i) {
+        if (open[i]) drainInto(pipes[i].fds[0], splitters[i], kReadBudget);
+        splitters[i].finish();
+    }
+    if (pidFd >= 0) ::close(pidFd);
+    if (wstatus >= 0 && WIFEXITED(wstatus)) result.exitStatus = WEXITSTATUS(wstatus);
+    if (wstatus >= 0 && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     return result;
 }
 

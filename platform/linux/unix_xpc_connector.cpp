@@ -95,8 +95,7 @@ std::shared_ptr<XpcConnection> UnixXpcConnector::connectToMachService(const std:
     auto channel = std::make_unique<UnixSocketChannel>(xpcServiceSocket(*paths_, name),
                                                        trustedServiceUsers(*paths_, privileged));
     return std::make_shared<XpcEndpoint>(name, std::move(channel),
-                                         dispatch_->makeSerialQueue(name + ".connection"),
-                                         XpcEndpoint::Role::Client);
+                                         dispatch_->makeSerialQueue(name + ".connection"));
 }
 
 }  // namespace platform::linux_impl

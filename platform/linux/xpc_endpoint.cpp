@@ -45,11 +45,8 @@ private:
 }  // namespace
 
 XpcEndpoint::XpcEndpoint(std::string service, std::unique_ptr<XpcChannel> channel,
-                         std::shared_ptr<Queue> queue, Role role)
-    : service_(std::move(service)),
-      channel_(std::move(channel)),
-      queue_(std::move(queue)),
-      role_(role) {}
+                         std::shared_ptr<Queue> queue)
+    : service_(std::move(service)), channel_(std::move(channel)), queue_(std::move(queue)) {}
 
 XpcEndpoint::~XpcEndpoint() {
     std::lock_guard link(linkMutex_);
@@ -101,11 +98,6 @@ void XpcEndpoint::resume() {
     for (auto& message : held) {
         send(message.selector, std::move(message.arguments), std::move(message.reply),
              std::move(message.onError));
-    }
-    // A server end reads from the start: its peer speaks first.
-    if (role_ == Role::Server) {
-        std::lock_guard link(linkMutex_);
-        ensureLink();
     }
 }
 
@@ -188,7 +180,7 @@ bool XpcEndpoint::ensureLink() {
     channel_->close();
     auto failure = channel_->open(XpcChannel::Events{
         [this, generation](const json& message) { received(generation, message); },
-        [this, generation](const std::string& reason) { linkEnded(generation, reason); }});
+        [this, generation](const std::string&) { linkEnded(generation); }});
     if (failure) {
         invalidateLocked(*failure);
         return false;
@@ -219,29 +211,16 @@ void XpcEndpoint::invalidateLocked(const std::string& reason) {
     if (handler) queue_->async(std::move(handler));
 }
 
-void XpcEndpoint::linkEnded(std::uint64_t generation, const std::string& reason) {
+void XpcEndpoint::linkEnded(std::uint64_t generation) {
     std::map<std::uint64_t, Pending> pending;
-    std::function<void()> handler;
-    std::shared_ptr<XpcExportedObject> object;
     {
         std::lock_guard lock(mutex_);
         if (generation != generation_ || !linked_) return;
         linked_ = false;
         pending.swap(pending_);
-        if (role_ == Role::Server) {
-            invalid_ = true;
-            invalidReason_ = reason;
-            handler = std::move(invalidationHandler_);
-            invalidationHandler_ = nullptr;
-            object.swap(object_);
-        }
     }
-    for (auto& [id, call] : pending) {
-        fail(std::move(call.onError), role_ == Role::Server
-                                          ? XpcError::invalidated(service_, reason)
-                                          : XpcError::interrupted(service_));
-    }
-    if (handler) queue_->async(std::move(handler));
+    // The next message opens a new link.
+    for (auto& [id, call] : pending) fail(std::move(call.onError), XpcError::interrupted(service_));
 }
 
 void XpcEndpoint::received(std::uint64_t generation, const json& message) {

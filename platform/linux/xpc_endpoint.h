@@ -36,18 +36,16 @@ public:
     virtual void close() = 0;
 };
 
-// One end of a connection, whatever its channel: checks every message against the interfaces,
-// keeps the calls that wait for replies, and runs replies, calls to the exported object and
-// error handlers on the connection's queue.
+// The client's end of a connection, whatever its channel: checks every message against the
+// interfaces, keeps the calls that wait for replies, and runs replies, calls to the exported
+// object and error handlers on the connection's queue.
 //
-// A client end opens its link on the first message and again after the service went away (the
-// waiting calls fail as interrupted); a link that cannot be opened invalidates it. A server end
-// is invalidated when its one link ends.
+// It opens its link on the first message and again after the service went away (the waiting
+// calls fail as interrupted); a link that cannot be opened invalidates it.
 class XpcEndpoint : public XpcConnection, public std::enable_shared_from_this<XpcEndpoint> {
 public:
-    enum class Role { Client, Server };
     XpcEndpoint(std::string service, std::unique_ptr<XpcChannel> channel,
-                std::shared_ptr<Queue> queue, Role role);
+                std::shared_ptr<Queue> queue);
     ~XpcEndpoint() override;
     XpcEndpoint(const XpcEndpoint&) = delete;
     XpcEndpoint& operator=(const XpcEndpoint&) = delete;
@@ -78,7 +76,7 @@ private:
     void received(std::uint64_t generation, const nlohmann::json& message);
     void receivedCall(const nlohmann::json& message);
     void receivedReply(const nlohmann::json& message);
-    void linkEnded(std::uint64_t generation, const std::string& reason);
+    void linkEnded(std::uint64_t generation);
     // With linkMutex_ held; posts the failures and the invalidation handler.
     void invalidateLocked(const std::string& reason);
     void failHeld();
@@ -88,7 +86,6 @@ private:
     const std::string service_;
     const std::unique_ptr<XpcChannel> channel_;
     const std::shared_ptr<Queue> queue_;
-    const Role role_;
 
     // Orders opening, sending and closing; never taken by channel events, so a channel may
     // join its reader while holding it.

@@ -125,9 +125,11 @@ bool writeFrame(const SendSome& send, const nlohmann::json& message) {
     const std::string body = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     if (body.size() > kMaxFrameBytes) return false;
     const auto n = static_cast<std::uint32_t>(body.size());
-    const char header[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                            static_cast<char>(n >> 8), static_cast<char>(n)};
-    return sendAll(send, header, sizeof header) && sendAll(send, body.data(), body.size());
+    // One write: a header sent alone would wake the reader, which then waits again for the body.
+    std::string frame = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                         static_cast<char>(n >> 8), static_cast<char>(n)};
+    frame += body;
+    return sendAll(send, frame.data(), frame.size());
 }
 
 bool valuesMatch(const std::vector<TypeEncoding>& types, const nlohmann::json& values) {

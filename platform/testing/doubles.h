@@ -158,6 +158,20 @@ public:
         calls_.push(ProcessCall{executable, args});
         return result_.get();
     }
+    // The scripted result's output, line by line on standard output.
+    StreamedResult runStreaming(const std::string& executable, const std::vector<std::string>& args,
+                                const StreamedRun&,
+                                const std::function<void(const OutputLine&)>& line) override {
+        const auto result = run(executable, args, {});
+        if (result.startError) return {result.startError, false, false, std::nullopt, std::nullopt};
+        std::string_view rest = result.output;
+        while (!rest.empty()) {
+            const auto end = std::min(rest.find('\n'), rest.size());
+            line({OutputLine::Stream::Output, rest.substr(0, end), 0, end < rest.size()});
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+        return {std::nullopt, false, result.timedOut, result.status, std::nullopt};
+    }
     StartedProcess start(const std::string& executable,
                          const std::vector<std::string>& args) override {
         starts_.push(ProcessCall{executable, args});

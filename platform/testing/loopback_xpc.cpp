@@ -60,33 +60,27 @@ struct LoopbackXpc::Pipe : std::enable_shared_from_this<Pipe> {
 
 namespace {
 
-// One end of a pipe: a client's end links to its service when opened, a service's end is handed
-// its pipe.
+// The client's end of a pipe, which links to its service when opened.
 class PipeEnd : public XpcChannel {
 public:
     PipeEnd(std::weak_ptr<LoopbackXpc> hub, std::string name)
-        : client_(true), hub_(std::move(hub)), name_(std::move(name)) {}
-    explicit PipeEnd(std::shared_ptr<LoopbackXpc::Pipe> pipe)
-        : client_(false), given_(std::move(pipe)) {}
+        : hub_(std::move(hub)), name_(std::move(name)) {}
     ~PipeEnd() override { close(); }
 
     std::optional<std::string> open(Events events) override {
-        auto pipe = given_;
-        if (client_) {
-            auto hub = hub_.lock();
-            if (!hub) return "failed at lookup: no services";
-            auto linked = hub->link(name_);
-            if (auto* reason = std::get_if<std::string>(&linked)) return *reason;
-            pipe = std::get<std::shared_ptr<LoopbackXpc::Pipe>>(linked);
-        }
-        LoopbackXpc::Pipe::setEvents(side(*pipe), std::move(events));
+        auto hub = hub_.lock();
+        if (!hub) return "failed at lookup: no services";
+        auto linked = hub->link(name_);
+        if (auto* reason = std::get_if<std::string>(&linked)) return *reason;
+        auto pipe = std::get<std::shared_ptr<LoopbackXpc::Pipe>>(linked);
+        LoopbackXpc::Pipe::setEvents(pipe->client, std::move(events));
         std::lock_guard lock(mutex_);
         pipe_ = std::move(pipe);
         return std::nullopt;
     }
     bool send(const json& message) override {
         std::lock_guard lock(mutex_);
-        return pipe_ && pipe_->send(client_, message);
+        return pipe_ && pipe_->send(true, message);
     }
     void close() override {
         std::shared_ptr<LoopbackXpc::Pipe> pipe;
@@ -95,20 +89,13 @@ public:
             pipe.swap(pipe_);
         }
         if (!pipe) return;
-        pipe->breakLink(client_ ? "the client went away" : "the service went away", !client_,
-                        client_);
-        LoopbackXpc::Pipe::setEvents(side(*pipe), {});
+        pipe->breakLink("the client went away", false, true);
+        LoopbackXpc::Pipe::setEvents(pipe->client, {});
     }
 
 private:
-    LoopbackXpc::Pipe::Side& side(LoopbackXpc::Pipe& pipe) const {
-        return client_ ? pipe.client : pipe.server;
-    }
-
-    const bool client_;
     std::weak_ptr<LoopbackXpc> hub_;
     std::string name_;
-    std::shared_ptr<LoopbackXpc::Pipe> given_;
     std::mutex mutex_;
     std::shared_ptr<LoopbackXpc::Pipe> pipe_;
 };
@@ -118,15 +105,21 @@ private:
 LoopbackXpc::LoopbackXpc(std::shared_ptr<Dispatch> dispatch) : dispatch_(std::move(dispatch)) {}
 
 LoopbackXpc::~LoopbackXpc() {
-    std::vector<std::shared_ptr<XpcConnection>> ends;
+    std::vector<std::shared_ptr<Pipe>> pipes;
     {
         std::lock_guard lock(mutex_);
         for (auto& [name, entry] : services_) {
-            for (auto& end : entry.serverEnds) ends.push_back(std::move(end));
+            for (auto& weak : entry.pipes) {
+                if (auto pipe = weak.lock()) pipes.push_back(std::move(pipe));
+            }
         }
         services_.clear();
     }
-    for (auto& end : ends) end->invalidate();
+    // The services go now, whether or not the wire is ever run again.
+    for (auto& pipe : pipes) {
+        pipe->breakLink("the service went away", true, false);
+        Pipe::setEvents(pipe->server, {});
+    }
 }
 
 void LoopbackXpc::registerService(const std::string& name, Service service) {
@@ -166,26 +159,27 @@ std::variant<std::shared_ptr<LoopbackXpc::Pipe>, std::string> LoopbackXpc::link(
         service = found->second.service;
     }
     auto pipe = std::make_shared<Pipe>(dispatch_->makeSerialQueue(name + ".wire"));
-    auto server = std::make_shared<XpcEndpoint>(name, std::make_unique<PipeEnd>(pipe),
-                                                dispatch_->makeSerialQueue(name + ".service"),
-                                                XpcEndpoint::Role::Server);
-    if (service.exported) server->setExportedInterface(*service.exported);
-    if (service.remote) server->setRemoteInterface(*service.remote);
-    server->setExportedObject(service.accept(server->remoteObjectProxyWithErrorHandler({})));
-    server->resume();
+    const std::weak_ptr<Pipe> weak = pipe;
+    auto serve = std::make_shared<Receive>(service.accept([weak](const json& message) {
+        auto pipe = weak.lock();
+        return pipe && pipe->send(false, message);
+    }));
+    Pipe::setEvents(pipe->server,
+                    {[serve, queue = dispatch_->makeSerialQueue(name + ".service")](json message) {
+                         queue->async([serve, message = std::move(message)] { (*serve)(message); });
+                     },
+                     {}});
     std::lock_guard lock(mutex_);
     auto& entry = services_[name];
     ++entry.opened;
     entry.pipes.push_back(pipe);
-    entry.serverEnds.push_back(std::move(server));
     return pipe;
 }
 
 std::shared_ptr<XpcConnection> LoopbackXpc::connectToMachService(const std::string& name,
                                                                  unsigned) {
     return std::make_shared<XpcEndpoint>(name, std::make_unique<PipeEnd>(weak_from_this(), name),
-                                         dispatch_->makeSerialQueue(name + ".connection"),
-                                         XpcEndpoint::Role::Client);
+                                         dispatch_->makeSerialQueue(name + ".connection"));
 }
 
 }  // namespace platform::testing

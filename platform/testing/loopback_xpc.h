@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <variant>
 #include <vector>
@@ -13,19 +14,20 @@
 
 namespace platform::testing {
 
-// Services inside the test's process, reached by name through the connector seam. Both ends
-// are the real connection ends, so every message is checked as on a socket; messages travel as
-// JSON text on a serial "<name>.wire" queue of the given dispatch, so with virtual time nothing
-// moves until the test lets time pass. Make it with std::make_shared.
+// Services inside the test's process, reached by name through the connector seam. The client's
+// end is the real connection end; a service gets each message as its server would read it off
+// a socket and answers in kind, so a service made of the helper's dispatcher is the server that
+// ships. Messages travel as JSON text on a serial "<name>.wire" queue of the given dispatch and
+// reach the service on "<name>.service", so with virtual time nothing moves until the test lets
+// time pass. Make it with std::make_shared.
 class LoopbackXpc : public XpcConnector, public std::enable_shared_from_this<LoopbackXpc> {
 public:
+    // Sends one message to the client; false once the link is gone.
+    using Send = std::function<bool(const nlohmann::json&)>;
+    using Receive = std::function<void(const nlohmann::json&)>;
     struct Service {
-        const ProtocolDescription* exported = nullptr;
-        // What the service may call on its clients; may be null.
-        const ProtocolDescription* remote = nullptr;
-        // The object that serves one client; `client` reaches that client's exported object.
-        std::function<std::shared_ptr<XpcExportedObject>(std::shared_ptr<XpcRemoteProxy> client)>
-            accept;
+        // What serves one link, given how to answer its client; released when the link ends.
+        std::function<Receive(Send send)> accept;
     };
 
     explicit LoopbackXpc(std::shared_ptr<Dispatch> dispatch);
@@ -49,7 +51,6 @@ private:
         Service service;
         int opened = 0;
         std::vector<std::weak_ptr<Pipe>> pipes;
-        std::vector<std::shared_ptr<XpcConnection>> serverEnds;
     };
 
     std::shared_ptr<Dispatch> dispatch_;

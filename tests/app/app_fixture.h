@@ -10,6 +10,7 @@
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "tests/app/app_services.h"
+#include "tests/helper_tool/fake_helper.h"
 
 namespace app_test {
 
@@ -31,44 +32,8 @@ inline platform::ProcessResult statusResult(QorStatus status) {
 }
 
 // The installed helper. Its launchctl moves the status query's answer the way the real job would.
-struct FakeHelper : HelperProtocolHandler {
-    explicit FakeHelper(ScriptedProcessRunner& processes) : processes(processes) {}
-    void getVersionWithCompletion(std::function<void(std::string)> reply) override {
-        reply(version);
-    }
-    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
-                                       std::function<void(std::int64_t)> reply) override {
-        subcommands.push_back(subcommand);
-        const std::int64_t code = exitCodes.contains(subcommand) ? exitCodes[subcommand] : 0;
-        if (code == 0 && subcommand == "bootstrap" && startsService) {
-            processes.setResult(statusResult(QorStatus::Running));
-        }
-        if (code == 0 && subcommand == "bootout")
-            processes.setResult(statusResult(QorStatus::Stopped));
-        if (silent || subcommand == silentAt) {
-            held.push_back(reply);  // kept, never called: the helper hangs
-            return;
-        }
-        reply(code);
-    }
-    void createLogDirectoryWithCompletion(
-        std::function<void(std::string, std::optional<platform::XpcError>)> reply) override {
-        ++logDirectoryRequests;
-        if (!logDirectoryFails) return reply("Created", std::nullopt);
-        reply("Permission denied",
-              platform::XpcError{"NSPOSIXErrorDomain", 13, "Permission denied", {}});
-    }
-
-    ScriptedProcessRunner& processes;
-    std::string version = "2.0.0";
-    std::map<std::string, std::int64_t> exitCodes;
+struct AppHelper : helper_test::FakeHelper {
     bool startsService = true;
-    bool silent = false;
-    std::string silentAt;
-    bool logDirectoryFails = false;
-    std::vector<std::string> subcommands;
-    std::vector<std::function<void(std::int64_t)>> held;
-    int logDirectoryRequests = 0;
 };
 
 class AppTest : public ::testing::Test {
@@ -80,14 +45,16 @@ protected:
             {"CFBundleShortVersionString", "2.0.0"}};
         platform.processes->setResult(statusResult(QorStatus::Running));
         platform.writeCompleteConfig();
+        helper->succeeded = [this](const std::string& subcommand) {
+            if (subcommand == "bootstrap" && helper->startsService)
+                platform.processes->setResult(statusResult(QorStatus::Running));
+            if (subcommand == "bootout")
+                platform.processes->setResult(statusResult(QorStatus::Stopped));
+        };
     }
 
     void registerHelper() {
-        LoopbackXpc::Service service;
-        service.exported = &HelperProtocol;
-        service.remote = &AppProtocol;
-        service.accept = [this](auto) { return exportHelperProtocol(helper); };
-        platform.xpc->registerService(std::string(kHelperMachServiceName), service);
+        helper_test::serveHelper(*platform.xpc, std::string(kHelperMachServiceName), helper);
     }
     // Makes the delegate and lets it finish launching, without letting time pass.
     void launch() {
@@ -117,7 +84,7 @@ protected:
     TestPlatform platform;
     RecordingStatusBar statusBar;
     MemoryWizardWindow wizardWindow;
-    std::shared_ptr<FakeHelper> helper = std::make_shared<FakeHelper>(*platform.processes);
+    std::shared_ptr<AppHelper> helper = std::make_shared<AppHelper>();
     AppDelegate::Services services =
         appServices(platform, statusBar, *platform.xpc, *platform.serviceManagement);
     std::unique_ptr<AppDelegate> delegate;

@@ -197,31 +197,6 @@ TEST_F(HelperToolTest, OneUserHoldsAtMostItsShareOfTheConnections) {
     EXPECT_TRUE(served);
 }
 
-TEST_F(HelperToolTest, RunsEachSubcommandOnTheGatewayJobAndAnswersEachCall) {
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"bootstrap", 0}, {"bootout", 36}, {"enable", 5}, {"disable", 0}};
-    // Its output reaching the app is followed in the app's threaded test.
-    for (const auto& [subcommand, status] : cases) {
-        SCOPED_TRACE(subcommand);
-        launchctl("exit " + std::to_string(status));
-        EXPECT_EQ(call(fd, launchctlCall(subcommand)).answer["reply"], json{status});
-        const auto job = at("/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist");
-        EXPECT_EQ(ran(), subcommand == "bootstrap"
-                             ? "bootstrap system " + job.string() + " "
-                             : subcommand + " system/com.velmora.OrvaneStorageGateway ");
-    }
-    // launchctl gets its three standard descriptors only, whatever we opened without
-    // close-on-exec (3 is the folder ls reads).
-    int leaked[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, leaked), 0);
-    launchctl("ls /proc/self/fd > \"$(dirname \"$0\")/fds\"");
-    call(fd, launchctlCall("enable"));
-    ::close(leaked[0]);
-    ::close(leaked[1]);
-    EXPECT_EQ(service_management_test::readAll(at("/bin/launchctl").parent_path() / "fds"),
-              "0\n1\n2\n3\n");
-}
-
 const json kLogDirectoryCall = {
     {"id", 3}, {"selector", "createLogDirectoryWithCompletion:"}, {"arguments", json::array()}};
 
@@ -254,27 +229,61 @@ TEST_F(HelperToolTest, TheLogFolderIsMadeOnlyAtItsPlaceNeverThroughALink) {
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(logs)));
 }
 
-TEST_F(HelperToolTest, RefusesEverythingElseWithoutRunningAnything) {
-    // Each message and its reply: 64 for a subcommand that is not served, else an error.
+TEST_F(HelperToolTest, EachCallIsServedByItsSelectorOrRefusedWithoutRunningAnything) {
+    // Each message, its reply (null: an error), what the client is told meanwhile and what
+    // launchctl was given (empty: it did not run). Its one long line is cut to fit a frame.
+    launchctl(
+        "case $1 in bootout) exit 36;; enable) head -c 70000 /dev/zero | tr '\\0' a; echo;"
+        " exit 5;; esac");
+    const std::string cut = std::string(64 * 1024, 'a') + " [4464 more bytes left out]\n";
+    const std::string job = "system/com.velmora.OrvaneStorageGateway ";
     const json error = nullptr;
-    const std::vector<std::pair<json, json>> cases = {
-        {launchctlCall("BOOTOUT"), {64}},
-        {launchctlCall("bootout; touch /tmp/x"), {64}},
-        {launchctlCall(7), error},
-        {{{"id", 1}, {"selector", "runShell:"}, {"arguments", {"ls"}}}, error},
+    struct Row {
+        json message;
+        json reply;
+        std::string told;
+        std::string ran;
+    };
+    const std::vector<Row> rows = {
+        {kVersionCall, {HelperServer::version()}, "", ""},
+        {launchctlCall("bootstrap"),
+         {0},
+         "",
+         "bootstrap system " +
+             at("/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist").string() + " "},
+        {launchctlCall("bootout"), {36}, "", "bootout " + job},
+        {launchctlCall("enable"), {5}, cut, "enable " + job},
+        {launchctlCall("disable"), {0}, "", "disable " + job},
+        {launchctlCall("BOOTOUT"), {64}, "", ""},
+        {launchctlCall("bootout; touch /tmp/x"), {64}, "", ""},
+        {launchctlCall(7), error, "", ""},
+        {{{"id", 1}, {"selector", "runShell:"}, {"arguments", {"ls"}}}, error, "", ""},
         {{{"id", 1},
           {"selector", "runQorLaunchctlWithSubcommand:authData:completion:"},
           {"arguments", {"bootout", "AAAA"}}},
-         error},
+         error,
+         "",
+         ""},
+        // Its error, which quotes the selector, would not fit a frame: it gets a shorter one.
+        {{{"id", 1},
+          {"selector", std::string(wire::kMaxFrameBytes - 64, 'x')},
+          {"arguments", json::array()}},
+         error,
+         "",
+         ""},
     };
-    for (const auto& [message, reply] : cases) {
-        SCOPED_TRACE(message.dump());
+    const auto ranFile = at("/bin/launchctl").parent_path() / "ran";
+    for (const auto& [message, reply, told, given] : rows) {
+        SCOPED_TRACE(message.dump().substr(0, 120));
+        fs::remove(ranFile);
         auto result = call(fd, message);
         EXPECT_EQ(result.answer.value("reply", error), reply);
         EXPECT_EQ(result.answer.contains("error"), reply.is_null());
-        EXPECT_TRUE(result.logs.empty());
+        std::string text;
+        for (const auto& [selector, line] : result.logs) text += line;
+        EXPECT_TRUE(text == told) << text.size() << " bytes told";
+        EXPECT_EQ(fs::exists(ranFile) ? ran() : "", given);
     }
-    EXPECT_FALSE(fs::exists(at("/bin/launchctl").parent_path() / "ran"));
 
     // A frame that cannot be read ends the connection.
     ASSERT_EQ(::write(fd, "\0\0\0\x03{x}", 7), 7);
@@ -341,20 +350,6 @@ TEST_F(HelperToolTest, TheGateDecidesEachRequestThatChangesTheSystem) {
     EXPECT_EQ(gate->asked.get(),
               (std::vector<std::string>{"bootout", "bootout", "createLogDirectory",
                                         "createLogDirectory"}));
-}
-
-TEST_F(HelperToolTest, AnOversizedAnswerIsAnErrorAndALongLineIsCut) {
-    const std::string selector(wire::kMaxFrameBytes - 64, 'x');
-    auto refused = call(fd, {{"id", 1}, {"selector", selector}, {"arguments", json::array()}});
-    EXPECT_TRUE(refused.answer.contains("error"));
-
-    launchctl("head -c 3000000 /dev/zero | tr '\\0' a; echo; echo next");
-    auto result = call(fd, launchctlCall("bootout"));
-    std::string out;
-    for (const auto& [selector, text] : result.logs) out += text;
-    const auto cut = std::string(64 * 1024, 'a') + " [" + std::to_string(3000000 - 64 * 1024) +
-                     " more bytes left out]\nnext\n";
-    EXPECT_EQ(out, cut);
 }
 
 TEST_F(HelperToolTest, AConnectionWithoutAWholeMessageForTheIdleBoundIsClosed) {
@@ -473,33 +468,6 @@ TEST_F(HelperToolProgram, ThousandsOfClientsAndAFullDescriptorTable) {
     for (int client : idle) ::close(client);
     ::close(late);
     EXPECT_EQ(::kill(pid, 0), 0) << "the helper is still running";
-}
-
-TEST_F(HelperToolTest, ALaunchctlIsKilledAtTheBoundAndItsRequestStillAnswered) {
-    // Just before the bound it may still finish: it exits once the test says so on a FIFO.
-    const auto go = at("/bin/launchctl").parent_path() / "go";
-    ASSERT_EQ(::mkfifo(go.c_str(), 0600), 0);
-    launchctl("read word < \"$(dirname \"$0\")/go\"\nexit 3");
-    ASSERT_TRUE(wire::writeFrame(fd, launchctlCall("bootout")));
-    ASSERT_TRUE(waiting(30s));
-    clock->advance(30s - 1ms);
-    // Opened for reading too, it neither blocks nor drops the word before the script reads it.
-    const int word = ::open(go.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_EQ(::write(word, "go\n", 3), 3);
-    EXPECT_EQ(answer(fd).answer["reply"], json{3});
-    ::close(word);
-
-    // A hung one, whose child holds the output pipe open as well.
-    launchctl("sleep 3 &\nsleep 30");
-    ASSERT_TRUE(wire::writeFrame(fd, launchctlCall("bootout")));
-    ASSERT_TRUE(waiting(30s));
-    clock->advance(30s);
-    auto result = answer(fd);
-    EXPECT_EQ(result.answer["reply"], json{128 + SIGKILL});
-    ASSERT_FALSE(result.logs.empty());
-    const std::string killed = "launchctl bootout did not exit within 30000 ms and was killed";
-    EXPECT_EQ(result.logs.back().second, killed + "\n");
-    EXPECT_EQ(logLines(), std::vector<std::string>{killed});
 }
 
 // The app's side: a launchctl call on the real client connection, on a virtual queue. The error

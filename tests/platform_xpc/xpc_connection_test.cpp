@@ -1,10 +1,11 @@
-// The connection's behaviour between two real ends joined in-process, in virtual time.
+// The app's connection to the helper's own dispatcher, joined in-process, in virtual time.
 #include <gtest/gtest.h>
 
 #include "helper_interface/helper_connection.h"
 #include "helper_interface/helper_protocol.h"
 #include "platform/testing/loopback_xpc.h"
 #include "platform/testing/virtual_dispatch.h"
+#include "tests/helper_tool/fake_helper.h"
 
 namespace {
 
@@ -15,28 +16,6 @@ using platform::testing::VirtualDispatch;
 
 constexpr char kService[] = "com.velmora.QorPrivilegedHelper";
 
-// A helper stand-in whose answers the test chooses.
-struct FakeHelper : HelperProtocolHandler {
-    void getVersionWithCompletion(std::function<void(std::string)> reply) override {
-        if (client) {
-            client->logWithStdOut("asked for the version\n");
-            client->logWithStdErr("to stderr\n");
-        }
-        if (answers) reply("1.0.0");
-    }
-    void runQorLaunchctlWithSubcommand(const std::string& subcommand,
-                                       std::function<void(std::int64_t)> reply) override {
-        subcommands.push_back(subcommand);
-        held = reply;  // answered later by the test
-    }
-    void createLogDirectoryWithCompletion(
-        std::function<void(std::string, std::optional<XpcError>)>) override {}
-    std::shared_ptr<AppProtocolHandler> client;
-    bool answers = true;
-    std::vector<std::string> subcommands;
-    std::function<void(std::int64_t)> held;
-};
-
 struct RecordingApp : AppProtocolHandler {
     void logWithStdOut(const std::string& text) override { lines.push_back("out " + text); }
     void logWithStdErr(const std::string& text) override { lines.push_back("err " + text); }
@@ -45,16 +24,15 @@ struct RecordingApp : AppProtocolHandler {
 
 class XpcConnectionTest : public ::testing::Test {
 protected:
-    XpcConnectionTest() { registerHelper(); }
-
-    void registerHelper() {
-        registerService([this](std::shared_ptr<platform::XpcRemoteProxy> client) {
-            helper->client = std::make_shared<AppProtocolProxy>(std::move(client));
-            return exportHelperProtocol(helper);
-        });
+    XpcConnectionTest() {
+        helper->silent = true;  // the test answers launchctl itself
+        helper->tells = {{false, "asked for the version\n"}, {true, "to stderr\n"}};
+        registerHelper();
     }
+
+    void registerHelper() { helper_test::serveHelper(*hub, kService, helper); }
     void registerService(decltype(LoopbackXpc::Service::accept) accept) {
-        hub->registerService(kService, {&HelperProtocol, &AppProtocol, std::move(accept)});
+        hub->registerService(kService, {std::move(accept)});
     }
 
     std::shared_ptr<platform::XpcConnection> connect() {
@@ -78,7 +56,7 @@ protected:
 
     std::shared_ptr<VirtualDispatch> dispatch = std::make_shared<VirtualDispatch>();
     std::shared_ptr<LoopbackXpc> hub = std::make_shared<LoopbackXpc>(dispatch);
-    std::shared_ptr<FakeHelper> helper = std::make_shared<FakeHelper>();
+    std::shared_ptr<helper_test::FakeHelper> helper = std::make_shared<helper_test::FakeHelper>();
     std::shared_ptr<RecordingApp> app = std::make_shared<RecordingApp>();
     std::vector<XpcError> errors;
     std::vector<std::string> queues;
@@ -94,7 +72,7 @@ TEST_F(XpcConnectionTest, RepliesAndCallbacksArriveInOrderOnTheConnectionsQueue)
     dispatch->runUntilIdle();
     EXPECT_EQ(app->lines,
               (std::vector<std::string>{"out asked for the version\n", "err to stderr\n",
-                                        "1.0.0 on " + std::string(kService) + ".connection"}));
+                                        "2.0.0 on " + std::string(kService) + ".connection"}));
     EXPECT_TRUE(errors.empty());
 }
 
@@ -114,18 +92,9 @@ TEST_F(XpcConnectionTest, CallsThatDoNotFitTheRemoteInterfaceNeverLeave) {
     EXPECT_TRUE(app->lines.empty()) << "the version was asked";
 }
 
-// Answers whatever the test sets, fitting its reply block or not.
-struct RawService : platform::XpcExportedObject {
-    void invoke(const std::string&, const platform::XpcValues&,
-                platform::XpcReplyBlock reply) override {
-        if (reply) reply(answer);
-    }
-    json answer;
-};
-
 TEST_F(XpcConnectionTest, EveryRequestGetsExactlyOneFittingAnswer) {
     // The helper's reply block is released without an answer.
-    helper->answers = false;
+    helper->version.reset();
     auto connection = connect();
     proxy(*connection).getVersionWithCompletion([](const std::string&) { FAIL(); });
     // Answered twice: the first answer wins.
@@ -133,17 +102,19 @@ TEST_F(XpcConnectionTest, EveryRequestGetsExactlyOneFittingAnswer) {
     const auto record = [&](std::int64_t code) { codes.push_back(code); };
     proxy(*connection).runQorLaunchctlWithSubcommand("bootout", record);
     dispatch->runUntilIdle();
-    ASSERT_TRUE(helper->held);
-    helper->held(36);
-    helper->held(1);
+    ASSERT_EQ(helper->held.size(), 1u);
+    helper->held[0](36);
+    helper->held[0](1);
     dispatch->runUntilIdle();
 
     // An answer of the wrong type is an error, never a bad value.
-    auto raw = std::make_shared<RawService>();
-    registerService([raw](std::shared_ptr<platform::XpcRemoteProxy>) { return raw; });
+    auto answer = std::make_shared<json>();
+    registerService([answer](LoopbackXpc::Send send) {
+        return [answer, send](const json& call) { send({{"id", call["id"]}, {"reply", *answer}}); };
+    });
     auto other = connect();
-    for (const json& answer : {json::array({"0"}), json::array({7})}) {
-        raw->answer = answer;
+    for (const json& values : {json::array({"0"}), json::array({7})}) {
+        *answer = values;
         proxy(*other).runQorLaunchctlWithSubcommand("enable", record);
         dispatch->runUntilIdle();
     }
@@ -175,7 +146,7 @@ TEST_F(XpcConnectionTest, AnInvalidConnectionFailsEveryCallAndTellsOnce) {
     connection->invalidate();
     connection->invalidate();
     proxy(*connection).getVersionWithCompletion([](const std::string&) { FAIL(); });
-    helper->held(0);
+    helper->held.back()(0);
     dispatch->runUntilIdle();
     ASSERT_EQ(errors.size(), 4u);
     for (const auto& error : errors) EXPECT_EQ(error.code, platform::kXpcConnectionInvalid);
@@ -193,11 +164,11 @@ TEST_F(XpcConnectionTest, AServiceThatDiesInterruptsWaitingCallsAndIsReachedAgai
     EXPECT_EQ(errors[0].code, platform::kXpcConnectionInterrupted);
     EXPECT_EQ(invalidations, 0);
     // A late answer from the dead service reaches nobody.
-    helper->held(0);
+    helper->held.back()(0);
     std::string version;
     proxy(*connection).getVersionWithCompletion([&](const std::string& v) { version = v; });
     dispatch->runUntilIdle();
-    EXPECT_EQ(version, "1.0.0");
+    EXPECT_EQ(version, "2.0.0");
     EXPECT_EQ(hub->connectionsOpened(kService), 2);
 }
 
