@@ -13,7 +13,8 @@ ninja -C "$root/build" bare_tray OrvaneStorageGatewayApp >/dev/null || ninja -C 
 export ORVANE_SYSTEM_ROOT="$root/build/sandbox" XDG_CONFIG_HOME="$root/build/sandbox/home/.config"
 export XDG_RUNTIME_DIR="$root/build/sandbox/xdg-runtime"
 tick="$(getconf CLK_TCK)"
-private() { awk '/^Private/ {s += $2} END {print s}' "/proc/$1/smaps_rollup"; }
+# Dirty only: a clean page of a library is counted private once no other process maps it.
+private() { awk '/^Private_Dirty/ {s += $2} END {print s}' "/proc/$1/smaps_rollup"; }
 
 measure() { # <label> <program> <xembed|item>
   export DISPLAY=:79
@@ -56,7 +57,7 @@ measure() { # <label> <program> <xembed|item>
     grep -vc 'sender=org.freedesktop.DBus' || true)
   awk -v l="$1 ($3)" -v m=$((sum / n)) -v p="$peak" -v c=$((after - before)) -v t="$tick" \
     -v s="$seconds" -v a="$first" -v b="$last" -v d="$messages" \
-    'BEGIN { printf "%-22s RSS mean %6d KiB  peak %6d KiB  private %6d -> %6d KiB  CPU %.2f s over %d s (%.3f%%)  D-Bus messages %s\n", l, m, p, a, b, c / t, s, 100 * c / t / s, d }'
+    'BEGIN { printf "%-22s RSS mean %6d KiB  peak %6d KiB  private dirty %6d -> %6d KiB  CPU %.2f s over %d s (%.3f%%)  D-Bus messages %s\n", l, m, p, a, b, c / t, s, 100 * c / t / s, d }'
   kill "$p" "${helpers[@]}" 2>/dev/null; wait "$p" "${helpers[@]}" 2>/dev/null || true
   [ -z "$traffic" ] || rm -f "$traffic" "$address"
 }
