@@ -8,6 +8,9 @@
 
 namespace {
 
+// launchd's "operation already in progress", which is no failure. Our launchctl for systemd never
+// exits with it (a unit already in the state asked for is a plain success), so on Linux this
+// branch is kept only for the helper's contract.
 constexpr std::int64_t kAlreadyInThatState = 36;
 // Enough for systemd's word and the gateway's own line; the whole story is in the journal.
 constexpr std::size_t kHelperErrorLines = 5;

@@ -8,7 +8,7 @@
 #include "platform/linux/host_computer_name.h"
 #include "platform/linux/json_user_defaults.h"
 #include "platform/linux/kernel_random.h"
-#include "platform/linux/launchd_job_blesser.h"
+#include "platform/linux/linux_service_management.h"
 #include "platform/linux/local_clock.h"
 #include "platform/linux/plist_bundle.h"
 #include "platform/linux/polkit_action_rights.h"
@@ -112,7 +112,7 @@ int applicationMain(int argc, char** argv) {
             std::make_shared<linux_impl::SocketNotificationCenter>(*runtimeDir);
     }
     kept->connector = std::make_shared<linux_impl::UnixXpcConnector>(paths, dispatch);
-    kept->serviceManagement = std::make_shared<linux_impl::LaunchdJobBlesser>(
+    kept->serviceManagement = std::make_shared<linux_impl::LinuxServiceManagement>(
         paths, processes, bundle->bundlePath(), installation);
     kept->userNotifications = desktop.userNotifications();
     installServices(services);

@@ -37,8 +37,9 @@ constexpr char kLogDirectory[] = "/Library/Logs/Velmora/OrvaneStorageGateway";
 std::filesystem::path systemPath(const std::filesystem::path& root, std::string_view path) {
     return platform::linux_impl::RootedSystemPaths(root).resolve(path);
 }
-// What a refused subcommand answers: a failure, and never a status launchctl itself gives.
-constexpr int kRefusedStatus = 64;
+// What a subcommand answers that launchctl did not decide: refused, or launchctl could not be set
+// going or its end not read. A failure, and never a status launchctl itself gives.
+constexpr int kNotRunStatus = 64;
 // A longer line of launchctl's is cut, with a note of how much was left out, so that every line
 // fits in a frame and none is lost.
 constexpr std::size_t kMaxOutputLine = std::size_t{64} * 1024;
@@ -390,7 +391,10 @@ class HelperServer::Requests : public HelperProtocolHandler {
 public:
     Requests(HelperServer& server, const Caller& caller, int callerSocket,
              std::shared_ptr<AppProtocolHandler> client)
-        : server_(server), caller_(caller), callerSocket_(callerSocket), client_(std::move(client)) {}
+        : server_(server),
+          caller_(caller),
+          callerSocket_(callerSocket),
+          client_(std::move(client)) {}
 
     void getVersionWithCompletion(std::function<void(std::string)> reply) override {
         reply(version());
@@ -514,9 +518,9 @@ int HelperServer::Requests::runLaunchctl(const std::string& subcommand) {
         server_.logRefusal(caller_.uid, HelperRefusal::Subcommand,
                            "Refused the launchctl subcommand " + quoted(subcommand) +
                                " from user " + std::to_string(caller_.uid));
-        return kRefusedStatus;
+        return kNotRunStatus;
     }
-    if (refused(subcommand)) return kRefusedStatus;
+    if (refused(subcommand)) return kNotRunStatus;
     const std::string program = systemPath(options().systemRoot, "/bin/launchctl").string();
     platform::StreamedRun how;
     how.timeout = options().launchctlTimeout;
@@ -537,7 +541,7 @@ int HelperServer::Requests::runLaunchctl(const std::string& subcommand) {
             text.clear();
         });
     if (result.startError) {
-        if (result.beforeSpawn) return kRefusedStatus;
+        if (result.beforeSpawn) return kNotRunStatus;
         client_->logWithStdErr("Failed to run " + program + ": " + *result.startError + "\n");
         return 127;
     }
@@ -550,5 +554,5 @@ int HelperServer::Requests::runLaunchctl(const std::string& subcommand) {
     }
     if (result.exitStatus) return *result.exitStatus;
     if (result.signal) return 128 + *result.signal;
-    return kRefusedStatus;
+    return kNotRunStatus;
 }

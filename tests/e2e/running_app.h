@@ -10,7 +10,7 @@
 
 #include "app/app_delegate.h"
 #include "platform/linux/host_computer_name.h"
-#include "platform/linux/launchd_job_blesser.h"
+#include "platform/linux/linux_service_management.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/unix_xpc_connector.h"
 #include "platform/qt/qt_wizard_window.h"
@@ -95,7 +95,7 @@ private:
 
 public:
     platform::linux_impl::UnixXpcConnector connector;
-    platform::linux_impl::LaunchdJobBlesser blesser;
+    platform::linux_impl::LinuxServiceManagement blesser;
     platform::testing::RecordingStatusBar statusBar;
     AppDelegate delegate;
     platform::linux_impl::HostComputerName computerName;

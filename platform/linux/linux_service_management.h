@@ -12,18 +12,20 @@
 
 namespace platform::linux_impl {
 
-// Blesses helpers. In a sandbox root it does what the system does: the tool named by its label
+// The helper's installation and the login item on Linux. Blessing depends on who installs: in a
+// sandbox root it does what the system does: the tool named by its label
 // in the main bundle's Contents/Library/LaunchServices must carry an embedded information
 // dictionary naming that label; it is copied to /Library/PrivilegedHelperTools, its job
 // definition written to /Library/LaunchDaemons, and the job replaced through /bin/launchctl (all
 // below the system root). Where the package installed the helper, blessing changes nothing: it
 // succeeds when the installed tool is the bundle's version and its job runs, and otherwise asks
 // for the package to be reinstalled. Login items start through the user's autostart folder.
-class LaunchdJobBlesser : public ServiceManagement {
+class LinuxServiceManagement : public ServiceManagement {
 public:
-    LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths, std::shared_ptr<ProcessRunner> processes,
-                      std::filesystem::path bundlePath, InstallationKind installation,
-                      std::chrono::milliseconds launchctlTimeout = std::chrono::seconds(30));
+    LinuxServiceManagement(std::shared_ptr<SystemPaths> paths,
+                           std::shared_ptr<ProcessRunner> processes,
+                           std::filesystem::path bundlePath, InstallationKind installation,
+                           std::chrono::milliseconds launchctlTimeout = std::chrono::seconds(30));
 
     bool jobBless(std::string_view domain, const std::string& label,
                   const AuthorizationReference& authorization,

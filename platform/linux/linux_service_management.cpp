@@ -1,4 +1,4 @@
-#include "platform/linux/launchd_job_blesser.h"
+#include "platform/linux/linux_service_management.h"
 #include "platform/linux/xdg_dirs.h"
 
 #include <fcntl.h>
@@ -119,11 +119,11 @@ std::string jobDefinition(const std::string& label, const fs::path& program) {
 
 }  // namespace
 
-LaunchdJobBlesser::LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths,
-                                     std::shared_ptr<ProcessRunner> processes,
-                                     std::filesystem::path bundlePath,
-                                     InstallationKind installation,
-                                     std::chrono::milliseconds launchctlTimeout)
+LinuxServiceManagement::LinuxServiceManagement(std::shared_ptr<SystemPaths> paths,
+                                               std::shared_ptr<ProcessRunner> processes,
+                                               std::filesystem::path bundlePath,
+                                               InstallationKind installation,
+                                               std::chrono::milliseconds launchctlTimeout)
     : paths_(std::move(paths)),
       processes_(std::move(processes)),
       bundlePath_(std::move(bundlePath)),
@@ -131,13 +131,13 @@ LaunchdJobBlesser::LaunchdJobBlesser(std::shared_ptr<SystemPaths> paths,
       timeout_(launchctlTimeout),
       autostart_(bundlePath_, xdgConfigHome() / "autostart") {}
 
-bool LaunchdJobBlesser::loginItemSetEnabled(const std::string& identifier, bool enabled) {
+bool LinuxServiceManagement::loginItemSetEnabled(const std::string& identifier, bool enabled) {
     return autostart_.setEnabled(identifier, enabled);
 }
 
-bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& label,
-                                 const AuthorizationReference& authorization,
-                                 std::optional<ServiceManagementError>& error) {
+bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string& label,
+                                      const AuthorizationReference& authorization,
+                                      std::optional<ServiceManagementError>& error) {
     error.reset();
     auto fail = [&](ServiceManagementError e) {
         error = std::move(e);
@@ -237,8 +237,8 @@ bool LaunchdJobBlesser::jobBless(std::string_view domain, const std::string& lab
     return true;
 }
 
-bool LaunchdJobBlesser::checkPackagedHelper(const std::string& label,
-                                            std::optional<ServiceManagementError>& error) {
+bool LinuxServiceManagement::checkPackagedHelper(const std::string& label,
+                                                 std::optional<ServiceManagementError>& error) {
     auto reinstall = [&](long code, std::string debug) {
         error = failure(code, kReinstallPackage, std::move(debug));
         return false;

@@ -1,7 +1,7 @@
 // Blessing into a temporary system root, with a launchctl that records how it was called, and
 // the sandbox's launchctl stand-in as scripts/run installs it: where the root keeps launchctl.
 // What the stand-in does with the gateway's job the end-to-end test reads from its log and state.
-#include "platform/linux/launchd_job_blesser.h"
+#include "platform/linux/linux_service_management.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +24,9 @@ using namespace service_management_test;
 
 constexpr char kLabel[] = "com.velmora.QorPrivilegedHelper";
 
-class LaunchdJobBlesserTest : public ::testing::Test {
+class LinuxServiceManagementTest : public ::testing::Test {
 public:
-    explicit LaunchdJobBlesserTest(
+    explicit LinuxServiceManagementTest(
         linux_impl::InstallationKind installation = linux_impl::InstallationKind::sandbox)
         : blesser(std::make_shared<linux_impl::RootedSystemPaths>(root.path()),
                   std::make_shared<linux_impl::PosixProcessRunner>(), bundle.path() / "App.app",
@@ -84,14 +84,14 @@ public:
 
     platform::testing::TempDir root;
     platform::testing::TempDir bundle;
-    linux_impl::LaunchdJobBlesser blesser;
+    linux_impl::LinuxServiceManagement blesser;
     std::optional<ServiceManagementError> error;
     bool granted = true;
     std::string label = kLabel;
     std::string domain{kSMDomainSystemLaunchd};
 };
 
-TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) {
+TEST_F(LinuxServiceManagementTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) {
     writeAll(installed(kLabel), "an older helper", 0544);
 
     ASSERT_TRUE(bless()) << error->description();
@@ -112,7 +112,7 @@ TEST_F(LaunchdJobBlesserTest, InstallsTheToolAndItsJobThenReplacesTheLoadedJob) 
 
 struct FailureCase {
     const char* name;
-    std::function<void(LaunchdJobBlesserTest&)> arrange;
+    std::function<void(LinuxServiceManagementTest&)> arrange;
     long code;
     // Part of the error's description.
     std::string mentions;
@@ -120,10 +120,10 @@ struct FailureCase {
     bool keepsInstalledCopy;
 };
 
-class LaunchdJobBlesserFailureTest : public LaunchdJobBlesserTest,
-                                     public ::testing::WithParamInterface<FailureCase> {};
+class LinuxServiceManagementFailureTest : public LinuxServiceManagementTest,
+                                          public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(LaunchdJobBlesserFailureTest, FailsWithAReason) {
+TEST_P(LinuxServiceManagementFailureTest, FailsWithAReason) {
     const FailureCase& c = GetParam();
     c.arrange(*this);
     const bool plain = linux_impl::isPlainName(label);
@@ -143,9 +143,9 @@ TEST_P(LaunchdJobBlesserFailureTest, FailsWithAReason) {
     }
 }
 
-using T = LaunchdJobBlesserTest;
+using T = LinuxServiceManagementTest;
 INSTANTIATE_TEST_SUITE_P(
-    Failures, LaunchdJobBlesserFailureTest,
+    Failures, LinuxServiceManagementFailureTest,
     ::testing::ValuesIn(std::vector<FailureCase>{
         {"HelperMissingFromTheBundle", [](T& t) { fs::remove(t.inBundle(kLabel)); },
          kSMErrorToolNotValid, "No such file", true},
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
 // is booted out or bootstrapped, and no right is needed for it.
 struct PackagedCase {
     const char* name;
-    std::function<void(LaunchdJobBlesserTest&)> arrange;
+    std::function<void(LinuxServiceManagementTest&)> arrange;
     bool blesses;
     // Part of the error's details, for the log.
     std::string mentions;
@@ -185,10 +185,10 @@ std::string anotherVersion() {
     return bytes;
 }
 
-class PackagedHelperTest : public LaunchdJobBlesserTest,
+class PackagedHelperTest : public LinuxServiceManagementTest,
                            public ::testing::WithParamInterface<PackagedCase> {
 protected:
-    PackagedHelperTest() : LaunchdJobBlesserTest(linux_impl::InstallationKind::package) {
+    PackagedHelperTest() : LinuxServiceManagementTest(linux_impl::InstallationKind::package) {
         granted = false;
         writeAll(installed(kLabel), readAll(ORVANE_HELPER_PROGRAM), 0755);
     }
@@ -233,7 +233,7 @@ bool running(pid_t pid) {
     return !fields.empty() && fields[0] != "Z";
 }
 
-class SandboxLaunchctlTest : public LaunchdJobBlesserTest {
+class SandboxLaunchctlTest : public LinuxServiceManagementTest {
 protected:
     SandboxLaunchctlTest() {
         writeAll(at("/bin/launchctl"), readAll(ORVANE_SANDBOX_LAUNCHCTL), 0755);
