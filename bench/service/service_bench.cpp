@@ -15,6 +15,7 @@
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "service/qor_tools.h"
+#include "tests/app/app_services.h"
 
 extern char** environ;
 
@@ -87,20 +88,8 @@ BENCHMARK(BM_GetStatus)->Unit(benchmark::kMicrosecond)->UseRealTime();
 void BM_MenuRefresh(benchmark::State& state) {
     Sandbox sandbox;
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate({.statusBar = statusBar,
-                          .application = *sandbox.platform.application,
-                          .dispatch = *sandbox.platform.dispatch,
-                          .defaults = *sandbox.platform.defaults,
-                          .bundle = *sandbox.platform.bundle,
-                          .connector = *sandbox.platform.xpc,
-                          .serviceManagement = *sandbox.platform.serviceManagement,
-                          .files = *sandbox.platform.files,
-                          .processes = *sandbox.platform.services.processes,
-                          .paths = *sandbox.platform.paths,
-                          .workspace = *sandbox.platform.workspace,
-                          .notifications = sandbox.platform.notifications.get(),
-                          .serviceStates = sandbox.platform.serviceStates.get(),
-                          .userNotifications = sandbox.platform.userNotifications.get()});
+    AppDelegate delegate(app_test::appServices(sandbox.platform, statusBar, *sandbox.platform.xpc,
+                                               *sandbox.platform.serviceManagement));
     delegate.setupStatusBarMenu();
     for (auto _ : state) delegate.updateMenu();
     if (delegate.qorStatus() != QorStatus::Running) state.SkipWithError("status query failed");

@@ -17,6 +17,7 @@
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "service/qor_tools.h"
+#include "tests/app/app_services.h"
 
 namespace {
 
@@ -110,20 +111,10 @@ void BM_UnitChangeToMenu(benchmark::State& state) {
     const platform::ProcessResult stopped{std::nullopt, false, 113, ""};
     platform.processes->setResult(running);
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate({.statusBar = statusBar,
-                          .application = *platform.application,
-                          .dispatch = *dispatch,
-                          .defaults = *platform.defaults,
-                          .bundle = *platform.bundle,
-                          .connector = *platform.xpc,
-                          .serviceManagement = *platform.serviceManagement,
-                          .files = *platform.files,
-                          .processes = *platform.processes,
-                          .paths = *platform.paths,
-                          .workspace = *platform.workspace,
-                          .notifications = platform.notifications.get(),
-                          .serviceStates = watcher.get(),
-                          .userNotifications = platform.userNotifications.get()});
+    AppDelegate::Services services =
+        app_test::appServices(platform, statusBar, *platform.xpc, *platform.serviceManagement);
+    services.serviceStates = watcher.get();
+    AppDelegate delegate(services);
     delegate.setupStatusBarMenu();
     if (!systemd->waitForCalls("Subscribe", 1)) {
         state.SkipWithError("the delegate's watch did not subscribe");

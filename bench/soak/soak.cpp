@@ -30,6 +30,7 @@
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
 #include "platform/testing/threaded_connections.h"
+#include "tests/app/app_services.h"
 #include "tools/dev-service/dev_service.h"
 
 namespace {
@@ -159,20 +160,8 @@ private:
     platform::linux_impl::UnixXpcConnector connector{
         platform.paths, std::shared_ptr<platform::Dispatch>(&threaded, [](auto*) {})};
     platform::testing::RecordingStatusBar statusBar;
-    AppDelegate delegate{{.statusBar = statusBar,
-                          .application = *platform.application,
-                          .dispatch = *platform.dispatch,
-                          .defaults = *platform.defaults,
-                          .bundle = *platform.bundle,
-                          .connector = connector,
-                          .serviceManagement = *platform.serviceManagement,
-                          .files = *platform.files,
-                          .processes = *platform.services.processes,
-                          .paths = *platform.paths,
-                          .workspace = *platform.workspace,
-                          .notifications = platform.notifications.get(),
-                          .serviceStates = platform.serviceStates.get(),
-                          .userNotifications = platform.userNotifications.get()}};
+    AppDelegate delegate{
+        app_test::appServices(platform, statusBar, connector, *platform.serviceManagement)};
     orvane_dev::DevService service;
     std::shared_ptr<platform::linux_impl::CurlUrlSession> session;
 };

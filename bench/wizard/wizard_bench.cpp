@@ -13,6 +13,7 @@
 #include "platform/testing/random_sequence.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "tests/app/app_services.h"
 #include "ui_setup_wizard.h"
 #include "wizard/setup_wizard_view_controller.h"
 
@@ -60,20 +61,8 @@ struct WizardApp {
     RecordingStatusBar statusBar;
     NoName name;
     platform::qt::QtWizardWindow window{*platform.dispatch};
-    AppDelegate delegate{{.statusBar = statusBar,
-                          .application = *platform.application,
-                          .dispatch = *platform.dispatch,
-                          .defaults = *platform.defaults,
-                          .bundle = *platform.bundle,
-                          .connector = *platform.xpc,
-                          .serviceManagement = *platform.serviceManagement,
-                          .files = *platform.files,
-                          .processes = *platform.processes,
-                          .paths = *platform.paths,
-                          .workspace = *platform.workspace,
-                          .notifications = platform.notifications.get(),
-                          .serviceStates = platform.serviceStates.get(),
-                          .userNotifications = platform.userNotifications.get()}};
+    AppDelegate delegate{
+        app_test::appServices(platform, statusBar, *platform.xpc, *platform.serviceManagement)};
 };
 
 void paint(QWidget* widget) {

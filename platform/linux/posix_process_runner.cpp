@@ -118,6 +118,16 @@ void resetSignals(posix_spawnattr_t& attr) {
     posix_spawnattr_setsigmask(&attr, &none);
 }
 
+// A child that is waited for: standard descriptors only, default signals, and a group of its own,
+// so that a time-out can end whatever the child started too.
+void inOwnGroup(Spawn& spawn) {
+    keepOnlyStandardDescriptors(spawn.actions);
+    posix_spawnattr_setpgroup(&spawn.attr, 0);
+    resetSignals(spawn.attr);
+    posix_spawnattr_setflags(
+        &spawn.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}
+
 class DetachedChild : public ChildProcess {
 public:
     explicit DetachedChild(pid_t pid)
@@ -250,12 +260,7 @@ ProcessResult PosixProcessRunner::run(const std::string& executable,
     Spawn spawn;
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDERR_FILENO);
-    keepOnlyStandardDescriptors(spawn.actions);
-    // A group of its own, so a time-out can end whatever the child started too.
-    posix_spawnattr_setpgroup(&spawn.attr, 0);
-    resetSignals(spawn.attr);
-    posix_spawnattr_setflags(
-        &spawn.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    inOwnGroup(spawn);
 
     auto argv = argvOf(executable, args);
     pid_t pid = 0;
@@ -323,11 +328,7 @@ StreamedResult PosixProcessRunner::runStreaming(
     posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&spawn.actions, pipes[0].fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&spawn.actions, pipes[1].fds[1], STDERR_FILENO);
-    keepOnlyStandardDescriptors(spawn.actions);
-    posix_spawnattr_setpgroup(&spawn.attr, 0);
-    resetSignals(spawn.attr);
-    posix_spawnattr_setflags(
-        &spawn.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    inOwnGroup(spawn);
     auto argv = argvOf(executable, args);
     std::vector<char*> envp;
     if (how.environment) {
