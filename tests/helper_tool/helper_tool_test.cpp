@@ -230,6 +230,7 @@ TEST_F(HelperToolTest, EachCallIsServedByItsSelectorOrRefusedWithoutRunningAnyth
         " exit 5;; esac");
     const std::string cut = std::string(64 * 1024, 'a') + " [4464 more bytes left out]\n";
     const std::string job = "system/com.velmora.OrvaneStorageGateway ";
+    const auto plist = at("/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist").string();
     const json error = nullptr;
     struct Row {
         json message, reply;
@@ -237,11 +238,7 @@ TEST_F(HelperToolTest, EachCallIsServedByItsSelectorOrRefusedWithoutRunningAnyth
     };
     const std::vector<Row> rows = {
         {kVersionCall, {HelperServer::version()}},
-        {launchctlCall("bootstrap"),
-         {0},
-         "",
-         "bootstrap system " +
-             at("/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist").string() + " "},
+        {launchctlCall("bootstrap"), {0}, "", "bootstrap system " + plist + " "},
         {launchctlCall("bootout"), {36}, "", "bootout " + job},
         {launchctlCall("enable"), {5}, cut, "enable " + job},
         {launchctlCall("disable"), {0}, "", "disable " + job},
@@ -507,7 +504,8 @@ TEST_F(HelperToolProgram, PolkitDecidesTheRealHelpersRequestsOverTheBus) {
     ASSERT_FALSE(calls.empty());
     const std::string& check = calls.back();
     for (const auto& part :
-         {std::string("CheckAuthorization "), "UInt32(" + std::to_string(::getpid()) + ",",
+         {std::string("CheckAuthorization dbus.Struct((dbus.String('unix-process')"),
+          "UInt32(" + std::to_string(::getpid()) + ",",
           "UInt64(" + statFields("/proc/self/stat").at(19) + ",",
           "Int32(" + std::to_string(::getuid()) + ",",
           std::string("\"") + PolkitGate::kAction + "\" {\"subcommand\": \"disable\"} 1 "}) {
