@@ -2,8 +2,7 @@
 
 #include <spawn.h>
 
-#include <chrono>
-#include <thread>
+#include "platform/testing/test_platform.h"
 
 namespace platform::testing {
 
@@ -23,9 +22,8 @@ pid_t startHelperProcess(const std::string& program, const std::filesystem::path
     pid_t pid = -1;
     if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid = -1;
     // A helper that never gets so far is the test's failure to report, after 5 s at most.
-    for (int i = 0; pid > 0 && i < 500 && !std::filesystem::exists(socket, ec); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    if (pid > 0)
+        eventually([&] { return std::filesystem::exists(socket, ec); }, std::chrono::seconds(5));
     return pid;
 }
 

@@ -35,8 +35,16 @@ using platform::testing::startHelperProcess;
 using service_management_test::statFields;
 using service_management_test::writeAll;
 
-const json kVersionCall = {
-    {"id", 1}, {"selector", "getVersionWithCompletion:"}, {"arguments", json::array()}};
+json callOf(std::string selector, json arguments = json::array()) {
+    return {{"id", 1}, {"selector", std::move(selector)}, {"arguments", std::move(arguments)}};
+}
+
+json launchctlCall(json subcommand) {
+    return callOf("runQorLaunchctlWithSubcommand:completion:", json::array({subcommand}));
+}
+
+const json kVersionCall = callOf("getVersionWithCompletion:");
+const json kLogDirectoryCall = callOf("createLogDirectoryWithCompletion:");
 
 sockaddr_un addressOf(const fs::path& socket) {
     sockaddr_un address{};
@@ -93,12 +101,6 @@ bool closedByPeer(int fd) {
     return frame == decltype(frame){wire::ReadError::Closed};
 }
 
-json launchctlCall(json subcommand) {
-    return {{"id", 1},
-            {"selector", "runQorLaunchctlWithSubcommand:completion:"},
-            {"arguments", {subcommand}}};
-}
-
 // Gives every request the same answer (nothing: allowed), recording what it is asked.
 struct ScriptedGate : RequestGate {
     std::optional<std::string> refusal(const Caller&, const std::string& request, int) override {
@@ -151,7 +153,6 @@ protected:
     fs::path at(std::string_view path) const {
         return platform::linux_impl::RootedSystemPaths(root.path()).resolve(path);
     }
-    std::vector<std::string> logLines() const { return log.get(); }
     // Whether a client that connects now is answered; one turned away may not even be read.
     bool servesANewClient() {
         const int client = connectTo(HelperServer::socketPath(root.path()));
@@ -184,21 +185,13 @@ TEST_F(HelperToolTest, OneUserHoldsAtMostItsShareOfTheConnections) {
     const int third = connectTo(socket);
     EXPECT_TRUE(closedByPeer(third));
     ::close(third);
-    EXPECT_EQ(logLines(),
+    EXPECT_EQ(log.get(),
               std::vector<std::string>{"Refused a connection from user " +
                                        std::to_string(::getuid()) + ": it has 2 open already"});
     // A place given back is taken again, once the helper has seen the connection end.
     ::close(second);
-    bool served = false;
-    for (const auto until = std::chrono::steady_clock::now() + 10s;
-         !served && std::chrono::steady_clock::now() < until;) {
-        served = servesANewClient();
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(platform::testing::eventually([this] { return servesANewClient(); }));
 }
-
-const json kLogDirectoryCall = {
-    {"id", 3}, {"selector", "createLogDirectoryWithCompletion:"}, {"arguments", json::array()}};
 
 TEST_F(HelperToolTest, TheLogFolderIsMadeOnlyAtItsPlaceNeverThroughALink) {
     const auto logs = at("/Library/Logs/Velmora/OrvaneStorageGateway");
@@ -237,40 +230,25 @@ TEST_F(HelperToolTest, EachCallIsServedByItsSelectorOrRefusedWithoutRunningAnyth
         " exit 5;; esac");
     const std::string cut = std::string(64 * 1024, 'a') + " [4464 more bytes left out]\n";
     const std::string job = "system/com.velmora.OrvaneStorageGateway ";
+    const auto plist = at("/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist").string();
     const json error = nullptr;
     struct Row {
-        json message;
-        json reply;
-        std::string told;
-        std::string ran;
+        json message, reply;
+        std::string told = {}, ran = {};
     };
     const std::vector<Row> rows = {
-        {kVersionCall, {HelperServer::version()}, "", ""},
-        {launchctlCall("bootstrap"),
-         {0},
-         "",
-         "bootstrap system " +
-             at("/Library/LaunchDaemons/com.velmora.OrvaneStorageGateway.plist").string() + " "},
+        {kVersionCall, {HelperServer::version()}},
+        {launchctlCall("bootstrap"), {0}, "", "bootstrap system " + plist + " "},
         {launchctlCall("bootout"), {36}, "", "bootout " + job},
         {launchctlCall("enable"), {5}, cut, "enable " + job},
         {launchctlCall("disable"), {0}, "", "disable " + job},
-        {launchctlCall("BOOTOUT"), {64}, "", ""},
-        {launchctlCall("bootout; touch /tmp/x"), {64}, "", ""},
-        {launchctlCall(7), error, "", ""},
-        {{{"id", 1}, {"selector", "runShell:"}, {"arguments", {"ls"}}}, error, "", ""},
-        {{{"id", 1},
-          {"selector", "runQorLaunchctlWithSubcommand:authData:completion:"},
-          {"arguments", {"bootout", "AAAA"}}},
-         error,
-         "",
-         ""},
+        {launchctlCall("BOOTOUT"), {64}},
+        {launchctlCall("bootout; touch /tmp/x"), {64}},
+        {launchctlCall(7), error},
+        {callOf("runShell:", {"ls"}), error},
+        {callOf("runQorLaunchctlWithSubcommand:authData:completion:", {"bootout", "AAAA"}), error},
         // Its error, which quotes the selector, would not fit a frame: it gets a shorter one.
-        {{{"id", 1},
-          {"selector", std::string(wire::kMaxFrameBytes - 64, 'x')},
-          {"arguments", json::array()}},
-         error,
-         "",
-         ""},
+        {callOf(std::string(wire::kMaxFrameBytes - 64, 'x')), error},
     };
     const auto ranFile = at("/bin/launchctl").parent_path() / "ran";
     for (const auto& [message, reply, told, given] : rows) {
@@ -308,7 +286,7 @@ TEST_F(HelperToolTest, AFloodOfOneKindOfRefusalHidesNoOtherAndIsCounted) {
             for (int i = 0; i < 200; ++i) call(fd, message);
         }
     }
-    const auto lines = logLines();
+    const auto lines = log.get();
     ASSERT_EQ(lines.size(), 2 * kinds.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_TRUE(lines[i].starts_with(kinds[i % kinds.size()].second)) << lines[i];
@@ -336,7 +314,7 @@ TEST_F(HelperToolTest, TheGateDecidesEachRequestThatChangesTheSystem) {
         using Lines = std::vector<std::pair<std::string, std::string>>;
         EXPECT_EQ(exchange.logs, (answer ? Lines{{"logWithStdErr:", refusal + "\n"}} : Lines{}));
     }
-    EXPECT_EQ(logLines(), std::vector<std::string>{refusal});
+    EXPECT_EQ(log.get(), std::vector<std::string>{refusal});
 
     // The version needs no right; the log folder does; a subcommand that is not served is
     // refused before anyone is asked.
@@ -370,8 +348,8 @@ TEST_F(HelperToolTest, AConnectionWithoutAWholeMessageForTheIdleBoundIsClosed) {
     EXPECT_TRUE(closedByPeer(fd));
     EXPECT_TRUE(closedByPeer(silent));
     ::close(silent);
-    EXPECT_EQ(logLines(), std::vector<std::string>(
-                              2, "Closed a connection that sent no whole message within 60000 ms"));
+    EXPECT_EQ(log.get(), std::vector<std::string>(
+                             2, "Closed a connection that sent no whole message within 60000 ms"));
 }
 
 TEST_F(HelperToolTest, RefusedConnectionsAreLoggedAtMostOnceASecond) {
@@ -407,23 +385,21 @@ TEST_F(HelperToolTest, RefusedConnectionsAreLoggedAtMostOnceASecond) {
         ASSERT_EQ(WEXITSTATUS(status), 0);
         // Connections are taken in turn: once a later one is served, those were all refused.
         EXPECT_TRUE(servesANewClient());
-        EXPECT_EQ(logLines(), logged);
+        EXPECT_EQ(log.get(), logged);
     }
 }
 
 // Whether every thread of `pid` is found blocked within 5 s; one that spins never is.
 bool settlesAsleep(pid_t pid) {
-    const auto giveUp = std::chrono::steady_clock::now() + 5s;
-    do {
-        bool asleep = true;
-        for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
-            const auto fields = service_management_test::statFields(task.path() / "stat");
-            asleep = asleep && !fields.empty() && fields[0] == "S";
-        }
-        if (asleep) return true;
-        std::this_thread::yield();
-    } while (std::chrono::steady_clock::now() < giveUp);
-    return false;
+    return platform::testing::eventually(
+        [pid] {
+            const fs::directory_iterator tasks("/proc/" + std::to_string(pid) + "/task");
+            return std::all_of(begin(tasks), end(tasks), [](const auto& task) {
+                const auto fields = statFields(task.path() / "stat");
+                return !fields.empty() && fields[0] == "S";
+            });
+        },
+        5s);
 }
 
 // The helper program in the in-process server's place, killed with the test.
@@ -517,7 +493,7 @@ TEST_F(HelperToolProgram, PolkitDecidesTheRealHelpersRequestsOverTheBus) {
               0);
     fd = connectTo(HelperServer::socketPath(root.path()));
     const auto refused = call(fd, launchctlCall("enable"));
-    polkit.allow(PolkitGate::kAction);
+    polkit.setOutcome(PolkitGate::kAction, "allow");
     EXPECT_EQ(call(fd, launchctlCall("disable")).answer["reply"], json{0});
     EXPECT_EQ(ran(), "disable system/com.velmora.OrvaneStorageGateway ");
     EXPECT_EQ(refused.answer["reply"], json{64});
@@ -525,16 +501,15 @@ TEST_F(HelperToolProgram, PolkitDecidesTheRealHelpersRequestsOverTheBus) {
     EXPECT_TRUE(refused.logs[0].second.ends_with(": not authorized\n")) << refused.logs[0].second;
     // polkit was asked about this very process, for the request, with a prompt allowed (flag 1).
     const auto calls = polkit.calls();
-    const auto check = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& call) {
-        return call.starts_with("CheckAuthorization ");
-    });
-    ASSERT_NE(check, calls.rend());
+    ASSERT_FALSE(calls.empty());
+    const std::string& check = calls.back();
     for (const auto& part :
-         {"UInt32(" + std::to_string(::getpid()) + ",",
+         {std::string("CheckAuthorization dbus.Struct((dbus.String('unix-process')"),
+          "UInt32(" + std::to_string(::getpid()) + ",",
           "UInt64(" + statFields("/proc/self/stat").at(19) + ",",
           "Int32(" + std::to_string(::getuid()) + ",",
           std::string("\"") + PolkitGate::kAction + "\" {\"subcommand\": \"disable\"} 1 "}) {
-        EXPECT_NE(check->find(part), std::string::npos) << part << " not in " << *check;
+        EXPECT_NE(check.find(part), std::string::npos) << part << " not in " << check;
     }
 }
 

@@ -183,9 +183,7 @@ TEST(PosixProcessRunner, ChildrenGetOnlyStandardDescriptorsAndDetachedOnesAreRea
     ASSERT_TRUE(started.process);
     const int pid = started.process->processIdentifier();
     EXPECT_TRUE(started.process->isRunning());
-    for (int i = 0; i < 1000 && started.process->isRunning(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    platform::testing::eventually([&] { return !started.process->isRunning(); });
     ::close(leaked[0]);
     ::close(leaked[1]);
     EXPECT_FALSE(started.process->isRunning());

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
 
 #include "platform/testing/dbus/dbus_mock.h"
 #include "platform/testing/test_platform.h"
@@ -19,14 +18,9 @@ using platform::testing::MockSystemd;
 constexpr char kGateway[] = "com.velmora.OrvaneStorageGateway";
 constexpr char kGatewayUnit[] = "com.velmora.OrvaneStorageGateway.service";
 
-// Polls until `done`, which other threads bring about; false after a deadline.
+// The stand-in answers slowly on a loaded machine.
 bool eventually(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return platform::testing::eventually(done, std::chrono::seconds(30));
 }
 
 TEST(SystemdStateWatcher, CallsBackForItsUnitsStateUntilTheWatchGoes) {

@@ -31,9 +31,6 @@ protected:
     }
 
     void registerHelper() { helper_test::serveHelper(*hub, kService, helper); }
-    void registerService(decltype(LoopbackXpc::Service::accept) accept) {
-        hub->registerService(kService, {std::move(accept)});
-    }
 
     std::shared_ptr<platform::XpcConnection> connect() {
         auto connection = hub->connectToMachService(kService, platform::XpcConnector::kPrivileged);
@@ -109,9 +106,11 @@ TEST_F(XpcConnectionTest, EveryRequestGetsExactlyOneFittingAnswer) {
 
     // An answer of the wrong type is an error, never a bad value.
     auto answer = std::make_shared<json>();
-    registerService([answer](LoopbackXpc::Send send) {
-        return [answer, send](const json& call) { send({{"id", call["id"]}, {"reply", *answer}}); };
-    });
+    hub->registerService(kService, {[answer](LoopbackXpc::Send send) {
+                             return [answer, send](const json& call) {
+                                 send({{"id", call["id"]}, {"reply", *answer}});
+                             };
+                         }});
     auto other = connect();
     for (const json& values : {json::array({"0"}), json::array({7})}) {
         *answer = values;

@@ -54,7 +54,8 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
 
     const Unit running{"loaded", "active"}, stopped{"loaded", "inactive"};
     const Unit noFile{"not-found", "inactive"}, fileRemoved{"not-found", "active"};
-    const Unit failsToStart{"loaded", "inactive", "failed"};
+    const Unit failsToStart{"loaded", "inactive", "failed"}, exited{"loaded", "failed", "done", 3};
+    const Unit deactivating{"loaded", "deactivating"}, failedToStart{"loaded", "failed", "failed"};
     const std::vector<std::string> print{"print", kTarget}, bootstrap{"bootstrap", "system", job};
     const std::vector<std::string> unfitLabel{"bootstrap", "system", badJob};
     const std::vector<std::string> notAJob{"bootstrap", "system", job + ".missing"};
@@ -63,6 +64,7 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
         "bootstrap", "system",
         platform.resolve("/elsewhere/" + std::string(kLabel) + ".plist").string()};
     const std::vector<std::string> readState{"LoadUnit \"" + std::string(kUnit) + "\""}, none;
+    const std::vector<std::string> readTwice{readState[0], readState[0]};
     const std::string start = "StartUnit \"" + std::string(kUnit) + "\" \"replace\"";
     const std::string stop = "StopUnit \"" + std::string(kUnit) + "\" \"replace\"";
     const std::string enable = "EnableUnitFiles [\"" + std::string(kUnit) + "\"] False False";
@@ -73,6 +75,8 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
     const std::string usage = "usage: launchctl ";
     const std::string whyNot =
         "result \"exit-code\", exit status 0\nauth-token is missing or empty";
+    const std::string why =
+        "\tlast result = exit-code\n\tlast status = auth-token is missing or empty\n}";
     using enum QorStatus;
     const struct {
         const char* name;
@@ -87,32 +91,14 @@ TEST(Launchctl, AnswersForTheUnitOfTheLabel) {
         {"activating", {"loaded", "activating"}, print, 113, "is activating", readState, Stopped},
         {"reloading", {"loaded", "reloading"}, print, 0, kRunning, readState, Running},
         {"stopped", stopped, print, 113, kNotFound, readState, Stopped},
-        {"deactivating",
-         {"loaded", "deactivating"},
-         print,
-         113,
-         "is deactivating",
-         readState,
-         Stopped},
-        {"failed",
-         {"loaded", "failed", "done", 3},
-         print,
-         0,
-         waiting,
-         {readState[0], readState[0]},
-         Failed},
+        {"deactivating", deactivating, print, 113, "is deactivating", readState, Stopped},
+        {"failed", exited, print, 0, waiting, readTwice, Failed},
         {"no unit file", noFile, print, 113, kNotFound, readState, Stopped},
         {"file removed, still running", fileRemoved, print, 0, kRunning, readState, Running},
 
         {"bootstrap", stopped, bootstrap, 0, "", {start}, Running},
         {"start fails", failsToStart, bootstrap, 1, whyNot, {start, readState[0]}, Failed},
-        {"failed, and why",
-         {"loaded", "failed", "failed"},
-         print,
-         0,
-         "\tlast result = exit-code\n\tlast status = auth-token is missing or empty\n}",
-         {readState[0], readState[0]},
-         Failed},
+        {"failed, and why", failedToStart, print, 0, why, readTwice, Failed},
         {"bootstrap, no unit file", noFile, bootstrap, 113, kNotFound, {start}, Stopped},
         {"definition names another label", stopped, unfitLabel, 65, "does not name", none, Stopped},
         {"not a job definition", stopped, notAJob, 65, "is not named", none, Stopped},

@@ -15,8 +15,9 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
+
+#include "platform/testing/test_platform.h"
 
 extern char** environ;
 
@@ -220,16 +221,14 @@ void MockSystemd::setUnit(const std::string& unit, const std::string& loadState,
 }
 
 bool DbusMock::waitForCalls(const std::string& method, int count) const {
-    const auto deadline = Clock::now() + kStartDeadline;
-    for (;;) {
-        const auto all = calls();
-        const auto seen = std::count_if(all.begin(), all.end(), [&](const std::string& call) {
-            return call == method || call.starts_with(method + " ");
-        });
-        if (seen >= count) return true;
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    return eventually(
+        [&] {
+            const auto all = calls();
+            return std::count_if(all.begin(), all.end(), [&](const std::string& call) {
+                       return call == method || call.starts_with(method + " ");
+                   }) >= count;
+        },
+        kStartDeadline);
 }
 
 std::vector<std::string> MockSystemd::takeCalls() {

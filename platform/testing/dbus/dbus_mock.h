@@ -81,7 +81,6 @@ public:
         callMock("/org/freedesktop/PolicyKit1/Authority", "SetOutcome", "ss", action.c_str(),
                  outcome.c_str());
     }
-    void allow(const std::string& action) { setOutcome(action, "allow"); }
 };
 
 // A status notifier watcher with a host on a private session bus (mock_status_tray.py): where
