@@ -193,7 +193,6 @@ TEST_P(StopNoticeTest, TellsStopsNobodyHereAskedFor) {
 
 const StopNoticeCase kStopNoticeCases[] = {
     {"OutsideStop", QorStatus::Running, {"Stopped"}, {"Stopped"}},
-    {"OutsideFailure", QorStatus::Running, {"Failed"}, {"Failed"}},
     {"ThroughAnUnknownStatus", QorStatus::Running, {"Unknown", "Failed"}, {"Failed"}},
     {"StoppedAtStartUp", QorStatus::Stopped, {}, {}},
     {"StartsAreNoNews", QorStatus::Stopped, {"press"}, {}},

@@ -18,7 +18,6 @@
 namespace {
 
 using namespace platform::testing;
-using namespace std::chrono_literals;
 
 // The gateway job's state in a file, as a service manager would keep it.
 constexpr char kLaunchctl[] = R"sh(#!/bin/sh
@@ -57,12 +56,10 @@ protected:
 
     // Lets virtual time pass in small steps while the threads work, until `done`.
     bool settle(const std::function<bool()>& done) {
-        for (int i = 0; i < 400; ++i) {
+        return eventually([&] {
             platform.dispatch->advance(platform::seconds(0.05));
-            if (done()) return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+            return done();
+        });
     }
 
     TestPlatform platform;

@@ -11,15 +11,10 @@
 #include <QDBusMessage>
 #include <QKeyEvent>
 #include <QLayout>
-#include <QPainter>
-#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
-#include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <optional>
-#include <thread>
 
 #include "app/app_delegate.h"
 #include "platform/qt/qt_status_bar.h"
@@ -44,15 +39,11 @@ struct RecordingDelegate : platform::ApplicationDelegate {
 };
 
 // Lets the event loop run until `done`, for 10 s at most.
-template <typename Done>
-bool spinUntil(Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+bool spinUntil(const std::function<bool()>& done) {
+    return eventually([&] {
         QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+        return done();
+    });
 }
 
 // An X11 tray, whose menus Qt draws, or none.
@@ -161,7 +152,7 @@ const std::string kAll =
     "Setup Wizard... | Start at boot (on) | Show Configuration Backups (off) | - | "
     "Show Service Logs | Show Application Logs | - | About Orvane Storage Gateway | Quit";
 
-TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
+TEST_F(AppMenuGuiTest, ShowsTheMenuAndItsAlternatesAsAPersonSeesThem) {
     launch();
     ASSERT_NE(menu, nullptr);
     const std::string withAlt =
@@ -201,33 +192,6 @@ TEST_F(AppMenuGuiTest, ShowsTheMenuAndTheIconAsAPersonSeesThem) {
               (std::vector<std::string>{"startStopAction", "configureAction", "setupWizardAction",
                                         "showConfigIniBackupsAction", "showApplicationLogsAction",
                                         "aboutAction", "quitApplication"}));
-
-    // The panel's colours are not known: the icon must stand out from a light and a dark one.
-    const QImage icon = statusBar->statusItems().at(0)->icon().pixmap(22, 22).toImage();
-    ASSERT_EQ(icon.width(), 22);
-    auto luminance = [](QColor c) {
-        auto channel = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-               0.0722 * channel(c.blueF());
-    };
-    for (const QColor panel : {QColor("#f0f0f0"), QColor("#2b2b2b")}) {
-        QImage drawn(icon.size(), QImage::Format_ARGB32);
-        drawn.fill(panel);
-        QPainter(&drawn).drawImage(0, 0, icon);
-        const double background = luminance(panel);
-        int legible = 0;
-        for (int y = 0; y < drawn.height(); ++y) {
-            for (int x = 0; x < drawn.width(); ++x) {
-                const double l = luminance(drawn.pixelColor(x, y));
-                const double ratio =
-                    (std::max(l, background) + 0.05) / (std::min(l, background) + 0.05);
-                legible += ratio >= 3;
-            }
-        }
-        EXPECT_GT(legible, 40) << "pixels at 3:1 or more on " << panel.name().toStdString();
-    }
 }
 
 // Without a tray the menu is a window, opened once by itself with a word on why after a grace

@@ -102,24 +102,6 @@ TEST_F(Operations, TranscoderChainsAddTheFirstLocalOfEachEngineLastTakenFirst) {
     }
 }
 
-// The client asks for one page only; filtering and sorting it is the service's part.
-TEST_F(Operations, ListsOnlyTheFirstHundredFileStoragesByName) {
-    for (int i = 1104; i >= 1000; --i) {  // added last name first
-        const std::string n = std::to_string(i);
-        service.addStorage(orvane_dev::DevState::fileStorage("bulk-" + n, "S" + n, "/m"));
-    }
-    auto [storages, message] = run<std::vector<OrvaneStorage>>(
-        [&](auto done) { OrvaneRequests::getStorages(credentials, done); });
-    ASSERT_TRUE(storages) << message;
-    ASSERT_EQ(storages->size(), 100u);
-    // By name, FILE storages only: Archive, Media, then S1000 to S1097.
-    EXPECT_EQ(storages->front().name, "Archive");
-    EXPECT_EQ(storages->back().name, "S1097");
-    const auto journal = service.journal();
-    ASSERT_EQ(journal.size(), 1u);
-    EXPECT_EQ(journal[0].target, "/API/files/v1/storages/?sort=name,asc&method=FILE&per_page=100");
-}
-
 TEST_F(Operations, CreatesUpdatesWithOnlyNameAndMountPointAndDeletesAStorage) {
     auto [created, m1] = run<OrvaneStorage>([&](auto done) {
         OrvaneRequests::createOrUpdateStorage("New", "/srv/new", std::nullopt, credentials, done);

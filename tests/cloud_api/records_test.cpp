@@ -38,7 +38,7 @@ TEST(UserDecoding, FollowsTheStrictRulesAndKeepsEveryField) {
     }
 }
 
-// A good list is read in the operations tests.
+// A good list is read in the wizard's tests, which list existing storages.
 TEST(StorageListDecoding, OneBadStorageFailsTheWholeListAndTheErrorSaysWhere) {
     const std::string good = R"({"id":"s1","name":"A","settings":{"mount_point":"/a"}})";
     for (const char* bad :
@@ -76,12 +76,6 @@ TEST(TranscoderDecoding, OnlyAnExplicitTrueIsLocal) {
         EXPECT_EQ(transcoder ? std::optional(transcoder->isLocal()) : std::nullopt, local);
     }
     EXPECT_FALSE(decode<OrvaneTranscoder>(R"({"id":"t","name":"n"})")) << "type is required";
-}
-
-// Empty and multi-message descriptions are pinned through the request log lines.
-TEST(ErrorBodyDescription, StaysOnOneLine) {
-    EXPECT_EQ(describe(OrvaneErrorResponse{std::vector<std::string>{"line\none", "b"}}),
-              R"(OrvaneErrorResponse(errors: ["line\none", "b"]))");
 }
 
 }  // namespace

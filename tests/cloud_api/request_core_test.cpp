@@ -71,9 +71,11 @@ TEST_F(RequestCore, FailureStatusesTurnIntoTheDesignedMessage) {
          " Failed to parse error messages from response"},
         {403, R"({"errors":["a",2]})", "HTTP request failed (403)",
          " Failed to parse error messages from response"},
-        // The server's words reach an alert: its control characters arrive as escapes.
-        {400, R"({"errors":["Bad\u001b[2J\u009bname\tx"]})",
-         "Bad\\x1b[2J\\u009bname\\tx (HTTP 400)", " Error response: OrvaneErrorResponse(errors: ["},
+        // The server's words reach an alert and the log: their control characters arrive as
+        // escapes, and the log line stays one line.
+        {400, R"({"errors":["Bad\u001b[2J\u009bname\tx\ny"]})",
+         "Bad\\x1b[2J\\u009bname\\tx\\ny (HTTP 400)",
+         R"( Error response: OrvaneErrorResponse(errors: ["Bad\u001b[2J\u009bname\tx\ny"]))"},
     };
     const std::string p = prefix("GET", "API/fail/");
     for (const auto& c : cases) {

@@ -75,12 +75,10 @@ protected:
             }
             if (request.url.ends_with("users/current/")) return currentUser;
             const std::string key = request.method + " " + request.url.substr(sizeof kBase - 1);
-            if (auto found = routes.find(key + " " + request.value("Auth-Token").value_or(""));
-                found != routes.end()) {
-                return found->second;
+            for (const auto& k : {key + " " + request.value("Auth-Token").value_or(""), key}) {
+                if (auto found = routes.find(k); found != routes.end()) return found->second;
             }
-            auto found = routes.find(key);
-            return found == routes.end() ? Reply::http(404) : found->second;
+            return Reply::http(404);
         };
     }
 

@@ -41,15 +41,11 @@ protected:
                 return signsIn ? Reply::http(200, R"({"app_id": "a", "token": "t"})")
                                : Reply::http(404);
             }
-            if (request.url.ends_with("users/current/")) {
-                return Reply::http(200,
-                                   R"({"id": "u", "email": "p@example.com", "type": "POWER"})");
-            }
-            return request.method == "POST"
-                       ? Reply::http(
-                             201,
-                             R"({"id": "st-1", "name": "S", "settings": {"mount_point": "/"}})")
-                       : Reply::http(404);
+            if (request.url.ends_with("users/current/"))
+                return Reply::http(200, R"({"id": "u", "email": "e", "type": "POWER"})");
+            if (request.method != "POST") return Reply::http(404);
+            return Reply::http(201,
+                               R"({"id": "st-1", "name": "S", "settings": {"mount_point": "/"}})");
         };
         platform.services.urlSession = session;
         platform.services.clipboard = std::make_shared<platform::qt::QtClipboard>();
