@@ -387,7 +387,7 @@ void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
     if (!helper) {
         try {
             polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
-            polkit->allow(PolkitGate::kAction);
+            polkit->setOutcome(PolkitGate::kAction, "allow");
         } catch (const std::exception& error) {
             state.SkipWithError(error.what());
             return;
@@ -411,7 +411,7 @@ void BM_PolkitGateCheck(benchmark::State& state) {
     if (!polkit) {
         try {
             polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
-            polkit->allow(PolkitGate::kAction);
+            polkit->setOutcome(PolkitGate::kAction, "allow");
         } catch (const std::exception& error) {
             state.SkipWithError(error.what());
             return;
