@@ -378,20 +378,29 @@ void BM_HelperLaunchctlEnable(benchmark::State& state) {
 }
 BENCHMARK(BM_HelperLaunchctlEnable)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// The same request to a helper that asks polkit first, over D-Bus: polkit's stand-in on a
-// private bus grants the helper's action.
-void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
+// polkit's stand-in on a private bus, granting the helper's action; started once, for every
+// benchmark that asks it. Nothing, with the reason given to `state`, when it cannot start.
+platform::testing::MockPolkit* grantingPolkit(benchmark::State& state) {
     static platform::testing::TempDir busFolder;
     static std::unique_ptr<platform::testing::MockPolkit> polkit;
-    static std::unique_ptr<HelperProcess> helper;
-    if (!helper) {
+    if (!polkit) {
         try {
             polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
             polkit->setOutcome(PolkitGate::kAction, "allow");
         } catch (const std::exception& error) {
+            polkit.reset();
             state.SkipWithError(error.what());
-            return;
         }
+    }
+    return polkit.get();
+}
+
+// The same request to a helper that asks polkit first, over D-Bus.
+void BM_HelperLaunchctlEnableWithPolkit(benchmark::State& state) {
+    static std::unique_ptr<HelperProcess> helper;
+    if (!helper) {
+        auto* polkit = grantingPolkit(state);
+        if (!polkit) return;
         helper = std::make_unique<HelperProcess>(std::vector<std::string>{
             "ORVANE_HELPER_ASK_POLKIT=1", "DBUS_SYSTEM_BUS_ADDRESS=" + polkit->address()});
     }
@@ -406,17 +415,8 @@ BENCHMARK(BM_HelperLaunchctlEnableWithPolkit)->UseManualTime()->Unit(benchmark::
 // polkit's share of the checked request: the gate alone, in this process, asking the same
 // stand-in (one round trip on a kept connection).
 void BM_PolkitGateCheck(benchmark::State& state) {
-    static platform::testing::TempDir busFolder;
-    static std::unique_ptr<platform::testing::MockPolkit> polkit;
-    if (!polkit) {
-        try {
-            polkit = std::make_unique<platform::testing::MockPolkit>(busFolder.path());
-            polkit->setOutcome(PolkitGate::kAction, "allow");
-        } catch (const std::exception& error) {
-            state.SkipWithError(error.what());
-            return;
-        }
-    }
+    auto* polkit = grantingPolkit(state);
+    if (!polkit) return;
     PolkitGate gate(nullptr, PolkitGate::kAnswerBound, polkit->address());
     const Caller me{::getpid(), ::getuid(), processStartTime(::getpid())};
     timeEach(state, [&]() -> std::string {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <system_error>
 
 namespace platform::linux_impl {
@@ -51,6 +52,18 @@ BusResult<std::string> stringProperty(sd_bus* bus, const char* path, const char*
     std::string text(value);
     std::free(value);
     return text;
+}
+
+// Several string properties of one interface into their fields; the first failure, if any.
+std::optional<BusError> readStrings(
+    sd_bus* bus, const char* path, const char* interface,
+    std::initializer_list<std::pair<const char*, std::string*>> properties) {
+    for (const auto& [name, field] : properties) {
+        auto value = stringProperty(bus, path, interface, name);
+        if (auto* failure = std::get_if<BusError>(&value)) return *failure;
+        *field = std::move(std::get<std::string>(value));
+    }
+    return std::nullopt;
 }
 
 // The main process's last exit status.
@@ -183,11 +196,10 @@ BusResult<UnitState> SystemBus::unitState(const std::string& unit) {
     const char* path = std::get<std::string>(found).c_str();
 
     UnitState state;
-    for (auto [name, field] :
-         {std::pair{"ActiveState", &state.activeState}, std::pair{"SubState", &state.subState}}) {
-        auto value = stringProperty(bus_.get(), path, kUnit, name);
-        if (auto* failure = std::get_if<BusError>(&value)) return *failure;
-        *field = std::get<std::string>(value);
+    if (auto failure =
+            readStrings(bus_.get(), path, kUnit,
+                        {{"ActiveState", &state.activeState}, {"SubState", &state.subState}})) {
+        return *failure;
     }
     if (state.activeState == "failed") state.exitStatus = exitStatus(bus_.get(), path);
     return state;
@@ -199,11 +211,10 @@ BusResult<UnitOutcome> SystemBus::unitOutcome(const std::string& unit) {
     const char* path = std::get<std::string>(found).c_str();
 
     UnitOutcome outcome;
-    for (auto [name, field] :
-         {std::pair{"Result", &outcome.result}, std::pair{"StatusText", &outcome.statusText}}) {
-        auto value = stringProperty(bus_.get(), path, kServiceUnit, name);
-        if (auto* failure = std::get_if<BusError>(&value)) return *failure;
-        *field = std::get<std::string>(value);
+    if (auto failure =
+            readStrings(bus_.get(), path, kServiceUnit,
+                        {{"Result", &outcome.result}, {"StatusText", &outcome.statusText}})) {
+        return *failure;
     }
     outcome.exitStatus = exitStatus(bus_.get(), path);
     return outcome;
