@@ -170,6 +170,11 @@ def with_agent(subcommand, password, then):
             if not chunk:
                 return
             shown += chunk
+        # The agent may flush its terminal's input as it turns echo off: write once it has.
+        for _ in range(100):
+            if not termios.tcgetattr(master)[3] & termios.ECHO:
+                break
+            time.sleep(0.05)
         os.write(master, password.encode() + b"\n")
 
     asker = threading.Thread(target=answer, daemon=True)

@@ -117,8 +117,6 @@ TABLE
   check "...and the log folder is the gateway's, readable by the group" \
     is orvane-gateway:orvane:2750 ct stat -c %U:%G:%a /var/log/orvane-storage-gateway
   check "polkit: a member at the seat is let through only for the helper's requests" only_known_requests
-  ct useradd -m -G sudo admin
-  echo admin:admin-password | ct chpasswd
   check "polkit: another user is asked for an administrator's password for each request, named" \
     outsider_asked_each_time
   check "polkit: a check whose prompt is open is cancelled when the client leaves" left_while_asked
