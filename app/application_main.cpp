@@ -86,6 +86,7 @@ int applicationMain(int argc, char** argv) {
     services.defaults = std::make_shared<linux_impl::JsonUserDefaults>(
         linux_impl::JsonUserDefaults::fileForDomain(identifier));
     services.mainBundle = bundle;
+    services.translator = desktop.translator();
     // On the real system the package installed the helper and its polkit action, so the app
     // only reads them and never asks for an administrator. A sandbox root has no package: the
     // app installs into it after a dialog that stands in for the administrator, and the gateway

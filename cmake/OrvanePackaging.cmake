@@ -24,6 +24,7 @@ install(FILES "${ORVANE_BUNDLE_CONTENTS}/Info.plist" DESTINATION "${bundle}" COM
 install(TARGETS OrvaneStorageGatewayApp RUNTIME DESTINATION "${bundle}/MacOS" COMPONENT app)
 install(FILES ${ORVANE_BUNDLE_ICONS} DESTINATION "${bundle}/Resources"
         COMPONENT app)
+install(DIRECTORY "${ORVANE_TRANSLATIONS_DIR}" DESTINATION "${bundle}/Resources" COMPONENT app)
 install(DIRECTORY "${ORVANE_ICON_THEME_DIR}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor"
         COMPONENT app)
 install(PROGRAMS "${PROJECT_SOURCE_DIR}/resources/orvane_storage_grateway_app_logs.sh"

@@ -20,6 +20,7 @@ class Workspace;
 class Clipboard;
 class Authorization;
 class DistributedNotificationCenter;
+class Translator;
 
 // The services that stateless classes reach the platform through. The composition root installs
 // them once, before any other thread starts; tests install their own for the length of one test.
@@ -41,6 +42,8 @@ struct Services {
     std::shared_ptr<Authorization> authorization;
     // Absent without a runtime folder to post in.
     std::shared_ptr<DistributedNotificationCenter> notifications;
+    // Absent: every text is English. Read through platform::translate.
+    std::shared_ptr<Translator> translator;
 };
 
 const Services& services();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <cstdlib>
 
 #include "platform/qt/qt_administrator_prompt.h"
 #include "platform/qt/qt_alert_presenter.h"
@@ -11,6 +12,7 @@
 #include "platform/qt/qt_shared_application.h"
 #include "platform/qt/qt_show_folder.h"
 #include "platform/qt/qt_status_bar.h"
+#include "platform/qt/qt_translations.h"
 #include "platform/qt/qt_user_notification_center.h"
 #include "platform/qt/qt_wizard_window.h"
 
@@ -19,6 +21,10 @@ namespace platform::qt {
 struct QtDesktop::Parts {
     Parts(int& argc, char** argv, const Bundle& bundle)
         : app(argc, argv),
+          // Before any window is made: the wizard's texts are looked up as it is built.
+          translations(std::make_shared<QtTranslations>(
+              bundle.bundlePath() / "Contents/Resources/translations",
+              sessionLanguages(std::getenv))),
           // Never destroyed, like the installed services and their worker threads: a sign-in
           // poll still running at Quit asks it for the activation policy from the global queue.
           // The bundle it reads is one of those services.
@@ -28,6 +34,7 @@ struct QtDesktop::Parts {
           wizardWindow(*dispatch) {}
 
     QApplication app;
+    std::shared_ptr<QtTranslations> translations;
     QtSharedApplication& application;
     std::shared_ptr<Dispatch> dispatch = std::make_shared<QtDispatch>();
     QtStatusBar statusBar;
@@ -59,6 +66,8 @@ WizardWindow& QtDesktop::wizardWindow() const { return parts_->wizardWindow; }
 std::shared_ptr<UserNotificationCenter> QtDesktop::userNotifications() const {
     return parts_->userNotifications;
 }
+
+std::shared_ptr<Translator> QtDesktop::translator() const { return parts_->translations; }
 
 std::shared_ptr<AlertPresenter> QtDesktop::makeAlertPresenter() const {
     return std::make_shared<QtAlertPresenter>(*parts_->dispatch);

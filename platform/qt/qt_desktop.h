@@ -11,6 +11,7 @@
 #include "platform/clipboard.h"
 #include "platform/dispatch.h"
 #include "platform/status_bar.h"
+#include "platform/translation.h"
 #include "platform/user_notifications.h"
 #include "platform/wizard_controls.h"
 
@@ -22,8 +23,8 @@ namespace platform::qt {
 // threads still finishing at Quit may reach them.
 class QtDesktop {
 public:
-    // Starts the Qt application, titled and with the icon the bundle names; argc and argv outlive
-    // this object.
+    // Starts the Qt application, titled and with the icon the bundle names, in the session's
+    // language where the bundle has a catalog for it; argc and argv outlive this object.
     QtDesktop(int& argc, char** argv, const std::shared_ptr<Bundle>& bundle);
     ~QtDesktop();
     QtDesktop(const QtDesktop&) = delete;
@@ -35,6 +36,8 @@ public:
     StatusBar& statusBar() const;
     WizardWindow& wizardWindow() const;
     std::shared_ptr<UserNotificationCenter> userNotifications() const;
+    // The session's language, as the application's windows use it; lives on with the services.
+    std::shared_ptr<Translator> translator() const;
     std::shared_ptr<AlertPresenter> makeAlertPresenter() const;
     std::shared_ptr<AdministratorPrompt> makeAdministratorPrompt() const;
     std::shared_ptr<Clipboard> makeClipboard() const;

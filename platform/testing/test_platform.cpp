@@ -42,7 +42,8 @@ TestPlatform::TestPlatform()
                .workspace = workspace,
                .clipboard = clipboard,
                .authorization = authorization,
-               .notifications = notifications} {
+               .notifications = notifications,
+               .translator = nullptr} {
     reinstall();
 }
 

@@ -1,0 +1,84 @@
+// The session's language: which catalog it picks, and a few texts of each window in German and,
+// exactly as they are written, in English.
+#include <gtest/gtest.h>
+
+#include "tests/qt_test_application.h"
+
+#include <map>
+#include <memory>
+
+#include "platform/qt/qt_translations.h"
+#include "platform/testing/test_platform.h"
+#include "platform/translation.h"
+
+namespace {
+
+using platform::qt::QtTranslations;
+
+TEST(SessionLanguages, AreReadFromTheEnvironmentAsGettextReadsThem) {
+    using Environment = std::map<std::string, std::string>;
+    const struct {
+        Environment environment;
+        std::vector<std::string> languages;
+    } rows[] = {
+        {{}, {}},
+        {{{"LANG", "de_DE.UTF-8"}}, {"de_DE", "de"}},
+        {{{"LANG", "C.UTF-8"}}, {}},
+        // LC_ALL over LC_MESSAGES over LANG.
+        {{{"LANG", "fr_FR.UTF-8"}, {"LC_MESSAGES", "de_CH.UTF-8@euro"}}, {"de_CH", "de"}},
+        {{{"LC_ALL", "it_IT"}, {"LC_MESSAGES", "de_DE"}}, {"it_IT", "it"}},
+        // LANGUAGE's list comes first, empty entries skipped, unless the locale is C.
+        {{{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "de_AT::en"}}, {"de_AT", "de", "en"}},
+        {{{"LANG", "C"}, {"LANGUAGE", "de"}}, {}},
+    };
+    for (const auto& row : rows) {
+        const auto languages = platform::sessionLanguages([&](const char* name) -> const char* {
+            const auto found = row.environment.find(name);
+            return found == row.environment.end() ? nullptr : found->second.c_str();
+        });
+        EXPECT_EQ(languages, row.languages) << ::testing::PrintToString(row.environment);
+    }
+}
+
+TEST(Placeholders, AreFilledInOnePassSoThatAValueIsNeverReadForMore) {
+    EXPECT_EQ(platform::fillPlaceholders("%2 failed: %1", {"a %2 path", "Start"}),
+              "Start failed: a %2 path");
+    // One without a value stays as written, as does a percent sign of the text's own.
+    EXPECT_EQ(platform::fillPlaceholders("100% of %1, %3", {"x"}), "100% of x, %3");
+}
+
+// The catalogs as the build put them in the bundle, one language at a time.
+class InLanguage : public ::testing::Test {
+protected:
+    InLanguage() { ensureQtTestApplication(); }
+    void use(const std::vector<std::string>& languages) {
+        translations.reset();
+        translations = std::make_shared<QtTranslations>(
+            std::filesystem::path(ORVANE_BUNDLE_DIR) / "Contents/Resources/translations",
+            languages);
+        platform.services.translator = translations;
+        platform.reinstall();
+    }
+
+    platform::testing::TestPlatform platform;
+    std::shared_ptr<QtTranslations> translations;
+};
+
+TEST_F(InLanguage, TheFirstLanguageWithACatalogIsUsedAndEnglishOrNoneLeavesTheSources) {
+    const struct {
+        std::vector<std::string> asked;
+        std::string used;
+    } rows[] = {
+        {{"de_AT", "de"}, "de"},
+        {{"xx_YY", "xx", "de"}, "de"},
+        {{"en_GB", "en", "de"}, ""},
+        {{"xx"}, ""},
+        {{}, ""},
+    };
+    for (const auto& row : rows) {
+        use(row.asked);
+        EXPECT_EQ(translations->language(), row.used) << ::testing::PrintToString(row.asked);
+    }
+}
+
+}  // namespace
