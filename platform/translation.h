@@ -7,9 +7,10 @@
 #include <vector>
 
 // Marks a text kept in a table for translation where it is used; the extraction tool knows the
-// name, and what it marks is the English text itself.
+// name, and what it marks is the English text itself. Spelled as Qt's own, so that either
+// header may come first.
 #ifndef QT_TRANSLATE_NOOP
-#define QT_TRANSLATE_NOOP(context, text) text
+#define QT_TRANSLATE_NOOP(scope, x) x
 #endif
 
 namespace platform {
@@ -19,6 +20,9 @@ namespace platform {
 // the English text is the answer. Log lines are never translated.
 class Translator {
 public:
+    Translator() = default;
+    Translator(const Translator&) = delete;
+    Translator& operator=(const Translator&) = delete;
     virtual ~Translator() = default;
     virtual std::string translate(const char* context, const char* source) const = 0;
 };
