@@ -125,7 +125,8 @@ set(CPACK_DEBIAN_APP_PACKAGE_NAME orvane-storage-gateway-app)
 set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS
     "orvane-storage-gateway-common (>= ${PROJECT_VERSION}), qt6-qpa-plugins, polkitd, systemd, \
 init-system-helpers (>= 1.54~), xdg-utils, less")
-set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "x-terminal-emulator")
+# Qt's own catalogs put the dialogs Qt draws itself (the folder chooser) in the session's language.
+set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "x-terminal-emulator, qt6-translations-l10n")
 set(CPACK_DEBIAN_APP_PACKAGE_CONTROL_EXTRA
     "${pkg_dir}/app/postinst;${pkg_dir}/app/prerm;${pkg_dir}/app/postrm")
 set(CPACK_COMPONENT_APP_DESCRIPTION

@@ -1,6 +1,7 @@
 #include "platform/qt/qt_translations.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace platform::qt {
@@ -19,12 +20,20 @@ QtTranslations::QtTranslations(const std::filesystem::path& folder,
             QCoreApplication::installTranslator(translator.get());
             translator_ = std::move(translator);
             language_ = language;
+            // Qt's own, where installed, for what Qt draws itself: the folder chooser, say.
+            auto qt = std::make_unique<QTranslator>();
+            if (qt->load("qtbase_" + QString::fromStdString(language),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+                QCoreApplication::installTranslator(qt.get());
+                qtTranslator_ = std::move(qt);
+            }
             return;
         }
     }
 }
 
 QtTranslations::~QtTranslations() {
+    if (qtTranslator_) QCoreApplication::removeTranslator(qtTranslator_.get());
     if (translator_) QCoreApplication::removeTranslator(translator_.get());
 }
 

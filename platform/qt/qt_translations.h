@@ -12,7 +12,8 @@ class QTranslator;
 namespace platform::qt {
 
 // The catalog of the first of `languages` that has one in `folder` ("orvane_<language>.qm"),
-// installed into the application, where the Designer file's texts are looked up too. English,
+// installed into the application, where the Designer file's texts are looked up too, with Qt's
+// own catalog for that language where the system has it. English,
 // or a language without a catalog before any with one, installs nothing: the texts stay English.
 class QtTranslations : public Translator {
 public:
@@ -27,6 +28,7 @@ public:
 
 private:
     std::unique_ptr<QTranslator> translator_;
+    std::unique_ptr<QTranslator> qtTranslator_;
     std::string language_;
 };
 
