@@ -24,4 +24,9 @@ std::filesystem::path xdgConfigHome() { return homeOr("XDG_CONFIG_HOME", ".confi
 std::filesystem::path xdgStateHome() { return homeOr("XDG_STATE_HOME", ".local/state"); }
 std::optional<std::filesystem::path> xdgRuntimeDir() { return absoluteVariable("XDG_RUNTIME_DIR"); }
 
+bool environmentHas(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
 }  // namespace platform::linux_impl

@@ -12,5 +12,7 @@ std::filesystem::path xdgConfigHome();
 std::filesystem::path xdgStateHome();
 // $XDG_RUNTIME_DIR when absolute; there is no safe stand-in for it.
 std::optional<std::filesystem::path> xdgRuntimeDir();
+// True when the variable is set and not empty (DISPLAY, WAYLAND_DISPLAY, ...).
+bool environmentHas(const char* name);
 
 }  // namespace platform::linux_impl

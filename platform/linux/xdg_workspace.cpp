@@ -8,6 +8,7 @@
 
 #include "platform/linux/curl_url.h"
 #include "platform/linux/running_applications.h"
+#include "platform/linux/xdg_dirs.h"
 #include "platform/opener_watch.h"
 
 namespace platform::linux_impl {
@@ -43,16 +44,11 @@ const KnownTerminal kKnownTerminals[] = {
     {"xterm", Session::x11, "-T", "", "-e"},
 };
 
-bool hasVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
 bool worksHere(Session session) {
     switch (session) {
-        case Session::x11: return hasVariable("DISPLAY");
-        case Session::wayland: return hasVariable("WAYLAND_DISPLAY");
-        case Session::any: return hasVariable("DISPLAY") || hasVariable("WAYLAND_DISPLAY");
+        case Session::x11: return environmentHas("DISPLAY");
+        case Session::wayland: return environmentHas("WAYLAND_DISPLAY");
+        case Session::any: return environmentHas("DISPLAY") || environmentHas("WAYLAND_DISPLAY");
     }
     return false;
 }
