@@ -12,6 +12,7 @@ set(ORVANE_TRANSLATED_SOURCES
   ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/wizard ${PROJECT_SOURCE_DIR}/service
   ${PROJECT_SOURCE_DIR}/helper_interface ${PROJECT_SOURCE_DIR}/cloud_api
   ${PROJECT_SOURCE_DIR}/platform/qt ${PROJECT_SOURCE_DIR}/platform/ui_tools.cpp
+  ${PROJECT_SOURCE_DIR}/platform/authorization.cpp
   ${PROJECT_SOURCE_DIR}/resources/setup_wizard.ui)
 
 set(qm_files)

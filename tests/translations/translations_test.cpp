@@ -10,6 +10,7 @@
 #include "platform/qt/qt_translations.h"
 #include "platform/testing/test_platform.h"
 #include "platform/translation.h"
+#include "tests/app/app_fixture.h"
 
 namespace {
 
@@ -78,6 +79,51 @@ TEST_F(InLanguage, TheFirstLanguageWithACatalogIsUsedAndEnglishOrNoneLeavesTheSo
     for (const auto& row : rows) {
         use(row.asked);
         EXPECT_EQ(translations->language(), row.used) << ::testing::PrintToString(row.asked);
+    }
+}
+
+// As the app's delegate makes them: menu titles after a refresh finds the gateway stopped, the
+// notice of that stop, and the last alert (with its button).
+TEST_F(InLanguage, TheMenuTheStopNoticeAndAnAlertReadInTheLanguage) {
+    const struct {
+        std::vector<std::string> languages, texts;
+    } rows[] = {
+        {{"de"},
+         {"Status: Angehalten", "orvane Storage Gateway starten", "Konfigurieren …", "Über Orvane",
+          "Beenden",
+          "Das Gateway wurde beendet / orvane Storage Gateway läuft nicht mehr. Status: Angehalten "
+          "/ Protokolle des Dienstes anzeigen -> showServiceLogsAction",
+          "Die Konfiguration konnte nicht geöffnet werden / Die orvane-URL oder die Speicher-ID "
+          "konnte nicht aus der config.ini gelesen werden. Ist orvane Storage Gateway installiert? "
+          "/ OK"}},
+        {{"en"},
+         {"Status: Stopped", "Start orvane Storage Gateway", "Configure...", "About Orvane", "Quit",
+          "The gateway stopped / orvane Storage Gateway is no longer running. Status: Stopped / "
+          "Show Service Logs -> showServiceLogsAction",
+          "Failed to open Configuration / Could not get orvane URL or Storage ID from config.ini. "
+          "Is orvane Storage Gateway installed? / OK"}},
+    };
+    platform.bundle->info = {{"CFBundleName", "Orvane"}};
+    platform::testing::RecordingStatusBar statusBar;
+    for (const auto& row : rows) {
+        use(row.languages);
+        platform.processes->setResult(app_test::statusResult(QorStatus::Running));
+        AppDelegate delegate(
+            app_test::appServices(platform, statusBar, *platform.xpc, *platform.serviceManagement));
+        delegate.applicationDidFinishLaunching();
+        platform.processes->setResult(app_test::statusResult(QorStatus::Stopped));
+        delegate.updateMenu();
+        delegate.perform("configureAction");
+        platform.dispatch->runUntilIdle();
+
+        std::vector<std::string> texts;
+        for (std::size_t at : {0u, 1u, 3u, 11u, 12u})
+            texts.push_back(delegate.statusBarItem()->menu()->items().at(at)->title());
+        texts.push_back(platform.userNotifications->delivered.back());
+        const auto alert = platform.alerts->shown().back();
+        texts.push_back(alert.messageText + " / " + alert.informativeText + " / " +
+                        alert.buttons.at(0));
+        EXPECT_EQ(texts, row.texts);
     }
 }
 
