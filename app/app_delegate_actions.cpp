@@ -84,14 +84,16 @@ void AppDelegate::showApplicationLogsAction() {
             "orvane_storage_grateway_app_logs.sh");
         return;
     }
+    const platform::OpenerText failed{
+        QT_TRANSLATE_NOOP("Alert", "Could not open the application log")};
     const auto command = workspace_.commandToOpenFile(script->string(), "Terminal");
     if (!command) {
-        platform::reportOpenFailure("the application log", platform::kNoTerminal);
+        platform::reportOpenFailure(failed, {platform::kNoTerminal});
         return;
     }
     auto started = processes_.start(command->executable, command->arguments);
     // A terminal that cannot open a window in this session exits at once: the person is told.
-    if (!platform::watchOpener("the application log", command->executable, started)) return;
+    if (!platform::watchOpener(failed, command->executable, started)) return;
     onMainAfter(kLogProcessReportDelaySeconds, [process = started.process](AppDelegate&) {
         platform::log("showApplicationLogsAction, streaming logs in process " +
                       std::to_string(process->processIdentifier()) +

@@ -127,6 +127,43 @@ orvane-url in der config.ini lautet „%1“</translation>
         <extracomment>%1 is the command&apos;s exit status, a number.</extracomment>
         <translation>Der Befehl „launchctl“ ist fehlgeschlagen. Exit-Code: %1</translation>
     </message>
+    <message>
+        <source>Could not open the application log</source>
+        <translation>Das Protokoll der Anwendung konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Could not open %1</source>
+        <extracomment>%1 is the path of a file or folder.</extracomment>
+        <translation>%1 konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>No terminal that works in this session was found (looked for xdg-terminal-exec, x-terminal-emulator, foot, alacritty, kitty, gnome-terminal, konsole, xfce4-terminal and xterm). Install one of them.</source>
+        <translation>In dieser Sitzung wurde kein funktionierendes Terminal gefunden (gesucht wurde nach xdg-terminal-exec, x-terminal-emulator, foot, alacritty, kitty, gnome-terminal, konsole, xfce4-terminal und xterm). Bitte installieren Sie eines davon.</translation>
+    </message>
+    <message>
+        <source>%1 could not be started: %2</source>
+        <extracomment>%1 is a program, %2 the system&apos;s reason.</extracomment>
+        <translation>%1 konnte nicht gestartet werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 exited with status %2 right after it started.</source>
+        <extracomment>%1 is a program, %2 its exit status, a number.</extracomment>
+        <translation>%1 wurde direkt nach dem Start mit dem Status %2 beendet.</translation>
+    </message>
+    <message>
+        <source>Only a file named by its absolute path can be opened.</source>
+        <translation>Nur eine Datei, die mit ihrem absoluten Pfad angegeben ist, kann geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>%1 is not installed.</source>
+        <extracomment>%1 is a program.</extracomment>
+        <translation>%1 ist nicht installiert.</translation>
+    </message>
+    <message>
+        <source>No file manager answered, and %1 is not installed.</source>
+        <extracomment>%1 is a program.</extracomment>
+        <translation>Kein Dateimanager hat geantwortet, und %1 ist nicht installiert.</translation>
+    </message>
 </context>
 <context>
     <name>Menu</name>
