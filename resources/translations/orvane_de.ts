@@ -61,11 +61,11 @@
     </message>
     <message>
         <source>The gateway&apos;s unit ended with result %1</source>
-        <translation>Die Unit des Gateways endete mit dem Ergebnis %1</translation>
+        <translation>Die Unit des Gateways wurde mit dem Ergebnis %1 beendet</translation>
     </message>
     <message>
         <source>Its program&apos;s exit status: %1</source>
-        <translation>Exit-Status seines Programms: %1</translation>
+        <translation>Exit-Status ihres Programms: %1</translation>
     </message>
     <message>
         <source>OK</source>
