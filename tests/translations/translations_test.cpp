@@ -119,8 +119,11 @@ TEST_F(InLanguage, TheMenuTheStopNoticeAndAnAlertReadInTheLanguage) {
         std::vector<std::string> texts;
         for (std::size_t at : {0u, 1u, 3u, 11u, 12u})
             texts.push_back(delegate.statusBarItem()->menu()->items().at(at)->title());
-        texts.push_back(platform.userNotifications->delivered.back());
-        const auto alert = platform.alerts->shown().back();
+        // at(): nothing delivered or shown fails the test instead of reading past the end.
+        const auto& notices = platform.userNotifications->delivered;
+        texts.push_back(notices.at(notices.size() - 1));
+        const auto alerts = platform.alerts->shown();
+        const auto& alert = alerts.at(alerts.size() - 1);
         texts.push_back(alert.messageText + " / " + alert.informativeText + " / " +
                         alert.buttons.at(0));
         EXPECT_EQ(texts, row.texts);
