@@ -4,15 +4,9 @@
 
 #include "helper_interface/helper_authorization.h"
 #include "platform/log.h"
+#include "platform/translation.h"
 #include "platform/ui_tools.h"
 #include "service/qor_tools.h"
-
-namespace {
-
-constexpr char kStartTitle[] = "Start orvane Storage Gateway";
-constexpr char kStopTitle[] = "Stop orvane Storage Gateway";
-
-}  // namespace
 
 AppDelegate::AppDelegate(const Services& services)
     : statusBar_(services.statusBar),
@@ -149,6 +143,8 @@ void AppDelegate::setupStatusBarMenu() {
 std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundleName) {
     auto menu = statusBar_.makeMenu();
     menu->setAutoenablesItems(false);
+    // Each title is looked up where it is written: the menu is built once, in the session's
+    // language.
     auto add = [&](const std::string& title, const platform::Selector& action) {
         auto item = statusBar_.makeItem(title, action, "");
         menu->addItem(item);
@@ -156,25 +152,31 @@ std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundle
     };
     auto separator = [&] { menu->addItem(statusBar_.makeSeparator()); };
 
-    menuItemStatus_ = add("Status: ?", "");
+    menuItemStatus_ =
+        add(platform::fillPlaceholders(platform::translate("Menu", "Status: %1"), {"?"}), "");
     menuItemStatus_->setEnabled(false);
-    menuItemStartStop_ = add(kStopTitle, "startStopAction");
+    menuItemStartStop_ =
+        add(platform::translate("Menu", "Stop orvane Storage Gateway"), "startStopAction");
     separator();
-    menuItemConfigure_ = add("Configure...", "configureAction");
+    menuItemConfigure_ = add(platform::translate("Menu", "Configure..."), "configureAction");
     menuItemConfigure_->setEnabled(false);
-    add("Setup Wizard...", "setupWizardAction");
-    menuItemStartOnLogin_ = add("Start at boot", "startOnLoginAction");
-    menuItemShowConfigBackups_ = add("Show Configuration Backups", "showConfigIniBackupsAction");
+    add(platform::translate("Menu", "Setup Wizard..."), "setupWizardAction");
+    menuItemStartOnLogin_ = add(platform::translate("Menu", "Start at boot"), "startOnLoginAction");
+    menuItemShowConfigBackups_ = add(platform::translate("Menu", "Show Configuration Backups"),
+                                     "showConfigIniBackupsAction");
     menuItemShowConfigBackups_->setAlternate(true);
     menuItemShowConfigBackups_->setKeyEquivalentModifierMask(platform::kOptionKeyMask);
     separator();
-    add("Show Service Logs", "showServiceLogsAction");
-    auto showApplicationLogs = add("Show Application Logs", "showApplicationLogsAction");
+    add(platform::translate("Menu", "Show Service Logs"), "showServiceLogsAction");
+    auto showApplicationLogs =
+        add(platform::translate("Menu", "Show Application Logs"), "showApplicationLogsAction");
     showApplicationLogs->setAlternate(true);
     showApplicationLogs->setKeyEquivalentModifierMask(platform::kOptionKeyMask);
     separator();
-    add("About " + bundleName, "aboutAction");
-    add("Quit", "quitApplication");
+    //: %1 is the application's name.
+    add(platform::fillPlaceholders(platform::translate("Menu", "About %1"), {bundleName}),
+        "aboutAction");
+    add(platform::translate("Menu", "Quit"), "quitApplication");
     return menu;
 }
 
@@ -183,12 +185,16 @@ void AppDelegate::updateMenu() {
     qorStatus_ = QorTools::getStatus();
     if (qorStatus_ == QorStatus::Running) runningSeenAt_ = serviceRequests_;
     noticeStatusChange();
-    menuItemStatus_->setTitle("Status: " + std::string(rawValue(qorStatus_)));
-    menuItemStartStop_->setTitle(kStartTitle);
+    //: %1 is the gateway's status (Running, Failed, Stopped, Unknown), or "?" before the first
+    //: refresh.
+    menuItemStatus_->setTitle(platform::fillPlaceholders(platform::translate("Menu", "Status: %1"),
+                                                         {shownName(qorStatus_)}));
+    menuItemStartStop_->setTitle(platform::translate("Menu", "Start orvane Storage Gateway"));
     std::shared_ptr<platform::Image> icon;
     switch (qorStatus_) {
         case QorStatus::Running:
-            menuItemStartStop_->setTitle(kStopTitle);
+            menuItemStartStop_->setTitle(
+                platform::translate("Menu", "Stop orvane Storage Gateway"));
             icon = statusIconOk_;
             break;
         case QorStatus::Failed:
@@ -220,19 +226,26 @@ void AppDelegate::openSetupWizard() {
     if (files_.exists(config)) {
         auto contents = files_.readFile(config);
         if (auto* error = std::get_if<platform::FileError>(&contents)) {
-            UiTools::enqueueAlert("Failed to start Setup Wizard",
-                                  "The configuration file " + config.string() +
-                                      " cannot be read: " + error->description + ".\n\n" +
-                                      kJoinTheGroup);
+            //: %1 is the file's path, %2 the system's reason.
+            const auto unreadable = platform::fillPlaceholders(
+                platform::translate("Alert", "The configuration file %1 cannot be read: %2."),
+                {config.string(), error->description});
+            UiTools::enqueueAlert(
+                platform::translate("Alert", "Failed to start Setup Wizard"),
+                unreadable + "\n\n" + platform::translate("Alert", kJoinTheGroup));
             return;
         }
     }
     const std::string url = QorTools::getOrvaneUrl().value_or("");
     if (url.empty() || url == "https://") {
-        UiTools::enqueueAlert("Failed to start Setup Wizard",
-                              "Is orvane Storage Gateway installed and config.ini properly "
-                              "initialized?\n\norvane-url from config.ini is \"" +
-                                  url + "\"");
+        //: %1 is the value of orvane-url in config.ini, often empty.
+        const auto question = platform::fillPlaceholders(
+            platform::translate("Alert",
+                                "Is orvane Storage Gateway installed and config.ini properly "
+                                "initialized?\n\norvane-url from config.ini is \"%1\""),
+            {url});
+        UiTools::enqueueAlert(platform::translate("Alert", "Failed to start Setup Wizard"),
+                              question);
         return;
     }
     platform::log("Start setup wizard");

@@ -17,6 +17,7 @@
 #include "platform/service_state_watcher.h"
 #include "platform/status_bar.h"
 #include "platform/system_paths.h"
+#include "platform/translation.h"
 #include "platform/user_defaults.h"
 #include "platform/user_notifications.h"
 #include "platform/wizard_controls.h"
@@ -142,9 +143,10 @@ public:
     static constexpr double kLogProcessReportDelaySeconds = 0.5;
     // At most one notification of the gateway stopping on its own in this time.
     static constexpr double kStopNoticeIntervalSeconds = 60.0;
-    // What someone outside the product's group must do to read its files or control it.
-    static constexpr char kJoinTheGroup[] =
-        "Ask an administrator to add you to the group orvane, then log out and in again.";
+    // What someone outside the product's group must do to read its files or control it; shown
+    // as platform::translate("Alert", kJoinTheGroup).
+    static constexpr char kJoinTheGroup[] = QT_TRANSLATE_NOOP(
+        "Alert", "Ask an administrator to add you to the group orvane, then log out and in again.");
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const {

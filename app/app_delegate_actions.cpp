@@ -7,6 +7,7 @@
 #include "platform/distributed_notifications.h"
 #include "platform/log.h"
 #include "platform/opener_watch.h"
+#include "platform/translation.h"
 #include "platform/ui_tools.h"
 #include "platform/workspace.h"
 #include "service/qor_tools.h"
@@ -39,9 +40,10 @@ void AppDelegate::configureAction() {
         platform::log("Opened configuration for storage " + *storageId);
         return;
     }
-    UiTools::enqueueAlert("Failed to open Configuration",
-                          "Could not get orvane URL or Storage ID from config.ini. Is orvane "
-                          "Storage Gateway installed?");
+    UiTools::enqueueAlert(platform::translate("Alert", "Failed to open Configuration"),
+                          platform::translate("Alert",
+                                              "Could not get orvane URL or Storage ID from "
+                                              "config.ini. Is orvane Storage Gateway installed?"));
 }
 
 void AppDelegate::startOnLoginAction() {
@@ -65,8 +67,9 @@ void AppDelegate::showServiceLogsAction() {
     // Only an absolute path is a location: anything else would be read relative to wherever
     // the viewer happens to start, or as one of its options.
     if (!logFile || logFile->empty() || logFile->front() != '/') {
-        UiTools::enqueueAlert("Failed to show log file",
-                              "Could not parse log file location from config.ini");
+        UiTools::enqueueAlert(
+            platform::translate("Alert", "Failed to show log file"),
+            platform::translate("Alert", "Could not parse log file location from config.ini"));
         return;
     }
     workspace_.openFile(*logFile, "Console");
@@ -81,14 +84,16 @@ void AppDelegate::showApplicationLogsAction() {
             "orvane_storage_grateway_app_logs.sh");
         return;
     }
+    const platform::OpenerText failed{
+        QT_TRANSLATE_NOOP("Alert", "Could not open the application log")};
     const auto command = workspace_.commandToOpenFile(script->string(), "Terminal");
     if (!command) {
-        platform::reportOpenFailure("the application log", platform::kNoTerminal);
+        platform::reportOpenFailure(failed, {platform::kNoTerminal});
         return;
     }
     auto started = processes_.start(command->executable, command->arguments);
     // A terminal that cannot open a window in this session exits at once: the person is told.
-    if (!platform::watchOpener("the application log", command->executable, started)) return;
+    if (!platform::watchOpener(failed, command->executable, started)) return;
     onMainAfter(kLogProcessReportDelaySeconds, [process = started.process](AppDelegate&) {
         platform::log("showApplicationLogsAction, streaming logs in process " +
                       std::to_string(process->processIdentifier()) +

@@ -3,13 +3,13 @@
 #include "helper_interface/helper_authorization.h"
 #include "helper_interface/helper_protocol.h"
 #include "platform/log.h"
+#include "platform/translation.h"
 #include "platform/ui_tools.h"
 
 namespace {
 
 constexpr char kHelperCopyInBundle[] =
     "Contents/Library/LaunchServices/com.velmora.QorPrivilegedHelper";
-constexpr char kFailedAdminAccess[] = "Failed to get admin access";
 
 }  // namespace
 
@@ -59,19 +59,24 @@ void AppDelegate::helperVersionChecked(bool isCurrent) {
     if (!ensureHelperIsInstalled()) return;
     auto helper = helperProxy(nullptr);
     if (!helper) return;
-    helper->createLogDirectoryWithCompletion([door = door()](
-                                                 const std::string& message,
-                                                 std::optional<platform::XpcError> error) {
-        if (!error) return;
-        door([message, error = *error](AppDelegate&) {
-            platform::log("Got error from helper " + error.description());
-            // Someone outside the product's group may not make it; told what to do.
-            const bool refused = error.description().find(": not authorized") != std::string::npos;
-            UiTools::enqueueAlert("Failed to create log directory",
-                                  "Failed to create log directory with error message: " + message +
-                                      (refused ? std::string("\n\n") + kJoinTheGroup : ""));
+    helper->createLogDirectoryWithCompletion(
+        [door = door()](const std::string& message, std::optional<platform::XpcError> error) {
+            if (!error) return;
+            door([message, error = *error](AppDelegate&) {
+                platform::log("Got error from helper " + error.description());
+                // Someone outside the product's group may not make it; told what to do.
+                const bool refused =
+                    error.description().find(": not authorized") != std::string::npos;
+                //: %1 is the helper's message, as it wrote it.
+                const auto failed = platform::fillPlaceholders(
+                    platform::translate("Alert",
+                                        "Failed to create log directory with error message: %1"),
+                    {message});
+                UiTools::enqueueAlert(
+                    platform::translate("Alert", "Failed to create log directory"),
+                    failed + (refused ? "\n\n" + platform::translate("Alert", kJoinTheGroup) : ""));
+            });
         });
-    });
 }
 
 bool AppDelegate::ensureHelperIsInstalled() {
@@ -101,13 +106,15 @@ bool AppDelegate::installHelper() {
     const auto failedWithError = [this](const std::string& description,
                                         const std::string& localizedDescription) {
         platform::log("Failed to install helper with error: " + description);
-        UiTools::enqueueAlert(kFailedAdminAccess, localizedDescription);
+        UiTools::enqueueAlert(platform::translate("Alert", "Failed to get admin access"),
+                              localizedDescription);
         helperIsInstalled_ = false;
         return false;
     };
     const auto failedWithoutError = [this] {
         platform::log("Failed install helper with unknown error.");
-        UiTools::enqueueAlert(kFailedAdminAccess, "Unknown error");
+        UiTools::enqueueAlert(platform::translate("Alert", "Failed to get admin access"),
+                              platform::translate("Alert", "Unknown error"));
         helperIsInstalled_ = false;
         return false;
     };
@@ -120,7 +127,8 @@ bool AppDelegate::installHelper() {
                 platform::kAuthorizationFlagExtendRights |
                 platform::kAuthorizationFlagPreAuthorize);
     } catch (const HelperAuthorizationError& error) {
-        return failedWithError(error.what(), error.what());
+        // The platform's English text, marked for translation where it is written.
+        return failedWithError(error.what(), platform::translate("Alert", error.what()));
     }
     if (!authorization) return failedWithoutError();
 

@@ -2,6 +2,7 @@
 #include "app/app_delegate.h"
 #include "platform/log.h"
 #include "platform/outside_text.h"
+#include "platform/translation.h"
 #include "platform/ui_tools.h"
 #include "platform/user_notifications.h"
 #include "service/qor_tools.h"
@@ -18,8 +19,9 @@ constexpr std::size_t kHelperErrorLineBytes = 300;
 // How the helper says that polkit did not grant the caller the right.
 constexpr std::string_view kNotAuthorized = ": not authorized";
 constexpr char kHowToGetTheRight[] =
-    "You are not allowed to start or stop the gateway; where your desktop asks for an "
-    "administrator's password, giving it allows it once.";
+    QT_TRANSLATE_NOOP("Alert",
+                      "You are not allowed to start or stop the gateway; where your desktop asks "
+                      "for an administrator's password, giving it allows it once.");
 
 }  // namespace
 
@@ -141,9 +143,15 @@ void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string
     platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
     const std::string why = takeHelperErrorText();
     if (exitCode != 0 && exitCode != kAlreadyInThatState) {
-        UiTools::enqueueAlert("Failed to " + action + " orvane Storage Gateway",
-                              "The command 'launchctl' failed with exit code: " +
-                                  std::to_string(exitCode) + (why.empty() ? "" : "\n\n" + why));
+        const auto title =
+            action == "start"
+                ? platform::translate("Alert", "Failed to start orvane Storage Gateway")
+                : platform::translate("Alert", "Failed to stop orvane Storage Gateway");
+        //: %1 is the command's exit status, a number.
+        const auto failed = platform::fillPlaceholders(
+            platform::translate("Alert", "The command 'launchctl' failed with exit code: %1"),
+            {std::to_string(exitCode)});
+        UiTools::enqueueAlert(title, failed + (why.empty() ? "" : "\n\n" + why));
     }
     completion();
     // The menu shows the outcome at once; the check later confirms it. A start that ran is then
@@ -168,9 +176,11 @@ void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exi
             // One that started and then died says why as well as one whose start failed.
             const std::string why =
                 qorStatus_ == QorStatus::Failed ? QorTools::getFailureReason() : "";
-            UiTools::enqueueAlert("orvane Storage Gateway failed to start",
-                                  "Please check the configuration and logs for more information." +
-                                      (why.empty() ? "" : "\n\n" + why));
+            UiTools::enqueueAlert(
+                platform::translate("Alert", "orvane Storage Gateway failed to start"),
+                platform::translate(
+                    "Alert", "Please check the configuration and logs for more information.") +
+                    (why.empty() ? "" : "\n\n" + why));
         }
     }
     // From here on, a change is the gateway's own again: a stop that did not take leaves it
@@ -214,7 +224,10 @@ std::string AppDelegate::takeHelperErrorText() {
         lines.erase(lines.begin(), lines.end() - kHelperErrorLines);
     std::string joined;
     for (const auto& line : lines) joined += (joined.empty() ? "" : "\n") + line;
-    if (refused) joined += std::string("\n\n") + kHowToGetTheRight + " " + kJoinTheGroup;
+    if (refused) {
+        joined += "\n\n" + platform::translate("Alert", kHowToGetTheRight) + " " +
+                  platform::translate("Alert", kJoinTheGroup);
+    }
     return joined;
 }
 
@@ -231,10 +244,14 @@ void AppDelegate::noticeStatusChange() {
     platform::log("The gateway changed from Running to " + std::string(rawValue(qorStatus_)) +
                   " on its own");
     // A short summary: servers cut long ones; the status goes in the body.
-    userNotifications_->deliver({"The gateway stopped",
-                                 "orvane Storage Gateway is no longer running. Status: " +
-                                     std::string(rawValue(qorStatus_)),
-                                 "Show Service Logs", "showServiceLogsAction"});
+    //: %1 is the gateway's status now: Stopped or Failed.
+    const auto body = platform::fillPlaceholders(
+        platform::translate("Notification",
+                            "orvane Storage Gateway is no longer running. Status: %1"),
+        {shownName(qorStatus_)});
+    userNotifications_->deliver({platform::translate("Notification", "The gateway stopped"), body,
+                                 platform::translate("Notification", "Show Service Logs"),
+                                 "showServiceLogsAction"});
     stopNoticeQuiet_ = true;
     onMainAfter(kStopNoticeIntervalSeconds,
                 [](AppDelegate& self) { self.stopNoticeQuiet_ = false; });

@@ -12,6 +12,8 @@ set(ORVANE_TRANSLATED_SOURCES
   ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/wizard ${PROJECT_SOURCE_DIR}/service
   ${PROJECT_SOURCE_DIR}/helper_interface ${PROJECT_SOURCE_DIR}/cloud_api
   ${PROJECT_SOURCE_DIR}/platform/qt ${PROJECT_SOURCE_DIR}/platform/ui_tools.cpp
+  ${PROJECT_SOURCE_DIR}/platform/authorization.cpp ${PROJECT_SOURCE_DIR}/platform/opener_watch.h
+  ${PROJECT_SOURCE_DIR}/platform/opener_watch.cpp ${PROJECT_SOURCE_DIR}/platform/linux/xdg_workspace.cpp
   ${PROJECT_SOURCE_DIR}/resources/setup_wizard.ui)
 
 set(qm_files)

@@ -7,23 +7,27 @@
 
 namespace platform {
 
-void reportOpenFailure(const std::string& what, const std::string& why) {
-    log("Could not open " + what + ": " + why);
-    UiTools::enqueueAlert("Could not open " + what, why);
+void reportOpenFailure(const OpenerText& failed, const OpenerText& why) {
+    log(failed.english() + ": " + why.english());
+    UiTools::enqueueAlert(failed.shown(), why.shown());
 }
 
-bool watchOpener(const std::string& what, const std::string& program,
+bool watchOpener(const OpenerText& failed, const std::string& program,
                  const StartedProcess& started) {
     if (started.startError || !started.process) {
-        reportOpenFailure(
-            what, program + " could not be started: " + started.startError.value_or("no process"));
+        //: %1 is a program, %2 the system's reason.
+        reportOpenFailure(failed, {QT_TRANSLATE_NOOP("Alert", "%1 could not be started: %2"),
+                                   program, started.startError.value_or("no process")});
         return false;
     }
-    dispatch().main().asyncAfter(kOpenerFailureWindow, [what, program, process = started.process] {
+    dispatch().main().asyncAfter(kOpenerFailureWindow, [failed, program,
+                                                        process = started.process] {
         const auto status = process->exitStatus();
         if (!status || *status == 0) return;
-        reportOpenFailure(what, program + " exited with status " + std::to_string(*status) +
-                                    " right after it started.");
+        //: %1 is a program, %2 its exit status, a number.
+        reportOpenFailure(
+            failed, {QT_TRANSLATE_NOOP("Alert", "%1 exited with status %2 right after it started."),
+                     program, std::to_string(*status)});
     });
     return true;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/process_runner.h"
+#include "platform/translation.h"
 
 namespace platform {
 
@@ -12,19 +13,36 @@ namespace platform {
 // failed to open what it was given: a window that opened stays open far longer.
 inline constexpr auto kOpenerFailureWindow = std::chrono::seconds(3);
 
+// A sentence of an open failure: `source` is marked with QT_TRANSLATE_NOOP("Alert", ...) where it
+// is written, and its %1 and %2 are `first` and `second`. The log gets it in English, the alert
+// in the session's language.
+struct OpenerText {
+    const char* source;
+    std::string first = {};
+    std::string second = {};
+    std::string english() const { return fillPlaceholders(source, {first, second}); }
+    std::string shown() const {
+        return fillPlaceholders(translate("Alert", source), {first, second});
+    }
+};
+
+//: %1 is the path of a file or folder.
+inline constexpr char kCouldNotOpen[] = QT_TRANSLATE_NOOP("Alert", "Could not open %1");
 // Why a log could not be shown where the session has no terminal to show it in.
-inline constexpr char kNoTerminal[] =
+inline constexpr char kNoTerminal[] = QT_TRANSLATE_NOOP(
+    "Alert",
     "No terminal that works in this session was found (looked for xdg-terminal-exec, "
     "x-terminal-emulator, foot, alacritty, kitty, gnome-terminal, konsole, xfce4-terminal and "
-    "xterm). Install one of them.";
+    "xterm). Install one of them.");
 
-// Tells the person that `what` could not be opened and `why`: an alert and one log line.
-// Main thread.
-void reportOpenFailure(const std::string& what, const std::string& why);
+// Tells the person that something could not be opened (`failed`, the alert's title) and `why`:
+// an alert and one log line. Main thread.
+void reportOpenFailure(const OpenerText& failed, const OpenerText& why);
 
-// Reports `started` (the opener `program` started for `what`) when it did not start, or when it
-// exits with an error within kOpenerFailureWindow. True when it started. Main thread.
-bool watchOpener(const std::string& what, const std::string& program,
+// Reports `started` (the opener `program`, started for what `failed` names) when it did not
+// start, or when it exits with an error within kOpenerFailureWindow. True when it started. Main
+// thread.
+bool watchOpener(const OpenerText& failed, const std::string& program,
                  const StartedProcess& started);
 
 }  // namespace platform

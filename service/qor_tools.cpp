@@ -9,6 +9,7 @@
 
 #include "platform/outside_text.h"
 #include "platform/registry.h"
+#include "platform/translation.h"
 #include "service/config_parser.h"
 
 namespace {
@@ -27,11 +28,12 @@ constexpr std::string_view kForbiddenDirs =
 
 constexpr std::string_view kLaunchctl = "/bin/launchctl";
 constexpr std::string_view kInactiveMarker = "active count = 0";
-// Lines of launchctl's answer for a failed gateway that say why, and how each is told.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kFailureLines = {{
-    {"\tlast result = ", "The gateway's unit ended with result "},
-    {"\tlast exit code = ", "Its program's exit status: "},
-    {"\tlast status = ", ""},
+// Lines of launchctl's answer for a failed gateway that say why, and the sentence each value is
+// told in (a person reads it in an alert); the last one's value is the gateway's own words.
+constexpr std::array<std::pair<std::string_view, const char*>, 3> kFailureLines = {{
+    {"\tlast result = ", QT_TRANSLATE_NOOP("Alert", "The gateway's unit ended with result %1")},
+    {"\tlast exit code = ", QT_TRANSLATE_NOOP("Alert", "Its program's exit status: %1")},
+    {"\tlast status = ", nullptr},
 }};
 // One line of the gateway's, however long, stays readable in an alert.
 constexpr std::size_t kFailureLineBytes = 300;
@@ -221,7 +223,8 @@ std::string QorTools::getFailureReason(std::chrono::milliseconds timeout) {
             (end == std::string::npos ? result.output.size() : end) - begin);
         if (value.empty()) continue;
         if (!reason.empty()) reason += '\n';
-        reason += std::string(told) + platform::escapedText(value, kFailureLineBytes);
+        const auto shown = platform::escapedText(value, kFailureLineBytes);
+        reason += told ? platform::translate("Alert", told, {shown}) : shown;
     }
     return reason;
 }

@@ -164,15 +164,21 @@ bool XdgWorkspace::openFile(const std::string& file, const std::string& applicat
     const auto command = commandToOpenFile(file, application);
     if (!command) {
         if (!isAbsolutePath(file)) {
-            reportOpenFailure(file, "Only a file named by its absolute path can be opened.");
+            reportOpenFailure(
+                {kCouldNotOpen, file},
+                {QT_TRANSLATE_NOOP("Alert",
+                                   "Only a file named by its absolute path can be opened.")});
         } else if (application == "Console" && !findProgram(programs_.pager)) {
-            reportOpenFailure(file, programs_.pager + " is not installed.");
+            //: %1 is a program.
+            const OpenerText why{QT_TRANSLATE_NOOP("Alert", "%1 is not installed."),
+                                 programs_.pager};
+            reportOpenFailure({kCouldNotOpen, file}, why);
         } else {
-            reportOpenFailure(file, kNoTerminal);
+            reportOpenFailure({kCouldNotOpen, file}, {kNoTerminal});
         }
         return false;
     }
-    return watchOpener(file, command->executable,
+    return watchOpener({kCouldNotOpen, file}, command->executable,
                        processes_->start(command->executable, command->arguments));
 }
 
@@ -194,11 +200,14 @@ bool XdgWorkspace::selectFile(const std::string& file, const std::string& rootPa
 void XdgWorkspace::openFolder(const std::string& folder) {
     auto opener = findProgram(programs_.opener);
     if (!opener) {
-        reportOpenFailure(
-            folder, "No file manager answered, and " + programs_.opener + " is not installed.");
+        //: %1 is a program.
+        const OpenerText why{
+            QT_TRANSLATE_NOOP("Alert", "No file manager answered, and %1 is not installed."),
+            programs_.opener};
+        reportOpenFailure({kCouldNotOpen, folder}, why);
         return;
     }
-    watchOpener(folder, *opener, processes_->start(*opener, {folder}));
+    watchOpener({kCouldNotOpen, folder}, *opener, processes_->start(*opener, {folder}));
 }
 
 std::vector<RunningApplication> XdgWorkspace::runningApplications() const {

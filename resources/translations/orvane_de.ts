@@ -2,6 +2,235 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>Alert</name>
+    <message>
+        <source>Failed to start Setup Wizard</source>
+        <translation>Der Einrichtungsassistent konnte nicht gestartet werden</translation>
+    </message>
+    <message>
+        <source>Ask an administrator to add you to the group orvane, then log out and in again.</source>
+        <translation>Bitten Sie einen Administrator, Sie zur Gruppe orvane hinzuzufügen, und melden Sie sich danach ab und wieder an.</translation>
+    </message>
+    <message>
+        <source>Failed to open Configuration</source>
+        <translation>Die Konfiguration konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Could not get orvane URL or Storage ID from config.ini. Is orvane Storage Gateway installed?</source>
+        <translation>Die orvane-URL oder die Speicher-ID konnte nicht aus der config.ini gelesen werden. Ist orvane Storage Gateway installiert?</translation>
+    </message>
+    <message>
+        <source>Failed to show log file</source>
+        <translation>Die Protokolldatei konnte nicht angezeigt werden</translation>
+    </message>
+    <message>
+        <source>Could not parse log file location from config.ini</source>
+        <translation>Der Ort der Protokolldatei konnte nicht aus der config.ini gelesen werden</translation>
+    </message>
+    <message>
+        <source>Failed to create log directory</source>
+        <translation>Der Protokollordner konnte nicht erstellt werden</translation>
+    </message>
+    <message>
+        <source>Failed to get admin access</source>
+        <translation>Administratorrechte konnten nicht erlangt werden</translation>
+    </message>
+    <message>
+        <source>Unknown error</source>
+        <translation>Unbekannter Fehler</translation>
+    </message>
+    <message>
+        <source>You are not allowed to start or stop the gateway; where your desktop asks for an administrator&apos;s password, giving it allows it once.</source>
+        <translation>Sie dürfen das Gateway nicht starten oder anhalten; wenn Ihre Arbeitsumgebung nach dem Passwort eines Administrators fragt, erlaubt dessen Eingabe es einmalig.</translation>
+    </message>
+    <message>
+        <source>Failed to start orvane Storage Gateway</source>
+        <translation>orvane Storage Gateway konnte nicht gestartet werden</translation>
+    </message>
+    <message>
+        <source>Failed to stop orvane Storage Gateway</source>
+        <translation>orvane Storage Gateway konnte nicht angehalten werden</translation>
+    </message>
+    <message>
+        <source>orvane Storage Gateway failed to start</source>
+        <translation>orvane Storage Gateway ist nicht angelaufen</translation>
+    </message>
+    <message>
+        <source>Please check the configuration and logs for more information.</source>
+        <translation>Bitte prüfen Sie die Konfiguration und die Protokolle, um mehr zu erfahren.</translation>
+    </message>
+    <message>
+        <source>The gateway&apos;s unit ended with result %1</source>
+        <translation>Die Unit des Gateways wurde mit dem Ergebnis %1 beendet</translation>
+    </message>
+    <message>
+        <source>Its program&apos;s exit status: %1</source>
+        <translation>Exit-Status ihres Programms: %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>The authorization rights are invalid.</source>
+        <translation>Die Berechtigungen der Autorisierung sind ungültig.</translation>
+    </message>
+    <message>
+        <source>The authorization reference is invalid.</source>
+        <translation>Die Referenz der Autorisierung ist ungültig.</translation>
+    </message>
+    <message>
+        <source>The authorization tag is invalid.</source>
+        <translation>Die Kennung der Autorisierung ist ungültig.</translation>
+    </message>
+    <message>
+        <source>The returned authorization is invalid.</source>
+        <translation>Die erhaltene Autorisierung ist ungültig.</translation>
+    </message>
+    <message>
+        <source>The authorization was denied.</source>
+        <translation>Die Autorisierung wurde verweigert.</translation>
+    </message>
+    <message>
+        <source>The authorization was canceled by the user.</source>
+        <translation>Die Autorisierung wurde vom Benutzer abgebrochen.</translation>
+    </message>
+    <message>
+        <source>The authorization was denied since no user interaction was possible.</source>
+        <translation>Die Autorisierung wurde verweigert, da keine Eingabe durch den Benutzer möglich war.</translation>
+    </message>
+    <message>
+        <source>Unable to obtain authorization for this operation.</source>
+        <translation>Für diesen Vorgang konnte keine Autorisierung erlangt werden.</translation>
+    </message>
+    <message>
+        <source>The configuration file %1 cannot be read: %2.</source>
+        <extracomment>%1 is the file&apos;s path, %2 the system&apos;s reason.</extracomment>
+        <translation>Die Konfigurationsdatei %1 kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>Is orvane Storage Gateway installed and config.ini properly initialized?
+
+orvane-url from config.ini is &quot;%1&quot;</source>
+        <extracomment>%1 is the value of orvane-url in config.ini, often empty.</extracomment>
+        <translation>Ist orvane Storage Gateway installiert und die config.ini richtig eingerichtet?
+
+orvane-url in der config.ini lautet „%1“</translation>
+    </message>
+    <message>
+        <source>Failed to create log directory with error message: %1</source>
+        <extracomment>%1 is the helper&apos;s message, as it wrote it.</extracomment>
+        <translation>Der Protokollordner konnte nicht erstellt werden. Fehlermeldung: %1</translation>
+    </message>
+    <message>
+        <source>The command &apos;launchctl&apos; failed with exit code: %1</source>
+        <extracomment>%1 is the command&apos;s exit status, a number.</extracomment>
+        <translation>Der Befehl „launchctl“ ist fehlgeschlagen. Exit-Code: %1</translation>
+    </message>
+    <message>
+        <source>Could not open the application log</source>
+        <translation>Das Protokoll der Anwendung konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Could not open %1</source>
+        <extracomment>%1 is the path of a file or folder.</extracomment>
+        <translation>%1 konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>No terminal that works in this session was found (looked for xdg-terminal-exec, x-terminal-emulator, foot, alacritty, kitty, gnome-terminal, konsole, xfce4-terminal and xterm). Install one of them.</source>
+        <translation>In dieser Sitzung wurde kein funktionierendes Terminal gefunden (gesucht wurde nach xdg-terminal-exec, x-terminal-emulator, foot, alacritty, kitty, gnome-terminal, konsole, xfce4-terminal und xterm). Bitte installieren Sie eines davon.</translation>
+    </message>
+    <message>
+        <source>%1 could not be started: %2</source>
+        <extracomment>%1 is a program, %2 the system&apos;s reason.</extracomment>
+        <translation>%1 konnte nicht gestartet werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 exited with status %2 right after it started.</source>
+        <extracomment>%1 is a program, %2 its exit status, a number.</extracomment>
+        <translation>%1 wurde direkt nach dem Start mit dem Status %2 beendet.</translation>
+    </message>
+    <message>
+        <source>Only a file named by its absolute path can be opened.</source>
+        <translation>Nur eine Datei, die mit ihrem absoluten Pfad angegeben ist, kann geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>%1 is not installed.</source>
+        <extracomment>%1 is a program.</extracomment>
+        <translation>%1 ist nicht installiert.</translation>
+    </message>
+    <message>
+        <source>No file manager answered, and %1 is not installed.</source>
+        <extracomment>%1 is a program.</extracomment>
+        <translation>Kein Dateimanager hat geantwortet, und %1 ist nicht installiert.</translation>
+    </message>
+</context>
+<context>
+    <name>Menu</name>
+    <message>
+        <source>Stop orvane Storage Gateway</source>
+        <translation>orvane Storage Gateway anhalten</translation>
+    </message>
+    <message>
+        <source>Configure...</source>
+        <translation>Konfigurieren …</translation>
+    </message>
+    <message>
+        <source>Setup Wizard...</source>
+        <translation>Einrichtungsassistent …</translation>
+    </message>
+    <message>
+        <source>Start at boot</source>
+        <translation>Beim Hochfahren starten</translation>
+    </message>
+    <message>
+        <source>Show Configuration Backups</source>
+        <translation>Sicherungen der Konfiguration anzeigen</translation>
+    </message>
+    <message>
+        <source>Show Service Logs</source>
+        <translation>Protokolle des Dienstes anzeigen</translation>
+    </message>
+    <message>
+        <source>Show Application Logs</source>
+        <translation>Protokolle der Anwendung anzeigen</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Start orvane Storage Gateway</source>
+        <translation>orvane Storage Gateway starten</translation>
+    </message>
+    <message>
+        <source>Status: %1</source>
+        <extracomment>%1 is the gateway&apos;s status (Running, Failed, Stopped, Unknown), or &quot;?&quot; before the first refresh.</extracomment>
+        <translation>Status: %1</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <extracomment>%1 is the application&apos;s name.</extracomment>
+        <translation>Über %1</translation>
+    </message>
+</context>
+<context>
+    <name>Notification</name>
+    <message>
+        <source>The gateway stopped</source>
+        <translation>Das Gateway wurde beendet</translation>
+    </message>
+    <message>
+        <source>Show Service Logs</source>
+        <translation>Protokolle des Dienstes anzeigen</translation>
+    </message>
+    <message>
+        <source>orvane Storage Gateway is no longer running. Status: %1</source>
+        <extracomment>%1 is the gateway&apos;s status now: Stopped or Failed.</extracomment>
+        <translation>orvane Storage Gateway läuft nicht mehr. Status: %1</translation>
+    </message>
+</context>
+<context>
     <name>SetupWizardWindow</name>
     <message>
         <source>Setup Wizard</source>
@@ -134,6 +363,25 @@
     <message>
         <source>Next</source>
         <translation>Weiter</translation>
+    </message>
+</context>
+<context>
+    <name>Status</name>
+    <message>
+        <source>Running</source>
+        <translation>Läuft</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Unbekannt</translation>
     </message>
 </context>
 </TS>

@@ -11,6 +11,7 @@
 #include "platform/qt/qt_translations.h"
 #include "platform/testing/test_platform.h"
 #include "platform/translation.h"
+#include "tests/app/app_fixture.h"
 
 namespace {
 
@@ -82,6 +83,54 @@ TEST_F(InLanguage, TheFirstLanguageWithACatalogIsUsedAndEnglishOrNoneLeavesTheSo
         // Qt's own catalog comes with ours, for the buttons and dialogs Qt draws itself.
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(),
                   row.used.empty() ? "Cancel" : "Abbrechen");
+    }
+}
+
+// As the app's delegate makes them: menu titles after a refresh finds the gateway stopped, the
+// notice of that stop, and the last alert (with its button).
+TEST_F(InLanguage, TheMenuTheStopNoticeAndAnAlertReadInTheLanguage) {
+    const struct {
+        std::vector<std::string> languages, texts;
+    } rows[] = {
+        {{"de"},
+         {"Status: Angehalten", "orvane Storage Gateway starten", "Konfigurieren …", "Über Orvane",
+          "Beenden",
+          "Das Gateway wurde beendet / orvane Storage Gateway läuft nicht mehr. Status: Angehalten "
+          "/ Protokolle des Dienstes anzeigen -> showServiceLogsAction",
+          "Die Konfiguration konnte nicht geöffnet werden / Die orvane-URL oder die Speicher-ID "
+          "konnte nicht aus der config.ini gelesen werden. Ist orvane Storage Gateway installiert? "
+          "/ OK"}},
+        {{"en"},
+         {"Status: Stopped", "Start orvane Storage Gateway", "Configure...", "About Orvane", "Quit",
+          "The gateway stopped / orvane Storage Gateway is no longer running. Status: Stopped / "
+          "Show Service Logs -> showServiceLogsAction",
+          "Failed to open Configuration / Could not get orvane URL or Storage ID from config.ini. "
+          "Is orvane Storage Gateway installed? / OK"}},
+    };
+    platform.bundle->info = {{"CFBundleName", "Orvane"}};
+    platform::testing::RecordingStatusBar statusBar;
+    for (const auto& row : rows) {
+        use(row.languages);
+        platform.processes->setResult(app_test::statusResult(QorStatus::Running));
+        AppDelegate delegate(
+            app_test::appServices(platform, statusBar, *platform.xpc, *platform.serviceManagement));
+        delegate.applicationDidFinishLaunching();
+        platform.processes->setResult(app_test::statusResult(QorStatus::Stopped));
+        delegate.updateMenu();
+        delegate.perform("configureAction");
+        platform.dispatch->runUntilIdle();
+
+        std::vector<std::string> texts;
+        for (std::size_t at : {0u, 1u, 3u, 11u, 12u})
+            texts.push_back(delegate.statusBarItem()->menu()->items().at(at)->title());
+        // at(): nothing delivered or shown fails the test instead of reading past the end.
+        const auto& notices = platform.userNotifications->delivered;
+        texts.push_back(notices.at(notices.size() - 1));
+        const auto alerts = platform.alerts->shown();
+        const auto& alert = alerts.at(alerts.size() - 1);
+        texts.push_back(alert.messageText + " / " + alert.informativeText + " / " +
+                        alert.buttons.at(0));
+        EXPECT_EQ(texts, row.texts);
     }
 }
 
