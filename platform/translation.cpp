@@ -11,11 +11,6 @@ std::string translate(const char* context, const char* source) {
     return translator ? translator->translate(context, source) : std::string(source);
 }
 
-std::string translate(const char* context, const char* source,
-                      std::initializer_list<std::string_view> values) {
-    return fillPlaceholders(translate(context, source), values);
-}
-
 std::string fillPlaceholders(std::string_view text,
                              std::initializer_list<std::string_view> values) {
     std::string filled;

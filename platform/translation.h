@@ -28,13 +28,12 @@ public:
 };
 
 // What a person reads for `source` in `context`: through the installed translator, English
-// without one. The extraction tool finds every call by this name, so both arguments are literals
-// (a text kept in a table is marked with QT_TRANSLATE_NOOP where it is written).
+// without one. The extraction tool finds every call by this name and two arguments, so both are
+// literals (a text kept in a table is marked with QT_TRANSLATE_NOOP where it is written).
 std::string translate(const char* context, const char* source);
-// The same, with "%1" to "%9" replaced by `values` in one pass: a value is never read for
-// placeholders, since it may be a path or a server's message. Translations may reorder them.
-std::string translate(const char* context, const char* source,
-                      std::initializer_list<std::string_view> values);
+// `text` with "%1" to "%9" replaced by `values` in one pass: a value is never read for
+// placeholders, since it may be a path or a server's message. Translations may reorder them:
+//   fillPlaceholders(translate("Alert", "Could not open %1"), {path})
 std::string fillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values);
 
 // The languages the session asks for, best first, as gettext reads the environment: LANGUAGE's

@@ -224,7 +224,8 @@ std::string QorTools::getFailureReason(std::chrono::milliseconds timeout) {
         if (value.empty()) continue;
         if (!reason.empty()) reason += '\n';
         const auto shown = platform::escapedText(value, kFailureLineBytes);
-        reason += told ? platform::translate("Alert", told, {shown}) : shown;
+        reason +=
+            told ? platform::fillPlaceholders(platform::translate("Alert", told), {shown}) : shown;
     }
     return reason;
 }
