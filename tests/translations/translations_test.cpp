@@ -5,8 +5,6 @@
 #include "tests/qt_test_application.h"
 
 #include <QAbstractButton>
-#include <QDir>
-#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 #include <map>
@@ -123,7 +121,7 @@ TEST_F(InLanguage, TheDesktopWindowsReadInTheSessionsLanguage) {
     for (const auto& row : rows) {
         use({row.language});
         const QString folder = QString(ORVANE_TEST_OUTPUT_DIR "/") + row.language + "/";
-        QDir().mkpath(folder);
+        std::filesystem::create_directories(folder.toStdString());
         auto keep = [&](QWidget& w, const char* png) { EXPECT_TRUE(w.grab().save(folder + png)); };
         platform::qt::QtAboutPanel about(*platform.bundle);
         QStringList seen;
