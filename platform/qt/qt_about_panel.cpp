@@ -5,11 +5,23 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "platform/translation.h"
+
 namespace platform::qt {
 namespace {
 
 QString text(const Bundle& bundle, const char* key) {
     return QString::fromStdString(bundle.infoString(key).value_or(""));
+}
+
+// The bundle's copyright line in the session's language: its closing sentence is the one part
+// that is words rather than names and years.
+QString copyrightLine(const Bundle& bundle) {
+    QString line = text(bundle, "NSHumanReadableCopyright");
+    const QString reserved = "All rights reserved.";
+    if (!line.endsWith(reserved)) return line;
+    line.chop(reserved.size());
+    return line + QString::fromStdString(platform::translate("AboutPanel", "All rights reserved."));
 }
 
 QLabel* centred(const QString& content, QWidget* parent) {
@@ -42,12 +54,21 @@ QtAboutPanel::QtAboutPanel(const Bundle& bundle, QWidget* parent) : QDialog(pare
     title->setFont(bold);
     layout->addWidget(title);
 
-    QString version = "Version " + text(bundle, "CFBundleShortVersionString");
-    if (const QString build = text(bundle, "CFBundleVersion"); !build.isEmpty())
-        version += " (" + build + ")";
-    layout->addWidget(centred(version, this));
+    const std::string shortVersion = text(bundle, "CFBundleShortVersionString").toStdString();
+    const std::string build = text(bundle, "CFBundleVersion").toStdString();
+    // A bundle without a build number shows the version alone, with no empty brackets. The
+    // placeholders are filled apart from the lookup, which the extraction tool reads only with
+    // two literal arguments.
+    using platform::fillPlaceholders;
+    const std::string version =
+        build.empty()
+            ? fillPlaceholders(platform::translate("AboutPanel", "Version %1"), {shortVersion})
+            //: %1 is the version a person reads (1.4.2), %2 the build number.
+            : fillPlaceholders(platform::translate("AboutPanel", "Version %1 (%2)"),
+                               {shortVersion, build});
+    layout->addWidget(centred(QString::fromStdString(version), this));
 
-    auto* copyright = centred(text(bundle, "NSHumanReadableCopyright"), this);
+    auto* copyright = centred(copyrightLine(bundle), this);
     QFont small = copyright->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     copyright->setFont(small);

@@ -7,6 +7,8 @@
 #include <future>
 #include <memory>
 
+#include "platform/translation.h"
+
 namespace platform::qt {
 
 AuthorizationStatus QtAdministratorPrompt::askForRights(const std::vector<std::string>& rights) {
@@ -22,6 +24,7 @@ AuthorizationStatus QtAdministratorPrompt::askForRights(const std::vector<std::s
 
 AuthorizationStatus QtAdministratorPrompt::ask(const std::vector<std::string>& rights) {
     const QString app = QApplication::applicationDisplayName();
+    // The rights are identifiers, shown as they are.
     QString details;
     for (const auto& right : rights) details += "\n" + QString::fromStdString(right);
 
@@ -30,16 +33,27 @@ AuthorizationStatus QtAdministratorPrompt::ask(const std::vector<std::string>& r
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(app);
     box.setTextFormat(Qt::PlainText);
-    box.setText(app + " is trying to install a new helper tool.");
+    //: %1 is the application's name.
+    box.setText(QString::fromStdString(platform::fillPlaceholders(
+        platform::translate("AdministratorPrompt", "%1 is trying to install a new helper tool."),
+        {app.toStdString()})));
     box.setInformativeText(
-        "This system root is a sandbox: confirming here stands in for an administrator's "
-        "password.\n\nRights requested:" +
+        QString::fromStdString(platform::translate(
+            "AdministratorPrompt",
+            "This system root is a sandbox: confirming here stands in for an administrator's "
+            "password.")) +
+        "\n\n" +
+        QString::fromStdString(platform::translate("AdministratorPrompt", "Rights requested:")) +
         details);
     if (auto* label = box.findChild<QLabel*>("qt_msgbox_informativelabel")) {
         label->setTextFormat(Qt::PlainText);
     }
-    auto* cancel = box.addButton("Cancel", QMessageBox::RejectRole);
-    auto* allow = box.addButton("&Install Helper", QMessageBox::AcceptRole);
+    auto* cancel =
+        box.addButton(QString::fromStdString(platform::translate("AdministratorPrompt", "Cancel")),
+                      QMessageBox::RejectRole);
+    auto* allow = box.addButton(
+        QString::fromStdString(platform::translate("AdministratorPrompt", "&Install Helper")),
+        QMessageBox::AcceptRole);
     allow->setObjectName("allowButton");
     cancel->setObjectName("cancelButton");
     box.setDefaultButton(cancel);

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/translation.h"
+
 namespace platform::qt {
 namespace {
 
@@ -34,6 +36,12 @@ int QtAlertPresenter::runModal(const Alert& alert) {
     std::vector<QAbstractButton*> buttons;
     for (const auto& title : alert.buttons) {
         buttons.push_back(box.addButton(QString::fromStdString(title), QMessageBox::AcceptRole));
+    }
+    // Left without one, the box would add Qt's own "OK", which our catalog does not reach.
+    if (buttons.empty()) {
+        buttons.push_back(
+            box.addButton(QString::fromStdString(platform::translate("DesktopNotice", "OK")),
+                          QMessageBox::AcceptRole));
     }
     dispatch_.beginModal();
     box.exec();

@@ -10,6 +10,7 @@
 #include "platform/log.h"
 #include "platform/qt/qt_status_window.h"
 #include "platform/qt/status_notifier_item.h"
+#include "platform/translation.h"
 
 namespace platform::qt {
 
@@ -275,13 +276,16 @@ void QtStatusBar::showStatusWindow() {
     }
     if (!menu) return;
     if (!window_) {
-        const QString name = QGuiApplication::applicationDisplayName();
-        window_ = std::make_unique<QtStatusWindow>(
-            *menu, QString("%1 has no icon in the panel: this desktop shows no system tray. On "
-                           "GNOME, the AppIndicator extension adds one; once it is on, the icon "
-                           "appears. Until then, open %1 from the application menu to come "
-                           "back to this window.")
-                       .arg(name));
+        const std::string name = QGuiApplication::applicationDisplayName().toStdString();
+        //: %1 is the application's name. "AppIndicator" is the name of a GNOME Shell extension.
+        const std::string notice = platform::fillPlaceholders(
+            platform::translate(
+                "StatusWindow",
+                "%1 has no icon in the panel: this desktop shows no system tray. On GNOME, the "
+                "AppIndicator extension adds one; once it is on, the icon appears. Until then, "
+                "open %1 from the application menu to come back to this window."),
+            {name});
+        window_ = std::make_unique<QtStatusWindow>(*menu, QString::fromStdString(notice));
     }
     // Before the grace period ends the tray may just be late: no notice yet.
     const bool missing = !trayAvailable_ && graceOver_;

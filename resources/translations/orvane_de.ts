@@ -2,6 +2,46 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>AboutPanel</name>
+    <message>
+        <source>All rights reserved.</source>
+        <translation>Alle Rechte vorbehalten.</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>Version %1 (%2)</source>
+        <extracomment>%1 is the version a person reads (1.4.2), %2 the build number.</extracomment>
+        <translation>Version %1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>AdministratorPrompt</name>
+    <message>
+        <source>This system root is a sandbox: confirming here stands in for an administrator&apos;s password.</source>
+        <translation>Dieses Systemstammverzeichnis ist eine Sandbox: Die Bestätigung hier ersetzt das Passwort eines Administrators.</translation>
+    </message>
+    <message>
+        <source>Rights requested:</source>
+        <translation>Angeforderte Rechte:</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>&amp;Install Helper</source>
+        <translation>Hilfsprogramm &amp;installieren</translation>
+    </message>
+    <message>
+        <source>%1 is trying to install a new helper tool.</source>
+        <extracomment>%1 is the application&apos;s name.</extracomment>
+        <translation>%1 versucht, ein neues Hilfsprogramm zu installieren.</translation>
+    </message>
+</context>
+<context>
     <name>Alert</name>
     <message>
         <source>Failed to start Setup Wizard</source>
@@ -163,6 +203,13 @@ orvane-url in der config.ini lautet „%1“</translation>
         <source>No file manager answered, and %1 is not installed.</source>
         <extracomment>%1 is a program.</extracomment>
         <translation>Kein Dateimanager hat geantwortet, und %1 ist nicht installiert.</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotice</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>
@@ -382,6 +429,14 @@ orvane-url in der config.ini lautet „%1“</translation>
     <message>
         <source>Unknown</source>
         <translation>Unbekannt</translation>
+    </message>
+</context>
+<context>
+    <name>StatusWindow</name>
+    <message>
+        <source>%1 has no icon in the panel: this desktop shows no system tray. On GNOME, the AppIndicator extension adds one; once it is on, the icon appears. Until then, open %1 from the application menu to come back to this window.</source>
+        <extracomment>%1 is the application&apos;s name. &quot;AppIndicator&quot; is the name of a GNOME Shell extension.</extracomment>
+        <translation>%1 hat kein Symbol in der Leiste: Diese Arbeitsumgebung zeigt keinen Infobereich an. Unter GNOME fügt die Erweiterung „AppIndicator“ einen hinzu; sobald sie aktiviert ist, erscheint das Symbol. Öffnen Sie bis dahin %1 über das Anwendungsmenü, um zu diesem Fenster zurückzukehren.</translation>
     </message>
 </context>
 </TS>

@@ -6,7 +6,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 #include <future>
@@ -25,17 +24,13 @@ TEST(AdministratorPromptGuiTest, TheAnswerIsTheButtonWhicheverThreadAsks) {
     QApplication::setApplicationDisplayName("orvane Storage Gateway");
     platform::qt::QtDispatch dispatch;
     platform::qt::QtAdministratorPrompt prompt{dispatch};
-    std::string shown;
-    // Clicks `button` of the prompt once it is up, keeping a picture of it.
-    auto answerWith = [&shown](const char* button) {
+    // Clicks `button` of the prompt once it is up (its texts and picture: translations_test).
+    auto answerWith = [](const char* button) {
         auto* timer = new QTimer(qApp);
-        QObject::connect(timer, &QTimer::timeout, [&shown, timer, button] {
+        QObject::connect(timer, &QTimer::timeout, [timer, button] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || box->objectName() != "administratorPrompt") return;
             timer->deleteLater();
-            shown = box->text().toStdString();
-            QDir().mkpath(ORVANE_TEST_OUTPUT_DIR);
-            box->grab().save(QString(ORVANE_TEST_OUTPUT_DIR) + "/administrator-prompt.png");
             box->findChild<QAbstractButton*>(button)->click();
         });
         timer->start(10);
@@ -43,11 +38,9 @@ TEST(AdministratorPromptGuiTest, TheAnswerIsTheButtonWhicheverThreadAsks) {
 
     answerWith("allowButton");
     EXPECT_EQ(prompt.askForRights({kRight}), platform::errAuthorizationSuccess);
-    EXPECT_EQ(shown, "orvane Storage Gateway is trying to install a new helper tool.");
 
     // From a helper connection's thread: it waits while the main thread, its event loop going,
     // shows the prompt.
-    shown.clear();
     answerWith("cancelButton");
     std::promise<AuthorizationStatus> answer;
     auto answered = answer.get_future();
@@ -57,7 +50,6 @@ TEST(AdministratorPromptGuiTest, TheAnswerIsTheButtonWhicheverThreadAsks) {
     }
     connectionQueue.join();
     EXPECT_EQ(answered.get(), platform::errAuthorizationCanceled);
-    EXPECT_FALSE(shown.empty());
 }
 
 }  // namespace

@@ -4,14 +4,21 @@
 
 #include "tests/qt_test_application.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <map>
 #include <memory>
 
+#include "platform/qt/qt_about_panel.h"
+#include "platform/qt/qt_administrator_prompt.h"
+#include "platform/qt/qt_status_window.h"
 #include "platform/qt/qt_translations.h"
 #include "platform/testing/test_platform.h"
 #include "platform/translation.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/app_services.h"
 
 namespace {
 
@@ -131,6 +138,69 @@ TEST_F(InLanguage, TheMenuTheStopNoticeAndAnAlertReadInTheLanguage) {
         texts.push_back(alert.messageText + " / " + alert.informativeText + " / " +
                         alert.buttons.at(0));
         EXPECT_EQ(texts, row.texts);
+    }
+}
+
+// The About panel's lines, the no-tray notice's first clause, the sandbox's administrator prompt
+// (its sentence, its list of rights and its buttons), joined by "|"; pictures in test-output/.
+TEST_F(InLanguage, TheDesktopWindowsReadInTheSessionsLanguage) {
+    struct NoTray : platform::qt::SystemTray {
+        QString watcher() const override { return {}; }
+        bool drawsMenus() const override { return false; }
+        bool embeds() const override { return false; }
+    };
+    QApplication::setApplicationDisplayName("orvane Storage Gateway");
+    QApplication::setWindowIcon(QIcon(ORVANE_BUNDLE_DIR "/Contents/Resources/AppIcon.png"));
+    platform.bundle->info = {
+        {"CFBundleName", "orvane Storage Gateway"},
+        {"CFBundleShortVersionString", "1.0.0"},
+        {"CFBundleVersion", "7"},
+        {"NSHumanReadableCopyright", "Copyright © 2026 Velmora. All rights reserved."}};
+    platform.processes->setResult({std::nullopt, false, 113, "not loaded"});
+    const struct {
+        const char *language, *texts;
+    } rows[] = {
+        {"de",
+         "|orvane Storage Gateway|Version 1.0.0 (7)|Copyright © 2026 Velmora. Alle Rechte "
+         "vorbehalten.|orvane Storage Gateway hat kein Symbol in der Leiste"
+         "|orvane Storage Gateway versucht, ein neues Hilfsprogramm zu installieren."
+         "|Angeforderte Rechte:\nx.y|Hilfsprogramm &installieren|Abbrechen"},
+        {"en",
+         "|orvane Storage Gateway|Version 1.0.0 (7)|Copyright © 2026 Velmora. All rights "
+         "reserved.|orvane Storage Gateway has no icon in the panel"
+         "|orvane Storage Gateway is trying to install a new helper tool."
+         "|Rights requested:\nx.y|&Install Helper|Cancel"},
+    };
+    for (const auto& row : rows) {
+        use({row.language});
+        const QString folder = QString(ORVANE_TEST_OUTPUT_DIR "/") + row.language + "/";
+        std::filesystem::create_directories(folder.toStdString());
+        auto keep = [&](QWidget& w, const char* png) { EXPECT_TRUE(w.grab().save(folder + png)); };
+        platform::qt::QtAboutPanel about(*platform.bundle);
+        QStringList seen;
+        for (auto* label : about.findChildren<QLabel*>()) seen << label->text();
+        keep(about, "about.png");
+
+        platform::qt::QtStatusBar bar(*platform.bundle, std::make_shared<NoTray>(), 0);
+        AppDelegate delegate(
+            app_test::appServices(platform, bar, *platform.xpc, *platform.serviceManagement));
+        delegate.applicationDidFinishLaunching();
+        platform.dispatch->runUntilIdle();
+        for (int i = 0; i < 100 && !bar.statusWindow(); ++i) QApplication::processEvents();
+        ASSERT_NE(bar.statusWindow(), nullptr);
+        seen << bar.statusWindow()->notice().text().section(':', 0, 0);
+        keep(*bar.statusWindow(), "status-window-no-tray.png");
+
+        // Answered with Escape's button once it is up.
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            seen << box->text() << box->informativeText().section("\n\n", 1);
+            for (auto* button : box->buttons()) seen << button->text();
+            keep(*box, "administrator-prompt.png");
+            box->escapeButton()->click();
+        });
+        platform::qt::QtAdministratorPrompt(*platform.dispatch).askForRights({"x.y"});
+        EXPECT_EQ(seen.join("|").toStdString(), row.texts);
     }
 }
 
