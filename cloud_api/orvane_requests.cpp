@@ -7,6 +7,30 @@
 
 namespace {
 
+// The request core's own messages, with "%1" for the one value some of them carry.
+constexpr const char* kUnknownError =
+    QT_TRANSLATE_NOOP("CloudService", "Unknown HTTP request error");
+constexpr const char* kNoData =
+    QT_TRANSLATE_NOOP("CloudService", "HTTP request failed - received no data");
+//: %1 is the HTTP status code.
+constexpr const char* kFailedStatus = QT_TRANSLATE_NOOP("CloudService", "HTTP request failed (%1)");
+//: %1 is the HTTP status code.
+constexpr const char* kHttpError = QT_TRANSLATE_NOOP("CloudService", "HTTP error (HTTP %1)");
+//: %1 is the address that could not be made.
+constexpr const char* kNoURL =
+    QT_TRANSLATE_NOOP("CloudService", "Failed to generate request URL for %1");
+constexpr const char* kOwnMessages[] = {kUnknownError,
+                                        kNoData,
+                                        kFailedStatus,
+                                        kHttpError,
+                                        kNoURL,
+                                        OrvaneRequests::noOrvaneUrlMessage.data(),
+                                        OrvaneRequests::parseFailureMessage.data()};
+
+std::string filled(const char* message, const std::string& value) {
+    return platform::fillPlaceholders(message, {value});
+}
+
 bool isUtf8(const std::string& bytes) {
     try {
         (void)nlohmann::json(bytes).dump();
@@ -21,14 +45,12 @@ std::string dataDescription(const std::optional<std::string>& data) {
 }
 
 std::string errorMessage(const OrvaneErrorResponse& body, int code) {
-    std::string joined = "HTTP error";
-    if (body.errors) {
-        joined.clear();
-        for (std::size_t i = 0; i < body.errors->size(); ++i) {
-            if (i) joined += "\n";
-            // The server's words reach an alert or a label: no control character of theirs may.
-            joined += platform::escapedText((*body.errors)[i]);
-        }
+    if (!body.errors) return filled(kHttpError, std::to_string(code));
+    std::string joined;
+    for (std::size_t i = 0; i < body.errors->size(); ++i) {
+        if (i) joined += "\n";
+        // The server's words reach an alert or a label: no control character of theirs may.
+        joined += platform::escapedText((*body.errors)[i]);
     }
     return joined + " (HTTP " + std::to_string(code) + ")";
 }
@@ -56,7 +78,7 @@ OrvaneRequests::PreparedRequest OrvaneRequests::prepareJSONRequest(
     auto base = configuredBaseURL();
     if (!base) return {std::nullopt, std::string(noOrvaneUrlMessage)};
     auto request = makeRequest(*base + path, method);
-    if (!request) return {std::nullopt, "Failed to generate request URL for " + *base + path};
+    if (!request) return {std::nullopt, filled(kNoURL, *base + path)};
     if (body) {
         auto serialized = orvane_bodies::serialize(*body);
         if (!serialized.bytes) {
@@ -111,7 +133,7 @@ void OrvaneRequests::handleResponse(const std::string& prefix,
     }
     if (!response || !response->statusCode) {
         platform::log(prefix + " failed - could not convert to HTTPURLResponse");
-        completion(std::nullopt, "Unknown HTTP request error");
+        completion(std::nullopt, kUnknownError);
         return;
     }
     const int code = *response->statusCode;
@@ -122,7 +144,7 @@ void OrvaneRequests::handleResponse(const std::string& prefix,
             completion(data, "");
         } else {
             platform::log(prefix + " failed - received nil data");
-            completion(std::nullopt, "HTTP request failed - received no data");
+            completion(std::nullopt, kNoData);
         }
         return;
     }
@@ -130,7 +152,7 @@ void OrvaneRequests::handleResponse(const std::string& prefix,
     platform::log(prefix + " failed - invalid HTTP status code " + codeText +
                   ", data: " + dataDescription(data));
     if (!data) {
-        completion(std::nullopt, "HTTP request failed (" + codeText + ")");
+        completion(std::nullopt, filled(kFailedStatus, codeText));
         return;
     }
     // With a log name the request is a sensitive one, so its body stays out of the log.
@@ -142,7 +164,26 @@ void OrvaneRequests::handleResponse(const std::string& prefix,
         return;
     }
     platform::log(prefix + " Failed to parse error messages from response");
-    completion(std::nullopt, "HTTP request failed (" + codeText + ")");
+    completion(std::nullopt, filled(kFailedStatus, codeText));
+}
+
+std::string OrvaneRequests::shownMessage(const std::string& message) {
+    for (const char* own : kOwnMessages) {
+        const std::string_view source = own;
+        const auto at = source.find("%1");
+        if (at == std::string_view::npos) {
+            if (message == source) return platform::translate("CloudService", own);
+            continue;
+        }
+        const std::string_view before = source.substr(0, at), after = source.substr(at + 2);
+        if (message.size() >= before.size() + after.size() && message.starts_with(before) &&
+            message.ends_with(after)) {
+            const std::string value =
+                message.substr(before.size(), message.size() - before.size() - after.size());
+            return platform::fillPlaceholders(platform::translate("CloudService", own), {value});
+        }
+    }
+    return message;
 }
 
 void OrvaneRequests::logParseFailure(const DecodingError& error) {

@@ -11,6 +11,7 @@
 
 #include "cloud_api/orvane_records.h"
 #include "cloud_api/orvane_request_cancellation.h"
+#include "platform/translation.h"
 #include "platform/url_session.h"
 
 // Every call to the Orvane service. Type-level only: nothing is cached, every request reads the
@@ -31,10 +32,16 @@ public:
 
     static constexpr double requestTimeout = 60.0;
     static constexpr std::string_view jsonContentType = "application/json;charset=UTF-8";
-    static constexpr std::string_view noOrvaneUrlMessage =
-        "Could not find orvane-url from config.ini. Is orvane Storage Gateway installed?";
+    static constexpr std::string_view noOrvaneUrlMessage = QT_TRANSLATE_NOOP(
+        "CloudService",
+        "Could not find orvane-url from config.ini. Is orvane Storage Gateway installed?");
     static constexpr std::string_view parseFailureMessage =
-        "HTTP error, failed to parse JSON response";
+        QT_TRANSLATE_NOOP("CloudService", "HTTP error, failed to parse JSON response");
+
+    // A completion's message as a person reads it. Messages are handed over in English, since
+    // callers log them; the request core's own are translated here, while the server's or the
+    // system's words stay as they came.
+    static std::string shownMessage(const std::string& message);
 
     // ---- Request core ----
 

@@ -1,12 +1,19 @@
 #include "cloud_api/orvane_requests.h"
 #include "platform/log.h"
+#include "platform/translation.h"
 #include "platform/ui_tools.h"
 #include "service/qor_tools.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
-constexpr char kConfigurationError[] = "Configuration error";
+//: %1 is the application's id in orvane.
+constexpr const char* kNoTokenText =
+    QT_TRANSLATE_NOOP("SetupWizard", "Failed to create a new token for app %1 in orvane");
+
+std::string configurationError() {
+    return platform::translate("SetupWizard", "Configuration error");
+}
 
 std::string configValue(const std::string& key) {
     return QorTools::getConfigValue(key, QorTools::configFileURL()).value_or("");
@@ -116,7 +123,9 @@ void SetupWizardViewController::newAppReceived(const FinishChain& chain,
                                                const std::string& errorMessage) {
     platform::assertMainThread(dispatch_);
     if (!application) {
-        failFinish(kConfigurationError, "Failed to create a new app in orvane\n\n" + errorMessage);
+        failFinish(configurationError(),
+                   platform::translate("SetupWizard", "Failed to create a new app in orvane") +
+                       "\n\n" + OrvaneRequests::shownMessage(errorMessage));
         return;
     }
     createNewToken(chain, application->id);
@@ -140,8 +149,10 @@ void SetupWizardViewController::newTokenReceived(
     const std::string& errorMessage, const std::string& appId) {
     platform::assertMainThread(dispatch_);
     if (!credentials) {
-        failFinish(kConfigurationError, "Failed to create a new token for app " + appId +
-                                            " in orvane\n\n" + errorMessage);
+        failFinish(
+            configurationError(),
+            platform::fillPlaceholders(platform::translate("SetupWizard", kNoTokenText), {appId}) +
+                "\n\n" + OrvaneRequests::shownMessage(errorMessage));
         return;
     }
     // The id asked for is written, whatever the reply echoes.
@@ -155,15 +166,18 @@ void SetupWizardViewController::writeNewConfigStartService(const FinishChain& ch
     platform::log("writeNewConfigStartService, app-id: " + appId);
     platform::log("Make config backup");
     if (!QorTools::backupConfigFile()) {
-        failFinish(kConfigurationError,
-                   "Failed to write backup of current orvane Storage Gateway configuration. Will "
-                   "not proceed.");
+        failFinish(configurationError(),
+                   platform::translate("SetupWizard",
+                                       "Failed to write backup of current orvane Storage Gateway "
+                                       "configuration. Will not proceed."));
         return;
     }
     platform::log("Write new config.ini");
     if (!QorTools::writeNewConfig(appId, chain.storageId, std::nullopt, token)) {
-        failFinish("Failed to write new configuration",
-                   "Failed to write new orvane Storage Gateway configuration. Will not proceed.");
+        failFinish(platform::translate("SetupWizard", "Failed to write new configuration"),
+                   platform::translate("SetupWizard",
+                                       "Failed to write new orvane Storage Gateway "
+                                       "configuration. Will not proceed."));
         return;
     }
     // Kept only when config.ini names it; a storage made and then passed over is deleted by the
@@ -193,7 +207,8 @@ void SetupWizardViewController::advancedStorageSettingsAction() {
     platform::assertMainThread(dispatch_);
     platform::log("Finish screen: Advaced Settings");
     if (!OrvaneRequests::openStorageSettings(chosenStorageId_.value_or(""))) {
-        UiTools::enqueueAlert("Failed to open Configuration",
-                              "Could not get orvane URL from config.ini");
+        UiTools::enqueueAlert(
+            platform::translate("SetupWizard", "Failed to open Configuration"),
+            platform::translate("SetupWizard", "Could not get orvane URL from config.ini"));
     }
 }

@@ -5,38 +5,48 @@
 #include "platform/clipboard.h"
 #include "platform/log.h"
 #include "platform/registry.h"
+#include "platform/translation.h"
 #include "platform/workspace.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
-constexpr char kNoConfigText[] =
-    "Could not start login, failed to parse orvane Storage Gateway config.ini";
-constexpr char kNoCredentialsText[] =
-    "Authentication failed, did not receive orvane credentials. Click Next to try to log in as "
-    "another user.";
-constexpr char kNotPowerUserText[] =
-    "You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as "
-    "another user.";
+constexpr const char* kNoConfigText = QT_TRANSLATE_NOOP(
+    "SetupWizard", "Could not start login, failed to parse orvane Storage Gateway config.ini");
+constexpr const char* kNoCredentialsText =
+    QT_TRANSLATE_NOOP("SetupWizard",
+                      "Authentication failed, did not receive orvane credentials. Click Next to "
+                      "try to log in as another user.");
+constexpr const char* kNotPowerUserText =
+    QT_TRANSLATE_NOOP("SetupWizard",
+                      "You need to be a power user to set up an orvane Storage Gateway. Click "
+                      "Next to log in as another user.");
 
 // Under the time left while the poll waits: what to do when no browser shows the page.
-constexpr char kOpenedHint[] =
-    "No browser window? Open the sign-in page again, or copy its address into a browser.";
-constexpr char kNotOpenedHint[] =
-    "The web browser could not be opened. Copy the sign-in page's address and paste it into a "
-    "browser.";
-constexpr char kCopiedHint[] =
-    "The address is copied. Paste it into a browser's address bar to sign in there.";
+constexpr const char* kOpenedHint = QT_TRANSLATE_NOOP(
+    "SetupWizard",
+    "No browser window? Open the sign-in page again, or copy its address into a browser.");
+constexpr const char* kNotOpenedHint =
+    QT_TRANSLATE_NOOP("SetupWizard",
+                      "The web browser could not be opened. Copy the sign-in page's address and "
+                      "paste it into a browser.");
+constexpr const char* kCopiedHint = QT_TRANSLATE_NOOP(
+    "SetupWizard",
+    "The address is copied. Paste it into a browser's address bar to sign in there.");
+
+//: %1 is the time left, in minutes and seconds ("4:59").
+constexpr const char* kWaitingText = QT_TRANSLATE_NOOP(
+    "SetupWizard", "Waiting for you to sign in to orvane in your web browser (%1 left).");
+
+std::string shown(const char* source) { return platform::translate("SetupWizard", source); }
 
 const char* flag(bool value) { return value ? "true" : "false"; }
 
 std::string waitingText(double secondsLeft) {
     const long seconds = std::lround(secondsLeft);
-    char text[96];
-    std::snprintf(text, sizeof text,
-                  "Waiting for you to sign in to orvane in your web browser (%ld:%02ld left).",
-                  seconds / 60, seconds % 60);
-    return text;
+    char left[32];
+    std::snprintf(left, sizeof left, "%ld:%02ld", seconds / 60, seconds % 60);
+    return platform::fillPlaceholders(platform::translate("SetupWizard", kWaitingText), {left});
 }
 
 }  // namespace
@@ -63,12 +73,13 @@ void SetupWizardViewController::initiateOrvaneLogin(bool forceLogin) {
     showSpinner();
     auto start = OrvaneRequests::startLogin(forceLogin);
     if (!start) {
-        showLoginError(kNoConfigText);
+        showLoginError(shown(kNoConfigText));
         hideSpinner();
         return;
     }
     signInPageURL_ = start->pageURL;
-    ui_.initialSignInHintTextField->setStringValue(start->opened ? kOpenedHint : kNotOpenedHint);
+    ui_.initialSignInHintTextField->setStringValue(
+        shown(start->opened ? kOpenedHint : kNotOpenedHint));
     showSignInTimeLeft(OrvaneRequests::pollSecondsLeft(0));
     ui_.initialSignInWaitingBox->setHidden(false);
     // Disabled once the box shows, so that the keyboard's focus moves on from Next to the box's
@@ -93,7 +104,7 @@ void SetupWizardViewController::openSignInPageAgainClick() {
     if (!signInPageURL_) return;
     const bool opened = platform::workspace().openURL(*signInPageURL_);
     platform::log(std::string("openSignInPageAgainClick, opened: ") + flag(opened));
-    ui_.initialSignInHintTextField->setStringValue(opened ? kOpenedHint : kNotOpenedHint);
+    ui_.initialSignInHintTextField->setStringValue(shown(opened ? kOpenedHint : kNotOpenedHint));
 }
 
 void SetupWizardViewController::copySignInAddressClick() {
@@ -101,7 +112,7 @@ void SetupWizardViewController::copySignInAddressClick() {
     if (!signInPageURL_) return;
     platform::clipboard().setText(*signInPageURL_);
     platform::log("copySignInAddressClick, the sign-in page's address is on the clipboard");
-    ui_.initialSignInHintTextField->setStringValue(kCopiedHint);
+    ui_.initialSignInHintTextField->setStringValue(shown(kCopiedHint));
 }
 
 void SetupWizardViewController::initiateOrvaneLoginFinished(
@@ -115,7 +126,7 @@ void SetupWizardViewController::initiateOrvaneLoginFinished(
                      self.hideSignInWaiting();
                      if (!credentials) {
                          self.ui_.mainNextButton->setEnabled(true);
-                         self.showLoginError(kNoCredentialsText);
+                         self.showLoginError(shown(kNoCredentialsText));
                          self.nextIsForceLogin_ = true;
                          return;
                      }
@@ -147,7 +158,7 @@ void SetupWizardViewController::checkCurrentUser(const Opening& sentIn,
     onMainIfOpen(sentIn, "checkCurrentUser", [](SetupWizardViewController& self) {
         self.nextIsForceLogin_ = true;
         self.ui_.mainNextButton->setEnabled(true);
-        self.showLoginError(kNotPowerUserText);
+        self.showLoginError(shown(kNotPowerUserText));
     });
 }
 

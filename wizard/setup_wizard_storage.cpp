@@ -4,17 +4,37 @@
 #include "cloud_api/orvane_requests.h"
 #include "platform/log.h"
 #include "platform/registry.h"
+#include "platform/translation.h"
 #include "platform/ui_tools.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
-constexpr char kNameEmpty[] = "Name cannot be empty";
-constexpr char kNoFolder[] = "Please select a folder to manage";
-constexpr char kNotAbsolute[] =
-    "Invalid folder, enter the full path of a folder on this computer, starting with /";
-constexpr char kDoesNotExist[] = "Invalid folder, this path does not exist";
-constexpr char kNotAFolder[] = "Invalid folder, this path is not a folder";
+constexpr const char* kNameEmpty = QT_TRANSLATE_NOOP("SetupWizard", "Name cannot be empty");
+constexpr const char* kNoFolder =
+    QT_TRANSLATE_NOOP("SetupWizard", "Please select a folder to manage");
+constexpr const char* kNotAbsolute = QT_TRANSLATE_NOOP(
+    "SetupWizard",
+    "Invalid folder, enter the full path of a folder on this computer, starting with /");
+constexpr const char* kDoesNotExist =
+    QT_TRANSLATE_NOOP("SetupWizard", "Invalid folder, this path does not exist");
+constexpr const char* kNotAFolder =
+    QT_TRANSLATE_NOOP("SetupWizard", "Invalid folder, this path is not a folder");
+
+//: %1 is the storage's folder on this computer.
+constexpr const char* kNotLocal = QT_TRANSLATE_NOOP(
+    "SetupWizard",
+    "The selected QOR does not point to a local folder. If this is a network folder make sure it "
+    "is mounted\n\nPath: %1");
+//: %1 is the storage's folder on this computer.
+constexpr const char* kNotADirectory = QT_TRANSLATE_NOOP(
+    "SetupWizard", "The selected QOR does not points to a file, not a folder.\n\nPath: %1");
+constexpr const char* kNoMountPoint =
+    QT_TRANSLATE_NOOP("SetupWizard", "The selected QOR does not have a mount point set.");
+
+std::string shown(const char* source) {
+    return source ? platform::translate("SetupWizard", source) : std::string();
+}
 
 // A path that is not absolute names nothing on this computer: it would depend on wherever the
 // application happens to run.
@@ -23,19 +43,15 @@ platform::ItemKind localItemKind(const std::string& path) {
     return platform::files().itemKind(path);
 }
 
-std::string mountPointWarning(const std::string& mountPoint) {
-    if (mountPoint.empty()) return "The selected QOR does not have a mount point set.";
+// The English source of the warning about a storage's folder; none for a local folder.
+const char* mountPointWarning(const std::string& mountPoint) {
+    if (mountPoint.empty()) return kNoMountPoint;
     switch (localItemKind(mountPoint)) {
-        case platform::ItemKind::Nothing:
-            return "The selected QOR does not point to a local folder. If this is a network "
-                   "folder make sure it is mounted\n\nPath: " +
-                   mountPoint;
-        case platform::ItemKind::Other:
-            return "The selected QOR does not points to a file, not a folder.\n\nPath: " +
-                   mountPoint;
+        case platform::ItemKind::Nothing: return kNotLocal;
+        case platform::ItemKind::Other: return kNotADirectory;
         case platform::ItemKind::Directory: break;
     }
-    return "";
+    return nullptr;
 }
 
 std::optional<ExistingStorageEntry> entryOf(const std::any& value) {
@@ -69,6 +85,8 @@ void SetupWizardViewController::newQorChoosePathClicked() {
     platform::assertMainThread(dispatch_);
     // It opens at the typed folder when there is one; a relative path names none.
     platform::FolderChooserOptions options;
+    //: The chooser's confirm button.
+    options.prompt = platform::translate("SetupWizard", "Select");
     if (const std::string typed = ui_.newQorPathTextField->stringValue();
         localItemKind(typed) == platform::ItemKind::Directory) {
         options.directory = typed;
@@ -90,23 +108,22 @@ void SetupWizardViewController::checkNewQorForm() {
         platform::log("Check new QOR form, a storage request is already running; ignored");
         return;
     }
-    ui_.newQorNameErrorLabel->setStringValue("");
-    ui_.newQorPathErrorLabel->setStringValue("");
-    if (ui_.newQorNameTextField->stringValue().empty()) {
-        ui_.newQorNameErrorLabel->setStringValue(kNameEmpty);
-    }
+    // English sources: the labels show them translated, the log as they are.
+    const char* nameError = ui_.newQorNameTextField->stringValue().empty() ? kNameEmpty : nullptr;
+    const char* pathError = nullptr;
     const std::string path = ui_.newQorPathTextField->stringValue();
     if (path.empty()) {
-        ui_.newQorPathErrorLabel->setStringValue(kNoFolder);
+        pathError = kNoFolder;
     } else if (path.front() != '/') {
-        ui_.newQorPathErrorLabel->setStringValue(kNotAbsolute);
+        pathError = kNotAbsolute;
     } else if (const auto kind = localItemKind(path); kind == platform::ItemKind::Nothing) {
-        ui_.newQorPathErrorLabel->setStringValue(kDoesNotExist);
+        pathError = kDoesNotExist;
     } else if (kind == platform::ItemKind::Other) {
-        ui_.newQorPathErrorLabel->setStringValue(kNotAFolder);
+        pathError = kNotAFolder;
     }
-    if (ui_.newQorNameErrorLabel->stringValue().empty() &&
-        ui_.newQorPathErrorLabel->stringValue().empty()) {
+    ui_.newQorNameErrorLabel->setStringValue(shown(nameError));
+    ui_.newQorPathErrorLabel->setStringValue(shown(pathError));
+    if (!nameError && !pathError) {
         ui_.loadingSpinner->setHidden(false);
         storageRequestRunning_ = true;
         const StorageRequest request = storageRequest();
@@ -118,8 +135,8 @@ void SetupWizardViewController::checkNewQorForm() {
             });
         return;
     }
-    platform::log("Check new QOR form, not valid: " + ui_.newQorNameErrorLabel->stringValue() +
-                  " or " + ui_.newQorPathErrorLabel->stringValue());
+    platform::log("Check new QOR form, not valid: " + std::string(nameError ? nameError : "") +
+                  " or " + (pathError ? pathError : ""));
 }
 
 void SetupWizardViewController::newQorStorageRequestFinished(const StorageRequest& request,
@@ -157,16 +174,20 @@ void SetupWizardViewController::setupTranscoders(const StorageRequest& request,
                            const std::string&) {
             OrvaneRequests::setupDefaultLocalTranscoders(
                 transcoders, storage.id, request.credentials, [request, storage](bool success) {
-                    onMainIfOpen(request.opening, "localTranscodersSetupFinished",
-                                 [request, storage, success](SetupWizardViewController& self) {
-                                     if (!success) {
-                                         UiTools::enqueueAlert(
-                                             "Error setting up local transcoders",
-                                             "Local keyframe and proxy creation may not work, you "
-                                             "can still proceed with the setup.");
-                                     }
-                                     self.newQorStorageCreatedOrUpdated(request, storage, "");
-                                 });
+                    onMainIfOpen(
+                        request.opening, "localTranscodersSetupFinished",
+                        [request, storage, success](SetupWizardViewController& self) {
+                            if (!success) {
+                                UiTools::enqueueAlert(
+                                    platform::translate("SetupWizard",
+                                                        "Error setting up local transcoders"),
+                                    platform::translate(
+                                        "SetupWizard",
+                                        "Local keyframe and proxy creation may not "
+                                        "work, you can still proceed with the setup."));
+                            }
+                            self.newQorStorageCreatedOrUpdated(request, storage, "");
+                        });
                 });
         });
 }
@@ -179,8 +200,10 @@ void SetupWizardViewController::newQorStorageCreatedOrUpdated(
     hideSpinner();
     if (!storage) {
         platform::log("new QOR storage created or updated, request failed.");
-        UiTools::enqueueAlert("Error creating storage",
-                              "Failed to configure storage in orvane:\n\n" + errorMessage);
+        UiTools::enqueueAlert(
+            platform::translate("SetupWizard", "Error creating storage"),
+            platform::translate("SetupWizard", "Failed to configure storage in orvane:") + "\n\n" +
+                OrvaneRequests::shownMessage(errorMessage));
         return;
     }
     platform::log("New storage created of updated: " + storage->id + " / " + storage->name);
@@ -224,13 +247,17 @@ void SetupWizardViewController::existingQorListReceived(
             ui.mainNextButton->setEnabled(true);
             if (!storages) {
                 UiTools::enqueueAlert(
-                    "Error getting storage list",
-                    "Failed to get list of storages from orvane\n\n" + errorMessage);
+                    platform::translate("SetupWizard", "Error getting storage list"),
+                    platform::translate("SetupWizard",
+                                        "Failed to get list of storages from orvane") +
+                        "\n\n" + OrvaneRequests::shownMessage(errorMessage));
                 return;
             }
             if (storages->empty()) {
-                UiTools::enqueueAlert("No QOR storages found",
-                                      "There are no storages with type FILE in orvane");
+                UiTools::enqueueAlert(
+                    platform::translate("SetupWizard", "No QOR storages found"),
+                    platform::translate("SetupWizard",
+                                        "There are no storages with type FILE in orvane"));
                 return;
             }
             ui.existingQorSelector->removeAllItems();
@@ -251,10 +278,14 @@ void SetupWizardViewController::existingQorListAction() {
     auto entry = entryOf(ui_.existingQorSelector->selectedRepresentedObject());
     if (!entry) return;
     platform::log("existingQorListAction, selectedStorage: " + describe(*entry));
-    const std::string warning = mountPointWarning(entry->mountPoint);
-    ui_.existingQorWarningTextField->setStringValue(warning);
-    ui_.existingQorPathWarning->setHidden(warning.empty());
-    platform::log("existingQorListAction, warning: " + warning);
+    const char* warning = mountPointWarning(entry->mountPoint);
+    ui_.existingQorWarningTextField->setStringValue(
+        warning ? platform::fillPlaceholders(platform::translate("SetupWizard", warning),
+                                             {entry->mountPoint})
+                : "");
+    ui_.existingQorPathWarning->setHidden(!warning);
+    platform::log("existingQorListAction, warning: " +
+                  (warning ? platform::fillPlaceholders(warning, {entry->mountPoint}) : ""));
 }
 
 void SetupWizardViewController::leaveExistingQorStep() {

@@ -5,12 +5,10 @@
 
 #include "cloud_api/orvane_requests.h"
 #include "platform/log.h"
+#include "platform/translation.h"
 #include "service/qor_tools.h"
 
 namespace {
-
-constexpr char kNextTitle[] = "Next";
-constexpr char kFinishTitle[] = "Finish";
 
 double progressValue(SetupStep step) {
     switch (step) {
@@ -88,7 +86,7 @@ void SetupWizardViewController::selectNewSetupStep(SetupStep step) {
     if (auto label = ui_.setupStepTabView->selectedLabel())
         ui_.mainHeaderField->setStringValue(*label);
     ui_.mainNextButton->setEnabled(true);
-    ui_.mainNextButton->setTitle(kNextTitle);
+    ui_.mainNextButton->setTitle(platform::translate("SetupWizard", "Next"));
     ui_.mainPreviousButton->setEnabled(true);
     switch (step) {
         case SetupStep::initial:
@@ -97,7 +95,9 @@ void SetupWizardViewController::selectNewSetupStep(SetupStep step) {
             ui_.mainHeaderField->setStringValue(
                 ui_.initialFreshInstallOrReconfigureTabView->selectedLabel().value_or(""));
             break;
-        case SetupStep::finish: ui_.mainNextButton->setTitle(kFinishTitle); break;
+        case SetupStep::finish:
+            ui_.mainNextButton->setTitle(platform::translate("SetupWizard", "Finish"));
+            break;
         default: break;
     }
     ui_.stepProgressIndicator->setDoubleValue(progressValue(step));

@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "platform/qt/qt_wizard_controls.h"
+#include "platform/translation.h"
 #include "ui_setup_wizard.h"
 
 namespace platform::qt {
@@ -272,7 +273,8 @@ void QtWizardWindow::makeKeyAndOrderFront() {
 void QtWizardWindow::performClose() { impl_->root.close(); }
 
 FolderChoice QtWizardWindow::runFolderChooser(const FolderChooserOptions& options) {
-    QFileDialog chooser(&impl_->root, QStringLiteral("Choose a Folder"));
+    QFileDialog chooser(&impl_->root, QString::fromStdString(
+                                          platform::translate("SetupWizard", "Choose a Folder")));
     chooser.setFileMode(options.canChooseFiles ? QFileDialog::ExistingFile
                                                : QFileDialog::Directory);
     chooser.setOption(QFileDialog::ShowDirsOnly, !options.canChooseFiles);

@@ -206,6 +206,40 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
 </context>
 <context>
+    <name>CloudService</name>
+    <message>
+        <source>Unknown HTTP request error</source>
+        <translation>Unbekannter Fehler bei der HTTP-Anfrage</translation>
+    </message>
+    <message>
+        <source>HTTP request failed - received no data</source>
+        <translation>HTTP-Anfrage fehlgeschlagen – keine Daten empfangen</translation>
+    </message>
+    <message>
+        <source>HTTP request failed (%1)</source>
+        <extracomment>%1 is the HTTP status code.</extracomment>
+        <translation>HTTP-Anfrage fehlgeschlagen (%1)</translation>
+    </message>
+    <message>
+        <source>HTTP error (HTTP %1)</source>
+        <extracomment>%1 is the HTTP status code.</extracomment>
+        <translation>HTTP-Fehler (HTTP %1)</translation>
+    </message>
+    <message>
+        <source>Failed to generate request URL for %1</source>
+        <extracomment>%1 is the address that could not be made.</extracomment>
+        <translation>Die Adresse der Anfrage konnte nicht gebildet werden: %1</translation>
+    </message>
+    <message>
+        <source>Could not find orvane-url from config.ini. Is orvane Storage Gateway installed?</source>
+        <translation>In config.ini wurde keine orvane-url gefunden. Ist orvane Storage Gateway installiert?</translation>
+    </message>
+    <message>
+        <source>HTTP error, failed to parse JSON response</source>
+        <translation>HTTP-Fehler, die JSON-Antwort konnte nicht gelesen werden</translation>
+    </message>
+</context>
+<context>
     <name>DesktopNotice</name>
     <message>
         <source>OK</source>
@@ -278,6 +312,162 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
 </context>
 <context>
+    <name>SetupWizard</name>
+    <message>
+        <source>Failed to create a new token for app %1 in orvane</source>
+        <extracomment>%1 is the application&apos;s id in orvane.</extracomment>
+        <translation>In orvane konnte kein neues Token für die App %1 angelegt werden</translation>
+    </message>
+    <message>
+        <source>Configuration error</source>
+        <translation>Konfigurationsfehler</translation>
+    </message>
+    <message>
+        <source>Failed to create a new app in orvane</source>
+        <translation>In orvane konnte keine neue App angelegt werden</translation>
+    </message>
+    <message>
+        <source>Failed to write backup of current orvane Storage Gateway configuration. Will not proceed.</source>
+        <translation>Die Sicherung der aktuellen Konfiguration von orvane Storage Gateway konnte nicht geschrieben werden. Der Vorgang wird abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Failed to write new configuration</source>
+        <translation>Neue Konfiguration konnte nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Failed to write new orvane Storage Gateway configuration. Will not proceed.</source>
+        <translation>Die neue Konfiguration von orvane Storage Gateway konnte nicht geschrieben werden. Der Vorgang wird abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Failed to open Configuration</source>
+        <translation>Konfiguration konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Could not get orvane URL from config.ini</source>
+        <translation>Die Adresse von orvane konnte nicht aus config.ini gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Could not start login, failed to parse orvane Storage Gateway config.ini</source>
+        <translation>Die Anmeldung konnte nicht gestartet werden: Die Datei config.ini von orvane Storage Gateway ist nicht lesbar.</translation>
+    </message>
+    <message>
+        <source>Authentication failed, did not receive orvane credentials. Click Next to try to log in as another user.</source>
+        <translation>Die Anmeldung ist fehlgeschlagen, von orvane kamen keine Zugangsdaten. Klicken Sie auf „Weiter“, um sich als anderer Benutzer anzumelden.</translation>
+    </message>
+    <message>
+        <source>You need to be a power user to set up an orvane Storage Gateway. Click Next to log in as another user.</source>
+        <translation>Um ein orvane Storage Gateway einzurichten, müssen Sie Power-User sein. Klicken Sie auf „Weiter“, um sich als anderer Benutzer anzumelden.</translation>
+    </message>
+    <message>
+        <source>No browser window? Open the sign-in page again, or copy its address into a browser.</source>
+        <translation>Kein Browserfenster zu sehen? Öffnen Sie die Anmeldeseite erneut oder kopieren Sie ihre Adresse in einen Browser.</translation>
+    </message>
+    <message>
+        <source>The web browser could not be opened. Copy the sign-in page&apos;s address and paste it into a browser.</source>
+        <translation>Der Webbrowser konnte nicht geöffnet werden. Kopieren Sie die Adresse der Anmeldeseite und fügen Sie sie in einen Browser ein.</translation>
+    </message>
+    <message>
+        <source>The address is copied. Paste it into a browser&apos;s address bar to sign in there.</source>
+        <translation>Die Adresse ist kopiert. Fügen Sie sie in die Adressleiste eines Browsers ein, um sich dort anzumelden.</translation>
+    </message>
+    <message>
+        <source>Waiting for you to sign in to orvane in your web browser (%1 left).</source>
+        <extracomment>%1 is the time left, in minutes and seconds (&quot;4:59&quot;).</extracomment>
+        <translation>Warten auf Ihre Anmeldung bei orvane in Ihrem Webbrowser (noch %1).</translation>
+    </message>
+    <message>
+        <source>Name cannot be empty</source>
+        <translation>Der Name darf nicht leer sein</translation>
+    </message>
+    <message>
+        <source>Please select a folder to manage</source>
+        <translation>Bitte wählen Sie den Ordner, den der Speicher verwalten soll</translation>
+    </message>
+    <message>
+        <source>Invalid folder, enter the full path of a folder on this computer, starting with /</source>
+        <translation>Ungültiger Ordner: Geben Sie den vollständigen Pfad eines Ordners auf diesem Computer ein, beginnend mit /</translation>
+    </message>
+    <message>
+        <source>Invalid folder, this path does not exist</source>
+        <translation>Ungültiger Ordner: Dieser Pfad existiert nicht</translation>
+    </message>
+    <message>
+        <source>Invalid folder, this path is not a folder</source>
+        <translation>Ungültiger Ordner: Dieser Pfad ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>The selected QOR does not point to a local folder. If this is a network folder make sure it is mounted
+
+Path: %1</source>
+        <extracomment>%1 is the storage&apos;s folder on this computer.</extracomment>
+        <translation>Der ausgewählte QOR verweist nicht auf einen lokalen Ordner. Wenn es sich um einen Netzwerkordner handelt, stellen Sie sicher, dass er eingehängt ist.
+
+Pfad: %1</translation>
+    </message>
+    <message>
+        <source>The selected QOR does not points to a file, not a folder.
+
+Path: %1</source>
+        <extracomment>%1 is the storage&apos;s folder on this computer.</extracomment>
+        <translation>Der ausgewählte QOR verweist auf eine Datei, nicht auf einen Ordner.
+
+Pfad: %1</translation>
+    </message>
+    <message>
+        <source>The selected QOR does not have a mount point set.</source>
+        <translation>Für den ausgewählten QOR ist kein Einhängepunkt festgelegt.</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <extracomment>The chooser&apos;s confirm button.</extracomment>
+        <translation>Auswählen</translation>
+    </message>
+    <message>
+        <source>Error setting up local transcoders</source>
+        <translation>Fehler beim Einrichten der lokalen Transcoder</translation>
+    </message>
+    <message>
+        <source>Local keyframe and proxy creation may not work, you can still proceed with the setup.</source>
+        <translation>Keyframes und Proxys werden möglicherweise nicht lokal erstellt. Sie können die Einrichtung trotzdem fortsetzen.</translation>
+    </message>
+    <message>
+        <source>Error creating storage</source>
+        <translation>Fehler beim Anlegen des Speichers</translation>
+    </message>
+    <message>
+        <source>Failed to configure storage in orvane:</source>
+        <translation>Der Speicher konnte in orvane nicht eingerichtet werden:</translation>
+    </message>
+    <message>
+        <source>Error getting storage list</source>
+        <translation>Fehler beim Abrufen der Speicherliste</translation>
+    </message>
+    <message>
+        <source>Failed to get list of storages from orvane</source>
+        <translation>Die Liste der Speicher konnte nicht von orvane abgerufen werden</translation>
+    </message>
+    <message>
+        <source>No QOR storages found</source>
+        <translation>Keine QOR-Speicher gefunden</translation>
+    </message>
+    <message>
+        <source>There are no storages with type FILE in orvane</source>
+        <translation>In orvane gibt es keine Speicher vom Typ FILE</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Finish</source>
+        <translation>Fertigstellen</translation>
+    </message>
+    <message>
+        <source>Choose a Folder</source>
+        <translation>Ordner auswählen</translation>
+    </message>
+</context>
+<context>
     <name>SetupWizardWindow</name>
     <message>
         <source>Setup Wizard</source>
@@ -297,7 +487,7 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
     <message>
         <source>This assistant connects the gateway on this computer to your orvane account.&lt;br/&gt;&lt;br/&gt;Press Next to sign in with your web browser. You need to be a power user of orvane. Afterwards you choose the storage that the gateway serves: a new one for a folder on this computer, or one that already exists.</source>
-        <translation>Dieser Assistent verbindet das Gateway auf diesem Computer mit Ihrem orvane-Konto.&lt;br/&gt;&lt;br/&gt;Klicken Sie auf „Weiter“, um sich mit Ihrem Webbrowser anzumelden. Sie müssen ein Power-User von orvane sein. Danach wählen Sie den Speicher, den das Gateway bereitstellt: einen neuen für einen Ordner auf diesem Computer oder einen, der bereits existiert.</translation>
+        <translation>Dieser Assistent verbindet das Gateway auf diesem Computer mit Ihrem orvane-Konto.&lt;br/&gt;&lt;br/&gt;Klicken Sie auf „Weiter“, um sich mit Ihrem Webbrowser anzumelden. Dazu müssen Sie in orvane Power-User sein. Danach wählen Sie den Speicher, den das Gateway bereitstellt: einen neuen für einen Ordner auf diesem Computer oder einen bereits vorhandenen.</translation>
     </message>
     <message>
         <source>Reconfigure orvane Storage Gateway</source>
@@ -305,7 +495,7 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
     <message>
         <source>This gateway is already set up. You can connect it to another storage, or repair its connection to orvane.&lt;br/&gt;&lt;br/&gt;Press Next to sign in with your web browser. The current configuration is backed up before it is replaced, and nothing changes until you press Finish.</source>
-        <translation>Dieses Gateway ist bereits eingerichtet. Sie können es mit einem anderen Speicher verbinden oder seine Verbindung zu orvane reparieren.&lt;br/&gt;&lt;br/&gt;Klicken Sie auf „Weiter“, um sich mit Ihrem Webbrowser anzumelden. Die aktuelle Konfiguration wird gesichert, bevor sie ersetzt wird, und nichts ändert sich, bevor Sie auf „Fertigstellen“ klicken.</translation>
+        <translation>Dieses Gateway ist bereits eingerichtet. Sie können es mit einem anderen Speicher verbinden oder seine Verbindung zu orvane reparieren.&lt;br/&gt;&lt;br/&gt;Klicken Sie auf „Weiter“, um sich mit Ihrem Webbrowser anzumelden. Die aktuelle Konfiguration wird gesichert, bevor sie ersetzt wird, und bis Sie auf „Fertigstellen“ klicken, ändert sich nichts.</translation>
     </message>
     <message>
         <source>&amp;Open Sign-in Page Again</source>
@@ -321,7 +511,7 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
     <message>
         <source>Choose a storage</source>
-        <translation>Speicher wählen</translation>
+        <translation>Speicher auswählen</translation>
     </message>
     <message>
         <source>You are signed in. Which storage should this gateway serve?</source>
@@ -333,7 +523,7 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
     <message>
         <source>Use a storage that already exists in orvane</source>
-        <translation>Einen Speicher verwenden, der in orvane bereits existiert</translation>
+        <translation>Einen in orvane bereits vorhandenen Speicher verwenden</translation>
     </message>
     <message>
         <source>Create a new storage</source>
@@ -357,11 +547,11 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
     <message>
         <source>&amp;Choose...</source>
-        <translation>&amp;Wählen …</translation>
+        <translation>&amp;Auswählen …</translation>
     </message>
     <message>
         <source>Choose an existing storage</source>
-        <translation>Vorhandenen Speicher wählen</translation>
+        <translation>Vorhandenen Speicher auswählen</translation>
     </message>
     <message>
         <source>Choose the storage that this gateway serves. Its folder must be reachable from this computer.</source>
@@ -373,7 +563,7 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
     <message>
         <source>Folder warning</source>
-        <translation>Hinweis zum Ordner</translation>
+        <translation>Warnung zum Ordner</translation>
     </message>
     <message>
         <source>Ready to set up</source>
@@ -397,7 +587,7 @@ orvane-url in der config.ini lautet „%1“</translation>
     </message>
     <message>
         <source>Working</source>
-        <translation>In Arbeit</translation>
+        <translation>Bitte warten</translation>
     </message>
     <message>
         <source>Cancel</source>

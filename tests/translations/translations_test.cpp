@@ -11,14 +11,19 @@
 #include <map>
 #include <memory>
 
+#include "platform/linux/host_computer_name.h"
 #include "platform/qt/qt_about_panel.h"
 #include "platform/qt/qt_administrator_prompt.h"
 #include "platform/qt/qt_status_window.h"
 #include "platform/qt/qt_translations.h"
+#include "platform/testing/memory_wizard_window.h"
+#include "platform/testing/random_sequence.h"
 #include "platform/testing/test_platform.h"
+#include "platform/testing/url_scripted_session.h"
 #include "platform/translation.h"
 #include "tests/app/app_fixture.h"
 #include "tests/app/app_services.h"
+#include "wizard/setup_wizard_view_controller.h"
 
 namespace {
 
@@ -201,6 +206,70 @@ TEST_F(InLanguage, TheDesktopWindowsReadInTheSessionsLanguage) {
         });
         platform::qt::QtAdministratorPrompt(*platform.dispatch).askForRights({"x.y"});
         EXPECT_EQ(seen.join("|").toStdString(), row.texts);
+    }
+}
+
+// The wizard: a sign-in without the service's address, a form with a missing folder, a refused
+// Finish, and an existing storage on an unmounted share.
+TEST_F(InLanguage, TheWizardsStepsReadInTheLanguage) {
+    // Every reply is both a storage and a list of one; the finish's application is not found.
+    static constexpr char kStorages[] =
+        R"({"id": "x", "name": "X", "settings": {"mount_point": "/n"},
+        "objects": [{"id": "x", "name": "X", "settings": {"mount_point": "/n"}}]})";
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
+        {"de",
+         {("Die Anmeldung konnte nicht gestartet werden: Die Datei config.ini von orvane "
+           "Storage Gateway ist nicht lesbar."),
+          "Ungültiger Ordner: Dieser Pfad existiert nicht", "Fertigstellen", "Konfigurationsfehler",
+          "In orvane konnte keine neue App angelegt werden\n\nHTTP-Anfrage fehlgeschlagen (404)",
+          ("Der ausgewählte QOR verweist nicht auf einen lokalen Ordner. Wenn es sich um einen "
+           "Netzwerkordner handelt, stellen Sie sicher, dass er eingehängt ist.\n\nPfad: /n")}},
+        {"en",
+         {"Could not start login, failed to parse orvane Storage Gateway config.ini",
+          "Invalid folder, this path does not exist", "Finish", "Configuration error",
+          "Failed to create a new app in orvane\n\nHTTP request failed (404)",
+          ("The selected QOR does not point to a local folder. If this is a network folder "
+           "make sure it is mounted\n\nPath: /n")}},
+    };
+    for (const auto& [language, texts] : rows) {
+        use({language});
+        using Session = platform::testing::ScriptedUrlSession;
+        auto session = std::make_shared<Session>(platform.dispatch->makeSerialQueue("url"));
+        session->responder = [](const platform::UrlRequest& request) {
+            const bool app = request.url.find("/apps/") != std::string::npos;
+            return app ? Session::Reply::http(404) : Session::Reply::http(200, kStorages);
+        };
+        platform.services.urlSession = session;
+        platform.services.random = std::make_shared<platform::testing::SequenceRandom>();
+        platform.reinstall();
+        platform::testing::MemoryWizardWindow window;
+        const platform::linux_impl::HostComputerName name;
+        auto wizard = std::make_shared<SetupWizardViewController>(window, *platform.application,
+                                                                  name, *platform.dispatch);
+        const auto next = [&](SetupStep step) {
+            wizard->selectNewSetupStep(step);
+            wizard->mainNextButtonClick();
+            platform.dispatch->runUntilIdle();
+        };
+        platform.writeConfig("");
+        next(SetupStep::initial);
+        std::vector<std::string> shown{window.initialLoginErrorTextField.text};
+        platform.writeConfig("orvane-url = https://orvane.test/\n");
+        window.newQorPathTextField.text = "/nowhere";
+        next(SetupStep::newQorSetup);
+        shown.push_back(window.newQorPathErrorLabel.text);
+        window.newQorPathTextField.text = platform.root.path();
+        window.newQorNameTextField.text = "S";
+        next(SetupStep::newQorSetup);
+        shown.push_back(window.mainNextButton.titleText);
+        next(SetupStep::finish);
+        const auto alerts = platform.alerts->shown();
+        ASSERT_FALSE(alerts.empty());
+        shown.insert(shown.end(), {alerts.back().messageText, alerts.back().informativeText});
+        window.newQorRadioButton.controlState = platform::ControlState::Off;
+        next(SetupStep::newOrExisting);
+        shown.push_back(window.existingQorWarningTextField.text);
+        EXPECT_EQ(shown, texts) << language;
     }
 }
 

@@ -1,5 +1,5 @@
 // The real wizard window, offscreen: its file loads, its buttons reach the controller, and each
-// step is rendered for a person to look at.
+// step is rendered for a person to look at, in English and in German.
 #include <gtest/gtest.h>
 
 #include "tests/qt_test_application.h"
@@ -18,10 +18,12 @@
 
 #include "platform/linux/host_computer_name.h"
 #include "platform/qt/qt_clipboard.h"
+#include "platform/qt/qt_translations.h"
 #include "platform/qt/qt_wizard_window.h"
 #include "platform/testing/random_sequence.h"
 #include "platform/testing/test_platform.h"
 #include "platform/testing/url_scripted_session.h"
+#include "platform/translation.h"
 #include "wizard/setup_wizard_view_controller.h"
 
 namespace {
@@ -29,7 +31,8 @@ namespace {
 using namespace platform::testing;
 using Reply = ScriptedUrlSession::Reply;
 
-class WizardWindowGuiTest : public ::testing::Test {
+// The parameter is the session's language; the texts expected are the catalog's for the source.
+class WizardWindowGuiTest : public ::testing::TestWithParam<std::string> {
 protected:
     static void SetUpTestSuite() { ensureQtTestApplication(); }
 
@@ -49,6 +52,7 @@ protected:
         };
         platform.services.urlSession = session;
         platform.services.clipboard = std::make_shared<platform::qt::QtClipboard>();
+        platform.services.translator = translations;
         platform.services.random = std::make_shared<SequenceRandom>();
         platform.reinstall();
         platform.writeConfig("orvane-url = https://orvane.test/\n");
@@ -64,7 +68,8 @@ protected:
     }
     void save(const std::string& step, QWidget* widget = nullptr) {
         QApplication::processEvents();
-        const std::filesystem::path dir = ORVANE_TEST_OUTPUT_DIR;
+        const std::filesystem::path dir =
+            std::filesystem::path(ORVANE_TEST_OUTPUT_DIR) / (GetParam() == "en" ? "" : GetParam());
         std::filesystem::create_directories(dir);
         const auto file = dir / ("wizard-" + step + ".png");
         EXPECT_TRUE((widget ? widget : window.widget())
@@ -77,22 +82,31 @@ protected:
         std::make_shared<ScriptedUrlSession>(platform.dispatch->makeSerialQueue("url"));
     bool signsIn = true;
     platform::linux_impl::HostComputerName name;
+    // Before the window, whose file looks its texts up as it loads.
+    std::shared_ptr<platform::qt::QtTranslations> translations =
+        std::make_shared<platform::qt::QtTranslations>(
+            std::filesystem::path(ORVANE_BUNDLE_DIR) / "Contents/Resources/translations",
+            std::vector<std::string>{GetParam()});
     platform::qt::QtWizardWindow window{*platform.dispatch};
     std::shared_ptr<SetupWizardViewController> controller;
 };
 
-TEST_F(WizardWindowGuiTest, EveryStepRenders) {
+INSTANTIATE_TEST_SUITE_P(Languages, WizardWindowGuiTest, ::testing::Values("en", "de"),
+                         [](const auto& info) { return info.param; });
+
+TEST_P(WizardWindowGuiTest, EveryStepRenders) {
     const auto& ui = window.outlets();
     window.makeKeyAndOrderFront();
     save("initial");
     platform.writeCompleteConfig();
     controller->selectNewSetupStep(SetupStep::initial);
-    EXPECT_EQ(ui.mainHeaderField->stringValue(), "Reconfigure orvane Storage Gateway");
+    EXPECT_EQ(ui.mainHeaderField->stringValue(),
+              platform::translate("SetupWizardWindow", "Reconfigure orvane Storage Gateway"));
     save("initial-reconfigure");
     controller->selectNewSetupStep(SetupStep::newOrExisting);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(child<QLabel>("mainHeaderField"))
                   ->text(QAccessible::Name),
-              "Choose a storage")
+              QString::fromStdString(platform::translate("SetupWizardWindow", "Choose a storage")))
         << "a screen reader names the step";
     save("newOrExisting");
 
@@ -140,7 +154,7 @@ TEST_F(WizardWindowGuiTest, EveryStepRenders) {
 // With the keyboard alone: each step starts at its first field or at Next, Tab visits only what
 // is shown, Return is Next and Escape is Cancel. While the browser sign-in waits, the keyboard is
 // at the step's first button, and the buttons reach the desktop's clipboard and the workspace.
-TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
+TEST_P(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
     signsIn = false;
     const auto press = [&](Qt::Key key) {
         QTest::keyClick(QApplication::focusWidget(), key);
@@ -195,8 +209,10 @@ TEST_F(WizardWindowGuiTest, TheKeyboardAloneGoesThroughTheWizard) {
     EXPECT_EQ(session->sent().back().method, "DELETE");
 }
 
-TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
+TEST_P(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
     platform::testing::TempDir folder;
+    const auto picked = folder.path() / "picked";
+    std::filesystem::create_directory(picked);
     std::string acceptLabel, opensAt;
     bool directories = false, readOnly = true;
     QTimer::singleShot(0, [&] {
@@ -207,20 +223,20 @@ TEST_F(WizardWindowGuiTest, TheFolderChooserPicksOneFolderWithSelect) {
         directories = shown->fileMode() == QFileDialog::Directory;
         readOnly = shown->testOption(QFileDialog::ReadOnly);
         shown->setDirectory(QString::fromStdString(folder.path().string()));
-        shown->selectFile(QString::fromStdString(folder.path().string()));
+        shown->selectFile(QString::fromStdString(picked.string()));
         QApplication::processEvents();
         save("folder-chooser", shown);
         QMetaObject::invokeMethod(shown, "accept");
     });
-    platform::FolderChooserOptions options;
-    options.directory = folder.path().string();
-    const auto choice = window.runFolderChooser(options);
-    EXPECT_EQ(acceptLabel, "Select");
-    EXPECT_EQ(opensAt, options.directory);
+    // The form's chooser opens at the folder typed.
+    const auto& path = *window.outlets().newQorPathTextField;
+    window.outlets().newQorPathTextField->setStringValue(folder.path().string());
+    controller->newQorChoosePathClicked();
+    EXPECT_EQ(acceptLabel, platform::translate("SetupWizard", "Select"));
+    EXPECT_EQ(opensAt, folder.path().string());
     EXPECT_TRUE(directories);
     EXPECT_FALSE(readOnly) << "new folders can be made";
-    EXPECT_TRUE(choice.confirmed);
-    EXPECT_EQ(choice.url, platform::fileURLWithPath(folder.path().string()));
+    EXPECT_EQ(path.stringValue(), picked.string());
 }
 
 }  // namespace
