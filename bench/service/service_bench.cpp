@@ -10,10 +10,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QCoreApplication>
+
 #include "app/app_delegate.h"
 #include "platform/linux/posix_process_runner.h"
+#include "platform/qt/qt_translations.h"
 #include "platform/testing/recording_status_bar.h"
 #include "platform/testing/test_platform.h"
+#include "platform/translation.h"
 #include "service/qor_tools.h"
 #include "tests/app/app_services.h"
 
@@ -84,9 +88,33 @@ void BM_GetStatus(benchmark::State& state) {
 }
 BENCHMARK(BM_GetStatus)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// What the user waits for every 5 s: the query plus retitling the menu and the icon.
+// The bundle's German catalog in the sandbox's services (argument 1), or none: English.
+std::shared_ptr<platform::qt::QtTranslations> speak(Sandbox& sandbox, bool german) {
+    static int argc = 1;
+    static char name[] = "service_bench";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    if (!german) return nullptr;
+    auto translations = std::make_shared<platform::qt::QtTranslations>(
+        ORVANE_BUNDLE_DIR "/Contents/Resources/translations", std::vector<std::string>{"de"});
+    sandbox.platform.services.translator = translations;
+    sandbox.platform.reinstall();
+    return translations;
+}
+
+// One lookup of a menu title, English (0) or German (1).
+void BM_TranslateMenuTitle(benchmark::State& state) {
+    Sandbox sandbox;
+    const auto translations = speak(sandbox, state.range(0) != 0);
+    for (auto _ : state) benchmark::DoNotOptimize(platform::translate("Menu", "Show Service Logs"));
+}
+BENCHMARK(BM_TranslateMenuTitle)->Arg(0)->Arg(1);
+
+// What the user waits for every 5 s: the query plus retitling the menu and the icon, English (0)
+// or German (1).
 void BM_MenuRefresh(benchmark::State& state) {
     Sandbox sandbox;
+    const auto translations = speak(sandbox, state.range(0) != 0);
     platform::testing::RecordingStatusBar statusBar;
     AppDelegate delegate(app_test::appServices(sandbox.platform, statusBar, *sandbox.platform.xpc,
                                                *sandbox.platform.serviceManagement));
@@ -94,7 +122,7 @@ void BM_MenuRefresh(benchmark::State& state) {
     for (auto _ : state) delegate.updateMenu();
     if (delegate.qorStatus() != QorStatus::Running) state.SkipWithError("status query failed");
 }
-BENCHMARK(BM_MenuRefresh)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_MenuRefresh)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_GetConfigValue(benchmark::State& state) {
     Sandbox sandbox;
