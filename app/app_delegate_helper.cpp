@@ -137,7 +137,11 @@ bool AppDelegate::installHelper() {
         serviceManagement_.jobBless(platform::kSMDomainSystemLaunchd,
                                     std::string(kHelperMachServiceName), *authorization, error);
     if (!blessed) {
-        if (error) return failedWithError(error->description(), error->localizedDescription);
+        if (error) {
+            return failedWithError(error->description(), error->shownDescription.empty()
+                                                             ? error->localizedDescription
+                                                             : error->shownDescription);
+        }
         return failedWithoutError();
     }
     std::shared_ptr<platform::XpcConnection> previous;

@@ -7,14 +7,13 @@ find_program(ORVANE_LUPDATE NAMES lupdate-qt6 lupdate HINTS /usr/lib/qt6/bin REQ
 
 file(GLOB ORVANE_TS_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/translations/*.ts)
 set(ORVANE_TRANSLATIONS_DIR "${ORVANE_BUNDLE_CONTENTS}/Resources/translations")
-# Where the texts are: the portable logic, the Qt windows and the wizard's Designer file.
+# Where the texts are: the portable logic, the platform's layers (alerts of the openers, the
+# helper's installation, the Qt windows) and the wizard's Designer file; a folder as a whole, so
+# that a text in a new file is found too.
 set(ORVANE_TRANSLATED_SOURCES
   ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/wizard ${PROJECT_SOURCE_DIR}/service
   ${PROJECT_SOURCE_DIR}/helper_interface ${PROJECT_SOURCE_DIR}/cloud_api
-  ${PROJECT_SOURCE_DIR}/platform/qt ${PROJECT_SOURCE_DIR}/platform/ui_tools.cpp
-  ${PROJECT_SOURCE_DIR}/platform/authorization.cpp ${PROJECT_SOURCE_DIR}/platform/opener_watch.h
-  ${PROJECT_SOURCE_DIR}/platform/opener_watch.cpp ${PROJECT_SOURCE_DIR}/platform/linux/xdg_workspace.cpp
-  ${PROJECT_SOURCE_DIR}/resources/setup_wizard.ui)
+  ${PROJECT_SOURCE_DIR}/platform ${PROJECT_SOURCE_DIR}/resources/setup_wizard.ui)
 
 set(qm_files)
 foreach(ts ${ORVANE_TS_FILES})

@@ -23,9 +23,13 @@ inline constexpr long kSMErrorInvalidPlist = 8;
 struct ServiceManagementError {
     std::string domain{kSMErrorDomainFramework};
     long code = kSMErrorInternalFailure;
+    // In English, as the log shows it.
     std::string localizedDescription;
     // What exactly went wrong; for the log, not for a person.
     std::string debugDescription;
+    // localizedDescription for a person, in the session's language; empty where the source
+    // gives none.
+    std::string shownDescription = {};
 
     // Domain, code, text and details, as log lines show an error.
     std::string description() const;

@@ -16,6 +16,7 @@
 #include "platform/linux/embedded_info.h"
 #include "platform/linux/posix_io.h"
 #include "platform/linux/rooted_system_paths.h"
+#include "platform/translation.h"
 
 namespace platform::linux_impl {
 namespace {
@@ -30,17 +31,22 @@ constexpr mode_t kToolMode = 0544;
 constexpr mode_t kJobMode = 0644;
 constexpr mode_t kFolderMode = 0755;
 // What a person can do about a packaged helper that is missing, stopped or of another version.
-constexpr char kReinstallPackage[] =
+constexpr char kReinstallPackage[] = QT_TRANSLATE_NOOP(
+    "Alert",
     "The helper tool is not installed or does not match this version of the app. Reinstall the "
-    "orvane-storage-gateway package.";
+    "orvane-storage-gateway package.");
 constexpr char kVersionKey[] = "CFBundleShortVersionString";
 
 std::string errnoText(int error) { return std::generic_category().message(error); }
 
-ServiceManagementError failure(long code, std::string text, std::string debug = {}) {
+// `text` is marked for translation where it is written; its %1, %2 are `values`.
+ServiceManagementError failure(long code, const char* text,
+                               std::initializer_list<std::string_view> values,
+                               std::string debug = {}) {
     ServiceManagementError error;
     error.code = code;
-    error.localizedDescription = std::move(text);
+    error.localizedDescription = fillPlaceholders(text, values);
+    error.shownDescription = fillPlaceholders(translate("Alert", text), values);
     error.debugDescription = std::move(debug);
     return error;
 }
@@ -145,51 +151,59 @@ bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string
     };
     auto ioFail = [&](const IoFailure& f) {
         const std::string reason = errnoText(f.error);
-        return fail(failure(kSMErrorInternalFailure,
-                            "The helper tool " + label + " could not be installed: " + reason + ".",
-                            "Could not " + f.what + " " + f.path.string() + ": " + reason));
+        //: %1 is the helper's name, %2 the system's reason.
+        return fail(failure(
+            kSMErrorInternalFailure,
+            QT_TRANSLATE_NOOP("Alert", "The helper tool %1 could not be installed: %2."),
+            {label, reason}, "Could not " + f.what + " " + f.path.string() + ": " + reason));
     };
     if (domain != kSMDomainSystemLaunchd) {
-        return fail(failure(kSMErrorInternalFailure,
-                            "Helpers can only be installed in the system domain.",
-                            "Unsupported domain \"" + std::string(domain) + "\""));
+        return fail(failure(
+            kSMErrorInternalFailure,
+            QT_TRANSLATE_NOOP("Alert", "Helpers can only be installed in the system domain."), {},
+            "Unsupported domain \"" + std::string(domain) + "\""));
     }
     if (!isPlainName(label)) {
-        return fail(failure(kSMErrorToolNotValid, "The helper tool's name is not valid.",
+        return fail(failure(kSMErrorToolNotValid,
+                            QT_TRANSLATE_NOOP("Alert", "The helper tool's name is not valid."), {},
                             "Label \"" + label + "\" is not a plain name"));
     }
     // Nothing gets into the system here, so there is nothing for the administrator to allow.
     if (installation_ == InstallationKind::package) return checkPackagedHelper(label, error);
     // Only what the administrator allowed gets into the system.
     if (!authorization.holdsRight(kSMRightBlessPrivilegedHelper)) {
-        return fail(
-            failure(kSMErrorAuthorizationFailure,
-                    "The authorization does not allow installing a helper tool.",
-                    "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
+        return fail(failure(
+            kSMErrorAuthorizationFailure,
+            QT_TRANSLATE_NOOP("Alert",
+                              "The authorization does not allow installing a helper tool."),
+            {}, "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
     }
 
     // The tool must be exactly what it claims to be before anything in the system changes.
     const fs::path source = bundlePath_ / "Contents/Library/LaunchServices" / label;
-    const std::string notValid = "The helper tool " + label + " in the application is not valid.";
+    //: %1 is the helper's name.
+    const char* notValid =
+        QT_TRANSLATE_NOOP("Alert", "The helper tool %1 in the application is not valid.");
     // Checked and copied through one descriptor, so the file cannot be swapped in between.
     Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));  // a FIFO must not block us
     struct stat st {};
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0) {
         const std::string reason = errnoText(errno);
-        return fail(failure(kSMErrorToolNotValid, notValid, source.string() + ": " + reason));
+        return fail(
+            failure(kSMErrorToolNotValid, notValid, {label}, source.string() + ": " + reason));
     }
     if (!S_ISREG(st.st_mode) || (st.st_mode & 0111) == 0) {
-        return fail(failure(kSMErrorToolNotValid, notValid,
+        return fail(failure(kSMErrorToolNotValid, notValid, {label},
                             source.string() + " is not an executable file"));
     }
     const auto info = embeddedInfoDictionary("/proc/self/fd/" + std::to_string(in.get()));
     if (!info) {
-        return fail(failure(kSMErrorToolNotValid, notValid,
+        return fail(failure(kSMErrorToolNotValid, notValid, {label},
                             source.string() + " has no embedded information dictionary"));
     }
     const auto identifier = info->find("CFBundleIdentifier");
     if (identifier == info->end() || identifier->second != label) {
-        return fail(failure(kSMErrorToolNotValid, notValid,
+        return fail(failure(kSMErrorToolNotValid, notValid, {label},
                             source.string() + " identifies itself as \"" +
                                 (identifier == info->end() ? "" : identifier->second) + "\""));
     }
@@ -218,19 +232,24 @@ bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string
     processes_->run(launchctl, {"bootout", "system/" + label}, timeout_);
     const ProcessResult loaded =
         processes_->run(launchctl, {"bootstrap", "system", job.string()}, timeout_);
-    const std::string notLoaded = "The helper tool " + label + " could not be started.";
+    //: %1 is the helper's name.
+    const char* notLoaded = QT_TRANSLATE_NOOP("Alert", "The helper tool %1 could not be started.");
     if (loaded.startError) {
-        return fail(failure(kSMErrorInternalFailure, notLoaded,
+        return fail(failure(kSMErrorInternalFailure, notLoaded, {label},
                             "Could not run " + launchctl + ": " + *loaded.startError));
     }
     if (loaded.timedOut) {
-        return fail(failure(kSMErrorInternalFailure, notLoaded,
+        return fail(failure(kSMErrorInternalFailure, notLoaded, {label},
                             "launchctl bootstrap did not finish in time"));
     }
     if (loaded.status != 0) {
+        //: %1 is the helper's name, %2 a number.
         return fail(failure(
             kSMErrorInternalFailure,
-            notLoaded + " launchctl exited with status " + std::to_string(loaded.status) + ".",
+            QT_TRANSLATE_NOOP("Alert",
+                              "The helper tool %1 could not be started. launchctl exited with "
+                              "status %2."),
+            {label, std::to_string(loaded.status)},
             "launchctl bootstrap exited with status " + std::to_string(loaded.status) + ": " +
                 loaded.output));
     }
@@ -240,7 +259,7 @@ bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string
 bool LinuxServiceManagement::checkPackagedHelper(const std::string& label,
                                                  std::optional<ServiceManagementError>& error) {
     auto reinstall = [&](long code, std::string debug) {
-        error = failure(code, kReinstallPackage, std::move(debug));
+        error = failure(code, kReinstallPackage, {}, std::move(debug));
         return false;
     };
     const fs::path bundled = bundlePath_ / "Contents/Library/LaunchServices" / label;

@@ -204,6 +204,42 @@ orvane-url in der config.ini lautet „%1“</translation>
         <extracomment>%1 is a program.</extracomment>
         <translation>Kein Dateimanager hat geantwortet, und %1 ist nicht installiert.</translation>
     </message>
+    <message>
+        <source>The helper tool is not installed or does not match this version of the app. Reinstall the orvane-storage-gateway package.</source>
+        <translation>Das Hilfsprogramm ist nicht installiert oder passt nicht zu dieser Version der Anwendung. Installieren Sie das Paket orvane-storage-gateway erneut.</translation>
+    </message>
+    <message>
+        <source>The helper tool %1 could not be installed: %2.</source>
+        <extracomment>%1 is the helper&apos;s name, %2 the system&apos;s reason.</extracomment>
+        <translation>Das Hilfsprogramm %1 konnte nicht installiert werden: %2.</translation>
+    </message>
+    <message>
+        <source>Helpers can only be installed in the system domain.</source>
+        <translation>Hilfsprogramme können nur im Systembereich installiert werden.</translation>
+    </message>
+    <message>
+        <source>The helper tool&apos;s name is not valid.</source>
+        <translation>Der Name des Hilfsprogramms ist ungültig.</translation>
+    </message>
+    <message>
+        <source>The authorization does not allow installing a helper tool.</source>
+        <translation>Die Berechtigung erlaubt es nicht, ein Hilfsprogramm zu installieren.</translation>
+    </message>
+    <message>
+        <source>The helper tool %1 in the application is not valid.</source>
+        <extracomment>%1 is the helper&apos;s name.</extracomment>
+        <translation>Das Hilfsprogramm %1 in der Anwendung ist ungültig.</translation>
+    </message>
+    <message>
+        <source>The helper tool %1 could not be started.</source>
+        <extracomment>%1 is the helper&apos;s name.</extracomment>
+        <translation>Das Hilfsprogramm %1 konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>The helper tool %1 could not be started. launchctl exited with status %2.</source>
+        <extracomment>%1 is the helper&apos;s name, %2 a number.</extracomment>
+        <translation>Das Hilfsprogramm %1 konnte nicht gestartet werden. launchctl wurde mit dem Status %2 beendet.</translation>
+    </message>
 </context>
 <context>
     <name>CloudService</name>

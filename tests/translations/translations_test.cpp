@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/linux/host_computer_name.h"
+#include "platform/linux/linux_service_management.h"
 #include "platform/qt/qt_about_panel.h"
 #include "platform/qt/qt_administrator_prompt.h"
 #include "platform/qt/qt_status_window.h"
@@ -271,6 +272,26 @@ TEST_F(InLanguage, TheWizardsStepsReadInTheLanguage) {
         shown.push_back(window.existingQorWarningTextField.text);
         EXPECT_EQ(shown, texts) << language;
     }
+}
+
+// A packaged helper that is missing, as the platform's layer says it: English for the log, the
+// session's language for the alert.
+TEST_F(InLanguage, TheHelpersInstallationErrorIsShownInTheLanguageAndLoggedInEnglish) {
+    use({"de"});
+    platform::linux_impl::LinuxServiceManagement blesser(
+        platform.paths, platform.processes, platform.bundle->bundlePath(),
+        platform::linux_impl::InstallationKind::package);
+    std::optional<platform::ServiceManagementError> error;
+    EXPECT_FALSE(blesser.jobBless(platform::kSMDomainSystemLaunchd,
+                                  "com.velmora.QorPrivilegedHelper",
+                                  platform::AuthorizationReference(), error));
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->localizedDescription,
+              "The helper tool is not installed or does not match this version of the app. "
+              "Reinstall the orvane-storage-gateway package.");
+    EXPECT_EQ(error->shownDescription,
+              "Das Hilfsprogramm ist nicht installiert oder passt nicht zu dieser Version der "
+              "Anwendung. Installieren Sie das Paket orvane-storage-gateway erneut.");
 }
 
 }  // namespace
