@@ -9,20 +9,7 @@
 #include "service/qor_tools.h"
 
 AppDelegate::AppDelegate(const Services& services)
-    : statusBar_(services.statusBar),
-      application_(services.application),
-      dispatch_(services.dispatch),
-      defaults_(services.defaults),
-      bundle_(services.bundle),
-      connector_(services.connector),
-      serviceManagement_(services.serviceManagement),
-      files_(services.files),
-      processes_(services.processes),
-      paths_(services.paths),
-      workspace_(services.workspace),
-      notifications_(services.notifications),
-      serviceStates_(services.serviceStates),
-      userNotifications_(services.userNotifications),
+    : services_(services),
       // Owns nothing: it only tells the door's copies whether the delegate is still here.
       alive_(this, [](AppDelegate*) {}),
       statusIconOk_(loadIcon("StatusBarIcon")),
@@ -30,7 +17,7 @@ AppDelegate::AppDelegate(const Services& services)
       statusIconStopped_(loadIcon("StatusBarIconStopped")) {}
 
 AppDelegate::~AppDelegate() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     alive_.reset();
     // Requests still waiting fail now; their errors find nobody and are neither logged nor told.
     if (currentHelperConnection_) currentHelperConnection_->invalidate();
@@ -43,24 +30,24 @@ void AppDelegate::Door::operator()(std::function<void(AppDelegate&)> task) const
 }
 
 AppDelegate::Door AppDelegate::door() const {
-    platform::assertMainThread(dispatch_);
-    return {alive_, &dispatch_};
+    platform::assertMainThread(services_.dispatch);
+    return {alive_, &services_.dispatch};
 }
 
 // The timer may outlive the delegate (it is not cancelled on quit).
 void AppDelegate::schedulePeriodicUpdate() {
-    platform::assertMainThread(dispatch_);
-    dispatch_.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
-                                [alive = std::weak_ptr(alive_)] {
-                                    if (auto self = alive.lock())
-                                        self->perform("pediodicallyUpdateMenu");
-                                });
+    platform::assertMainThread(services_.dispatch);
+    services_.dispatch.performAfterDelay(platform::seconds(statusCheckPeriodSeconds_),
+                                         [alive = std::weak_ptr(alive_)] {
+                                             if (auto self = alive.lock())
+                                                 self->perform("pediodicallyUpdateMenu");
+                                         });
 }
 
 void AppDelegate::followServiceState() {
-    platform::assertMainThread(dispatch_);
-    if (!serviceStates_) return;
-    serviceStateWatch_ = serviceStates_->watch(QorTools::kServiceLabel, [door = door()] {
+    platform::assertMainThread(services_.dispatch);
+    if (!services_.serviceStates) return;
+    serviceStateWatch_ = services_.serviceStates->watch(QorTools::kServiceLabel, [door = door()] {
         door([](AppDelegate& self) {
             if (self.stateRefreshPending_) return;
             self.stateRefreshPending_ = true;
@@ -73,15 +60,15 @@ void AppDelegate::followServiceState() {
 }
 
 void AppDelegate::onMainAfter(double seconds, std::function<void(AppDelegate&)> task) {
-    platform::assertMainThread(dispatch_);
-    dispatch_.main().asyncAfter(platform::seconds(seconds),
-                                [alive = std::weak_ptr(alive_), task = std::move(task)] {
-                                    if (auto self = alive.lock()) task(*self);
-                                });
+    platform::assertMainThread(services_.dispatch);
+    services_.dispatch.main().asyncAfter(platform::seconds(seconds),
+                                         [alive = std::weak_ptr(alive_), task = std::move(task)] {
+                                             if (auto self = alive.lock()) task(*self);
+                                         });
 }
 
 std::shared_ptr<platform::Image> AppDelegate::loadIcon(const std::string& name) {
-    auto image = statusBar_.imageNamed(name);
+    auto image = services_.statusBar.imageNamed(name);
     // The bundle is broken; the menu still works, with an empty icon.
     if (!image)
         platform::log("The status icon " + name + " is missing from the application's resources");
@@ -110,14 +97,14 @@ bool AppDelegate::perform(const platform::Selector& selector) {
 }
 
 void AppDelegate::setupStatusBarMenu() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     const std::string version =
-        bundle_.infoString("CFBundleShortVersionString").value_or("unknown");
-    const std::string bundleName = bundle_.infoString("CFBundleName").value_or("App");
+        services_.bundle.infoString("CFBundleShortVersionString").value_or("unknown");
+    const std::string bundleName = services_.bundle.infoString("CFBundleName").value_or("App");
     platform::log("OrvaneStorageGatewayApp version " + version + " start");
     askLauncherToQuit();
 
-    defaults_.registerDefaults({{kStartOnBoot, true}});
+    services_.defaults.registerDefaults({{kStartOnBoot, true}});
 
     try {
         HelperAuthorization::updateRightsInDatabase();
@@ -128,7 +115,7 @@ void AppDelegate::setupStatusBarMenu() {
     }
     checkHelperVersion();
 
-    statusBarItem_ = statusBar_.makeStatusItem(platform::kSquareStatusItemLength);
+    statusBarItem_ = services_.statusBar.makeStatusItem(platform::kSquareStatusItemLength);
     if (statusIconOk_) statusIconOk_->setTemplate(true);
     statusBarItem_->setButtonImage(statusIconOk_);
 
@@ -141,16 +128,16 @@ void AppDelegate::setupStatusBarMenu() {
 }
 
 std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundleName) {
-    auto menu = statusBar_.makeMenu();
+    auto menu = services_.statusBar.makeMenu();
     menu->setAutoenablesItems(false);
     // Each title is looked up where it is written: the menu is built once, in the session's
     // language.
     auto add = [&](const std::string& title, const platform::Selector& action) {
-        auto item = statusBar_.makeItem(title, action, "");
+        auto item = services_.statusBar.makeItem(title, action, "");
         menu->addItem(item);
         return item;
     };
-    auto separator = [&] { menu->addItem(statusBar_.makeSeparator()); };
+    auto separator = [&] { menu->addItem(services_.statusBar.makeSeparator()); };
 
     menuItemStatus_ =
         add(platform::fillPlaceholders(platform::translate("Menu", "Status: %1"), {"?"}), "");
@@ -181,7 +168,7 @@ std::shared_ptr<platform::Menu> AppDelegate::buildMenu(const std::string& bundle
 }
 
 void AppDelegate::updateMenu() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     qorStatus_ = QorTools::getStatus();
     if (qorStatus_ == QorStatus::Running) runningSeenAt_ = serviceRequests_;
     noticeStatusChange();
@@ -205,26 +192,26 @@ void AppDelegate::updateMenu() {
     if (statusBarItem_ && statusBarItem_->hasButton()) statusBarItem_->setButtonImage(icon);
 
     menuItemConfigure_->setEnabled(QorTools::isConfigured());
-    menuItemShowConfigBackups_->setEnabled(files_.exists(QorTools::backupDirectoryURL()));
+    menuItemShowConfigBackups_->setEnabled(services_.files.exists(QorTools::backupDirectoryURL()));
 }
 
 void AppDelegate::pediodicallyUpdateMenu() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     updateMenu();
     schedulePeriodicUpdate();
 }
 
 void AppDelegate::setupWizardAction() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     openSetupWizard();
 }
 
 void AppDelegate::openSetupWizard() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     // A file that is there but may not be read is no empty one: say so, and what to do.
     const auto config = QorTools::configFileURL();
-    if (files_.exists(config)) {
-        auto contents = files_.readFile(config);
+    if (services_.files.exists(config)) {
+        auto contents = services_.files.readFile(config);
         if (auto* error = std::get_if<platform::FileError>(&contents)) {
             //: %1 is the file's path, %2 the system's reason.
             const auto unreadable = platform::fillPlaceholders(
@@ -250,5 +237,5 @@ void AppDelegate::openSetupWizard() {
     }
     platform::log("Start setup wizard");
     if (window_) window_->makeKeyAndOrderFront();
-    application_.activateIgnoringOtherApps();
+    services_.application.activateIgnoringOtherApps();
 }

@@ -122,11 +122,11 @@ public:
     void quitApplication();
 
     bool helperIsInstalled() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return helperIsInstalled_;
     }
     std::shared_ptr<platform::XpcConnection> currentHelperConnection() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return currentHelperConnection_;
     }
 
@@ -150,31 +150,31 @@ public:
 
     // Read by tests and later by the menu actions.
     QorStatus qorStatus() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return qorStatus_;
     }
     const std::shared_ptr<platform::StatusItem>& statusBarItem() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return statusBarItem_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemStatus() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return menuItemStatus_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemStartStop() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return menuItemStartStop_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemConfigure() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return menuItemConfigure_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemStartOnLogin() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return menuItemStartOnLogin_;
     }
     const std::shared_ptr<platform::MenuItem>& menuItemShowConfigBackups() const {
-        platform::assertMainThread(dispatch_);
+        platform::assertMainThread(services_.dispatch);
         return menuItemShowConfigBackups_;
     }
     const std::shared_ptr<platform::Image>& statusIconOk() const { return statusIconOk_; }
@@ -233,20 +233,8 @@ private:
     // to is told in a notification.
     void noticeStatusChange();
 
-    platform::StatusBar& statusBar_;
-    platform::SharedApplication& application_;
-    platform::Dispatch& dispatch_;
-    platform::UserDefaults& defaults_;
-    const platform::Bundle& bundle_;
-    platform::XpcConnector& connector_;
-    platform::ServiceManagement& serviceManagement_;
-    platform::FileSystem& files_;
-    platform::ProcessRunner& processes_;
-    const platform::SystemPaths& paths_;
-    platform::Workspace& workspace_;
-    platform::DistributedNotificationCenter* notifications_;
-    platform::ServiceStateWatcher* serviceStates_;
-    platform::UserNotificationCenter* userNotifications_;
+    // Given once, at construction; each lives longer than the delegate.
+    const Services services_;
     platform::WizardWindow* window_ = nullptr;
 
     // What the door's copies look at; it goes first in the destructor.

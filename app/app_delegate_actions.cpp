@@ -22,19 +22,19 @@ constexpr char kConfigBackupsFolder[] =
 }  // namespace
 
 void AppDelegate::askLauncherToQuit() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     // Without a runtime folder there is no launcher to ask either.
-    if (!notifications_) return;
-    const auto running = workspace_.runningApplications();
+    if (!services_.notifications) return;
+    const auto running = services_.workspace.runningApplications();
     const bool launcherRuns = std::any_of(running.begin(), running.end(), [](const auto& app) {
         return app.bundleIdentifier == kLauncherBundleIdentifier;
     });
     // What the launcher listens for: "killLauncher" with this application's identifier.
-    if (launcherRuns) notifications_->post("killLauncher", kApplicationBundleIdentifier);
+    if (launcherRuns) services_.notifications->post("killLauncher", kApplicationBundleIdentifier);
 }
 
 void AppDelegate::configureAction() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     const auto storageId = QorTools::getConfigValue("storage-id", QorTools::configFileURL());
     if (storageId && OrvaneRequests::openStorageSettings(*storageId)) {
         platform::log("Opened configuration for storage " + *storageId);
@@ -47,22 +47,22 @@ void AppDelegate::configureAction() {
 }
 
 void AppDelegate::startOnLoginAction() {
-    platform::assertMainThread(dispatch_);
-    defaults_.setValue(kStartOnBoot, !defaults_.boolForKey(kStartOnBoot));
+    platform::assertMainThread(services_.dispatch);
+    services_.defaults.setValue(kStartOnBoot, !services_.defaults.boolForKey(kStartOnBoot));
     applyStartOnBoot();
 }
 
 void AppDelegate::applyStartOnBoot() {
-    platform::assertMainThread(dispatch_);
-    const bool startOnBoot = defaults_.boolForKey(kStartOnBoot);
+    platform::assertMainThread(services_.dispatch);
+    const bool startOnBoot = services_.defaults.boolForKey(kStartOnBoot);
     menuItemStartOnLogin_->setState(startOnBoot ? platform::ControlState::On
                                                 : platform::ControlState::Off);
-    serviceManagement_.loginItemSetEnabled(kLauncherBundleIdentifier, startOnBoot);
+    services_.serviceManagement.loginItemSetEnabled(kLauncherBundleIdentifier, startOnBoot);
     requestBootState(startOnBoot ? "enable" : "disable");
 }
 
 void AppDelegate::showServiceLogsAction() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     const auto logFile = QorTools::getConfigValue("log-filename", QorTools::configFileURL());
     // Only an absolute path is a location: anything else would be read relative to wherever
     // the viewer happens to start, or as one of its options.
@@ -72,12 +72,12 @@ void AppDelegate::showServiceLogsAction() {
             platform::translate("Alert", "Could not parse log file location from config.ini"));
         return;
     }
-    workspace_.openFile(*logFile, "Console");
+    services_.workspace.openFile(*logFile, "Console");
 }
 
 void AppDelegate::showApplicationLogsAction() {
-    platform::assertMainThread(dispatch_);
-    const auto script = bundle_.resourcePath(kLogScriptName, "sh");
+    platform::assertMainThread(services_.dispatch);
+    const auto script = services_.bundle.resourcePath(kLogScriptName, "sh");
     if (!script) {
         platform::log(
             "showApplicationLogsAction, failed to find helper script resource "
@@ -86,12 +86,12 @@ void AppDelegate::showApplicationLogsAction() {
     }
     const platform::OpenerText failed{
         QT_TRANSLATE_NOOP("Alert", "Could not open the application log")};
-    const auto command = workspace_.commandToOpenFile(script->string(), "Terminal");
+    const auto command = services_.workspace.commandToOpenFile(script->string(), "Terminal");
     if (!command) {
         platform::reportOpenFailure(failed, {platform::kNoTerminal});
         return;
     }
-    auto started = processes_.start(command->executable, command->arguments);
+    auto started = services_.processes.start(command->executable, command->arguments);
     // A terminal that cannot open a window in this session exits at once: the person is told.
     if (!platform::watchOpener(failed, command->executable, started)) return;
     onMainAfter(kLogProcessReportDelaySeconds, [process = started.process](AppDelegate&) {
@@ -102,18 +102,18 @@ void AppDelegate::showApplicationLogsAction() {
 }
 
 void AppDelegate::showConfigIniBackupsAction() {
-    platform::assertMainThread(dispatch_);
-    workspace_.selectFile("", paths_.resolve(kConfigBackupsFolder).string());
+    platform::assertMainThread(services_.dispatch);
+    services_.workspace.selectFile("", services_.paths.resolve(kConfigBackupsFolder).string());
 }
 
 void AppDelegate::aboutAction() {
-    platform::assertMainThread(dispatch_);
-    application_.activateIgnoringOtherApps();
-    application_.orderFrontStandardAboutPanel();
+    platform::assertMainThread(services_.dispatch);
+    services_.application.activateIgnoringOtherApps();
+    services_.application.orderFrontStandardAboutPanel();
 }
 
 // The gateway service is left as it is: it runs on without the application.
 void AppDelegate::quitApplication() {
-    platform::assertMainThread(dispatch_);
-    application_.terminate();
+    platform::assertMainThread(services_.dispatch);
+    services_.application.terminate();
 }

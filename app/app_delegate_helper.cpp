@@ -30,9 +30,9 @@ private:
 };
 
 void AppDelegate::checkHelperVersion() {
-    platform::assertMainThread(dispatch_);
-    const auto helperCopy = bundle_.bundlePath() / kHelperCopyInBundle;
-    const auto info = bundle_.infoDictionaryForURL(helperCopy);
+    platform::assertMainThread(services_.dispatch);
+    const auto helperCopy = services_.bundle.bundlePath() / kHelperCopyInBundle;
+    const auto info = services_.bundle.infoDictionaryForURL(helperCopy);
     std::optional<std::string> bundledVersion;
     if (info) {
         auto found = info->find("CFBundleShortVersionString");
@@ -54,7 +54,7 @@ void AppDelegate::checkHelperVersion() {
 }
 
 void AppDelegate::helperVersionChecked(bool isCurrent) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     helperIsInstalled_ = isCurrent;
     if (!ensureHelperIsInstalled()) return;
     auto helper = helperProxy(nullptr);
@@ -80,7 +80,7 @@ void AppDelegate::helperVersionChecked(bool isCurrent) {
 }
 
 bool AppDelegate::ensureHelperIsInstalled() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     const bool installed = helperIsInstalled_;
     platform::log(std::string("ensureHelperIsInstalled(), self.helperIsInstalled: ") +
                   (installed ? "true" : "false"));
@@ -89,7 +89,7 @@ bool AppDelegate::ensureHelperIsInstalled() {
 }
 
 bool AppDelegate::installHelper() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     if (installing_) {
         platform::log("Install helper: an installation is already in progress");
         return false;
@@ -133,9 +133,9 @@ bool AppDelegate::installHelper() {
     if (!authorization) return failedWithoutError();
 
     std::optional<platform::ServiceManagementError> error;
-    const bool blessed =
-        serviceManagement_.jobBless(platform::kSMDomainSystemLaunchd,
-                                    std::string(kHelperMachServiceName), *authorization, error);
+    const bool blessed = services_.serviceManagement.jobBless(platform::kSMDomainSystemLaunchd,
+                                                              std::string(kHelperMachServiceName),
+                                                              *authorization, error);
     if (!blessed) {
         if (error) {
             return failedWithError(error->description(), error->shownDescription.empty()
@@ -155,10 +155,10 @@ bool AppDelegate::installHelper() {
 }
 
 std::shared_ptr<platform::XpcConnection> AppDelegate::helperConnection() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     if (currentHelperConnection_) return currentHelperConnection_;
-    auto connection = connector_.connectToMachService(std::string(kHelperMachServiceName),
-                                                      kXPCConnectionPrivileged);
+    auto connection = services_.connector.connectToMachService(std::string(kHelperMachServiceName),
+                                                               kXPCConnectionPrivileged);
     if (!connection) return nullptr;
     connection->setExportedInterface(AppProtocol);
     connection->setExportedObject(exportAppProtocol(std::make_shared<Exported>(door())));
@@ -181,7 +181,7 @@ std::shared_ptr<platform::XpcConnection> AppDelegate::helperConnection() {
 
 std::optional<HelperProtocolProxy> AppDelegate::helperProxy(
     std::function<void(bool)> errorHandler) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     auto connection = helperConnection();
     if (!connection) return std::nullopt;
     // Requests still waiting when the app quits fail after the delegate is gone; they are
@@ -206,13 +206,13 @@ std::optional<HelperProtocolProxy> AppDelegate::helperProxy(
 }
 
 void AppDelegate::logWithStdOut(const std::string& text) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     if (text.empty()) return;
     platform::log("QorPrivilegedHelper - " + text);
 }
 
 void AppDelegate::logWithStdErr(const std::string& text) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     if (text.empty()) return;
     // Lines of a failed start or stop say why; keep what fits in an alert.
     constexpr std::size_t kKept = std::size_t{16} * 1024;

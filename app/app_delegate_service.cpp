@@ -26,7 +26,7 @@ constexpr char kHowToGetTheRight[] =
 }  // namespace
 
 void AppDelegate::startStopAction() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     if (!ensureHelperIsInstalled()) return;
     platform::log("startStopAction, current qorStatus: " + std::string(caseName(qorStatus_)));
     menuItemStartStop_->setEnabled(false);
@@ -46,17 +46,17 @@ void AppDelegate::startStopAction() {
 // The completions of a chain's steps run in the replies, which the door has let in: the delegate
 // is there and this is the main thread.
 void AppDelegate::restartService() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     stopService([this] { startService(); });
 }
 
 void AppDelegate::restartGatewayWhenHelperIsReady() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     if (ensureHelperIsInstalled()) restartService();
 }
 
 void AppDelegate::stopService(Completion completion) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     changeExpected_ = true;
     auto step = launchctlProxy();
     if (!step) return;
@@ -68,7 +68,7 @@ void AppDelegate::stopService(Completion completion) {
 }
 
 void AppDelegate::startService() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     auto step = launchctlProxy();
     if (!step) return;
     enableService([this, step = *step] { bootstrapService(step, [] {}); });
@@ -83,14 +83,14 @@ void AppDelegate::disableService(Completion completion) {
 }
 
 void AppDelegate::setBootState(const std::string& subcommand, Completion completion) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     auto step = launchctlProxy();
     if (!step) return;
     sendLaunchctl(*step, subcommand, bootStateReply(subcommand, std::move(completion)));
 }
 
 void AppDelegate::requestBootState(const std::string& subcommand) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     // Not a step of a start or stop: neither its failure nor its silence may give the start/stop
     // item back while one runs. A failed request leaves the connection's log line, nothing more.
     auto helper = helperProxy(nullptr);
@@ -111,7 +111,7 @@ std::function<void(std::int64_t)> AppDelegate::bootStateReply(const std::string&
 }
 
 void AppDelegate::bootstrapService(const LaunchctlStep& step, Completion completion) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     const auto request = ++serviceRequests_;
     sendLaunchctl(step, "bootstrap",
                   [this, completion = std::move(completion), request](std::int64_t exitCode) {
@@ -122,8 +122,8 @@ void AppDelegate::bootstrapService(const LaunchctlStep& step, Completion complet
 }
 
 void AppDelegate::disableUnlessStartOnBoot(Completion completion) {
-    platform::assertMainThread(dispatch_);
-    if (defaults_.boolForKey(kStartOnBoot)) {
+    platform::assertMainThread(services_.dispatch);
+    if (services_.defaults.boolForKey(kStartOnBoot)) {
         completion();
     } else {
         disableService(std::move(completion));
@@ -132,14 +132,14 @@ void AppDelegate::disableUnlessStartOnBoot(Completion completion) {
 
 void AppDelegate::checkLaunchctlExitCode(std::int64_t exitCode, const std::string& prefix,
                                          const Completion& completion) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     if (exitCode != 0) platform::log(prefix + std::to_string(exitCode));
     completion();
 }
 
 void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string& action,
                                         const Completion& completion, std::uint64_t request) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     platform::log("QOR " + action + ": launchctl command exit code: " + std::to_string(exitCode));
     const std::string why = takeHelperErrorText();
     if (exitCode != 0 && exitCode != kAlreadyInThatState) {
@@ -164,7 +164,7 @@ void AppDelegate::handleLaunchctlResult(std::int64_t exitCode, const std::string
 
 void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exitCode,
                                      std::uint64_t request) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     updateMenu();
     const bool latest = request == serviceRequests_;
     if (action == "start" && exitCode == 0 && qorStatus_ != QorStatus::Running && latest) {
@@ -190,12 +190,12 @@ void AppDelegate::verifyServiceState(const std::string& action, std::int64_t exi
 }
 
 void AppDelegate::startStopSettled() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     menuItemStartStop_->setEnabled(true);
 }
 
 void AppDelegate::launchctlRequestFailed(bool helperUnreachable) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     startStopSettled();
     // What the failed step did before it failed is still the person's doing.
     updateMenu();
@@ -207,7 +207,7 @@ void AppDelegate::launchctlRequestFailed(bool helperUnreachable) {
 }
 
 std::string AppDelegate::takeHelperErrorText() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     std::string text;
     text.swap(helperErrorText_);
     std::vector<std::string> lines;
@@ -232,7 +232,7 @@ std::string AppDelegate::takeHelperErrorText() {
 }
 
 void AppDelegate::noticeStatusChange() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     const auto previous = lastKnownStatus_;
     if (qorStatus_ != QorStatus::Unknown) lastKnownStatus_ = qorStatus_;
     if (previous != QorStatus::Running ||
@@ -240,7 +240,7 @@ void AppDelegate::noticeStatusChange() {
         return;
     }
     if (changeExpected_ || stopNoticeQuiet_) return;
-    if (!userNotifications_) return;
+    if (!services_.userNotifications) return;
     platform::log("The gateway changed from Running to " + std::string(rawValue(qorStatus_)) +
                   " on its own");
     // A short summary: servers cut long ones; the status goes in the body.
@@ -249,16 +249,16 @@ void AppDelegate::noticeStatusChange() {
         platform::translate("Notification",
                             "orvane Storage Gateway is no longer running. Status: %1"),
         {shownName(qorStatus_)});
-    userNotifications_->deliver({platform::translate("Notification", "The gateway stopped"), body,
-                                 platform::translate("Notification", "Show Service Logs"),
-                                 "showServiceLogsAction"});
+    services_.userNotifications->deliver(
+        {platform::translate("Notification", "The gateway stopped"), body,
+         platform::translate("Notification", "Show Service Logs"), "showServiceLogsAction"});
     stopNoticeQuiet_ = true;
     onMainAfter(kStopNoticeIntervalSeconds,
                 [](AppDelegate& self) { self.stopNoticeQuiet_ = false; });
 }
 
 std::optional<AppDelegate::LaunchctlStep> AppDelegate::launchctlProxy() {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     const auto number = ++stepsNumbered_;
     // A request that fails never replies, so nothing else would give the item back. The failure
     // settles the step: its bound must not fire later, in the middle of the next action.
@@ -274,13 +274,13 @@ std::optional<AppDelegate::LaunchctlStep> AppDelegate::launchctlProxy() {
 }
 
 bool AppDelegate::settle(std::uint64_t step) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     return awaitedSteps_.erase(step) > 0;
 }
 
 void AppDelegate::sendLaunchctl(const LaunchctlStep& step, const std::string& subcommand,
                                 std::function<void(std::int64_t)> onExit) {
-    platform::assertMainThread(dispatch_);
+    platform::assertMainThread(services_.dispatch);
     // The bound only gives the item back; a reply that comes later is still handled in full, so
     // a slow "bootout" still logs, alerts, checks and lets a restart go on.
     helperErrorText_.clear();
