@@ -84,7 +84,7 @@ void AppDelegate::showApplicationLogsAction() {
             "orvane_storage_grateway_app_logs.sh");
         return;
     }
-    const platform::OpenerText failed{
+    const platform::AlertText failed{
         QT_TRANSLATE_NOOP("Alert", "Could not open the application log")};
     const auto command = services_.workspace.commandToOpenFile(script->string(), "Terminal");
     if (!command) {

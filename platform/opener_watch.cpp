@@ -7,12 +7,12 @@
 
 namespace platform {
 
-void reportOpenFailure(const OpenerText& failed, const OpenerText& why) {
+void reportOpenFailure(const AlertText& failed, const AlertText& why) {
     log(failed.english() + ": " + why.english());
     UiTools::enqueueAlert(failed.shown(), why.shown());
 }
 
-bool watchOpener(const OpenerText& failed, const std::string& program,
+bool watchOpener(const AlertText& failed, const std::string& program,
                  const StartedProcess& started) {
     if (started.startError || !started.process) {
         //: %1 is a program, %2 the system's reason.

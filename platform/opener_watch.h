@@ -13,19 +13,6 @@ namespace platform {
 // failed to open what it was given: a window that opened stays open far longer.
 inline constexpr auto kOpenerFailureWindow = std::chrono::seconds(3);
 
-// A sentence of an open failure: `source` is marked with QT_TRANSLATE_NOOP("Alert", ...) where it
-// is written, and its %1 and %2 are `first` and `second`. The log gets it in English, the alert
-// in the session's language.
-struct OpenerText {
-    const char* source;
-    std::string first = {};
-    std::string second = {};
-    std::string english() const { return fillPlaceholders(source, {first, second}); }
-    std::string shown() const {
-        return fillPlaceholders(translate("Alert", source), {first, second});
-    }
-};
-
 //: %1 is the path of a file or folder.
 inline constexpr char kCouldNotOpen[] = QT_TRANSLATE_NOOP("Alert", "Could not open %1");
 // Why a log could not be shown where the session has no terminal to show it in.
@@ -37,12 +24,12 @@ inline constexpr char kNoTerminal[] = QT_TRANSLATE_NOOP(
 
 // Tells the person that something could not be opened (`failed`, the alert's title) and `why`:
 // an alert and one log line. Main thread.
-void reportOpenFailure(const OpenerText& failed, const OpenerText& why);
+void reportOpenFailure(const AlertText& failed, const AlertText& why);
 
 // Reports `started` (the opener `program`, started for what `failed` names) when it did not
 // start, or when it exits with an error within kOpenerFailureWindow. True when it started. Main
 // thread.
-bool watchOpener(const OpenerText& failed, const std::string& program,
+bool watchOpener(const AlertText& failed, const std::string& program,
                  const StartedProcess& started);
 
 }  // namespace platform

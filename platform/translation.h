@@ -36,6 +36,19 @@ std::string translate(const char* context, const char* source);
 //   fillPlaceholders(translate("Alert", "Could not open %1"), {path})
 std::string fillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values);
 
+// A sentence of an alert that is also logged: `source` is marked with
+// QT_TRANSLATE_NOOP("Alert", ...) where it is written, and its %1 and %2 are `first` and
+// `second`. The log gets it in English, the alert in the session's language.
+struct AlertText {
+    const char* source;
+    std::string first = {};
+    std::string second = {};
+    std::string english() const { return fillPlaceholders(source, {first, second}); }
+    std::string shown() const {
+        return fillPlaceholders(translate("Alert", source), {first, second});
+    }
+};
+
 // The languages the session asks for, best first, as gettext reads the environment: LANGUAGE's
 // list, unless the locale (LC_ALL, else LC_MESSAGES, else LANG) is C or POSIX or unset, then the
 // locale itself. Each entry as given ("de_DE") and then its language alone ("de"); an encoding

@@ -39,14 +39,11 @@ constexpr char kVersionKey[] = "CFBundleShortVersionString";
 
 std::string errnoText(int error) { return std::generic_category().message(error); }
 
-// `text` is marked for translation where it is written; its %1, %2 are `values`.
-ServiceManagementError failure(long code, const char* text,
-                               std::initializer_list<std::string_view> values,
-                               std::string debug = {}) {
+ServiceManagementError failure(long code, const AlertText& text, std::string debug = {}) {
     ServiceManagementError error;
     error.code = code;
-    error.localizedDescription = fillPlaceholders(text, values);
-    error.shownDescription = fillPlaceholders(translate("Alert", text), values);
+    error.localizedDescription = text.english();
+    error.shownDescription = text.shown();
     error.debugDescription = std::move(debug);
     return error;
 }
@@ -152,31 +149,32 @@ bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string
     auto ioFail = [&](const IoFailure& f) {
         const std::string reason = errnoText(f.error);
         //: %1 is the helper's name, %2 the system's reason.
-        return fail(failure(
-            kSMErrorInternalFailure,
-            QT_TRANSLATE_NOOP("Alert", "The helper tool %1 could not be installed: %2."),
-            {label, reason}, "Could not " + f.what + " " + f.path.string() + ": " + reason));
+        return fail(
+            failure(kSMErrorInternalFailure,
+                    {QT_TRANSLATE_NOOP("Alert", "The helper tool %1 could not be installed: %2."),
+                     label, reason},
+                    "Could not " + f.what + " " + f.path.string() + ": " + reason));
     };
     if (domain != kSMDomainSystemLaunchd) {
         return fail(failure(
             kSMErrorInternalFailure,
-            QT_TRANSLATE_NOOP("Alert", "Helpers can only be installed in the system domain."), {},
+            {QT_TRANSLATE_NOOP("Alert", "Helpers can only be installed in the system domain.")},
             "Unsupported domain \"" + std::string(domain) + "\""));
     }
     if (!isPlainName(label)) {
         return fail(failure(kSMErrorToolNotValid,
-                            QT_TRANSLATE_NOOP("Alert", "The helper tool's name is not valid."), {},
+                            {QT_TRANSLATE_NOOP("Alert", "The helper tool's name is not valid.")},
                             "Label \"" + label + "\" is not a plain name"));
     }
     // Nothing gets into the system here, so there is nothing for the administrator to allow.
     if (installation_ == InstallationKind::package) return checkPackagedHelper(label, error);
     // Only what the administrator allowed gets into the system.
     if (!authorization.holdsRight(kSMRightBlessPrivilegedHelper)) {
-        return fail(failure(
-            kSMErrorAuthorizationFailure,
-            QT_TRANSLATE_NOOP("Alert",
-                              "The authorization does not allow installing a helper tool."),
-            {}, "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
+        return fail(
+            failure(kSMErrorAuthorizationFailure,
+                    {QT_TRANSLATE_NOOP(
+                        "Alert", "The authorization does not allow installing a helper tool.")},
+                    "The reference does not hold " + std::string(kSMRightBlessPrivilegedHelper)));
     }
 
     // The tool must be exactly what it claims to be before anything in the system changes.
@@ -190,20 +188,20 @@ bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0) {
         const std::string reason = errnoText(errno);
         return fail(
-            failure(kSMErrorToolNotValid, notValid, {label}, source.string() + ": " + reason));
+            failure(kSMErrorToolNotValid, {notValid, label}, source.string() + ": " + reason));
     }
     if (!S_ISREG(st.st_mode) || (st.st_mode & 0111) == 0) {
-        return fail(failure(kSMErrorToolNotValid, notValid, {label},
+        return fail(failure(kSMErrorToolNotValid, {notValid, label},
                             source.string() + " is not an executable file"));
     }
     const auto info = embeddedInfoDictionary("/proc/self/fd/" + std::to_string(in.get()));
     if (!info) {
-        return fail(failure(kSMErrorToolNotValid, notValid, {label},
+        return fail(failure(kSMErrorToolNotValid, {notValid, label},
                             source.string() + " has no embedded information dictionary"));
     }
     const auto identifier = info->find("CFBundleIdentifier");
     if (identifier == info->end() || identifier->second != label) {
-        return fail(failure(kSMErrorToolNotValid, notValid, {label},
+        return fail(failure(kSMErrorToolNotValid, {notValid, label},
                             source.string() + " identifies itself as \"" +
                                 (identifier == info->end() ? "" : identifier->second) + "\""));
     }
@@ -235,21 +233,21 @@ bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string
     //: %1 is the helper's name.
     const char* notLoaded = QT_TRANSLATE_NOOP("Alert", "The helper tool %1 could not be started.");
     if (loaded.startError) {
-        return fail(failure(kSMErrorInternalFailure, notLoaded, {label},
+        return fail(failure(kSMErrorInternalFailure, {notLoaded, label},
                             "Could not run " + launchctl + ": " + *loaded.startError));
     }
     if (loaded.timedOut) {
-        return fail(failure(kSMErrorInternalFailure, notLoaded, {label},
+        return fail(failure(kSMErrorInternalFailure, {notLoaded, label},
                             "launchctl bootstrap did not finish in time"));
     }
     if (loaded.status != 0) {
         //: %1 is the helper's name, %2 a number.
         return fail(failure(
             kSMErrorInternalFailure,
-            QT_TRANSLATE_NOOP("Alert",
-                              "The helper tool %1 could not be started. launchctl exited with "
-                              "status %2."),
-            {label, std::to_string(loaded.status)},
+            {QT_TRANSLATE_NOOP("Alert",
+                               "The helper tool %1 could not be started. launchctl exited with "
+                               "status %2."),
+             label, std::to_string(loaded.status)},
             "launchctl bootstrap exited with status " + std::to_string(loaded.status) + ": " +
                 loaded.output));
     }
@@ -259,7 +257,7 @@ bool LinuxServiceManagement::jobBless(std::string_view domain, const std::string
 bool LinuxServiceManagement::checkPackagedHelper(const std::string& label,
                                                  std::optional<ServiceManagementError>& error) {
     auto reinstall = [&](long code, std::string debug) {
-        error = failure(code, kReinstallPackage, {}, std::move(debug));
+        error = failure(code, {kReinstallPackage}, std::move(debug));
         return false;
     };
     const fs::path bundled = bundlePath_ / "Contents/Library/LaunchServices" / label;

@@ -170,8 +170,8 @@ bool XdgWorkspace::openFile(const std::string& file, const std::string& applicat
                                    "Only a file named by its absolute path can be opened.")});
         } else if (application == "Console" && !findProgram(programs_.pager)) {
             //: %1 is a program.
-            const OpenerText why{QT_TRANSLATE_NOOP("Alert", "%1 is not installed."),
-                                 programs_.pager};
+            const AlertText why{QT_TRANSLATE_NOOP("Alert", "%1 is not installed."),
+                                programs_.pager};
             reportOpenFailure({kCouldNotOpen, file}, why);
         } else {
             reportOpenFailure({kCouldNotOpen, file}, {kNoTerminal});
@@ -201,7 +201,7 @@ void XdgWorkspace::openFolder(const std::string& folder) {
     auto opener = findProgram(programs_.opener);
     if (!opener) {
         //: %1 is a program.
-        const OpenerText why{
+        const AlertText why{
             QT_TRANSLATE_NOOP("Alert", "No file manager answered, and %1 is not installed."),
             programs_.opener};
         reportOpenFailure({kCouldNotOpen, folder}, why);
